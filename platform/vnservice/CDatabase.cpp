@@ -1,0 +1,189 @@
+#include "vnservice/CDatabase.h"
+
+#include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
+
+#include <sqlite3.h>
+#include <utility>
+
+CDatabase::CStatement::CStatement(CStatement&& other) noexcept
+    : Database(std::exchange(other.Database, nullptr)), Statement(std::exchange(other.Statement, nullptr)),
+      Status(std::move(other.Status))
+{
+}
+
+CDatabase::CStatement& CDatabase::CStatement::operator=(CStatement&& other) noexcept
+{
+    if (this != &other)
+    {
+        if (Statement)
+            sqlite3_finalize(Statement);
+        Database = std::exchange(other.Database, nullptr);
+        Statement = std::exchange(other.Statement, nullptr);
+        Status = std::move(other.Status);
+    }
+    return *this;
+}
+
+CDatabase::CStatement::~CStatement()
+{
+    if (Statement)
+        sqlite3_finalize(Statement);
+}
+
+CDatabase::CStatement& CDatabase::CStatement::Bind(int index, std::int64_t value)
+{
+    sqlite3_bind_int64(Statement, index, value);
+    return *this;
+}
+
+CDatabase::CStatement& CDatabase::CStatement::Bind(int index, std::string_view text)
+{
+    sqlite3_bind_text(Statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
+CDatabase::CStatement& CDatabase::CStatement::BindBlob(int index, const void* data, std::size_t size)
+{
+    sqlite3_bind_blob64(Statement, index, data ? data : "", size, SQLITE_TRANSIENT);
+    return *this;
+}
+
+bool CDatabase::CStatement::Step()
+{
+    int rc = sqlite3_step(Statement);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        Status = Database->Failure(__LINE__, "step");
+    return false;
+}
+
+void CDatabase::CStatement::Reset()
+{
+    sqlite3_reset(Statement);
+    sqlite3_clear_bindings(Statement);
+    Status = CStatus();
+}
+
+std::int64_t CDatabase::CStatement::ColumnInt(int column) const
+{
+    return sqlite3_column_int64(Statement, column);
+}
+
+std::string CDatabase::CStatement::ColumnText(int column) const
+{
+    auto text = reinterpret_cast<const char*>(sqlite3_column_text(Statement, column));
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(Statement, column))) : std::string();
+}
+
+const unsigned char* CDatabase::CStatement::ColumnBlob(int column, std::size_t& size) const
+{
+    auto data = static_cast<const unsigned char*>(sqlite3_column_blob(Statement, column));
+    size = static_cast<std::size_t>(sqlite3_column_bytes(Statement, column));
+    return data;
+}
+
+bool CDatabase::CStatement::ColumnIsNull(int column) const
+{
+    return sqlite3_column_type(Statement, column) == SQLITE_NULL;
+}
+
+CDatabase::~CDatabase()
+{
+    if (Handle)
+    {
+        if (Depth > 0)
+            sqlite3_exec(Handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(Handle);
+    }
+}
+
+CStatus CDatabase::Failure(int line, std::string_view what) const
+{
+    std::string text(what);
+    if (Handle)
+        text += std::string(": ") + sqlite3_errmsg(Handle);
+    return CErrorGenMessage("Database", line, HostErrorDatabase, {text + " (" + Path + ")"});
+}
+
+CStatus CDatabase::Open(const std::string& path)
+{
+    CSingleLock lock(&Mutex, true);
+    Path = path;
+    int rc = sqlite3_open_v2(path.c_str(), &Handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK)
+    {
+        CStatus failure = Failure(__LINE__, "open");
+        sqlite3_close_v2(Handle);
+        Handle = nullptr;
+        return failure;
+    }
+    sqlite3_busy_timeout(Handle, 10000);
+    // Write-ahead logging keeps a committed state whole when a process dies in the middle of a write.
+    CStatus status = Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+    return status;
+}
+
+CStatus CDatabase::Execute(std::string_view sql)
+{
+    CSingleLock lock(&Mutex, true);
+    std::string text(sql);
+    char* message = nullptr;
+    if (sqlite3_exec(Handle, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
+    {
+        std::string what = message ? message : "execute";
+        sqlite3_free(message);
+        return CErrorGenMessage("Database", __LINE__, HostErrorDatabase, {what + " (" + Path + ")"});
+    }
+    return CStatus::Success();
+}
+
+CStatus CDatabase::Prepare(std::string_view sql, CStatement& out)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(Handle, sql.data(), static_cast<int>(sql.size()), &statement, nullptr) != SQLITE_OK)
+        return Failure(__LINE__, "prepare");
+    out = CStatement(this, statement);
+    return CStatus::Success();
+}
+
+CStatus CDatabase::Begin()
+{
+    CSingleLock lock(&Mutex, true);
+    CStatus status = Execute(Depth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT level" + std::to_string(Depth));
+    if (status.IsSuccess())
+        ++Depth;
+    return status;
+}
+
+CStatus CDatabase::Commit()
+{
+    CSingleLock lock(&Mutex, true);
+    if (Depth == 0)
+        return CStatus::Success();
+    if (Depth == 1 && CommitFault >= 0 && CommitFault-- == 0)
+        return CErrorGenMessage("Database", __LINE__, HostErrorDatabase, {"commit failed (test) (" + Path + ")"});
+    CStatus status = Execute(Depth == 1 ? "COMMIT" : "RELEASE level" + std::to_string(Depth - 1));
+    if (status.IsSuccess())
+        --Depth;
+    return status;
+}
+
+CStatus CDatabase::Rollback()
+{
+    CSingleLock lock(&Mutex, true);
+    if (Depth == 0)
+        return CStatus::Success();
+    CStatus status = Depth == 1 ? Execute("ROLLBACK")
+                                : Execute("ROLLBACK TO level" + std::to_string(Depth - 1) + "; RELEASE level" +
+                                          std::to_string(Depth - 1));
+    --Depth;
+    return status;
+}
+
+std::int64_t CDatabase::LastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(Handle);
+}

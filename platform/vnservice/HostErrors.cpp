@@ -1,0 +1,52 @@
+#include "vnservice/HostErrors.h"
+
+#include <map>
+
+std::string HostErrorText(std::uint32_t code)
+{
+    static const std::map<std::uint32_t, std::string> texts = {
+        {HostErrorOsError, "operating system error %1"},
+        {HostErrorHResult, "component error %1"},
+        {HostErrorOutOfMemory, "not enough memory for %1 bytes"},
+        {HostErrorNotOffered, "this host does not offer %1"},
+        {HostErrorBadVolumeIdText, "\"%1\" is not a volume identity"},
+        {HostErrorNoSuchProperty, "the file system has no property \"%1\""},
+        {HostErrorDatabase, "host database: %1"},
+        {HostErrorBadSetting, "setting \"%1\" holds \"%2\", which is not a number"},
+        {HostErrorTapeImage, "tape image %1: %2"},
+        {HostErrorDrive, "drive: %1"},
+        {HostErrorNoSetting, "no setting \"%1\" is stored"},
+        {0xC00001F8, "catalogue error %1 on volume %2"},
+        {0xC00003ED, "the file system does not support this operation"},
+        {0xC00007D7, "the operation reached an unknown state or sub-code %1"},
+        {0xC00007E2, "no data on the medium"},
+        {0xC0000813, "no file \"%1\" with data in the catalogue"},
+        {0xC0000818, "the catalogue of volume %1 is not open"},
+        {0xC0000FA2, "no medium for replica %1"},
+        {0xC000138F, "no volume \"%1\" is known"},
+        {0xC0001798, "the medium is blank"},
+        {0xC0001B73, "the medium is not in a usable state"},
+        {0xC0002710, "a TAR header field holds no number"},
+        {0xC0002711, "the value %1 does not fit a TAR field of %2 digits"},
+        {0xC0002712, "bad TAR header checksum at %1"},
+        {0xC0002713, "no TAR header at %1"},
+        {0xC0002717, "the header names \"%1\", not \"%2\""},
+        {0xC000271A, "the pax size %1 is not a number"},
+        {0xC00036B0, "no file mark after the label on %1"},
+        {0xC00036B1, "the Active Circle label is malformed"},
+        {0xC00036B2, "the second end-of-archive block before %1 is not zero"},
+        {0xC0003714, "no file mark after the label on %1"},
+        {0xC0003715, "the Tedial label \"%1\" is malformed"},
+        {0xC0003716, "MXF file at %1: the transform gave no single %2"},
+        {0xC0003717, "MXF file at %1: unreadable date \"%2\""},
+        {0xC0003778, "the second end-of-archive block is not zero"},
+        {0xC0003779, "the extents of \"%1\" fall %2 blocks short"},
+        {0xC000377A, "the file continues on a next volume that is not known"},
+        {0xC000377B, "the next volume is not accessible"},
+        {0xC000377C, "an extent is longer than %1 GiB"},
+        {0xC000377D, "unknown TAR standard \"%1\""},
+        {0xC000377E, "the file mark is not where the volume closes, at %1"},
+    };
+    auto found = texts.find(code);
+    return found == texts.end() ? std::string() : found->second;
+}

@@ -1,0 +1,22 @@
+// The host's error numbers (0xC000xxxx) with their message texts. A text may hold the parameters of the
+// error as %1 and %2. Numbers without an entry still format, as "host error 0xC000xxxx".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Host errors raised by the stand-in itself, for conditions that the plug-ins never name.
+constexpr std::uint32_t HostErrorOutOfMemory = 0xC0000017;
+constexpr std::uint32_t HostErrorOsError = 0xC0000001;
+constexpr std::uint32_t HostErrorHResult = 0xC0000002;
+constexpr std::uint32_t HostErrorNotOffered = 0xC0000D00;
+constexpr std::uint32_t HostErrorBadVolumeIdText = 0xC0000D01;
+constexpr std::uint32_t HostErrorNoSuchProperty = 0xC0000D02;
+constexpr std::uint32_t HostErrorDatabase = 0xC0000D03;
+constexpr std::uint32_t HostErrorBadSetting = 0xC0000D04;
+constexpr std::uint32_t HostErrorTapeImage = 0xC0000D05;
+constexpr std::uint32_t HostErrorDrive = 0xC0000D06;
+constexpr std::uint32_t HostErrorNoSetting = 0xC0000D07;
+
+// The message text for a host error number, with %1/%2 where its parameters go; empty when unknown.
+std::string HostErrorText(std::uint32_t code);
