@@ -1,0 +1,40 @@
+// CGenericTarFile: the TAR header object of the generic TAR plug-in. Beyond POSIX ustar with pax records
+// it reads the GNU extensions: a long name carried by a preceding 'L' entry, base-256 sizes and an empty
+// mtime field. Names longer than 100 bytes are built with a pax "path" record. Owns its long-name buffer;
+// one operation uses an object at a time.
+//
+// Reading a GNU long name: with the 'L' header in Header[0] (after GetPaxDataLength), AllocateLongName
+// sizes LongName for the entry, the caller reads LongNameLength bytes into it and then the member's own
+// header into Header[0], and reads on as for any header.
+#pragma once
+
+#include "FileSystems/TarFile/CTarFile.h"
+
+class CGenericTarFile : public CTarFile
+{
+public:
+    // The long name when one is held (up to its NUL, in the process's ANSI code page), else as CTarFile.
+    CStatus GetName(unsigned codePage, CFileName& name) const override;
+    // The pax "size" record when held, else the ustar size field, base-256 when its first byte is 0x80.
+    CStatus GetSize(const CVolumeID& volume, std::uint64_t& size) const override;
+    // The current time when the mtime field is empty (first byte NUL), else as CTarFile.
+    CStatus GetModificationTime(const CVolumeID& volume, std::uint64_t& time) const override;
+    // The first 100 bytes go into the name field; a longer name needs a "path" record.
+    bool StoreName(std::string name) override;
+
+    // Allocates LongName for the 'L' entry whose header is in Header[0]: its size (refused past
+    // MaxExtensionBytes, as a corrupt header at `position`) rounded up to whole blocks, recorded in
+    // PaxCapacity. Pax records held before are dropped.
+    CStatus AllocateLongName(const CVolumeID& volume, std::uint64_t position);
+
+    // Header blocks a GNU writer uses for a name of `nameUnits` UTF-16 units: the member's header, plus
+    // for a name past 100 units the 'L' header and the blocks of the name with its NUL.
+    static constexpr std::uint64_t CountGnuHeaderBlocks(std::size_t nameUnits)
+    {
+        return nameUnits <= 100 ? 1 : (std::uint64_t{nameUnits} + 512) / 512 + 2;
+    }
+
+    std::unique_ptr<std::uint8_t[]> LongName;
+    // The 'L' entry's size, which with GNU writers counts the name's closing NUL.
+    std::uint32_t LongNameLength = 0;
+};

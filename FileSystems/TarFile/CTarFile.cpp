@@ -1,0 +1,455 @@
+#include "FileSystems/TarFile/CTarFile.h"
+
+#include "vnservice/ErrorGenerators.h"
+#include "win/Allocation.h"
+#include "win/CodePage.h"
+#include "win/FileTime.h"
+#include "win/WinError.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace
+{
+constexpr const char* Module = "TarFile";
+
+constexpr std::uint32_t ErrorNoNumber = 0xC0002710;
+constexpr std::uint32_t ErrorFieldTooSmall = 0xC0002711;
+constexpr std::uint32_t ErrorChecksum = 0xC0002712;
+constexpr std::uint32_t ErrorNotHeader = 0xC0002713;
+constexpr std::uint32_t ErrorPaxSize = 0xC000271A;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// One octal number as a width-limited scanf conversion reads it, but never past the field's bytes: white
+// space, an optional sign, then at least one octal digit. A minus sign negates modulo 2^64.
+bool ScanOctal(const char* field, std::size_t width, std::uint64_t& value)
+{
+    std::size_t i = 0;
+    while (i < width && IsSpace(field[i]))
+        ++i;
+    bool negative = false;
+    if (i < width && (field[i] == '+' || field[i] == '-'))
+        negative = field[i++] == '-';
+    std::size_t first = i;
+    std::uint64_t number = 0;
+    for (; i < width && field[i] >= '0' && field[i] <= '7'; ++i)
+        number = number * 8 + static_cast<std::uint64_t>(field[i] - '0');
+    if (i == first)
+        return false;
+    value = negative ? 0 - number : number;
+    return true;
+}
+
+// An unsigned decimal number: white space, an optional '+', at least one digit; the number ends at the
+// first other byte. A minus sign or a number past 64 bits is refused.
+bool ScanDecimal(std::string_view text, std::uint64_t& value)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    if (i < text.size() && text[i] == '+')
+        ++i;
+    std::size_t first = i;
+    std::uint64_t number = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+    {
+        auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (number > (UINT64_MAX - digit) / 10)
+            return false;
+        number = number * 10 + digit;
+    }
+    if (i == first)
+        return false;
+    value = number;
+    return true;
+}
+
+// "0x" followed by each byte as two hexadecimal digits, separated by ", ": how a field that is not a
+// number is shown in an error.
+std::string ByteList(std::string_view bytes)
+{
+    std::string text = "0x";
+    char hex[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+    {
+        if (i != 0)
+            text += ", ";
+        std::snprintf(hex, sizeof hex, "%2.2X", static_cast<unsigned char>(bytes[i]));
+        text += hex;
+    }
+    return text;
+}
+
+// A text field read up to its first NUL, all of it when it holds none.
+std::string_view FieldText(const char* field, std::size_t width)
+{
+    return std::string_view(field, width).substr(0, std::string_view(field, width).find('\0'));
+}
+
+template <std::size_t N> void CopyText(char (&field)[N], std::string_view text)
+{
+    std::memcpy(field, text.data(), std::min(N, text.size()));
+}
+
+// Only POSIX headers carry a name prefix; GNU headers ("ustar  ") keep other fields in its place.
+bool IsPosixHeader(const TarHeaderBlock& block)
+{
+    return std::memcmp(block.Magic, "ustar", 6) == 0;
+}
+
+std::size_t DecimalDigits(std::uint64_t value)
+{
+    std::size_t digits = 1;
+    while (value >= 10)
+    {
+        value /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+CStatus WriteOctal(const CVolumeID& volume, std::uint64_t value, char* field, int digits)
+{
+    char text[32];
+    int length = std::snprintf(text, sizeof text, "%0*llo", digits, static_cast<unsigned long long>(value));
+    if (length != digits)
+        return CErrorGenFileSystem(Module, __LINE__, ErrorFieldTooSmall, volume,
+                                   {text, FormatParameter("%d", static_cast<std::uint64_t>(digits))});
+    std::memcpy(field, text, static_cast<std::size_t>(digits) + 1);
+    return CStatus::Success();
+}
+
+CStatus HeaderError(std::uint32_t code, const CVolumeID& volume, std::uint64_t position)
+{
+    return CErrorGenFileSystem(Module, __LINE__, code, volume, {FormatParameter("%I64u", position)});
+}
+
+// Name bytes in the OEM code page for StoreName. Characters that code page lacks become '?', one byte
+// per code unit, so that the length and the '/' positions stay those of the name; such a name always
+// gets its "path" record as well.
+std::string ToOemText(WStringView name)
+{
+    std::string text;
+    if (WideToMultiByte(CP_OEMCP, name, text) == ERROR_SUCCESS)
+        return text;
+    text.clear();
+    for (char16_t unit : name)
+    {
+        std::string one;
+        bool converted =
+            WideToMultiByte(CP_OEMCP, WStringView(&unit, 1), one) == ERROR_SUCCESS && one.size() == 1;
+        text += converted ? one[0] : '?';
+    }
+    return text;
+}
+} // namespace
+
+std::uint32_t CTarFile::VerifyHeader(const TarHeaderBlock& block)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&block);
+    constexpr std::size_t chksumStart = offsetof(TarHeaderBlock, Chksum);
+    std::uint32_t unsignedSum = 0;
+    std::int32_t signedSum = 0;
+    for (std::size_t i = 0; i < sizeof block; ++i)
+    {
+        unsigned char byte = i >= chksumStart && i < chksumStart + sizeof block.Chksum ? ' ' : bytes[i];
+        unsignedSum += byte;
+        signedSum += static_cast<signed char>(byte);
+    }
+    if (block.Typeflag != 'M' && std::memcmp(block.Magic, "ustar", 5) != 0)
+        return ErrorNotHeader;
+    std::uint64_t stored = 0;
+    if (!ScanOctal(block.Chksum, sizeof block.Chksum, stored))
+        return ErrorChecksum;
+    auto checksum = static_cast<std::uint32_t>(stored);
+    if (checksum != unsignedSum && checksum != static_cast<std::uint32_t>(signedSum))
+        return ErrorChecksum;
+    return 0;
+}
+
+CStatus CTarFile::GetPaxDataLength(const CVolumeID& volume, std::uint64_t position)
+{
+    if (std::uint32_t code = VerifyHeader(Header[0]))
+        return HeaderError(code, volume, position);
+    if (Header[0].Typeflag == 'x')
+    {
+        std::uint64_t length = 0;
+        CStatus status = ParseOctalField(volume, Header[0].Size, sizeof Header[0].Size, length);
+        // The length decides an allocation and a read: a corrupt one is refused before either.
+        if (status.IsSuccess() && length > MaxExtensionBytes)
+            status = HeaderError(ErrorNotHeader, volume, position);
+        PaxLength = status.IsSuccess() ? static_cast<std::uint32_t>(length) : 0;
+        if (status.Failed())
+            return status;
+    }
+    if (PaxData)
+    {
+        if (std::uint32_t code = VerifyHeader(Header[1]))
+            return HeaderError(code, volume, position);
+    }
+    return CStatus::Success();
+}
+
+CStatus CTarFile::AllocatePaxData()
+{
+    if (PaxLength == 0)
+        return CStatus::Success();
+    std::size_t capacity = RoundToBlocks(PaxLength);
+    auto buffer = Reallocate(nullptr, 0, capacity);
+    if (!buffer)
+        return CErrorGenMemory(Module, __LINE__, std::size_t{PaxLength} + BlockBytes - 1);
+    PaxData = std::move(buffer);
+    PaxCapacity = static_cast<std::uint32_t>(capacity);
+    return CStatus::Success();
+}
+
+CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
+{
+    name.Empty();
+    if (PaxData)
+    {
+        std::string_view path = FindPaxRecord("path");
+        if (!path.empty())
+            return DecodeName(CP_UTF8, path, name);
+    }
+    const TarHeaderBlock& block = UstarBlock();
+    std::string text;
+    if (IsPosixHeader(block))
+    {
+        text = FieldText(block.Prefix, sizeof block.Prefix);
+        if (!text.empty() && text.back() != '/')
+            text += '/';
+    }
+    text += FieldText(block.Name, sizeof block.Name);
+    bool posixVersion = std::memcmp(block.Version, "00", 2) == 0;
+    return DecodeName(posixVersion ? codePage : CP_OEMCP, text, name);
+}
+
+CStatus CTarFile::GetSize(const CVolumeID& volume, std::uint64_t& size) const
+{
+    size = 0;
+    if (PaxData)
+    {
+        std::string_view value = FindPaxRecord("size");
+        if (!value.empty())
+        {
+            if (ScanDecimal(value, size))
+                return CStatus::Success();
+            size = 0;
+            return CErrorGenFileSystem(Module, __LINE__, ErrorPaxSize, volume, {ByteList(value)});
+        }
+    }
+    const TarHeaderBlock& block = UstarBlock();
+    return ParseOctalField(volume, block.Size, sizeof block.Size, size);
+}
+
+CStatus CTarFile::GetDeviceNumber(const CVolumeID& volume, std::uint64_t& number) const
+{
+    // Devmajor and devminor as one 16-byte field; the scan in practice stops at devmajor's NUL.
+    const char* field = reinterpret_cast<const char*>(&Header[0]) + offsetof(TarHeaderBlock, Devmajor);
+    return ParseOctalField(volume, field, sizeof Header[0].Devmajor + sizeof Header[0].Devminor, number);
+}
+
+CStatus CTarFile::GetModificationTime(const CVolumeID& volume, std::uint64_t& time) const
+{
+    CStatus status = ParseOctalField(volume, Header[0].Mtime, sizeof Header[0].Mtime, time);
+    if (time == 0)
+        time = CurrentTime();
+    return status;
+}
+
+CStatus CTarFile::GetTapeModificationTime(const CVolumeID& volume, std::uint64_t& time) const
+{
+    time = 0;
+    const TarHeaderBlock& block = UstarBlock();
+    if (block.Mtime[0] == '\0')
+        return CStatus::Success();
+    return ParseOctalField(volume, block.Mtime, sizeof block.Mtime, time);
+}
+
+CStatus CTarFile::BuildHeader(const CVolumeID& volume, const CFileName& name)
+{
+    PaxData.reset();
+    PaxCapacity = 0;
+    PaxLength = 0;
+    Header[0] = {};
+    Header[1] = {};
+
+    const WString& text = name.GetText();
+    bool beyondAscii = std::any_of(text.begin(), text.end(), [](char16_t unit) { return unit > 0x7F; });
+    bool needsPath = StoreName(ToOemText(text));
+    if (beyondAscii || needsPath)
+    {
+        std::string utf8;
+        if (std::uint32_t error = name.ToMultiByte(CP_UTF8, utf8))
+            return CErrorNumber::OsError(Module, __LINE__, error);
+        CStatus status = AddPaxRecord("path", utf8);
+        if (status.Failed())
+            return status;
+    }
+
+    TarHeaderBlock& block = Header[0];
+    CopyText(block.Uname, "Administrator");
+    CopyText(block.Gname, "None");
+    std::memcpy(block.Magic, "ustar", 6);
+    std::memcpy(block.Version, "00", 2);
+    block.Typeflag = '0';
+    CStatus status = WriteOctalField(volume, std::uint32_t{0644}, block.Mode);
+    if (status.IsSuccess())
+        status = WriteOctalField(volume, std::uint32_t{0}, block.Uid);
+    if (status.IsSuccess())
+        status = WriteOctalField(volume, std::uint32_t{0}, block.Gid);
+    return status;
+}
+
+CStatus CTarFile::SetSize(const CVolumeID& volume, std::uint64_t size)
+{
+    if (size <= MaxOctalSize)
+        return WriteOctalField(volume, size, Header[0].Size);
+    CStatus status = WriteOctalField(volume, std::uint64_t{0}, Header[0].Size);
+    if (status.Failed())
+        return status;
+    return AddPaxRecord("size", FormatParameter("%I64u", size));
+}
+
+std::uint64_t CTarFile::GetHeaderBlockCount() const
+{
+    return PaxLength == 0 ? 1 : BlocksFor(PaxLength) + 2;
+}
+
+CStatus CTarFile::CountHeaderBlocks(const CVolumeID& volume, const CFileName& name, std::uint64_t size,
+                                    std::uint64_t& blocks)
+{
+    blocks = 0;
+    CStatus status = BuildHeader(volume, name);
+    if (status.IsSuccess())
+        status = SetSize(volume, size);
+    if (status.IsSuccess())
+        blocks = GetHeaderBlockCount();
+    return status;
+}
+
+CStatus CTarFile::ParseOctalField(const CVolumeID& volume, const char* field, std::size_t width,
+                                  std::uint64_t& value)
+{
+    value = 0;
+    if (ScanOctal(field, width, value))
+        return CStatus::Success();
+    value = 0;
+    return CErrorGenFileSystem(Module, __LINE__, ErrorNoNumber, volume,
+                               {ByteList(std::string_view(field, width))});
+}
+
+CStatus CTarFile::WriteOctalField(const CVolumeID& volume, std::uint64_t value, char (&field)[12])
+{
+    return WriteOctal(volume, value, field, 11);
+}
+
+CStatus CTarFile::WriteOctalField(const CVolumeID& volume, std::uint32_t value, char (&field)[8])
+{
+    return WriteOctal(volume, value, field, 7);
+}
+
+CStatus CTarFile::AddPaxRecord(std::string_view key, std::string_view value)
+{
+    // The length counts its own digits: grow it by every digit it gains until it gains no more.
+    std::uint64_t length = key.size() + value.size() + 3;
+    std::size_t digits = 0;
+    for (std::size_t now = DecimalDigits(length); now != digits; now = DecimalDigits(length))
+    {
+        length += now - digits;
+        digits = now;
+    }
+
+    if (length >= std::uint64_t{PaxCapacity} - PaxLength)
+    {
+        std::uint64_t wanted = std::uint64_t{PaxCapacity} + length;
+        std::unique_ptr<std::uint8_t[]> buffer;
+        if (wanted + BlockBytes - 1 <= UINT32_MAX)
+            buffer = Reallocate(PaxData.get(), PaxLength, RoundToBlocks(static_cast<std::size_t>(wanted)));
+        if (!buffer)
+            return CErrorGenMemory(Module, __LINE__, static_cast<std::size_t>(wanted + BlockBytes - 1));
+        PaxData = std::move(buffer);
+        PaxCapacity = static_cast<std::uint32_t>(RoundToBlocks(static_cast<std::size_t>(wanted)));
+    }
+
+    std::string record = std::to_string(length);
+    record += ' ';
+    record += key;
+    record += '=';
+    record += value;
+    record += '\n';
+    std::memcpy(PaxData.get() + PaxLength, record.data(), record.size());
+    PaxLength += static_cast<std::uint32_t>(record.size());
+    return CStatus::Success();
+}
+
+std::string_view CTarFile::FindPaxRecord(std::string_view key) const
+{
+    if (!PaxData)
+        return {};
+    const char* data = reinterpret_cast<const char*>(PaxData.get());
+    const std::size_t end = std::min(PaxLength, PaxCapacity);
+    std::size_t start = 0;
+    while (start < end)
+    {
+        // "<length> <key>=<value>\n"; a length of eight or more digits is not believed.
+        std::size_t i = start;
+        std::size_t length = 0;
+        for (; i < end && i - start < 8 && IsDigit(data[i]); ++i)
+            length = length * 10 + static_cast<std::size_t>(data[i] - '0');
+        std::size_t digits = i - start;
+        if (digits == 0 || digits >= 8 || length == 0)
+            return {};
+        if (length > end - start || data[start + length - 1] != '\n')
+            return {};
+        const std::size_t lineFeed = start + length - 1;
+        while (i < lineFeed && IsSpace(data[i]))
+            ++i;
+        if (i >= lineFeed)
+            return {};
+        std::string_view body(data + i, lineFeed - i);
+        std::size_t equals = body.find('=');
+        if (equals == std::string_view::npos)
+            return {};
+        if (body.substr(0, equals) == key)
+            return body.substr(equals + 1);
+        start += length;
+    }
+    return {};
+}
+
+std::uint64_t CTarFile::CurrentTime()
+{
+    return static_cast<std::uint64_t>(FileTimeToUnixSeconds(GetSystemTimeAsFileTime()));
+}
+
+std::unique_ptr<std::uint8_t[]> CTarFile::Reallocate(const std::uint8_t* buffer, std::size_t keep,
+                                                     std::size_t capacity)
+{
+    if (AllocationFault::ShouldFail())
+        return nullptr;
+    std::unique_ptr<std::uint8_t[]> grown(new (std::nothrow)
+                                              std::uint8_t[std::max<std::size_t>(capacity, 1)]());
+    if (grown && keep != 0)
+        std::memcpy(grown.get(), buffer, std::min(keep, capacity));
+    return grown;
+}
+
+CStatus CTarFile::DecodeName(unsigned codePage, std::string_view text, CFileName& name)
+{
+    if (std::uint32_t error = name.FromMultiByte(codePage, text))
+        return CErrorNumber::OsError(Module, __LINE__, error);
+    return CStatus::Success();
+}

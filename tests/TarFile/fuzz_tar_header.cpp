@@ -1,0 +1,44 @@
+// Fuzzes header verification and parsing: the input is walked as an archive the way the scans read one,
+// and its first block is also asked for everything with the rest of the input held as pax records.
+#include "TarTestSupport.h"
+
+#include "FileSystems/TarFile/CGenericTarFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    CStatus status;
+    tartest::ReadArchive(input, status);
+
+    if (size < CTarFile::BlockBytes)
+        return 0;
+    const CVolumeID volume;
+    CGenericTarFile tar;
+    std::memcpy(&tar.Header[0], data, CTarFile::BlockBytes);
+    CTarFile::VerifyHeader(tar.Header[0]);
+    (void)tar.GetPaxDataLength(volume, 0);
+    std::string_view records = input.substr(CTarFile::BlockBytes, 1 << 20);
+    if (!records.empty())
+    {
+        tar.PaxLength = static_cast<std::uint32_t>(records.size());
+        if (tar.AllocatePaxData().IsSuccess())
+        {
+            std::memcpy(tar.PaxData.get(), records.data(), records.size());
+            std::memcpy(&tar.Header[1], data, CTarFile::BlockBytes);
+        }
+    }
+    CFileName name;
+    std::uint64_t value = 0;
+    (void)tar.GetName(1, name);
+    (void)tar.GetSize(volume, value);
+    (void)tar.GetModificationTime(volume, value);
+    (void)tar.GetTapeModificationTime(volume, value);
+    (void)tar.GetDeviceNumber(volume, value);
+    (void)tar.FindPaxRecord("path");
+    (void)tar.AllocateLongName(volume, 0);
+    (void)tar.GetName(1, name);
+    return 0;
+}
