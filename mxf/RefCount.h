@@ -132,7 +132,8 @@ private:
     }
     static void ReportMissingWeak(const void* weak, const void* object)
     {
-        DiagnosticError("Tried to clear ParentPtr(%p) from %p but that ParentPtr does not exist\n", weak, object);
+        DiagnosticError("Tried to clear ParentPtr(%p) from %p but that ParentPtr does not exist\n", weak,
+                        object);
     }
 
     std::int32_t Count = 0;
