@@ -17,6 +17,21 @@ CArchiveFileSystem::CArchiveFileSystem(CSystem* system, CSet<CTraceLoggable, 0>:
 {
 }
 
+void CArchiveFileSystem::SetRecognised(std::uint32_t replica, bool recognised)
+{
+    if (replica >= 32)
+        return;
+    if (recognised)
+        RecognisedReplicas |= 1u << replica;
+    else
+        RecognisedReplicas &= ~(1u << replica);
+}
+
+bool CArchiveFileSystem::IsRecognised(std::uint32_t replica) const
+{
+    return replica < 32 && (RecognisedReplicas >> replica & 1) != 0;
+}
+
 CStatus CArchiveFileSystem::CheckUpdateable()
 {
     return NotOffered(__LINE__, "writing to tapes");
@@ -102,17 +117,17 @@ CStatus CArchiveFileSystem::RunHandler(std::uint32_t opcode, CArchiveFileSystemO
 {
     using Handler = CStatus (CArchiveFileSystem::*)(CArchiveFileSystemOperation*);
     static constexpr Handler handlers[] = {
-        &CArchiveFileSystem::AcceptVolume,       &CArchiveFileSystem::RecogniseVolume,
-        &CArchiveFileSystem::HandleOpcode3,      &CArchiveFileSystem::WriteUserFile,
-        &CArchiveFileSystem::WriteFragment,      &CArchiveFileSystem::PassthroughWrite,
-        &CArchiveFileSystem::ReadUserFile,       &CArchiveFileSystem::ReadFragment,
-        &CArchiveFileSystem::PassthroughRead,    &CArchiveFileSystem::HandleOpcode10,
-        &CArchiveFileSystem::GetNextItem,        &CArchiveFileSystem::HandleOpcode12,
-        &CArchiveFileSystem::HandleOpcode13,     &CArchiveFileSystem::PassthroughDelete,
-        &CArchiveFileSystem::HandleOpcode15,     &CArchiveFileSystem::WriteDirectory,
-        &CArchiveFileSystem::HandleOpcode17,     &CArchiveFileSystem::HandleOpcode18,
-        &CArchiveFileSystem::HandleOpcode19,     &CArchiveFileSystem::HandleOpcode20,
-        &CArchiveFileSystem::GlobalLock,         &CArchiveFileSystem::FragmentPropertyOp,
+        &CArchiveFileSystem::AcceptVolume,    &CArchiveFileSystem::RecogniseVolume,
+        &CArchiveFileSystem::HandleOpcode3,   &CArchiveFileSystem::WriteUserFile,
+        &CArchiveFileSystem::WriteFragment,   &CArchiveFileSystem::PassthroughWrite,
+        &CArchiveFileSystem::ReadUserFile,    &CArchiveFileSystem::ReadFragment,
+        &CArchiveFileSystem::PassthroughRead, &CArchiveFileSystem::HandleOpcode10,
+        &CArchiveFileSystem::GetNextItem,     &CArchiveFileSystem::HandleOpcode12,
+        &CArchiveFileSystem::HandleOpcode13,  &CArchiveFileSystem::PassthroughDelete,
+        &CArchiveFileSystem::HandleOpcode15,  &CArchiveFileSystem::WriteDirectory,
+        &CArchiveFileSystem::HandleOpcode17,  &CArchiveFileSystem::HandleOpcode18,
+        &CArchiveFileSystem::HandleOpcode19,  &CArchiveFileSystem::HandleOpcode20,
+        &CArchiveFileSystem::GlobalLock,      &CArchiveFileSystem::FragmentPropertyOp,
     };
     if (opcode < 1 || opcode > std::size(handlers))
         return CErrorGenMessage("ArchiveFileSystem", __LINE__, 0xC00007D7, {FormatParameter("0x%X", opcode)});

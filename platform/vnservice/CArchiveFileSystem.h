@@ -6,26 +6,30 @@
 #pragma once
 
 #include "vnservice/CFileName.h"
+#include "vnservice/CMedium.h"
 #include "vnservice/CPersistable.h"
 #include "vnservice/CPropertySet.h"
 #include "vnservice/CResource.h"
 #include "vnservice/CSet.h"
 #include "vnservice/CStatus.h"
 #include "vnservice/CTraceLoggable.h"
+#include "vnservice/CVolume.h"
 #include "vnservice/Identities.h"
 
 #include <cstdint>
 #include <string>
 
 class CSystem;
-class CVolume;
-class CMedium;
 class CUserFragment;
 class CArchiveFileSystemOperation;
 class CGetOperationContext;
 class CReplicationContext;
-class CCachedRequestOperation;
 struct CFragmentLocation;
+
+// The host's request an operation serves; this host keeps nothing in it.
+class CCachedRequestOperation : public CCounted
+{
+};
 
 struct CPriority
 {
@@ -110,7 +114,8 @@ public:
     virtual std::uint64_t GetLastWrittenBlock(CMedium* medium) = 0;
     virtual CStatus SetLastWrittenBlock(CMedium* medium, std::uint64_t block) = 0;
     virtual std::uint32_t Hook33() = 0;
-    virtual bool IsFragmentWritten(CMedium* medium, CUserFragment* fragment, const CFragmentLocation& location) = 0;
+    virtual bool IsFragmentWritten(CMedium* medium, CUserFragment* fragment,
+                                   const CFragmentLocation& location) = 0;
     virtual bool Hook35() = 0;
     virtual CStatus EstimateBlocks(std::uint32_t first, CArchiveFileSystemOperation* operation,
                                    std::uint64_t& blocks, std::uint64_t& bytes, std::uint8_t& flag) = 0;
@@ -161,6 +166,10 @@ public:
     // Runs the handler of an opcode (1 to 22); another opcode fails.
     CStatus RunHandler(std::uint32_t opcode, CArchiveFileSystemOperation* operation);
 
+    // Whether the file system took the tape in a replica of its volume as its own.
+    void SetRecognised(std::uint32_t replica, bool recognised);
+    bool IsRecognised(std::uint32_t replica) const;
+
     CSystem* GetSystem() const { return HostSystem; }
     const CSet<CTraceLoggable, 0>::pointer& GetTraceSource() const { return TraceSource; }
 
@@ -172,4 +181,5 @@ public:
 private:
     CSystem* HostSystem;
     CSet<CTraceLoggable, 0>::pointer TraceSource;
+    std::uint32_t RecognisedReplicas = 0;
 };

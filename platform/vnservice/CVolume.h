@@ -3,6 +3,7 @@
 // after construction are changed by the host's operation thread only.
 #pragma once
 
+#include "vnservice/CResource.h"
 #include "vnservice/CSet.h"
 #include "vnservice/Identities.h"
 
@@ -10,10 +11,12 @@
 
 class CSystem;
 
-class CVolume : public CCounted
+class CVolume : public CCounted, public CResource
 {
 public:
-    CVolume(CSystem* system, CVolumeID id, std::string name) : System(system), ID(id), Name(std::move(name)) {}
+    CVolume(CSystem* system, CVolumeID id, std::string name) : System(system), ID(id), Name(std::move(name))
+    {
+    }
 
     CSystem* GetSystem() const { return System; }
     const CVolumeID& GetID() const { return ID; }

@@ -1,0 +1,49 @@
+// The generic TAR tape file system: POSIX ustar tapes with pax records or GNU long names, possibly
+// continued on a next volume. It keeps the TAR dialect found on the tape, the tape's block size and the
+// volume files continue on ("NextVolume", a property and a setting). Made by the plug-in's factory
+// instance, owned and driven by the host's operation thread; it takes no lock.
+#pragma once
+
+#include "FileSystems/TarReelFS/CTapeFileSystem.h"
+#include "frame/PluginTexts.h"
+#include "vnservice/Identities.h"
+
+#include <cstdint>
+
+class CGenericTarFileSystem : public CTapeFileSystem
+{
+public:
+    static constexpr CPluginTexts Texts = {u"GenericTar", u"Generic TAR", "GenericTAR", u"0"};
+
+    CGenericTarFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource);
+
+    CStatus Save(CSystem* system, CPersistanceEngine::CNode& node) override;
+    CStatus Load(CSystem* system, CPersistanceEngine::CNode& node) override;
+
+    CArchiveFileSystemOperation* CreateOperation(CPriority priority, CResourceAffinity affinity,
+                                                 CVolumePointer volume, CRequestPointer request) override;
+    CGetOperationContext* CreateGetOperationContext(CVolumePointer volume, CMediumPointer medium) override;
+    CReplicationContext* CreateReplicationContext() override;
+    bool IsFragmentWritten(CMedium*, CUserFragment*, const CFragmentLocation&) override { return true; }
+    CStatus EstimateBlocks(std::uint32_t first, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
+                           std::uint64_t& bytes, std::uint8_t& flag) override;
+
+    CStatus CountProperties(std::uint32_t& count) override;
+    CStatus EnumerateProperties(const CPropertyRecord& model, std::size_t& remainingBytes,
+                                CPropertyRecord*& cursor) override;
+    CStatus GetProperty(const CPropertyValue& property, CVariant& value) override;
+    CStatus UpdateProperty(CPropertyValue& value, bool flag) override;
+
+    CStatus AcceptVolume(CArchiveFileSystemOperation* operation) override;
+    CStatus RecogniseVolume(CArchiveFileSystemOperation* operation) override;
+    CStatus ReadUserFile(CArchiveFileSystemOperation* operation) override;
+    CStatus ReadFragment(CArchiveFileSystemOperation* operation) override;
+    CStatus GetNextItem(CArchiveFileSystemOperation* operation) override;
+
+    // "NextVolume" counts as set when it names a system.
+    bool IsNextVolumeSet() const { return NextVolume.GetVolumeSetID().GetSystemID().GetValue() != 0; }
+
+    // 0 unset, 1 POSIX (pax headers seen), 2 GNU (long-name entries seen).
+    std::int32_t Standard = 0;
+    CVolumeID NextVolume;
+};

@@ -1,0 +1,45 @@
+// An operation of the generic TAR file system. Recognition keeps its flags and the tape signature here;
+// a restore keeps the file's length, time and the extents it still has to read, each on the volume that
+// holds it. The operation owns the header object it reads through. Owned by the host; one thread.
+#pragma once
+
+#include "FileSystems/TarReelFS/CTapeOperation.h"
+
+#include <cstdint>
+#include <deque>
+
+class CGenericTarFile;
+
+// One run of a file's blocks on one volume.
+struct TapeExtent
+{
+    std::uint32_t BlockCount = 0;
+    std::uint64_t Start = 0; // 512-byte units
+    CVolumePointer Volume;
+};
+
+class CGenericTarFileSystemOperation : public CTapeOperation
+{
+public:
+    CGenericTarFileSystemOperation(CPriority priority, CResourceAffinity affinity, CVolumePointer volume,
+                                   CRequestPointer request);
+    ~CGenericTarFileSystemOperation() override;
+
+    // Recognition and restore share one flag byte, as the file system's status hook reads it.
+    bool IsAlertFlagSet() const override { return AlertFlag; }
+    bool IsFragmentFileOpen() const override { return AlertFlag; }
+    bool& FragmentFileOpen() { return AlertFlag; }
+
+    // Recognition (opcode 2).
+    bool Recognised = false;
+    bool AlertFlag = false;
+    // Restore (opcodes 7 and 8).
+    std::uint64_t ByteCount = 0;
+    std::uint64_t FileTime = 0;
+    std::uint64_t BytesDone = 0;
+
+    CGenericTarFile* TarFile = nullptr;
+    std::uint64_t SignatureNumber = 0;
+    std::uint8_t LabelId[48] = {};
+    std::deque<TapeExtent> Extents;
+};

@@ -1,0 +1,23 @@
+#include "vnservice/CUserFragment.h"
+
+CStatus CUserFragment::ConstructFromCatalogue(const CFileName& fileSystemName,
+                                              const CCatalogueFileRecord& record)
+{
+    FileSystemName = fileSystemName;
+    CatalogueFileName = record.Path;
+    Position = record.Position;
+    Size = record.Size;
+    Time = record.Time;
+    SegmentIndex = record.SegmentIndex;
+    OrderKey1 = record.OrderKey1;
+    OrderKey2 = record.OrderKey2;
+    return CStatus::Success();
+}
+
+CFileName CUserFragment::GetArchiveFileName(bool stripAnchor) const
+{
+    const WString& path = CatalogueFileName.GetText();
+    if (stripAnchor && path.size() >= 2 && path[0] == u'0' && path[1] == u'/')
+        return CFileName(path.substr(2));
+    return CatalogueFileName;
+}

@@ -1,0 +1,82 @@
+#include "vnservice/CConfiguration.h"
+#include "vnservice/CPersistanceEngine.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/HostErrors.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+class TempHome : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Home = std::filesystem::temp_directory_path() /
+               ("reelfs-host-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(Home);
+    }
+    void TearDown() override { std::filesystem::remove_all(Home); }
+    std::filesystem::path Home;
+};
+
+TEST_F(TempHome, system_identity_is_made_once_and_kept)
+{
+    std::uint32_t first = 0;
+    {
+        CSystem system;
+        ASSERT_TRUE(system.Open(Home.string()).IsSuccess());
+        first = system.GetID().GetValue();
+        EXPECT_NE(first, 0u);
+    }
+    CSystem again;
+    ASSERT_TRUE(again.Open(Home.string()).IsSuccess());
+    EXPECT_EQ(again.GetID().GetValue(), first);
+}
+
+TEST_F(TempHome, settings_survive_a_restart_and_bad_numbers_are_refused)
+{
+    {
+        CSystem system;
+        ASSERT_TRUE(system.Open(Home.string()).IsSuccess());
+        CPersistanceEngine::CNode node(system.Database, "fs");
+        ASSERT_TRUE(node.WriteNumber(u"BlockSize", 10240).IsSuccess());
+        ASSERT_TRUE(node.WriteText(u"Standard", u"GNU \u00E9").IsSuccess());
+        ASSERT_TRUE(node.WriteText(u"Junk", u"12x").IsSuccess());
+        CPersistanceEngine::CNode other(system.Database, "other");
+        ASSERT_TRUE(other.WriteNumber(u"BlockSize", 512).IsSuccess());
+    }
+    CSystem system;
+    ASSERT_TRUE(system.Open(Home.string()).IsSuccess());
+    CPersistanceEngine::CNode node(system.Database, "fs");
+    std::uint32_t size = 0;
+    ASSERT_TRUE(node.ReadNumber(u"BlockSize", size).IsSuccess());
+    EXPECT_EQ(size, 10240u);
+    WString text;
+    ASSERT_TRUE(node.ReadString(u"Standard", text).IsSuccess());
+    EXPECT_EQ(text, u"GNU \u00E9");
+    EXPECT_FALSE(node.HasValue(u"Missing"));
+    std::uint32_t untouched = 7;
+    EXPECT_TRUE(node.ReadNumber(u"Missing", untouched).IsSuccess());
+    EXPECT_EQ(untouched, 7u);
+    EXPECT_EQ(node.ReadNumber(u"Junk", untouched).GetInternalErrorCode(), HostErrorBadSetting);
+    EXPECT_EQ(node.ReadString(u"Missing", text).GetInternalErrorCode(), HostErrorNoSetting);
+}
+
+TEST(Configuration, reads_sections_and_keys_ignoring_case)
+{
+    CConfiguration configuration;
+    configuration.LoadText("; comment\n[MXFREELFS]\n  Scan File Sizes = 1 \r\nMXF Dictionary=/x/dict.xml\n"
+                           "[other]\nScan File Sizes=0\nbroken line\n");
+    WString value;
+    ASSERT_TRUE(configuration.GetValue(u"mxfreelfs", u"SCAN FILE SIZES", value));
+    EXPECT_EQ(value, u"1");
+    ASSERT_TRUE(configuration.GetValue(u"MXFREELFS", u"MXF Dictionary", value));
+    EXPECT_EQ(value, u"/x/dict.xml");
+    EXPECT_FALSE(configuration.GetValue(u"MXFREELFS", u"MXF Transform", value));
+}
+} // namespace
