@@ -42,19 +42,54 @@ void Seal(TarHeaderBlock& block, bool signedSum)
 
 namespace
 {
-// Copies `bytes` bytes at block `position` of the archive; false when the archive ends first.
-bool Take(std::string_view archive, std::uint64_t position, void* target, std::size_t bytes)
+bool Fits(std::string_view archive, std::uint64_t position, std::size_t bytes)
 {
-    std::uint64_t offset = position * CTarFile::BlockBytes;
-    if (offset > archive.size() || archive.size() - offset < bytes)
+    if (position > archive.size() / CTarFile::BlockBytes)
         return false;
-    std::memcpy(target, archive.data() + offset, bytes);
-    return true;
+    return archive.size() - position * CTarFile::BlockBytes >= bytes;
 }
 
-CStatus Truncated(std::uint64_t position)
+// Copies `bytes` bytes at block `position` of the archive; a failure when the archive ends first.
+CStatus Take(std::string_view archive, std::uint64_t position, void* target, std::size_t bytes)
 {
-    return CStatus(std::make_shared<CErrorRecord>(CErrorRecord{1, 0, "test", 0, {std::to_string(position)}}));
+    if (!Fits(archive, position, bytes))
+        return CStatus(
+            std::make_shared<CErrorRecord>(CErrorRecord{1, 0, "test", 0, {std::to_string(position)}}));
+    std::memcpy(target, archive.data() + position * CTarFile::BlockBytes, bytes);
+    return CStatus::Success();
+}
+
+// Reads the extension that the header in Header[0] announces, a GNU long name or pax records, with the
+// header that follows it; `position` is the block after the header.
+CStatus ReadExtensions(std::string_view archive, std::uint64_t start, std::uint64_t& position,
+                       CGenericTarFile& tar)
+{
+    const CVolumeID volume;
+    CStatus status = tar.GetPaxDataLength(volume, start);
+    if (status.IsSuccess() && tar.PaxLength == 0 && tar.Header[0].Typeflag == 'L')
+    {
+        status = tar.AllocateLongName(volume, start);
+        if (status.IsSuccess())
+            status = Take(archive, position, tar.LongName.get(), tar.LongNameLength);
+        position += CTarFile::BlocksFor(tar.LongNameLength);
+        start = position;
+        if (status.IsSuccess())
+            status = Take(archive, position++, &tar.Header[0], CTarFile::BlockBytes);
+        if (status.IsSuccess())
+            status = tar.GetPaxDataLength(volume, start);
+    }
+    if (status.IsSuccess() && tar.PaxLength > 0)
+    {
+        status = tar.AllocatePaxData();
+        if (status.IsSuccess())
+            status = Take(archive, position, tar.PaxData.get(), tar.PaxLength);
+        position += CTarFile::BlocksFor(tar.PaxLength);
+        if (status.IsSuccess())
+            status = Take(archive, position++, &tar.Header[1], CTarFile::BlockBytes);
+        if (status.IsSuccess())
+            status = tar.GetPaxDataLength(volume, start);
+    }
+    return status;
 }
 } // namespace
 
@@ -62,49 +97,21 @@ std::vector<Member> ReadArchive(std::string_view archive, CStatus& status)
 {
     std::vector<Member> members;
     const CVolumeID volume;
-    std::uint64_t position = 0;
     status = CStatus::Success();
-    for (;;)
+    for (std::uint64_t position = 0; Fits(archive, position, CTarFile::BlockBytes);)
     {
         auto tar = std::make_unique<CGenericTarFile>();
-        std::uint64_t start = position;
-        if (!Take(archive, position++, &tar->Header[0], CTarFile::BlockBytes))
-            return members;
+        const std::uint64_t start = position;
+        status = Take(archive, position++, &tar->Header[0], CTarFile::BlockBytes);
         const auto* first = reinterpret_cast<const unsigned char*>(&tar->Header[0]);
         if (std::all_of(first, first + CTarFile::BlockBytes, [](unsigned char b) { return b == 0; }))
-            return members;
-        status = tar->GetPaxDataLength(volume, start);
-        if (status.IsSuccess() && tar->PaxLength == 0 && tar->Header[0].Typeflag == 'L')
-        {
-            status = tar->AllocateLongName(volume, start);
-            if (status.Failed())
-                return members;
-            if (!Take(archive, position, tar->LongName.get(), tar->LongNameLength))
-                return status = Truncated(position), members;
-            position += CTarFile::BlocksFor(tar->LongNameLength);
-            start = position;
-            if (!Take(archive, position++, &tar->Header[0], CTarFile::BlockBytes))
-                return status = Truncated(position), members;
-            status = tar->GetPaxDataLength(volume, start);
-        }
-        if (status.IsSuccess() && tar->PaxLength > 0)
-        {
-            status = tar->AllocatePaxData();
-            if (status.Failed())
-                return members;
-            if (!Take(archive, position, tar->PaxData.get(), tar->PaxLength))
-                return status = Truncated(position), members;
-            position += CTarFile::BlocksFor(tar->PaxLength);
-            if (!Take(archive, position++, &tar->Header[1], CTarFile::BlockBytes))
-                return status = Truncated(position), members;
-            status = tar->GetPaxDataLength(volume, start);
-        }
-        if (status.Failed())
-            return members;
+            break;
+        status = ReadExtensions(archive, start, position, *tar);
 
         Member member;
         CFileName name;
-        status = tar->GetName(1, name);
+        if (status.IsSuccess())
+            status = tar->GetName(1, name);
         if (status.IsSuccess())
             status = tar->GetSize(volume, member.Size);
         if (status.IsSuccess())
@@ -112,12 +119,13 @@ std::vector<Member> ReadArchive(std::string_view archive, CStatus& status)
         if (status.IsSuccess())
             status = tar->GetTapeModificationTime(volume, member.TapeTime);
         if (status.Failed())
-            return members;
+            break;
         member.Name = name.ToUtf8();
         member.FirstBlockTimeZero = std::string_view(tar->Header[0].Mtime, 11) == "00000000000";
         members.push_back(member);
         position += CTarFile::BlocksFor(member.Size);
     }
+    return members;
 }
 
 std::string ReadFile(const std::string& path)
