@@ -32,11 +32,12 @@ TEST(CountedPointers, last_strong_pointer_deletes_and_nulls_weak_pointers)
     TrackedParent weak;
     {
         TrackedPtr first = new Tracked(deaths);
+        const TrackedPtr& same = first;
+        first = same; // its own target, held once: the count must not reach 0 on the way
+        EXPECT_EQ(deaths, 0);
         weak = first;
         {
             TrackedPtr second = first;
-            first = first; // its own target: must not reach 0 on the way
-            EXPECT_EQ(deaths, 0);
         }
         EXPECT_EQ(deaths, 0);
         EXPECT_EQ(weak.GetPtr(), first.GetPtr());
