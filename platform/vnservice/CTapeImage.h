@@ -1,0 +1,64 @@
+// CTapeImage: a tape image file (.tap), opened read-only and indexed once at Open: every record and file
+// mark in tape order, without reading any record data. The image owns its file descriptor and its index.
+// Open is not thread-safe; once it has succeeded, every const method may be called from several threads.
+#pragma once
+
+#include "vnservice/CStatus.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CTapeImage
+{
+public:
+    enum class EntryKind : std::uint8_t
+    {
+        Record,
+        Mark,
+    };
+
+    CTapeImage() = default;
+    CTapeImage(const CTapeImage&) = delete;
+    CTapeImage& operator=(const CTapeImage&) = delete;
+    ~CTapeImage();
+
+    // Opens and indexes the image. A truncated or inconsistent image is refused with a message that names
+    // the byte offset of the fault; the image is then left closed, as it is before Open.
+    CStatus Open(const std::string& path);
+
+    const std::string& GetPath() const { return Path; }
+
+    // Records and marks up to the end of the medium, in tape order.
+    std::size_t GetEntryCount() const { return Lengths.size(); }
+    EntryKind GetEntryKind(std::size_t index) const;
+    // A record's length in bytes (1 to 2^31-1); 0 for a mark.
+    std::uint32_t GetEntryLength(std::size_t index) const { return Lengths[index]; }
+    // Where the entry's data begins in the image; for a mark, where its word is.
+    std::uint64_t GetEntryOffset(std::size_t index) const;
+
+    // The most common record length, the first one seen among equally common lengths; 0 without records.
+    std::uint32_t GetNaturalBlockSize() const { return NaturalBlockSize; }
+    // True when the image holds no records (it may hold marks).
+    bool HasNoRecords() const { return NaturalBlockSize == 0; }
+
+    // Copies size bytes from offsetInRecord of record entryIndex into dest. Fails, reading nothing, when the
+    // entry is a mark or the range is not inside the record.
+    CStatus Read(std::size_t entryIndex, std::uint32_t offsetInRecord, void* dest, std::size_t size) const;
+
+private:
+    // Every Stride-th entry's header offset is kept; the others follow from the lengths in between, which
+    // keeps the index at a little over four bytes an entry.
+    static constexpr std::size_t Stride = 32;
+
+    CStatus Index(std::uint64_t fileSize);
+    void Close();
+    CStatus Fault(int line, const std::string& what) const;
+
+    std::string Path;
+    int Fd = -1;
+    std::vector<std::uint32_t> Lengths; // 0 for a mark: a record is never empty
+    std::vector<std::uint64_t> Checkpoints;
+    std::uint32_t NaturalBlockSize = 0;
+};

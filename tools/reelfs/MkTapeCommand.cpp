@@ -1,0 +1,103 @@
+// reelfs mktape: writes a tape image with one tape file for each FILE, in fixed-size records, each tape
+// file followed by a mark. Files are read block by block, so any size streams through one block of memory.
+#include "Command.h"
+
+#include "vnservice/CTapeImageWriter.h"
+#include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace reelfs
+{
+namespace
+{
+constexpr std::uint64_t DefaultBlockSize = 10240;
+// A block is held in memory whole; drives write none larger.
+constexpr std::uint64_t MaxBlockSize = 16 * 1024 * 1024;
+
+CStatus InputFault(int line, const std::string& path, int error)
+{
+    return CErrorGenMessage(
+        "MkTape", line, HostErrorOsError,
+        {"reading " + path + ": " + std::error_code(error, std::generic_category()).message()});
+}
+
+// One tape file: the file's bytes in records of the block's size, the last one zero-padded, then a mark.
+CStatus WriteTapeFile(CTapeImageWriter& writer, const std::string& path, std::vector<unsigned char>& block)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!in)
+        return InputFault(__LINE__, path, errno);
+    for (;;)
+    {
+        std::size_t got = std::fread(block.data(), 1, block.size(), in.get());
+        if (got < block.size() && std::ferror(in.get()))
+            return InputFault(__LINE__, path, errno);
+        if (got == 0)
+            break;
+        std::fill(block.begin() + static_cast<std::ptrdiff_t>(got), block.end(), 0);
+        auto status = writer.WriteRecord(block.data(), static_cast<std::uint32_t>(block.size()));
+        if (status.Failed())
+            return status;
+        if (got < block.size())
+            break;
+    }
+    return writer.WriteMark();
+}
+
+int RunMkTape(const GlobalOptions&, std::span<const std::string> args)
+{
+    std::uint64_t blockSize = DefaultBlockSize;
+    std::string image;
+    std::vector<std::string> files;
+    ArgumentReader reader(args);
+    while (!reader.AtEnd())
+    {
+        auto option = reader.TakeOption();
+        if (!option)
+        {
+            if (!reader.AtEnd())
+                files.push_back(reader.TakeOperand());
+            continue;
+        }
+        if (*option != "-b" && *option != "-o")
+            return UsageFailure(MkTapeCommand, "unknown option " + *option);
+        auto value = reader.TakeValue();
+        if (!value)
+            return UsageFailure(MkTapeCommand, *option + " needs a value");
+        if (*option == "-o")
+        {
+            image = *value;
+            continue;
+        }
+        auto parsed = ParseNumber(*value, 1, MaxBlockSize);
+        if (!parsed)
+            return UsageFailure(MkTapeCommand, "-b takes a block size from 1 to " +
+                                                   std::to_string(MaxBlockSize) + " bytes, not " + *value);
+        blockSize = *parsed;
+    }
+    if (image.empty())
+        return UsageFailure(MkTapeCommand, "no image given (-o IMAGE)");
+    if (files.empty())
+        return UsageFailure(MkTapeCommand, "no FILE given");
+
+    std::vector<unsigned char> block(blockSize);
+    CTapeImageWriter writer;
+    auto status = writer.Begin(image);
+    for (std::size_t i = 0; status.IsSuccess() && i < files.size(); ++i)
+        status = WriteTapeFile(writer, files[i], block);
+    if (status.IsSuccess())
+        status = writer.Finish();
+    return status.Failed() ? Failure(status) : ExitSuccess;
+}
+} // namespace
+
+const Command MkTapeCommand = {"mktape", "[-b BYTES] -o IMAGE FILE...", &RunMkTape};
+
+} // namespace reelfs
