@@ -17,6 +17,12 @@ CArchiveFileSystem::CArchiveFileSystem(CSystem* system, CSet<CTraceLoggable, 0>:
 {
 }
 
+CStatus CArchiveFileSystem::AnalyseForeignFile(CArchiveFileFragment&, CFileListInternal*, std::uint32_t,
+                                               std::uint32_t, std::uint32_t, const void*, bool)
+{
+    return CStatus::Success();
+}
+
 void CArchiveFileSystem::SetRecognised(std::uint32_t replica, bool recognised)
 {
     if (replica >= 32)

@@ -12,6 +12,7 @@
 #include "vnservice/CResource.h"
 #include "vnservice/CSet.h"
 #include "vnservice/CStatus.h"
+#include "vnservice/CTapeMedium.h"
 #include "vnservice/CTraceLoggable.h"
 #include "vnservice/CVolume.h"
 #include "vnservice/Identities.h"
@@ -20,6 +21,8 @@
 #include <string>
 
 class CSystem;
+class CArchiveFileFragment;
+class CFileListInternal;
 class CUserFragment;
 class CArchiveFileSystemOperation;
 class CGetOperationContext;
@@ -69,12 +72,6 @@ struct CBlockParameters
     std::uint32_t Reserved = 0;
 };
 #pragma pack(pop)
-
-class CTapeMedium
-{
-public:
-    static constexpr std::uint32_t Type() { return 1; }
-};
 
 class CArchiveFileSystem : public CPersistable, public CResource, public CPropertySet
 {
@@ -165,6 +162,12 @@ public:
 
     // Runs the handler of an opcode (1 to 22); another opcode fails.
     CStatus RunHandler(std::uint32_t opcode, CArchiveFileSystemOperation* operation);
+
+    // The host's look at a file found on a foreign tape before it is catalogued. This host keeps every
+    // file the tape holds as the version the file system named, so it leaves the fragment's numbers.
+    CStatus AnalyseForeignFile(CArchiveFileFragment& fragment, CFileListInternal* catalogue,
+                               std::uint32_t blockSize, std::uint32_t one, std::uint32_t zero,
+                               const void* map, bool flag);
 
     // Whether the file system took the tape in a replica of its volume as its own.
     void SetRecognised(std::uint32_t replica, bool recognised);

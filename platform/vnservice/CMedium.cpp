@@ -17,8 +17,10 @@ std::uint64_t CMedium::AdjustToPhysicalBlockBoundary(std::uint64_t blocks, bool 
 
 void CMedium::SetPhysicalBlockSize(std::uint32_t bytes)
 {
-    if (bytes == 0)
+    if (bytes == 0 && ReportedBlockSize != 0)
         LogicalBlockSize = PhysicalBlockSize = ReportedBlockSize;
+    else if (bytes == 0)
+        PhysicalBlockSize = 0;
     else
         PhysicalBlockSize = bytes;
 }

@@ -3,13 +3,21 @@
 // after construction are changed by the host's operation thread only.
 #pragma once
 
+#include "vnservice/CMedium.h"
+#include "vnservice/COperationStatus.h"
 #include "vnservice/CResource.h"
 #include "vnservice/CSet.h"
 #include "vnservice/Identities.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 class CSystem;
+class COperation;
+class CBlockBuffer;
+class CTapeMedium;
 
 class CVolume : public CCounted, public CResource
 {
@@ -27,9 +35,44 @@ public:
     bool IsAccessible() const { return Accessible; }
     void SetAccessible(bool accessible) { Accessible = accessible; }
 
+    // The medium in each replica slot; an empty handle when the slot holds none.
+    CSet<CMedium, 1>::pointer GetReplica(std::uint32_t replica) const
+    {
+        return replica < Replicas.size() ? Replicas[replica] : CSet<CMedium, 1>::pointer();
+    }
+    void SetReplica(std::uint32_t replica, CSet<CMedium, 1>::pointer medium)
+    {
+        if (Replicas.size() <= replica)
+            Replicas.resize(replica + 1);
+        Replicas[replica] = std::move(medium);
+    }
+
+    void SetAlert(bool alert) { Alert = alert; }
+    bool IsAlert() const { return Alert; }
+
+    // Drive operations on the medium of a replica. Nothing happens until the returned status is
+    // completed; outputs (block buffer, position reached, medium members) are written then. Positions
+    // are in the block buffer's unit for reads, in the medium's logical blocks otherwise.
+    COperationStatus GetBlockSizeOperation(COperation* operation, std::uint32_t replica, std::uint32_t one);
+    COperationStatus ReadBlocksOperation(COperation* operation, std::uint64_t bytes, std::uint32_t replica,
+                                         std::uint32_t one, std::uint64_t position, std::uint64_t offset,
+                                         std::uint64_t length, CBlockBuffer* buffer, std::uint32_t progress,
+                                         bool flag, std::uint64_t* count);
+    COperationStatus ReadMarkOperation(COperation* operation, std::uint32_t replica, std::uint32_t one,
+                                       std::uint64_t position);
+    COperationStatus SpaceMarksOperation(COperation* operation, std::uint32_t replica, std::uint32_t one,
+                                         std::uint64_t from, std::uint32_t marks, std::uint64_t* reached);
+    COperationStatus FindLastWrittenBlockOperation(COperation* operation, std::uint32_t replica,
+                                                   std::uint32_t one);
+
 private:
+    CTapeMedium* DriveMedium(std::uint32_t replica) const;
+    COperationStatus Start(std::uint32_t replica, std::function<CStatus(CTapeMedium&)> work) const;
+
     CSystem* System;
     CVolumeID ID;
     std::string Name;
     bool Accessible = false;
+    bool Alert = false;
+    std::vector<CSet<CMedium, 1>::pointer> Replicas;
 };

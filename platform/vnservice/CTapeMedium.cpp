@@ -1,0 +1,203 @@
+#include "vnservice/CTapeMedium.h"
+
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/CFragmentFile.h"
+#include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
+#include "win/WinError.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+constexpr std::uint32_t ErrorNoData = 0xC00007E2;
+constexpr std::uint32_t ErrorBlank = 0xC0001798;
+
+CStatus DriveFailure(int line, std::uint32_t osError, const std::string& what)
+{
+    return MakeFailure("TapeDrive", line, HostErrorDrive, osError, {what});
+}
+
+std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit)
+{
+    return (value + unit - 1) / unit * unit;
+}
+} // namespace
+
+CStatus CTapeMedium::Open(const std::string& imagePath)
+{
+    return Image.Open(imagePath);
+}
+
+CStatus CTapeMedium::ReportBlockSize()
+{
+    ReportedBlockSize = BlockBytes();
+    BlockSizeKnown = Image.HasNoRecords() ? 0 : 1;
+    PhysicalBlockSize = BlockBytes();
+    return CStatus::Success();
+}
+
+CStatus CTapeMedium::CheckRange(std::uint64_t start, std::uint64_t size) const
+{
+    if (Image.HasNoRecords())
+        return MakeFailure("TapeDrive", __LINE__, ErrorBlank, ERROR_NO_DATA_DETECTED, {});
+    std::uint64_t block = BlockBytes();
+    if (size == 0)
+        return CStatus::Success();
+    std::uint64_t first = start / block;
+    std::uint64_t last = (start + size - 1) / block;
+    for (std::uint64_t entry = first; entry <= last; ++entry)
+    {
+        if (entry >= Image.GetEntryCount())
+            return MakeFailure("TapeDrive", __LINE__, ErrorNoData, ERROR_NO_DATA_DETECTED, {});
+        if (Image.GetEntryKind(entry) == CTapeImage::EntryKind::Mark)
+            return DriveFailure(__LINE__, ERROR_FILEMARK_DETECTED,
+                                "file mark at block " + std::to_string(entry) + " of " + Image.GetPath());
+        std::uint64_t length = Image.GetEntryLength(entry);
+        std::uint64_t needed = entry == last ? (start + size - 1) % block + 1 : block;
+        if (length > block || length < needed)
+            return DriveFailure(__LINE__, ERROR_INVALID_BLOCK_LENGTH,
+                                "record " + std::to_string(entry) + " holds " + std::to_string(length) +
+                                    " bytes on a tape of " + std::to_string(block) + "-byte blocks");
+    }
+    return CStatus::Success();
+}
+
+template <class Sink> CStatus CTapeMedium::Transfer(std::uint64_t start, std::uint64_t size, Sink sink)
+{
+    std::uint64_t block = BlockBytes();
+    // Large transfers go through a bounded buffer, so memory stays flat in the file's size.
+    std::vector<std::uint8_t> chunk;
+    while (size > 0)
+    {
+        std::uint64_t entry = start / block;
+        std::uint64_t within = start % block;
+        std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(size, block - within));
+        chunk.resize(piece);
+        CStatus status = Image.Read(entry, static_cast<std::uint32_t>(within), chunk.data(), piece);
+        if (status.IsSuccess())
+            status = sink(chunk.data(), piece);
+        if (status.Failed())
+            return status;
+        start += piece;
+        size -= piece;
+    }
+    return CStatus::Success();
+}
+
+CStatus CTapeMedium::ReadBlocks(CBlockBuffer& buffer, std::uint64_t position, std::uint64_t offset,
+                                std::uint64_t length)
+{
+    const std::uint64_t unit = buffer.GetUnit();
+    const std::uint64_t start = position * unit;
+
+    // Where each segment's bytes lie on the tape and how many it takes; checked before anything moves.
+    struct Plan
+    {
+        const CBlockBuffer::Segment* Segment;
+        std::uint64_t TapeStart;
+        std::uint64_t Size;
+        std::uint64_t TargetOffset;
+    };
+    std::vector<Plan> plans;
+    std::uint64_t at = start;
+    for (const auto& segment : buffer.GetSegments())
+    {
+        switch (segment.Kind)
+        {
+        case CBlockBuffer::SegmentKind::Memory:
+        case CBlockBuffer::SegmentKind::OwnMemory:
+            plans.push_back({&segment, at, segment.Size, 0});
+            at += RoundUp(segment.Size, unit);
+            break;
+        case CBlockBuffer::SegmentKind::FragmentFile:
+        {
+            // With a length the read is one piece of the file, written at `offset` of it.
+            std::uint64_t size = length ? length : segment.File->GetPreparedSize();
+            plans.push_back({&segment, at, size, length ? offset : 0});
+            at += RoundUp(size, unit);
+            break;
+        }
+        case CBlockBuffer::SegmentKind::Stream:
+        {
+            // The stream wants `Length` bytes from `Offset` of the file that starts at `position`,
+            // unless the read names the part itself.
+            std::uint64_t skip = length ? offset : segment.Stream->Offset % unit;
+            std::uint64_t size = length ? length : segment.Stream->Length;
+            plans.push_back({&segment, at + skip, size, 0});
+            at += RoundUp(skip + size, unit);
+            break;
+        }
+        }
+    }
+    for (const auto& plan : plans)
+        if (CStatus status = CheckRange(plan.TapeStart, plan.Size); status.Failed())
+            return status;
+
+    for (const auto& plan : plans)
+    {
+        const auto& segment = *plan.Segment;
+        std::uint64_t written = 0;
+        CStatus status = Transfer(plan.TapeStart, plan.Size,
+                                  [&](const std::uint8_t* data, std::size_t size)
+                                  {
+                                      CStatus result;
+                                      switch (segment.Kind)
+                                      {
+                                      case CBlockBuffer::SegmentKind::Memory:
+                                      case CBlockBuffer::SegmentKind::OwnMemory:
+                                          std::copy(data, data + size, segment.Address + written);
+                                          break;
+                                      case CBlockBuffer::SegmentKind::FragmentFile:
+                                          result =
+                                              segment.File->Write(plan.TargetOffset + written, data, size);
+                                          break;
+                                      case CBlockBuffer::SegmentKind::Stream:
+                                          result = segment.Stream->Write(data, size);
+                                          break;
+                                      }
+                                      written += size;
+                                      return result;
+                                  });
+        if (status.Failed())
+            return status;
+    }
+    return CStatus::Success();
+}
+
+CStatus CTapeMedium::ReadMark(std::uint64_t position)
+{
+    if (Image.HasNoRecords())
+        return MakeFailure("TapeDrive", __LINE__, ErrorBlank, ERROR_NO_DATA_DETECTED, {});
+    std::uint64_t entry = position * LogicalBlockSize / BlockBytes();
+    if (entry >= Image.GetEntryCount())
+        return MakeFailure("TapeDrive", __LINE__, ErrorNoData, ERROR_NO_DATA_DETECTED, {});
+    AtFileMark = Image.GetEntryKind(entry) == CTapeImage::EntryKind::Mark ? 1 : 0;
+    return CStatus::Success();
+}
+
+CStatus CTapeMedium::SpaceMarks(std::uint64_t from, std::uint32_t count, std::uint64_t& reached)
+{
+    if (Image.HasNoRecords())
+        return MakeFailure("TapeDrive", __LINE__, ErrorBlank, ERROR_NO_DATA_DETECTED, {});
+    std::uint64_t block = BlockBytes();
+    std::uint64_t entry = from * LogicalBlockSize / block;
+    for (std::uint32_t passed = 0; passed < count; ++entry)
+    {
+        if (entry >= Image.GetEntryCount())
+            return MakeFailure("TapeDrive", __LINE__, ErrorNoData, ERROR_NO_DATA_DETECTED, {});
+        if (Image.GetEntryKind(entry) == CTapeImage::EntryKind::Mark)
+            ++passed;
+    }
+    // The position right after the last mark passed.
+    reached = RoundUp(entry * block, LogicalBlockSize) / LogicalBlockSize;
+    return CStatus::Success();
+}
+
+CStatus CTapeMedium::FindLastWrittenBlock()
+{
+    std::uint64_t bytes = static_cast<std::uint64_t>(Image.GetEntryCount()) * BlockBytes();
+    LastWrittenBlock = RoundUp(bytes, LogicalBlockSize) / LogicalBlockSize;
+    return CStatus::Success();
+}

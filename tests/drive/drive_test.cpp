@@ -1,0 +1,208 @@
+#include "TapeBuilder.h"
+
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/CFragmentFile.h"
+#include "vnservice/CVantrelFragmentImpl.h"
+#include "vnservice/HostErrors.h"
+#include "win/WinError.h"
+
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace
+{
+struct Geometry
+{
+    std::uint32_t Block;
+    bool PhysicalUnits; // positions in tape blocks instead of 512-byte units
+};
+
+class DriveGeometry : public ::testing::TestWithParam<Geometry>
+{
+protected:
+    void SetUp() override
+    {
+        B = GetParam().Block;
+        Path = BuildTape("geometry-" + std::to_string(B), {B, B, 0, B, 0});
+        Medium = CSet<CMedium, 1>::pointer(new CTapeMedium("tape"));
+        ASSERT_TRUE(TapeMedium()->Open(Path).IsSuccess());
+        ASSERT_TRUE(TapeMedium()->ReportBlockSize().IsSuccess());
+        if (GetParam().PhysicalUnits)
+            TapeMedium()->SetPhysicalBlockSize(0);
+        U = TapeMedium()->GetLogicalBlockSize();
+    }
+    void TearDown() override { std::filesystem::remove(Path); }
+    CTapeMedium* TapeMedium() { return static_cast<CTapeMedium*>(Medium.get()); }
+    // Position of tape block k in the medium's units.
+    std::uint64_t At(std::uint64_t k) const { return k * B / U; }
+
+    std::uint32_t B = 0, U = 0;
+    std::string Path;
+    CSet<CMedium, 1>::pointer Medium;
+};
+
+TEST_P(DriveGeometry, reads_marks_spacing_and_the_last_written_block_agree)
+{
+    EXPECT_EQ(Medium->ReportedBlockSize, B);
+    EXPECT_EQ(Medium->BlockSizeKnown, 1);
+    EXPECT_EQ(U, GetParam().PhysicalUnits ? B : 512u);
+
+    std::vector<std::uint8_t> block(B, 0xEE);
+    CBlockBuffer buffer(nullptr, U, B, B);
+    ASSERT_TRUE(buffer.Append(block.data(), B, nullptr).IsSuccess());
+    ASSERT_TRUE(TapeMedium()->ReadBlocks(buffer, At(1), 0, 0).IsSuccess());
+    for (std::size_t i = 0; i < B; i += 97)
+        ASSERT_EQ(block[i], PatternByte(1, i)) << i;
+
+    // Two blocks from block 1 run into the mark: nothing is delivered.
+    std::vector<std::uint8_t> two(2 * B, 0xEE);
+    CBlockBuffer twoBuffer(nullptr, U, B, B);
+    ASSERT_TRUE(twoBuffer.Append(two.data(), two.size(), nullptr).IsSuccess());
+    CStatus met = TapeMedium()->ReadBlocks(twoBuffer, At(1), 0, 0);
+    EXPECT_EQ(met.GetOSStatus(), ERROR_FILEMARK_DETECTED);
+    EXPECT_EQ(std::count(two.begin(), two.end(), 0xEE), static_cast<long>(two.size()));
+
+    ASSERT_TRUE(TapeMedium()->ReadMark(At(2)).IsSuccess());
+    EXPECT_EQ(Medium->AtFileMark, 1);
+    ASSERT_TRUE(TapeMedium()->ReadMark(At(3)).IsSuccess());
+    EXPECT_EQ(Medium->AtFileMark, 0);
+
+    std::uint64_t reached = 0;
+    ASSERT_TRUE(TapeMedium()->SpaceMarks(0, 1, reached).IsSuccess());
+    EXPECT_EQ(reached, At(3));
+    ASSERT_TRUE(TapeMedium()->SpaceMarks(At(3), 1, reached).IsSuccess());
+    EXPECT_EQ(reached, At(5));
+    EXPECT_EQ(TapeMedium()->SpaceMarks(At(3), 2, reached).GetInternalErrorCode(), 0xC00007E2u);
+
+    ASSERT_TRUE(TapeMedium()->FindLastWrittenBlock().IsSuccess());
+    EXPECT_EQ(Medium->LastWrittenBlock, At(5));
+    EXPECT_EQ(TapeMedium()->ReadBlocks(buffer, At(5), 0, 0).GetInternalErrorCode(), 0xC00007E2u);
+    EXPECT_EQ(TapeMedium()->ReadMark(At(5)).GetInternalErrorCode(), 0xC00007E2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, DriveGeometry,
+                         ::testing::Values(Geometry{512, false}, Geometry{10240, false},
+                                           Geometry{65536, false}, Geometry{64, true},
+                                           Geometry{10240, true}));
+
+class Drive : public ::testing::Test
+{
+protected:
+    CTapeMedium* Mount(const std::vector<std::uint32_t>& layout)
+    {
+        Path = BuildTape(::testing::UnitTest::GetInstance()->current_test_info()->name(), layout);
+        Medium = CSet<CMedium, 1>::pointer(new CTapeMedium("tape"));
+        auto* medium = static_cast<CTapeMedium*>(Medium.get());
+        EXPECT_TRUE(medium->Open(Path).IsSuccess());
+        EXPECT_TRUE(medium->ReportBlockSize().IsSuccess());
+        return medium;
+    }
+    void TearDown() override
+    {
+        if (!Path.empty())
+            std::filesystem::remove(Path);
+    }
+    std::string Path;
+    CSet<CMedium, 1>::pointer Medium;
+};
+
+TEST_F(Drive, odd_length_records_read_back_exactly)
+{
+    auto* medium = Mount({513, 513, 0});
+    medium->SetPhysicalBlockSize(0);
+    std::vector<std::uint8_t> bytes(513 * 2);
+    CBlockBuffer buffer(nullptr, 513, 513, 513);
+    ASSERT_TRUE(buffer.Append(bytes.data(), bytes.size(), nullptr).IsSuccess());
+    ASSERT_TRUE(medium->ReadBlocks(buffer, 0, 0, 0).IsSuccess());
+    EXPECT_EQ(bytes[512], PatternByte(0, 512));
+    EXPECT_EQ(bytes[513], PatternByte(1, 0));
+    EXPECT_EQ(bytes[1025], PatternByte(1, 512));
+}
+
+TEST_F(Drive, a_short_record_gives_what_it_holds_and_refuses_more)
+{
+    auto* medium = Mount({1024, 700, 0});
+    std::vector<std::uint8_t> head(512);
+    CBlockBuffer buffer(nullptr, 512, 1024, 1024);
+    ASSERT_TRUE(buffer.Append(head.data(), head.size(), nullptr).IsSuccess());
+    ASSERT_TRUE(medium->ReadBlocks(buffer, 2, 0, 0).IsSuccess());
+    EXPECT_EQ(head[511], PatternByte(1, 511));
+    std::vector<std::uint8_t> whole(1024);
+    CBlockBuffer wholeBuffer(nullptr, 512, 1024, 1024);
+    ASSERT_TRUE(wholeBuffer.Append(whole.data(), whole.size(), nullptr).IsSuccess());
+    EXPECT_EQ(medium->ReadBlocks(wholeBuffer, 2, 0, 0).GetOSStatus(), ERROR_INVALID_BLOCK_LENGTH);
+}
+
+TEST_F(Drive, memory_segments_each_start_on_a_unit_boundary)
+{
+    auto* medium = Mount({2048, 0});
+    std::vector<std::uint8_t> records(700), header(512);
+    CBlockBuffer buffer(nullptr, 512, 2048, 2048);
+    ASSERT_TRUE(buffer.Append(records.data(), records.size(), nullptr).IsSuccess());
+    ASSERT_TRUE(buffer.Append(header.data(), header.size(), nullptr).IsSuccess());
+    EXPECT_EQ(buffer.GetByteCount(), 1536u);
+    ASSERT_TRUE(medium->ReadBlocks(buffer, 0, 0, 0).IsSuccess());
+    EXPECT_EQ(records[699], PatternByte(0, 699));
+    EXPECT_EQ(header[0], PatternByte(0, 1024));
+    EXPECT_EQ(header[511], PatternByte(0, 1535));
+}
+
+TEST_F(Drive, a_blank_tape_reports_no_block_size_and_reads_as_blank)
+{
+    auto* medium = Mount({0});
+    EXPECT_EQ(medium->BlockSizeKnown, 0);
+    std::uint8_t byte = 0;
+    CBlockBuffer buffer(nullptr, 512, 0, 0);
+    ASSERT_TRUE(buffer.Append(&byte, 1, nullptr).IsSuccess());
+    EXPECT_EQ(medium->ReadBlocks(buffer, 0, 0, 0).GetInternalErrorCode(), 0xC0001798u);
+}
+
+TEST_F(Drive, a_restore_streams_into_the_destination_piece_by_piece)
+{
+    auto* medium = Mount({1024, 1024, 1024, 0});
+    auto out =
+        std::filesystem::temp_directory_path() / ("reelfs-drive-restore-" + std::to_string(::getpid()));
+    CLocalFragmentFile file(nullptr);
+    file.SetDestination(out.string());
+    ASSERT_TRUE(file.Prepare(true, 0, 0).IsSuccess());
+    ASSERT_TRUE(file.SetSize(2500).IsSuccess());
+    CBlockBuffer buffer(nullptr, 512, 1024, 1024);
+    ASSERT_TRUE(buffer.Append(&file, nullptr).IsSuccess());
+    EXPECT_EQ(buffer.GetFragmentFile(), &file);
+    // Two extents: 1500 bytes from the start, then 1000 bytes written after them.
+    ASSERT_TRUE(medium->ReadBlocks(buffer, 0, 0, 1500).IsSuccess());
+    ASSERT_TRUE(medium->ReadBlocks(buffer, 3, 1500, 1000).IsSuccess());
+    ASSERT_TRUE(file.Close().IsSuccess());
+    std::ifstream in(out, std::ios::binary);
+    std::vector<std::uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(out);
+    ASSERT_EQ(got.size(), 2500u);
+    EXPECT_EQ(got[0], PatternByte(0, 0));
+    EXPECT_EQ(got[1499], PatternByte(1, 475));
+    EXPECT_EQ(got[1500], PatternByte(1, 512));
+    EXPECT_EQ(got[2499], PatternByte(2, 487));
+}
+
+TEST_F(Drive, a_fragment_stream_gets_its_bytes_from_inside_the_first_unit)
+{
+    auto* medium = Mount({1024, 1024, 0});
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    CVantrelFragmentImpl fragment;
+    fragment.Stream.Descriptor = pipeEnds[1];
+    fragment.Stream.Offset = 700; // of the file; the read starts at the unit that holds it
+    fragment.Stream.Length = 600;
+    CBlockBuffer buffer(nullptr, 512, 1024, 1024);
+    ASSERT_TRUE(buffer.Append(&fragment.Stream).IsSuccess());
+    ASSERT_TRUE(medium->ReadBlocks(buffer, 700 / 512, 0, 0).IsSuccess());
+    ::close(pipeEnds[1]);
+    std::vector<std::uint8_t> got(1000);
+    ssize_t n = ::read(pipeEnds[0], got.data(), got.size());
+    ::close(pipeEnds[0]);
+    ASSERT_EQ(n, 600);
+    EXPECT_EQ(got[0], PatternByte(0, 700));
+    EXPECT_EQ(got[323], PatternByte(0, 1023));
+    EXPECT_EQ(got[324], PatternByte(1, 0));
+}
+} // namespace
