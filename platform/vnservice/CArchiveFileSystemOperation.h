@@ -15,6 +15,8 @@
 class CBlockBuffer;
 class CUserFragment;
 class CVantrelFragmentImpl;
+class CGetOperationContext;
+class CFileListInternal;
 
 class CArchiveFileSystemOperation : public COperation, public CPersistable
 {
@@ -40,6 +42,12 @@ public:
     std::uint64_t& ItemCounter() { return Slot(4); }
     std::uint64_t& ItemFileSize() { return Slot(6); }
     std::uint64_t& ItemFileStart() { return Slot(7); }
+
+    // A scan (opcode 11) carries its context and the volume's catalogue list.
+    CGetOperationContext* ScanContext() const { return PointerIn<CGetOperationContext>(1); }
+    void SetScanContext(CGetOperationContext* context) { Slot(1) = std::bit_cast<std::uintptr_t>(context); }
+    CFileListInternal* ScanCatalogue() const { return PointerIn<CFileListInternal>(2); }
+    void SetScanCatalogue(CFileListInternal* list) { Slot(2) = std::bit_cast<std::uintptr_t>(list); }
 
     CUserFragment* UserFragment() const { return PointerIn<CUserFragment>(2); }
     void SetUserFragment(CUserFragment* fragment) { Slot(2) = std::bit_cast<std::uintptr_t>(fragment); }

@@ -15,6 +15,8 @@
 #include <functional>
 #include <string>
 
+class CCatalogueStore;
+
 class CSystem
 {
 public:
@@ -37,6 +39,8 @@ public:
     CEventSink EventSink;
     CTraceRegistry TraceRegistry;
     CIDSet<CVolume, 1> Volumes;
+    // Supplied by the host program; volumes open their catalogues through it.
+    CCatalogueStore* Catalogues = nullptr;
 
 private:
     CSystemID ID;

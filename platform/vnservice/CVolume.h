@@ -18,13 +18,23 @@ class CSystem;
 class COperation;
 class CBlockBuffer;
 class CTapeMedium;
+class CFileListInternal;
+class CVolumeSet;
 
 class CVolume : public CCounted, public CResource
 {
 public:
+    // A volume's state as the host tracks it (6: identified by a file system).
+    struct CState
+    {
+        explicit CState(std::uint32_t value = 0) : Value(value) {}
+        std::uint32_t Value;
+    };
+
     CVolume(CSystem* system, CVolumeID id, std::string name) : System(system), ID(id), Name(std::move(name))
     {
     }
+    ~CVolume() override;
 
     CSystem* GetSystem() const { return System; }
     const CVolumeID& GetID() const { return ID; }
@@ -46,6 +56,18 @@ public:
             Replicas.resize(replica + 1);
         Replicas[replica] = std::move(medium);
     }
+
+    // The volume's catalogue, opened for its current identity; null while closed.
+    CStatus OpenCatalogue(bool create, bool flag);
+    CStatus CloseCatalogue();
+    CFileListInternal* Catalogue = nullptr;
+
+    // The volume set the volume belongs to; empty while it belongs to none.
+    CSet<CVolumeSet, 1>::pointer GetVolumeSet() const;
+    void SetVolumeSet(CVolumeSet* set) { VolumeSet = set; }
+
+    CStatus ConditionallyUpdateState(CState state, bool flag);
+    std::uint32_t GetState() const { return State.Value; }
 
     void SetAlert(bool alert) { Alert = alert; }
     bool IsAlert() const { return Alert; }
@@ -74,5 +96,7 @@ private:
     std::string Name;
     bool Accessible = false;
     bool Alert = false;
+    CState State;
+    CVolumeSet* VolumeSet = nullptr; // the set holds its volumes; the volume does not hold its set
     std::vector<CSet<CMedium, 1>::pointer> Replicas;
 };

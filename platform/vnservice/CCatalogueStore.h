@@ -1,0 +1,22 @@
+// Where the host keeps the catalogues of its volumes. The host program supplies the store (it knows the
+// catalogue record types); volumes open and close their catalogue through it. Used by the operation
+// thread that works on the volume.
+#pragma once
+
+#include "vnservice/CStatus.h"
+
+class CVolume;
+class CFileListInternal;
+
+class CCatalogueStore
+{
+public:
+    virtual ~CCatalogueStore() = default;
+    // Opens the catalogue of the volume's current identity. Without `create`, an identity that has no
+    // catalogue gives a list that is not open (IsOpen false), not a failure.
+    virtual CStatus Open(CVolume& volume, bool create, CFileListInternal*& catalogue) = 0;
+    // Commits and closes the list, then frees it.
+    virtual CStatus Close(CFileListInternal* catalogue) = 0;
+    // Commits what the list holds so far.
+    virtual CStatus Commit(CFileListInternal* catalogue) = 0;
+};
