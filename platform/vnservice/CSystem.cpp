@@ -26,7 +26,8 @@ CStatus CSystem::Open(const std::string& homeFolder)
                                 {"cannot make the home folder " + homeFolder + ": " + error.message()});
     CStatus status = Database.Open(homeFolder + "/reelfs.db");
     if (status.IsSuccess())
-        status = Database.Execute("CREATE TABLE IF NOT EXISTS host (key TEXT PRIMARY KEY, value INTEGER NOT NULL)");
+        status = Database.Execute(
+            "CREATE TABLE IF NOT EXISTS host (key TEXT PRIMARY KEY, value INTEGER NOT NULL)");
     if (status.IsSuccess())
         status = CPersistanceEngine::Prepare(Database);
     if (status.Failed())
@@ -45,10 +46,12 @@ CStatus CSystem::Open(const std::string& homeFolder)
         while (value == 0)
             value = random();
         ID = CSystemID(value);
-        status = Database.Execute("INSERT INTO host (key, value) VALUES ('system', " + std::to_string(value) + ")");
+        status = Database.Execute("INSERT INTO host (key, value) VALUES ('system', " + std::to_string(value) +
+                                  ")");
         if (status.Failed())
             return status;
     }
+    CSystemID::SetLocal(ID.GetValue());
     Configuration.LoadFile(homeFolder + "/reelfs.ini");
     return CStatus::Success();
 }

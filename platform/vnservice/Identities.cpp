@@ -3,8 +3,24 @@
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
+
+namespace
+{
+std::atomic<std::uint32_t> LocalSystem{0};
+} // namespace
+
+void CSystemID::SetLocal(std::uint32_t value)
+{
+    LocalSystem = value;
+}
+
+std::uint32_t CSystemID::LocalValue()
+{
+    return LocalSystem.load();
+}
 
 std::string CVolumeID::ToString() const
 {
@@ -49,7 +65,8 @@ CStatus CVolumeID::FromString(WStringView text, CVolumeID& out)
     while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t'))
         rest.remove_suffix(1);
     std::uint32_t system = 0, type = 0, number = 0;
-    if (!ParsePart(rest, 16, system, false) || !ParsePart(rest, 10, type, false) || !ParsePart(rest, 10, number, true))
+    if (!ParsePart(rest, 16, system, false) || !ParsePart(rest, 10, type, false) ||
+        !ParsePart(rest, 10, number, true))
         return CErrorGenMessage("Identity", __LINE__, HostErrorBadVolumeIdText, {WideParameter(text)});
     out = CVolumeID(CVolumeSetID(CSystemID(system), type), number);
     return CStatus::Success();

@@ -15,18 +15,23 @@ class CStatus;
 class CSystemID
 {
 public:
-    constexpr CSystemID() = default;
+    // The identity of this host's system (0 until the system has opened its home folder).
+    CSystemID() : Value(LocalValue()) {}
     constexpr explicit CSystemID(std::uint32_t value) : Value(value) {}
+    // Set once by the system as it starts.
+    static void SetLocal(std::uint32_t value);
     constexpr std::uint32_t GetValue() const { return Value; }
     auto operator<=>(const CSystemID&) const = default;
 
 private:
+    static std::uint32_t LocalValue();
     std::uint32_t Value = 0;
 };
 
 class CVolumeSetID
 {
 public:
+    // The empty set identity: system 0, type 0.
     constexpr CVolumeSetID() = default;
     constexpr CVolumeSetID(CSystemID system, std::uint32_t type) : System(system), Type(type) {}
     constexpr CSystemID GetSystemID() const { return System; }
@@ -34,7 +39,7 @@ public:
     auto operator<=>(const CVolumeSetID&) const = default;
 
 private:
-    CSystemID System;
+    CSystemID System{0u};
     std::uint32_t Type = 0;
 };
 
