@@ -1,0 +1,201 @@
+#include "frame/CatalogueUpkeep.h"
+
+#include "frame/CCatDirectory.h"
+#include "frame/CCatExtent.h"
+#include "frame/CCatReference.h"
+#include "frame/CCatSearch.h"
+#include "frame/CCatSync.h"
+#include "frame/CCatalogueHeader.h"
+#include "win/FileTime.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+// Reads the whole header, lets `change` change its counters and writes it back. A header that cannot be
+// read is left alone, silently; the write's result is not looked at either.
+template <class Change> void UpdateHeader(CFileListInternal& list, CCatalogueItem& record, Change change)
+{
+    CSingleLock listLock(list.Lock(), true);
+    CSingleLock recordLock(&record.Lock, true);
+    CCatalogueHeader header;
+    if (list.GetUserHeader(&header, sizeof header) != ERROR_SUCCESS)
+        return;
+    change(header);
+    list.SetUserHeader(&header, sizeof header);
+}
+
+// The directory a record lies in: its path before the last '/', or empty at the top level.
+WString ParentOf(const WString& path)
+{
+    std::size_t slash = path.rfind(u'/');
+    return slash == WString::npos ? WString() : path.substr(0, slash);
+}
+
+bool KeyMatches(std::uint32_t wanted, std::uint32_t actual)
+{
+    return wanted == AnyKey || wanted == actual;
+}
+
+// The first record of kind 0 or 1 among the records of `path` whose keys match (AnyKey matches all):
+// records of the same version of other kinds, its extents, are passed over. Empty when there is none.
+CFileListPointer<CCatalogueItem> FindVersion(CFileListInternal& list, const WString& path,
+                                             std::uint32_t segmentIndex, std::uint32_t orderKey1,
+                                             std::uint32_t orderKey2)
+{
+    CCatSearch key(path, orderKey1, orderKey2, segmentIndex);
+    CFileListInternal::iterator end = list.end(1);
+    for (CFileListInternal::iterator at = list.find(key, 1); at != end; ++at)
+    {
+        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+        CCatalogueItem* record = handle.Get();
+        if (record->GetKeyPath() != path || !KeyMatches(segmentIndex, record->GetSegmentIndex()) ||
+            !KeyMatches(orderKey1, record->GetOrderKey1()) || !KeyMatches(orderKey2, record->GetOrderKey2()))
+            break;
+        std::uint8_t kind = record->GetObjectType(false);
+        if (kind == KindArchive || kind == KindReference)
+            return handle;
+    }
+    return {};
+}
+
+// After a directory or a file below a directory was added: a directory's flags no longer hold.
+void ClearDirectoryFlags(CFileListInternal& list, const WString& dir)
+{
+    CFileListInternal::iterator at = list.find(CCatSearch(dir, AnyKey, AnyKey, AnyKey), 1);
+    if (at == list.end(1))
+        return;
+    CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+    CCatalogueItem* record = handle.Get();
+    std::uint8_t type = record->GetObjectType(true);
+    // The search lands on the first record not less than the key, which need not be this directory.
+    if (record->GetObjectType(false) != KindDirectory || record->GetKeyPath() != dir ||
+        (type & CCatDirectory::FlagMask) == 0)
+        return;
+    CSingleLock lock(handle.GetPage().DataLock(), true);
+    if (record->SetObjectType(static_cast<std::uint8_t>(type & ~CCatDirectory::FlagMask), handle.GetPage(),
+                              handle.GetOffset()))
+        handle.GetPage().Written();
+}
+} // namespace
+
+void AddParentDirectories(CFileListInternal& list, const WString& path, CFileListInternal::iterator at,
+                          bool keepWholePath)
+{
+    WString dir = keepWholePath ? path : ParentOf(path);
+    if (dir.empty())
+        return;
+    WString prev;
+    if (at != list.begin(1))
+    {
+        --at;
+        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+        CCatalogueItem* record = handle.Get();
+        std::uint8_t kind = record->GetObjectType(false);
+        // A directory's path stays whole; other records lie in the directory above them.
+        prev = kind == KindArchive || kind == KindReference || kind == KindExtent
+                   ? ParentOf(record->GetPath())
+                   : record->GetPath();
+    }
+    if (dir == prev)
+    {
+        ClearDirectoryFlags(list, dir);
+        return;
+    }
+    // Index 1 puts a directory right before its contents, so the directories that the record before this
+    // one shares with it exist, and the rest are missing.
+    std::size_t i = std::mismatch(dir.begin(), dir.end(), prev.begin(), prev.end()).first - dir.begin();
+    while (i < dir.size())
+    {
+        i = std::min(dir.find(u'/', i + 1), dir.size());
+        CCatDirectory directory(dir.substr(0, i), GetSystemTimeAsFileTime());
+        if (std::uint32_t error = list.Append(directory, true))
+            ThrowWin32Error(error);
+    }
+}
+
+void CountArchive(CFileListInternal& list, CCatArchive& record)
+{
+    if (record.GetObjectType(false) != KindArchive)
+        return;
+    if (record.OrderKey2 > 1)
+    {
+        CFileListPointer<CCatalogueItem> found = FindVersion(list, record.GetKeyPath(), record.SegmentIndex,
+                                                             record.OrderKey1, record.OrderKey2 - 1);
+        if (!found.IsEmpty())
+            CountSupersededVersion(record, list, found);
+    }
+    UpdateHeader(list, record,
+                 [&](CCatalogueHeader& header)
+                 {
+                     header.RecordCount += 1;
+                     header.ArchiveCount += 1;
+                     header.TotalBytes += record.GetSegmentLength();
+                 });
+}
+
+void CountSupersededVersion(CCatalogueItem& inserting, CFileListInternal& list,
+                            const CFileListPointer<CCatalogueItem>& found)
+{
+    CFileListPointer<CCatalogueItem> current = found;
+    // Records of kind 1 followed so far: a chain that leads back to one of them ends the search.
+    std::vector<CFileListOffset> followed;
+    while (current.Get()->GetObjectType(false) == KindReference)
+    {
+        if (std::find(followed.begin(), followed.end(), current.GetOffset()) != followed.end())
+            return;
+        followed.push_back(current.GetOffset());
+        auto* reference = static_cast<CCatReference*>(current.Get());
+        current = FindVersion(list, reference->GetPath(), AnyKey, reference->TargetOrderKey1, AnyKey);
+        if (current.IsEmpty())
+            return;
+    }
+    if (current.Get()->GetObjectType(false) != KindArchive)
+        return;
+    auto* superseded = static_cast<CCatArchive*>(current.Get());
+    UpdateHeader(list, inserting,
+                 [&](CCatalogueHeader& header)
+                 {
+                     header.RecordCount += 1;
+                     header.SupersededCount += 1;
+                     header.SupersededBytes += superseded->GetSegmentLength();
+                 });
+}
+
+void CCatArchive::PostInsert(CFileListInternal& list, const CFileListOffset& at, int index)
+{
+    if (index != 1)
+        return;
+    CountArchive(list, *this);
+    AddParentDirectories(list, GetKeyPath(), CFileListInternal::iterator(list, 1, at), false);
+}
+
+void CCatExtent::PostInsert(CFileListInternal& list, const CFileListOffset& at, int index)
+{
+    if (index != 1)
+        return;
+    UpdateHeader(list, *this, [](CCatalogueHeader& header) { header.RecordCount += 1; });
+    AddParentDirectories(list, GetKeyPath(), CFileListInternal::iterator(list, 1, at), false);
+}
+
+namespace
+{
+// Directory and synchronisation records are counted where they enter index 0: a synchronisation record
+// is, a directory (index 1 only) is not.
+void CountRecordInIndex0(CFileListInternal& list, CCatalogueItem& record, int index)
+{
+    if (index == 0)
+        UpdateHeader(list, record, [](CCatalogueHeader& header) { header.RecordCount += 1; });
+}
+} // namespace
+
+void CCatDirectory::PostInsert(CFileListInternal& list, const CFileListOffset&, int index)
+{
+    CountRecordInIndex0(list, *this, index);
+}
+
+void CCatSync::PostInsert(CFileListInternal& list, const CFileListOffset&, int index)
+{
+    CountRecordInIndex0(list, *this, index);
+}

@@ -1,0 +1,228 @@
+// The paged catalogue list: records stored as entries in numbered pages, a 2096-byte user header, and
+// indexes that order the records by their LessThan. Pages and header live in the host database under a
+// catalogue key and are committed there in one transaction, so a crash leaves the catalogue as of its last
+// commit. One recursive lock guards the whole list (pages, indexes, header); every call takes it, so the
+// list may be shared between threads, and a record's PostInsert may append to and search the list.
+//
+// Entry points for the host's volume code:
+//   std::uint32_t CFileList<T, H, N, A>::Open(CDatabase& db, const std::string& key, bool create,
+//                                              CFileListInternal*& out)     opens a volume's catalogue
+//   static std::uint32_t CFileListInternal::Exists(CDatabase& db, const std::string& key, bool& exists)
+//   std::uint32_t CFileListInternal::Commit()    at the host's save points (joins an open transaction)
+//   std::uint32_t CFileListInternal::Close()     commits and closes; the host then deletes the list
+// The key is the volume identity's text (CVolumeID::ToString). Every call returns a Win32 error number,
+// 0 when done.
+#pragma once
+
+#include "pagelist/CFileListFile.h"
+#include "pagelist/CFileListOffset.h"
+#include "pagelist/CFileListPage.h"
+#include "win/Allocation.h"
+#include "win/CriticalSection.h"
+#include "win/WinError.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CDatabase;
+struct CFileListPageStore;
+
+class CFileListInternal
+{
+    struct CIndexKey
+    {
+        const CFileListFile* Record;
+    };
+    // Orders entries by the LessThan of the records they hold, materialised from their pages.
+    class CIndexOrder
+    {
+    public:
+        using is_transparent = void;
+        CIndexOrder(CFileListInternal* list, int index) : List(list), Index(index) {}
+        bool operator()(const CFileListOffset& a, const CFileListOffset& b) const;
+        bool operator()(const CFileListOffset& a, CIndexKey b) const;
+        bool operator()(CIndexKey a, const CFileListOffset& b) const;
+
+    private:
+        CFileListInternal* List;
+        int Index;
+    };
+    // Node-based, so positions stay valid while records are appended; equal keys keep append order.
+    using CIndex = std::multiset<CFileListOffset, CIndexOrder>;
+
+public:
+    // Makes a record object for a stored type byte: null when memory runs out; throws ERROR_FILE_CORRUPT
+    // (as a Win32 number) for a type byte it does not know.
+    using ObjectFactory = CFileListFile* (*)(std::uint8_t type);
+
+    static constexpr std::size_t UserHeaderSize = 2096;
+
+    // A position in one index, or in storage order (an index number outside the list's indexes).
+    // Stepping past either end stays there. Uses of an iterator take the list's lock.
+    class iterator
+    {
+    public:
+        // On the record at `at` in `index`; the end when the record is not in that index.
+        iterator(CFileListInternal& list, int index, const CFileListOffset& at);
+
+        bool operator==(const iterator& other) const;
+        iterator& operator++();
+        iterator& operator--();
+        // Where the current record lies; an empty offset at the end.
+        CFileListOffset CheckOffset() const;
+        CFileListInternal* GetList() const { return List; }
+
+    private:
+        friend class CFileListInternal;
+        iterator(CFileListInternal* list, int index, CIndex::iterator node)
+            : List(list), Index(index), Node(node)
+        {
+        }
+        iterator(CFileListInternal* list, std::uint32_t page, std::uint32_t slot)
+            : List(list), Index(-1), Page(page), Slot(slot)
+        {
+        }
+
+        CFileListInternal* List;
+        int Index;
+        CIndex::iterator Node{};
+        std::uint32_t Page = 0;
+        std::uint32_t Slot = 0;
+    };
+
+    CFileListInternal(int indexCount, ObjectFactory factory);
+    CFileListInternal(const CFileListInternal&) = delete;
+    CFileListInternal& operator=(const CFileListInternal&) = delete;
+    // Commits what is pending (a failure is dropped) and closes.
+    virtual ~CFileListInternal();
+
+    static std::uint32_t Exists(CDatabase& db, const std::string& key, bool& exists);
+    // Reads the catalogue stored under `key` and replays its records in storage order into the indexes.
+    // A catalogue that does not exist is created when `create` is set; otherwise the call succeeds and
+    // the list stays closed (IsOpen false). ERROR_FILE_CORRUPT when the stored pages do not parse.
+    std::uint32_t Open(CDatabase& db, const std::string& key, bool create);
+    // Stores the changed pages and the header in one transaction (a save point inside one the caller
+    // has begun). Inside an Append or a query the commit waits for its end. Takes the database's lock
+    // before the list's: do not call it while holding the list's lock.
+    std::uint32_t Commit();
+    // Commits and closes; ERROR_ACCESS_DENIED inside an append or a query, which would lose its records.
+    std::uint32_t Close();
+    bool IsOpen() const;
+
+    std::uint32_t GetUserHeader(void* buffer, std::size_t size);
+    std::uint32_t SetUserHeader(const void* buffer, std::size_t size);
+
+    // Stores a copy of the record, enters it into each index whose QueryInsert answers true and then
+    // calls its PostInsert for each of them, unless `fromUpkeep` says that the record is made by the
+    // upkeep of another one. When PostInsert throws, everything the append did is undone and the thrown
+    // number is returned. ERROR_INVALID_PARAMETER for a record that the list could not store and read
+    // back (unknown type, payload other than its type's, entry larger than a page).
+    std::uint32_t Append(CFileListFile& record, bool fromUpkeep = false);
+
+    // The first record of `index` that is not less than `key`, or end(index).
+    iterator find(const CFileListFile& key, int index);
+    iterator begin(int index);
+    iterator end(int index);
+    // Storage order.
+    iterator begin();
+    iterator end();
+
+    // Bracket a search and walk: the list stays locked from BeginQuery to EndQuery, which then commits.
+    void BeginQuery(int index);
+    void EndQuery(int index);
+
+    CFileListPage GetPage(std::uint32_t number);
+    CFileListFile* CreateObject(std::uint8_t type);
+    CFileListFile* CreatePointer(std::size_t size);
+    CSyncObject* Lock() { return &ListLock; }
+    int GetIndexCount() const { return IndexCount; }
+
+    // Test seam: the next `skip` header reads succeed and the one after fails with ERROR_READ_FAULT.
+    void FailHeaderReadAfter(int skip) { HeaderReadFault = skip; }
+
+private:
+    // Where an append began, to undo it.
+    struct CMark
+    {
+        std::size_t PageCount;
+        std::size_t LastPageBytes;
+        std::size_t LastPageEntries;
+        std::size_t NodeCount;
+        std::array<unsigned char, UserHeaderSize> Header;
+    };
+    // Scratch objects per type byte: 0 and 1 for the two sides of a comparison, 2 for a record being
+    // replayed or located.
+    static constexpr int ScratchSlots = 3;
+
+    void Reset();
+    std::uint32_t LoadPages(CDatabase& db, const std::string& key, bool& found);
+    std::uint32_t Replay();
+    std::uint32_t WritePages();
+    // True when nothing is to be committed now: the list is closed, or the append or query in progress
+    // commits at its end.
+    bool CommitWaits();
+    CFileListPageStore& Header() const;
+    CFileListFile& Scratch(int slot, std::uint8_t type);
+    const CFileListFile& Resolve(const CFileListOffset& at, int slot);
+    CFileListOffset StoreEntry(const CFileListFile& record);
+    void InsertIntoIndex(int index, const CFileListOffset& at, const CFileListFile& record);
+    CMark MakeMark() const;
+    void RollBack(const CMark& mark);
+    bool IsIndex(int index) const { return index >= 0 && index < IndexCount; }
+
+    CCriticalSection ListLock;
+    const int IndexCount;
+    const ObjectFactory Factory;
+    CDatabase* Database = nullptr;
+    std::string Key;
+    bool Opened = false;
+    std::vector<std::shared_ptr<CFileListPageStore>> Pages;
+    std::vector<CIndex> Indexes;
+    // The node each index received last: an append's upkeep asks for it at once, and replays and sorted
+    // appends insert right after it.
+    std::vector<CIndex::iterator> LastInserted;
+    std::vector<std::pair<int, CIndex::iterator>> AppendedNodes;
+    std::array<std::array<std::unique_ptr<CFileListFile>, 256>, ScratchSlots> ScratchObjects;
+    const CFileListFile* Inserting = nullptr;
+    CFileListOffset InsertingAt;
+    int AppendDepth = 0;
+    int QueryDepth = 0;
+    bool CommitPending = false;
+    int HeaderReadFault = -1;
+};
+
+// The list type a catalogue is opened as: records of class T made by A::Create, user header H, N indexes.
+template <class T, class H, int N, class A> class CFileList : public CFileListInternal
+{
+    static_assert(sizeof(H) == UserHeaderSize);
+
+public:
+    CFileList() : CFileListInternal(N, &A::Create) {}
+
+    // A new list for the catalogue under `key` (see CFileListInternal::Open); the caller owns it and
+    // deletes it after Close. Fails with ERROR_NOT_ENOUGH_MEMORY when the list cannot be allocated.
+    static std::uint32_t Open(CDatabase& db, const std::string& key, bool create, CFileListInternal*& out);
+};
+
+template <class T, class H, int N, class A>
+std::uint32_t CFileList<T, H, N, A>::Open(CDatabase& db, const std::string& key, bool create,
+                                          CFileListInternal*& out)
+{
+    out = nullptr;
+    CFileList* list = NewNoThrow<CFileList>();
+    if (!list)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    if (std::uint32_t error = list->CFileListInternal::Open(db, key, create))
+    {
+        delete list;
+        return error;
+    }
+    out = list;
+    return ERROR_SUCCESS;
+}

@@ -1,0 +1,287 @@
+#include "CatalogueTestSupport.h"
+
+#include "frame/CCatArchive.h"
+#include "frame/CCatDirectory.h"
+#include "frame/CCatExtent.h"
+#include "frame/CCatSearch.h"
+#include "frame/CCatSync.h"
+#include "win/Allocation.h"
+#include "win/WinError.h"
+
+#include <cstring>
+#include <random>
+
+namespace
+{
+std::vector<CFileListOffset> Offsets(CFileListInternal& list, int index)
+{
+    std::vector<CFileListOffset> offsets;
+    for (const CWalkedRecord& record : Walk(list, index))
+        offsets.push_back(record.Offset);
+    return offsets;
+}
+
+bool StoredBefore(const CFileListOffset& a, const CFileListOffset& b)
+{
+    return a.Page != b.Page ? a.Page < b.Page : a.Position < b.Position;
+}
+
+// Many records over a few paths, keys and positions, so that equal keys are common; enough to fill
+// several pages.
+void AppendMixedRecords(CFileListInternal& list, int count)
+{
+    std::mt19937 random(7);
+    const char* names[] = {"0/a", "0/a/b", "0/B", "0/b", "0/a-b", "0/c/d/e"};
+    for (int i = 0; i < count; ++i)
+    {
+        WString path = W(names[random() % std::size(names)]) + W(i % 3 ? "" : "/deep/name/that/is/long");
+        std::uint32_t k1 = random() % 2, k2 = random() % 3;
+        std::uint64_t position = random() % 50;
+        if (random() % 2)
+        {
+            CCatArchive record(position, path, 100, 0, 0, k1, k2);
+            ASSERT_EQ(list.Append(record, true), 0u);
+        }
+        else
+        {
+            CCatExtent record(position, path, 1, 0, k1, k2);
+            ASSERT_EQ(list.Append(record, true), 0u);
+        }
+    }
+}
+
+// Index order holds, and records that are not less than each other keep storage order.
+void ExpectOrdered(CFileListInternal& list, int index)
+{
+    std::vector<CWalkedRecord> walked = Walk(list, index);
+    for (std::size_t i = 1; i < walked.size(); ++i)
+    {
+        CFileListPointer<CCatalogueItem> before(list, walked[i - 1].Offset), after(list, walked[i].Offset);
+        ASSERT_FALSE(after.Get()->LessThan(*before.Get(), true, index)) << i;
+        if (!before.Get()->LessThan(*after.Get(), true, index))
+        {
+            ASSERT_TRUE(StoredBefore(walked[i - 1].Offset, walked[i].Offset))
+                << "equal keys out of order at " << i;
+        }
+    }
+}
+} // namespace
+
+TEST(CatalogueListOpen, missing_catalogue_opens_closed_and_create_makes_it_exist)
+{
+    CTempHome home;
+    CDatabase db;
+    ASSERT_TRUE(db.Open(home.DatabasePath()).IsSuccess());
+    bool exists = true;
+    ASSERT_EQ(CFileListInternal::Exists(db, "v", exists), 0u);
+    EXPECT_FALSE(exists);
+
+    CFileListInternal* list = nullptr;
+    ASSERT_EQ(CCatalogueList::Open(db, "v", false, list), 0u);
+    EXPECT_FALSE(list->IsOpen());
+    CCatalogueHeader header;
+    EXPECT_NE(list->GetUserHeader(&header, sizeof header), 0u);
+    CCatArchive record(0, W("0/f"), 1, 0, 0, 0, 1);
+    EXPECT_NE(list->Append(record), 0u);
+    EXPECT_TRUE(list->begin(1) == list->end(1));
+    delete list;
+
+    ASSERT_EQ(CCatalogueList::Open(db, "v", true, list), 0u);
+    EXPECT_TRUE(list->IsOpen());
+    ASSERT_EQ(CFileListInternal::Exists(db, "v", exists), 0u);
+    EXPECT_TRUE(exists);
+    EXPECT_EQ(list->GetUserHeader(&header, sizeof header), 0u);
+    EXPECT_EQ(header.RecordCount, 0u);
+    EXPECT_EQ(list->GetUserHeader(&header, 100), ERROR_INVALID_PARAMETER);
+    delete list;
+}
+
+TEST_F(CatalogueTest, indexes_are_ordered_keep_append_order_and_come_back_identical)
+{
+    AppendMixedRecords(*List, 4000);
+    ASSERT_GE(Walk(*List, -1).back().Offset.Page, 3u) << "several pages";
+    auto index0 = Offsets(*List, 0), index1 = Offsets(*List, 1), stored = Offsets(*List, -1);
+    ExpectOrdered(*List, 0);
+    ExpectOrdered(*List, 1);
+    EXPECT_TRUE(std::is_sorted(stored.begin(), stored.end(), StoredBefore));
+    EXPECT_EQ(stored.size(), 4000u);
+
+    Reopen();
+    EXPECT_EQ(Offsets(*List, 0), index0);
+    EXPECT_EQ(Offsets(*List, 1), index1);
+    EXPECT_EQ(Offsets(*List, -1), stored);
+}
+
+TEST_F(CatalogueTest, find_is_the_lower_bound_and_iterators_step_both_ways)
+{
+    for (const char* path : {"0/a", "0/c", "0/e"})
+    {
+        CCatArchive record(0, W(path), 1, 0, 0, 0, 1);
+        ASSERT_EQ(List->Append(record, true), 0u);
+    }
+    struct
+    {
+        const char* key;
+        const char* lands;
+    } cases[] = {{"0/a", "0/a"}, {"0/b", "0/c"}, {"0/c", "0/c"}, {"0", "0/a"}, {"0/f", nullptr}};
+    for (const auto& c : cases)
+    {
+        auto at = List->find(CCatSearch(W(c.key), AnyKey, AnyKey, AnyKey), 1);
+        if (!c.lands)
+        {
+            EXPECT_TRUE(at == List->end(1)) << c.key;
+            continue;
+        }
+        ASSERT_TRUE(at != List->end(1)) << c.key;
+        EXPECT_EQ(GetPointer<CCatalogueItem>(at).Get()->GetPath(), W(c.lands)) << c.key;
+    }
+
+    auto at = List->find(CCatSearch(W("0/c"), AnyKey, AnyKey, AnyKey), 1);
+    CFileListOffset middle = at.CheckOffset();
+    --at;
+    EXPECT_TRUE(at == List->begin(1));
+    --at; // stays at the beginning
+    EXPECT_TRUE(at == List->begin(1));
+    ++at;
+    ++at;
+    ++at;
+    EXPECT_TRUE(at == List->end(1));
+    ++at; // stays at the end
+    EXPECT_TRUE(at == List->end(1));
+    EXPECT_EQ(at.CheckOffset(), CFileListOffset{});
+    --at;
+    EXPECT_EQ(GetPointer<CCatalogueItem>(at).Get()->GetPath(), W("0/e"));
+
+    // An iterator made on a record stands on it in the index asked for, or at its end.
+    CFileListInternal::iterator on(*List, 1, middle);
+    EXPECT_EQ(on.CheckOffset(), middle);
+    CFileListInternal::iterator bogus(*List, 1, CFileListOffset{1, 3});
+    EXPECT_TRUE(bogus == List->end(1));
+    CFileListInternal::iterator stored(*List, -1, middle);
+    ++stored;
+    EXPECT_EQ(GetPointer<CCatalogueItem>(stored).Get()->GetPath(), W("0/e"));
+}
+
+TEST_F(CatalogueTest, page_kinds_decide_what_a_handle_may_load)
+{
+    CCatalogueHeader header{};
+    header.Reserved0[0] = 0x5A;
+    ASSERT_EQ(List->SetUserHeader(&header, sizeof header), 0u);
+    CCatArchive record(0, W("0/f"), 1, 0, 0, 0, 1);
+    ASSERT_EQ(List->Append(record), 0u);
+
+    CFileListPointer<CCatalogueItem> onHeader(*List, CFileListOffset{0, 0});
+    EXPECT_FALSE(onHeader.GetPage().IsObjectPage());
+    EXPECT_THROW(onHeader.GetObject(true), std::uint32_t);
+    try
+    {
+        onHeader.GetObject(true);
+    }
+    catch (std::uint32_t error)
+    {
+        EXPECT_EQ(error, ERROR_FILE_CORRUPT);
+        EXPECT_EQ(GetLastError(), ERROR_FILE_CORRUPT);
+    }
+    CFileListFile* plain = onHeader.GetObject(false);
+    ASSERT_EQ(plain->GetDataSize(), 72u);
+    EXPECT_EQ(static_cast<const unsigned char*>(plain->GetData())[0], 0x5A);
+
+    CFileListPointer<CCatalogueItem> onRecord = GetPointer<CCatalogueItem>(List->begin(1));
+    EXPECT_TRUE(onRecord.GetPage().IsObjectPage());
+    EXPECT_THROW(onRecord.GetObject(false), std::uint32_t);
+    for (CFileListOffset nowhere : {CFileListOffset{1, 3}, CFileListOffset{99, 0}})
+    {
+        CFileListPointer<CCatalogueItem> handle(*List, nowhere);
+        EXPECT_THROW(handle.GetObject(true), std::uint32_t);
+    }
+}
+
+TEST_F(CatalogueTest, records_that_cannot_be_read_back_are_refused)
+{
+    CCatSearch key(u"0/f", 0, 0, 0);
+    EXPECT_EQ(List->Append(key), ERROR_INVALID_PARAMETER);
+    CCatArchive tooLong(0, WString(40000, u'x'), 1, 0, 0, 0, 1);
+    EXPECT_EQ(List->Append(tooLong), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(List->begin() == List->end());
+}
+
+namespace
+{
+// A file record whose upkeep runs and then fails.
+class CFailingArchive : public CCatArchive
+{
+public:
+    using CCatArchive::CCatArchive;
+    void PostInsert(CFileListInternal& list, const CFileListOffset& at, int index) override
+    {
+        CCatArchive::PostInsert(list, at, index);
+        if (index == 1)
+            throw ERROR_DISK_CORRUPT;
+    }
+};
+} // namespace
+
+TEST_F(CatalogueTest, failed_append_is_undone_whole)
+{
+    CCatArchive first(1, W("0/a/f"), 10, 0, 0, 0, 1);
+    ASSERT_EQ(List->Append(first), 0u);
+    auto before = Walk(*List, -1);
+    CCatalogueHeader headerBefore = ReadHeader(*List);
+
+    CFailingArchive failing(2, W("0/b/c/g"), 20, 0, 0, 0, 1);
+    EXPECT_EQ(List->Append(failing), ERROR_DISK_CORRUPT);
+    CCatArchive memoryShort(3, W("0/d/h"), 20, 0, 0, 0, 1);
+    AllocationFault::FailAlways();
+    EXPECT_EQ(List->Append(memoryShort), ERROR_NOT_ENOUGH_MEMORY);
+    AllocationFault::Clear();
+
+    for (int index : {-1, 0, 1})
+        EXPECT_EQ(Walk(*List, index).size(), index == 0 ? 1u : before.size()) << index;
+    CCatalogueHeader headerAfter = ReadHeader(*List);
+    EXPECT_EQ(std::memcmp(&headerAfter, &headerBefore, sizeof headerAfter), 0);
+
+    ASSERT_EQ(List->Append(memoryShort), 0u);
+    Reopen();
+    ExpectConsistentCatalogue(*List, {W("0/a/f"), W("0/d/h")});
+}
+
+TEST_F(CatalogueTest, failed_commit_keeps_changes_for_the_next)
+{
+    CCatArchive record(1, W("0/f"), 10, 0, 0, 0, 1);
+    ASSERT_EQ(List->Append(record), 0u);
+    Db.FailCommitAfter(0);
+    EXPECT_EQ(List->Commit(), ERROR_WRITE_FAULT);
+    EXPECT_EQ(Db.TransactionDepth(), 0);
+    Reopen();
+    EXPECT_EQ(Walk(*List, 1).size(), 2u);
+}
+
+TEST_F(CatalogueTest, end_of_query_commits_and_a_host_transaction_holds_the_commit)
+{
+    CDatabase reader;
+    ASSERT_TRUE(reader.Open(Home.DatabasePath()).IsSuccess());
+    auto storedRecords = [&]
+    {
+        CFileListInternal* other = nullptr;
+        EXPECT_EQ(CCatalogueList::Open(reader, "volume", false, other), 0u);
+        std::size_t count = Walk(*other, -1).size();
+        delete other;
+        return count;
+    };
+
+    CCatArchive record(1, W("0/f"), 10, 0, 0, 0, 1);
+    List->BeginQuery(1);
+    ASSERT_EQ(List->Append(record), 0u);
+    EXPECT_EQ(List->Commit(), 0u); // waits for the end of the query
+    EXPECT_EQ(storedRecords(), 0u);
+    List->EndQuery(1);
+    EXPECT_EQ(storedRecords(), 2u);
+
+    CCatArchive second(2, W("0/g"), 10, 0, 0, 0, 1);
+    ASSERT_EQ(List->Append(second), 0u);
+    ASSERT_TRUE(Db.Begin().IsSuccess());
+    EXPECT_EQ(List->Commit(), 0u);
+    EXPECT_EQ(storedRecords(), 2u);
+    ASSERT_TRUE(Db.Commit().IsSuccess());
+    EXPECT_EQ(storedRecords(), 3u);
+}
