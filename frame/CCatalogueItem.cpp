@@ -9,6 +9,7 @@
 #include "win/Allocation.h"
 #include "win/WinError.h"
 
+#include <algorithm>
 #include <memory>
 
 char16_t Collate(char16_t unit, CCollation collation)
@@ -37,20 +38,21 @@ int Weight(char16_t mapped)
 
 int ComparePaths(WStringView a, WStringView b, CCollation collation, std::uint64_t n)
 {
-    if (n == 0)
-        return 0;
-    char16_t mappedA = 0;
-    char16_t mappedB = 0;
-    for (std::uint64_t i = 0;;)
+    std::size_t common = std::min(a.size(), b.size());
+    for (std::uint64_t i = 0;; ++i)
     {
+        // Equal units map to equal units under every collation: pass over them without mapping.
+        while (i < common && a[i] == b[i] && a[i] != 0)
+            ++i;
+        if (i >= n)
+            return 0;
         char16_t unitA = i < a.size() ? a[i] : 0;
         char16_t unitB = i < b.size() ? b[i] : 0;
-        mappedA = Collate(unitA, collation);
-        mappedB = Collate(unitB, collation);
-        if (++i >= n || unitA == 0 || mappedA != mappedB)
-            break;
+        char16_t mappedA = Collate(unitA, collation);
+        char16_t mappedB = Collate(unitB, collation);
+        if (unitA == 0 || mappedA != mappedB || i + 1 >= n)
+            return Weight(mappedA) - Weight(mappedB);
     }
-    return Weight(mappedA) - Weight(mappedB);
 }
 
 bool CCatalogueItem::LessThan(const CFileListFile& otherFile, bool collate, int index) const

@@ -33,7 +33,10 @@ CFileListInternal::CFileListInternal(int indexCount, ObjectFactory factory)
     for (int i = 0; i < IndexCount; ++i)
         Indexes.emplace_back(CIndexOrder(this, i));
     for (CIndex& index : Indexes)
+    {
         LastInserted.push_back(index.end());
+        LastFound.push_back(index.end());
+    }
 }
 
 CFileListInternal::~CFileListInternal()
@@ -55,7 +58,7 @@ void CFileListInternal::Reset()
     for (int i = 0; i < IndexCount; ++i)
     {
         Indexes[i].clear();
-        LastInserted[i] = Indexes[i].end();
+        LastInserted[i] = LastFound[i] = Indexes[i].end();
     }
     AppendedNodes.clear();
     CommitPending = false;
@@ -182,7 +185,7 @@ void CFileListInternal::RollBack(const CMark& mark)
         AppendedNodes.pop_back();
     }
     for (int i = 0; i < IndexCount; ++i)
-        LastInserted[i] = Indexes[i].end();
+        LastInserted[i] = LastFound[i] = Indexes[i].end();
     Pages.resize(mark.PageCount);
     Pages.back()->Bytes.resize(mark.LastPageBytes);
     Pages.back()->Starts.resize(mark.LastPageEntries);
@@ -262,7 +265,15 @@ CFileListInternal::iterator CFileListInternal::find(const CFileListFile& key, in
     CSingleLock lock(&ListLock, true);
     if (!IsIndex(index))
         return end(index);
-    return iterator(this, index, Indexes[index].lower_bound(CIndexKey{&key}));
+    CIndex& tree = Indexes[index];
+    // A search for the key of the last one lands where that one did, unless records came in between.
+    CIndex::iterator at = LastFound[index];
+    if (at != tree.end() && !Resolve(*at, 0).LessThan(key, true, index) &&
+        (at == tree.begin() || Resolve(*std::prev(at), 0).LessThan(key, true, index)))
+        return iterator(this, index, at);
+    at = tree.lower_bound(CIndexKey{&key});
+    LastFound[index] = at;
+    return iterator(this, index, at);
 }
 
 CFileListInternal::iterator CFileListInternal::begin(int index)

@@ -39,6 +39,7 @@ class CFileListInternal
     {
         const CFileListFile* Record;
     };
+
     // Orders entries by the LessThan of the records they hold, materialised from their pages.
     class CIndexOrder
     {
@@ -187,6 +188,9 @@ private:
     // The node each index received last: an append's upkeep asks for it at once, and replays and sorted
     // appends insert right after it.
     std::vector<CIndex::iterator> LastInserted;
+    // Where each index's last search landed: the upkeep of a file's records searches for one directory
+    // again and again.
+    std::vector<CIndex::iterator> LastFound;
     std::vector<std::pair<int, CIndex::iterator>> AppendedNodes;
     std::array<std::array<std::unique_ptr<CFileListFile>, 256>, ScratchSlots> ScratchObjects;
     const CFileListFile* Inserting = nullptr;
