@@ -13,11 +13,6 @@ CStatus NotBuilt(int line, const char* what)
 }
 } // namespace
 
-CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation*)
-{
-    return NotBuilt(__LINE__, "recognition of generic TAR tapes yet");
-}
-
 CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation*)
 {
     return NotBuilt(__LINE__, "restores from generic TAR tapes yet");

@@ -1,0 +1,267 @@
+// Recognition of generic TAR tapes: a tape whose block size is a multiple of 512 and whose first block
+// is a TAR header that verifies (unless the first file is "VantrelFormat.xml"). The volume's identity is
+// derived from the first header's signature and kept stable across readings through the label
+// identifiers that scans store in the catalogue header.
+#include "FileSystems/TarReelFS/GenericTarRecognition.h"
+#include "FileSystems/TarFile/CGenericTarFile.h"
+#include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
+#include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
+#include "frame/CCatalogueHeader.h"
+#include "pagelist/CFileListInternal.h"
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/CEventLog.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/CVolumeSet.h"
+#include "vnservice/ErrorGenerators.h"
+#include "win/Allocation.h"
+#include "win/CodePage.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+constexpr char Source[] = "GenericTarOps";
+constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;
+constexpr std::uint32_t VolumeSetTypeGenericTar = 9;
+
+enum class Outcome
+{
+    Continue,
+    Recognised,
+    NotThisLayout
+};
+
+// Failures of the first read that only mean the tape holds nothing for us.
+bool IsQuietReadFailure(std::uint32_t code)
+{
+    return code == 0 || code == 0xC00007E2 || code == 0xC0001798 || code == 0xC0003778;
+}
+
+// Settles the volume's number: the first one, from `number` on, whose catalogue is not open or holds
+// this tape's label identifier in one of its replica slots.
+CStatus SettleVolumeNumber(CGenericTarFileSystem& fileSystem, CGenericTarFileSystemOperation& operation,
+                           CVolume& volume)
+{
+    const CVolumeSetID set(CSystemID(), VolumeSetTypeGenericTar);
+    std::uint32_t number = static_cast<std::uint32_t>(operation.SignatureNumber);
+    for (;;)
+    {
+        volume.SetID(CVolumeID(set, number));
+        bool openedHere = false;
+        auto volumeSet = volume.GetVolumeSet();
+        if (!volumeSet || !volumeSet->Volumes.Find(volume.GetID()))
+        {
+            bool wasOpen = volume.Catalogue != nullptr;
+            if (CStatus status = volume.OpenCatalogue(false, false); status.Failed())
+                return status;
+            openedHere = !wasOpen;
+        }
+        if (volume.Catalogue && volume.Catalogue->IsOpen())
+        {
+            CCatalogueHeader header;
+            std::uint32_t error = volume.Catalogue->GetUserHeader(&header, sizeof header);
+            bool match = false;
+            for (int slot = 0; error == 0 && slot < CCatalogueHeader::ReplicaSlots && !match; ++slot)
+                match = std::memcmp(header.ReplicaSlot[slot].LabelId, operation.LabelId,
+                                    sizeof operation.LabelId) == 0;
+            if (!match)
+            {
+                ++number;
+                if (openedHere)
+                    volume.CloseCatalogue();
+            }
+            if (error != 0)
+                return CErrorNumber::OsError(Source, __LINE__, error);
+            operation.Recognised = true;
+            fileSystem.SetRecognised(0, true);
+            if (match)
+                return CStatus::Success();
+            continue;
+        }
+        if (openedHere)
+            volume.CloseCatalogue();
+        operation.Recognised = true;
+        fileSystem.SetRecognised(0, true);
+        return CStatus::Success();
+    }
+}
+} // namespace
+
+WString FormatGmt(std::uint64_t seconds)
+{
+    using namespace std::chrono;
+    // Beyond the year 3000 the text is not made, as the UTC conversion refuses such times.
+    constexpr std::uint64_t endOf3000 = 32535215999ULL;
+    if (seconds > endOf3000)
+        return WString();
+    sys_seconds time{std::chrono::seconds(static_cast<std::int64_t>(seconds))};
+    auto day = floor<days>(time);
+    year_month_day date{day};
+    hh_mm_ss clock{time - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),
+                  static_cast<long>(clock.seconds().count()));
+    return WidenAscii(text);
+}
+
+std::uint64_t HashName(WStringView name)
+{
+    std::uint64_t hash = 0xCBF29CE484222325ULL;
+    for (char16_t unit : name)
+        for (std::uint8_t byte :
+             {static_cast<std::uint8_t>(unit & 0xFF), static_cast<std::uint8_t>(unit >> 8)})
+            hash = (hash ^ byte) * 0x100000001B3ULL;
+    return hash;
+}
+
+CStatus MakeTapeSignature(CGenericTarFileSystemOperation& operation, const CTarFile& header)
+{
+    // The time as written on tape: a header that carries none (GNU and pax extension headers often
+    // hold 0) gives 0, so that the signature is the same at every reading.
+    std::uint64_t time = 0;
+    if (header.FirstBlock().Mtime[0] != 0)
+        if (CStatus status = header.GetTapeModificationTime(CVolumeID(), time); status.Failed())
+            return status;
+    operation.SignatureNumber = time;
+    std::string text;
+    WideToMultiByte(CP_UTF8, FormatGmt(time), text);
+
+    CFileName name;
+    CStatus status = header.GetName(CP_UTF7, name);
+    if (status.Failed())
+    {
+        std::memcpy(operation.LabelId, text.data(), std::min(text.size(), sizeof operation.LabelId));
+        return status;
+    }
+    std::uint64_t hash = HashName(name.GetText());
+    char digits[24];
+    std::snprintf(digits, sizeof digits, ", %016llX", static_cast<unsigned long long>(hash));
+    text += digits;
+    if (operation.SignatureNumber == 0)
+        operation.SignatureNumber = hash;
+    std::memcpy(operation.LabelId, text.data(), std::min(text.size(), sizeof operation.LabelId));
+    return CStatus::Success();
+}
+
+CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
+{
+    auto& operation = *static_cast<CGenericTarFileSystemOperation*>(base);
+    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
+    const std::uint32_t replica = operation.ReplicaIndex;
+    CMediumPointer held = volume.GetReplica(replica);
+    CMedium* medium = held.get();
+    Outcome outcome = Outcome::Continue;
+    CStatus status;
+
+    auto noMedium = [&](int line)
+    { return CErrorGenFileSystem(Source, line, ErrorNoMedium, VolumeID, {FormatParameter("%d", replica)}); };
+
+    switch (operation.State)
+    {
+    case 0:
+        SetRecognised(replica, false);
+        operation.AlertFlag = true;
+        if (!medium)
+            status = noMedium(__LINE__);
+        else
+            operation.NextState(volume.GetBlockSizeOperation(&operation, replica, 1), 1);
+        break;
+    case 1:
+        if (operation.KeptStatus.Failed())
+            break;
+        if (!medium)
+        {
+            status = noMedium(__LINE__);
+            break;
+        }
+        operation.AlertFlag = false;
+        BlockSize = medium->ReportedBlockSize;
+        if (std::uint32_t type = CMediumAttribute(medium->Attribute).GetType(); type == 3)
+            outcome = Outcome::NotThisLayout;
+        else if (type != 1 && type != 2)
+            status = UnknownState(type, __LINE__);
+        else if (BlockSize & 511)
+            outcome = Outcome::NotThisLayout;
+        else if (!(operation.BlockBuffer = CreateBlockBuffer(2, medium)))
+            status = CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+        else if (!(operation.TarFile = NewNoThrow<CGenericTarFile>()))
+            status = CErrorGenMemory(Source, __LINE__, sizeof(CGenericTarFile));
+        else if ((status = operation.BlockBuffer->Append(&operation.TarFile->Header[0], 512, nullptr))
+                     .IsSuccess())
+            operation.NextState(volume.ReadBlocksOperation(&operation, BlockSize, replica, 1, 0, 0, 0,
+                                                           operation.BlockBuffer, 0, false, nullptr),
+                                2);
+        break;
+    case 2:
+    {
+        if (operation.KeptStatus.Failed())
+            break;
+        status = operation.TarFile->GetPaxDataLength(VolumeID, 0);
+        CFileName name;
+        if (status.IsSuccess())
+            status = operation.TarFile->GetName(CP_OEMCP, name);
+        if (status.IsSuccess() && name.Compare(u"VantrelFormat.xml") == 0)
+        {
+            outcome = Outcome::NotThisLayout;
+            break;
+        }
+        if (status.IsSuccess())
+            status = MakeTapeSignature(operation, *operation.TarFile);
+        if (status.IsSuccess())
+            status = SettleVolumeNumber(*this, operation, volume);
+        if (status.IsSuccess())
+        {
+            operation.AlertFlag = true;
+            operation.NextState(volume.FindLastWrittenBlockOperation(&operation, replica, 1), 3);
+        }
+        break;
+    }
+    case 3:
+        if (operation.KeptStatus.Failed())
+            break;
+        if (!medium)
+        {
+            status = noMedium(__LINE__);
+            break;
+        }
+        medium->MarkIdentified();
+        status = volume.ConditionallyUpdateState(CVolume::CState(6), false);
+        if (status.IsSuccess())
+            outcome = Outcome::Recognised;
+        break;
+    default:
+        status = UnknownState(operation.State, __LINE__);
+        break;
+    }
+
+    const bool failed = operation.KeptStatus.Failed() || status.Failed();
+    WString message;
+    if ((failed || outcome == Outcome::Recognised) && operation.Recognised)
+        message = u"found file system " + WidenAscii(volume.GetIDAsString());
+    if (failed)
+    {
+        if (operation.AlertFlag)
+            volume.SetAlert(true);
+        CStatus taken = operation.KeptStatus.Failed() ? operation.KeptStatus : status;
+        if (IsQuietReadFailure(operation.KeptStatus.GetInternalErrorCode()) && !operation.AlertFlag)
+            taken.Ignored();
+        else if (medium)
+            medium->SetAlertStatus(taken);
+        if (operation.Recognised)
+        {
+            message += u" (in alert state)";
+            outcome = Outcome::Recognised;
+        }
+        else
+            outcome = Outcome::NotThisLayout;
+    }
+    if (outcome == Outcome::Recognised)
+        System->EventSink.Post(EventSource, 0x8025C, message);
+    if (outcome != Outcome::Continue && status.IsSuccess())
+        operation.Complete(CStatus::Success(), 0, nullptr);
+    return status;
+}

@@ -1,0 +1,17 @@
+// The tape signature of generic TAR tapes, shared by recognition and the scan.
+#pragma once
+
+#include "vnservice/CStatus.h"
+#include "win/WideString.h"
+
+#include <cstdint>
+
+class CGenericTarFileSystemOperation;
+class CTarFile;
+
+// Fills the operation's SignatureNumber and LabelId from the first header of the tape.
+CStatus MakeTapeSignature(CGenericTarFileSystemOperation& operation, const CTarFile& header);
+// Seconds since 1970 as UTC "YYYY-MM-DD HH:MM:SS"; empty beyond the year 3000.
+WString FormatGmt(std::uint64_t seconds);
+// 64-bit FNV-1a over the name's UTF-16 code units, low byte first.
+std::uint64_t HashName(WStringView name);

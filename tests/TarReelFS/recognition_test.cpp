@@ -1,0 +1,244 @@
+#include "FileSystems/TarFile/TarHeaderBlock.h"
+#include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
+#include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
+#include "frame/CCatalogueListStore.h"
+#include "frame/CInstance.h"
+#include "vnservice/COperationRunner.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/CTapeImageWriter.h"
+#include "vnservice/CTapeMedium.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <unistd.h>
+
+namespace
+{
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadFixture(const std::string& relative)
+{
+    std::ifstream in(std::string(std::getenv("REELFS_FIXTURES")) + "/" + relative, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void FixChecksum(std::uint8_t* block)
+{
+    std::memset(block + 148, ' ', 8);
+    unsigned sum = 0;
+    for (int i = 0; i < 512; ++i)
+        sum += block[i];
+    std::snprintf(reinterpret_cast<char*>(block + 148), 8, "%06o", sum);
+    block[155] = ' ';
+}
+
+class Recognition : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Base = std::filesystem::temp_directory_path() /
+               ("reelfs-recognise-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(Base);
+        ASSERT_TRUE(System.Open((Base / "home").string()).IsSuccess());
+        System.Catalogues = &Store;
+    }
+    void TearDown() override
+    {
+        Volume.release();
+        std::filesystem::remove_all(Base);
+    }
+
+    // Cuts `data` into records of `block` bytes (the last one zero-padded), closed by a mark.
+    void Mount(const Bytes& data, std::uint32_t block, std::uint32_t attribute = 1)
+    {
+        std::string path = (Base / ("tape" + std::to_string(++Tapes) + ".tap")).string();
+        CTapeImageWriter writer;
+        ASSERT_TRUE(writer.Begin(path).IsSuccess());
+        for (std::size_t at = 0; at < data.size(); at += block)
+        {
+            Bytes record(block, 0);
+            std::memcpy(record.data(), data.data() + at, std::min<std::size_t>(block, data.size() - at));
+            ASSERT_TRUE(writer.WriteRecord(record.data(), block).IsSuccess());
+        }
+        ASSERT_TRUE(writer.WriteMark().IsSuccess());
+        ASSERT_TRUE(writer.Finish().IsSuccess());
+        CSet<CMedium, 1>::pointer medium(new CTapeMedium("drive0"));
+        ASSERT_TRUE(static_cast<CTapeMedium*>(medium.get())->Open(path).IsSuccess());
+        medium->Attribute = CMediumAttribute(attribute);
+        Volume = CVolumePointer(new CVolume(&System, CVolumeID(), "tape"));
+        Volume->SetReplica(0, medium);
+    }
+
+    CStatus Recognise()
+    {
+        Fs.reset(static_cast<CGenericTarFileSystem*>(Instance.Create(&System)));
+        Operation.reset(
+            static_cast<CGenericTarFileSystemOperation*>(Fs->CreateOperation({}, {}, Volume, {})));
+        Operation->Opcode = 2;
+        System.EventSink.Take();
+        return COperationRunner::Run(*Fs, *Operation);
+    }
+
+    std::string LabelText() const
+    {
+        return std::string(reinterpret_cast<const char*>(Operation->LabelId),
+                           strnlen(reinterpret_cast<const char*>(Operation->LabelId), 48));
+    }
+
+    std::filesystem::path Base;
+    CSystem System;
+    CCatalogueListStore Store{System.Database};
+    CInstance<CArchiveFileSystem, CGenericTarFileSystem> Instance;
+    std::unique_ptr<CGenericTarFileSystem> Fs;
+    std::unique_ptr<CGenericTarFileSystemOperation> Operation;
+    CVolumePointer Volume;
+    int Tapes = 0;
+};
+
+TEST_F(Recognition, a_tar_tape_gets_an_identity_from_its_first_header)
+{
+    Mount(ReadFixture("gnutar/ustar.tar"), 10240);
+    CStatus status = Recognise();
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    EXPECT_TRUE(Operation->IsComplete());
+    EXPECT_TRUE(Fs->IsRecognised(0));
+    EXPECT_EQ(Fs->BlockSize, 10240u);
+    EXPECT_EQ(Volume->GetID(), CVolumeID(CVolumeSetID(System.GetID(), 9), 1618489800u));
+    EXPECT_EQ(LabelText().substr(0, 21), "2021-04-15 12:30:00, ");
+    EXPECT_EQ(LabelText().size(), 37u);
+    EXPECT_EQ(Volume->GetState(), 6u);
+    auto* medium = Volume->GetReplica(0).get();
+    EXPECT_TRUE(medium->IsIdentified());
+    std::uint64_t records = (ReadFixture("gnutar/ustar.tar").size() + 10239) / 10240;
+    EXPECT_EQ(medium->LastWrittenBlock, (records + 1) * 20); // the records and the closing mark
+    auto events = System.EventSink.Take();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].Code, 0x8025Cu);
+    EXPECT_EQ(std::get<WString>(events[0].Value),
+              u"found file system " + WidenAscii(Volume->GetIDAsString()));
+}
+
+TEST_F(Recognition, an_empty_time_gives_the_name_hash_and_stays_the_same_at_every_reading)
+{
+    Bytes tape = ReadFixture("gnutar/ustar.tar");
+    std::memset(tape.data() + 136, 0, 12);
+    FixChecksum(tape.data());
+    Mount(tape, 10240);
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(LabelText().substr(0, 21), "1970-01-01 00:00:00, ");
+    std::uint64_t hash = Operation->SignatureNumber;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llX", static_cast<unsigned long long>(hash));
+    EXPECT_EQ(LabelText().substr(21), digits);
+    EXPECT_EQ(Volume->GetID().GetNumber(), static_cast<std::uint32_t>(hash));
+    std::string first = LabelText();
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(LabelText(), first);
+}
+
+TEST_F(Recognition, a_pax_tape_whose_extension_header_has_no_time_is_stable)
+{
+    // Python writes 0 as the time of its pax headers.
+    Mount(ReadFixture("python/pax.tar"), 10240);
+    ASSERT_TRUE(Recognise().IsSuccess());
+    std::string first = LabelText();
+    std::uint32_t number = Volume->GetID().GetNumber();
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(LabelText(), first);
+    EXPECT_EQ(Volume->GetID().GetNumber(), number);
+}
+
+TEST_F(Recognition, a_catalogue_that_knows_the_tape_keeps_its_number_and_a_full_one_passes_it_over)
+{
+    Mount(ReadFixture("gnutar/ustar.tar"), 10240);
+    ASSERT_TRUE(Recognise().IsSuccess());
+    const CVolumeID first = Volume->GetID();
+    Bytes label(Operation->LabelId, Operation->LabelId + 48);
+
+    // The catalogue of the first number holds this tape's label in slot 5.
+    ASSERT_TRUE(Volume->OpenCatalogue(true, false).IsSuccess());
+    CCatalogueHeader header{};
+    std::memcpy(header.ReplicaSlot[5].LabelId, label.data(), 48);
+    ASSERT_EQ(Volume->Catalogue->SetUserHeader(&header, sizeof header), 0u);
+    ASSERT_TRUE(Volume->CloseCatalogue().IsSuccess());
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(Volume->GetID(), first);
+    ASSERT_TRUE(Volume->CloseCatalogue().IsSuccess());
+
+    // Now it holds sixteen other labels: the next number is taken and the catalogue closed again.
+    ASSERT_TRUE(Volume->OpenCatalogue(true, false).IsSuccess());
+    for (auto& slot : header.ReplicaSlot)
+        std::memset(slot.LabelId, 'x', 48);
+    ASSERT_EQ(Volume->Catalogue->SetUserHeader(&header, sizeof header), 0u);
+    ASSERT_TRUE(Volume->CloseCatalogue().IsSuccess());
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(Volume->GetID().GetNumber(), first.GetNumber() + 1);
+}
+
+TEST_F(Recognition, tapes_of_other_layouts_are_left_without_alert)
+{
+    std::mt19937 random(7);
+    Bytes noise(20480);
+    for (auto& byte : noise)
+        byte = static_cast<std::uint8_t>(random());
+    Bytes activeCircle(10240, 0);
+    std::string acLabel = "ActiveCircle 1.0\r\n2021-04-15 12:30:00\r\nvolume\r\n";
+    std::memcpy(activeCircle.data(), acLabel.data(), acLabel.size());
+    Bytes tedial(10240, 0);
+    std::string tdLabel = "554362111000\r\na\r\nb\r\nc\r\nd\r\ne\r\n";
+    std::memcpy(tedial.data(), tdLabel.data(), tdLabel.size());
+    Bytes vantrel = ReadFixture("gnutar/ustar.tar");
+    std::memset(vantrel.data(), 0, 100);
+    std::memcpy(vantrel.data(), "VantrelFormat.xml", 17);
+    FixChecksum(vantrel.data());
+
+    const struct
+    {
+        const char* Name;
+        Bytes Data;
+        std::uint32_t Block;
+    } cases[] = {{"random", noise, 10240},
+                 {"active circle", activeCircle, 10240},
+                 {"tedial", tedial, 10240},
+                 {"vantrel", vantrel, 10240},
+                 {"block of 1000", ReadFixture("gnutar/ustar.tar"), 1000},
+                 {"empty", Bytes(), 10240}};
+    for (const auto& c : cases)
+    {
+        Mount(c.Data, c.Block);
+        CStatus status = Recognise();
+        EXPECT_TRUE(status.IsSuccess() || status.IsIgnored()) << c.Name << ": " << status.ToString();
+        EXPECT_FALSE(Fs->IsRecognised(0)) << c.Name;
+        EXPECT_FALSE(Volume->IsAlert()) << c.Name;
+        EXPECT_TRUE(Volume->GetReplica(0)->GetAlertStatus().IsSuccess()) << c.Name;
+        EXPECT_TRUE(System.EventSink.Take().empty()) << c.Name;
+    }
+}
+
+TEST_F(Recognition, medium_types_outside_the_readable_ones)
+{
+    Mount(ReadFixture("gnutar/ustar.tar"), 10240, 3);
+    EXPECT_TRUE(Recognise().IsSuccess());
+    EXPECT_FALSE(Fs->IsRecognised(0));
+    Mount(ReadFixture("gnutar/ustar.tar"), 10240, 4);
+    CStatus status = Recognise();
+    EXPECT_EQ(status.GetInternalErrorCode(), 0xC00007D7u);
+    EXPECT_EQ(status.GetParameters().front(), "0x4");
+}
+
+TEST_F(Recognition, no_medium_puts_the_volume_in_alert)
+{
+    Volume = CVolumePointer(new CVolume(&System, CVolumeID(), "tape"));
+    CStatus status = Recognise();
+    EXPECT_EQ(status.GetInternalErrorCode(), 0xC0000FA2u);
+    EXPECT_TRUE(Volume->IsAlert());
+}
+} // namespace
