@@ -20,6 +20,7 @@ class CBlockBuffer;
 class CTapeMedium;
 class CFileListInternal;
 class CVolumeSet;
+class CArchiveFileSystem;
 
 class CVolume : public CCounted, public CResource
 {
@@ -69,6 +70,11 @@ public:
     CStatus ConditionallyUpdateState(CState state, bool flag);
     std::uint32_t GetState() const { return State.Value; }
 
+    // The file system that reads this volume's tapes, set by the host; it keeps the volume's settings
+    // (a generic TAR volume's continuation, say). Not owned.
+    CArchiveFileSystem* GetFileSystem() const { return FileSystem; }
+    void SetFileSystem(CArchiveFileSystem* fileSystem) { FileSystem = fileSystem; }
+
     void SetAlert(bool alert) { Alert = alert; }
     bool IsAlert() const { return Alert; }
 
@@ -98,5 +104,6 @@ private:
     bool Alert = false;
     CState State;
     CVolumeSet* VolumeSet = nullptr; // the set holds its volumes; the volume does not hold its set
+    CArchiveFileSystem* FileSystem = nullptr;
     std::vector<CSet<CMedium, 1>::pointer> Replicas;
 };
