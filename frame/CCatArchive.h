@@ -4,6 +4,7 @@
 #pragma once
 
 #include "frame/CCatalogueItem.h"
+#include "vnservice/CUserFragment.h"
 
 #include <cstddef>
 
@@ -47,6 +48,13 @@ public:
     static std::uint64_t GetSegmentLength(std::uint64_t fileSize, std::uint64_t segmentSize,
                                           std::uint32_t segmentIndex);
     std::uint64_t GetSegmentLength() const { return GetSegmentLength(FileSize, SegmentSize, SegmentIndex); }
+    // The file's time: the archive time when the record holds one, else the modification time.
+    std::uint64_t GetFileTime() const { return (Flags & FlagArchiveTime) ? ArchiveTime : ModifiedTime; }
+    // The values the host makes a user fragment from.
+    CCatalogueFileRecord GetFileRecord() const
+    {
+        return {CFileName(Path), Position, FileSize, GetFileTime(), SegmentIndex, OrderKey1, OrderKey2};
+    }
 
     // Any flags of 0x80, 0x40 and one of 0x10 and 0x20, with kind 0.
     bool AcceptObjectType(std::uint8_t type) override;

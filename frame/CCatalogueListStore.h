@@ -2,11 +2,17 @@
 // is a catalogue list under the volume identity's text. Used by the host's operation thread.
 #pragma once
 
+#include "frame/CCatArchive.h"
+#include "frame/CCatSearch.h"
 #include "frame/CCatalogueList.h"
+#include "frame/CFileListPointer.h"
 #include "vnservice/CCatalogueStore.h"
 #include "vnservice/CDatabase.h"
+#include "vnservice/CFileName.h"
 #include "vnservice/CVolume.h"
 #include "vnservice/ErrorGenerators.h"
+
+#include <algorithm>
 
 class CCatalogueListStore : public CCatalogueStore
 {
@@ -30,6 +36,34 @@ public:
     {
         std::uint32_t error = catalogue->Commit();
         return error ? CErrorNumber::OsError("CatalogueStore", __LINE__, error) : CStatus::Success();
+    }
+
+    CStatus GetNewestVersion(CFileListInternal& catalogue, const CFileName& path,
+                             std::uint32_t& orderKey2) override
+    {
+        orderKey2 = 0;
+        // A key whose OrderKey2 matches any value lands on the path's first record of OrderKey1 0.
+        CCatSearch key(path.GetText(), 0, AnyKey, 0);
+        try
+        {
+            catalogue.BeginQuery(1);
+            for (auto at = catalogue.find(key, 1), end = catalogue.end(1); at != end; ++at)
+            {
+                CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+                const CCatalogueItem& record = *handle.Get();
+                if (record.GetKeyPath() != path.GetText() || record.GetOrderKey1() != 0)
+                    break;
+                if (record.GetObjectType(false) == KindArchive && record.GetSegmentIndex() == 0)
+                    orderKey2 = std::max(orderKey2, record.GetOrderKey2());
+            }
+        }
+        catch (std::uint32_t error)
+        {
+            catalogue.EndQuery(1);
+            return CErrorNumber::OsError("CatalogueStore", __LINE__, error);
+        }
+        catalogue.EndQuery(1);
+        return CStatus::Success();
     }
 
 private:

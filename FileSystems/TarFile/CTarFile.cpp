@@ -278,6 +278,16 @@ CStatus CTarFile::GetTapeModificationTime(const CVolumeID& volume, std::uint64_t
     return ParseOctalField(volume, block.Mtime, sizeof block.Mtime, time);
 }
 
+CStatus CTarFile::GetCatalogueTime(const CVolumeID& volume, std::uint64_t& time) const
+{
+    time = 0;
+    if (Header[0].Mtime[0] != '\0')
+        if (CStatus status = ParseOctalField(volume, Header[0].Mtime, sizeof Header[0].Mtime, time);
+            status.Failed())
+            return status;
+    return time != 0 ? CStatus::Success() : GetTapeModificationTime(volume, time);
+}
+
 CStatus CTarFile::BuildHeader(const CVolumeID& volume, const CFileName& name)
 {
     PaxData.reset();
@@ -449,7 +459,12 @@ std::unique_ptr<std::uint8_t[]> CTarFile::Reallocate(const std::uint8_t* buffer,
 
 CStatus CTarFile::DecodeName(unsigned codePage, std::string_view text, CFileName& name)
 {
-    if (std::uint32_t error = name.FromMultiByte(codePage, text))
+    // Writers put names in whatever encoding their system had; bytes that are no text of the expected
+    // code page are read in the OEM code page, which maps every byte, so that no member goes unnamed.
+    std::uint32_t error = name.FromMultiByte(codePage, text);
+    if (error == ERROR_NO_UNICODE_TRANSLATION && codePage != CP_OEMCP)
+        error = name.FromMultiByte(CP_OEMCP, text);
+    if (error)
         return CErrorNumber::OsError(Module, __LINE__, error);
     return CStatus::Success();
 }

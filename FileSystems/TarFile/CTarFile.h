@@ -67,6 +67,10 @@ public:
     // The ustar block's own mtime as written, seconds since 1970: no current time in place of 0, and
     // never the pax header's mtime. An empty field (first byte NUL) gives 0.
     CStatus GetTapeModificationTime(const CVolumeID& volume, std::uint64_t& time) const;
+    // The member's time for the catalogue, as written: the first block's mtime (a pax header's), or the
+    // member's own ustar mtime when that holds 0 (some writers leave pax headers undated); 0 when
+    // neither holds a time, so that every reading of a tape gives the same time.
+    CStatus GetCatalogueTime(const CVolumeID& volume, std::uint64_t& time) const;
 
     // Reads an octal field of `width` bytes: leading white space, an optional sign, then octal digits up
     // to the first other byte, all within the field. No digit: 0 and error 0xC0002710.
@@ -109,7 +113,7 @@ protected:
     // runs out (the allocation seam of the platform may make it fail).
     static std::unique_ptr<std::uint8_t[]> Reallocate(const std::uint8_t* buffer, std::size_t keep,
                                                       std::size_t capacity);
-    // Decodes name bytes into `name` with the code page; a text that does not convert is a failure.
+    // Decodes name bytes into `name` with the code page, or in the OEM code page when they are no text of it.
     static CStatus DecodeName(unsigned codePage, std::string_view text, CFileName& name);
     static constexpr std::size_t RoundToBlocks(std::size_t bytes)
     {

@@ -2,6 +2,7 @@
 
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
@@ -13,8 +14,6 @@ constexpr char Source[] = "GenericTar";
 constexpr char16_t KeyStandard[] = u"Standard";
 constexpr char16_t KeyBlockSize[] = u"BlockSize";
 constexpr char16_t KeyNextVolume[] = u"NextVolume";
-constexpr std::uint32_t ErrorUnknownStandard = 0xC000377D;
-constexpr std::uint32_t ErrorNoSuchVolume = 0xC000138F;
 constexpr std::uint32_t UiNextVolumeSet = 0x9719C;
 constexpr std::uint32_t UiNextVolumeCleared = 0x93194;
 } // namespace

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+class CGenericTarFileSystemOperation;
+
 class CGenericTarFileSystem : public CTapeFileSystem
 {
 public:
@@ -40,10 +42,23 @@ public:
     CStatus ReadFragment(CArchiveFileSystemOperation* operation) override;
     CStatus GetNextItem(CArchiveFileSystemOperation* operation) override;
 
+    // Fills the operation's ByteCount, FileTime and Extents for the file version, following the file onto
+    // the volumes that continue it.
+    CStatus LocateFile(CGenericTarFileSystemOperation& operation, const CFileName& path,
+                       std::uint32_t segmentIndex, std::uint32_t orderKey1, std::uint32_t orderKey2);
+    // Header blocks a member of the name and size takes in the tape's dialect.
+    CStatus CountHeaderBlocks(const CFileName& name, std::uint64_t size, std::uint64_t& blocks);
+
     // "NextVolume" counts as set when it names a system.
     bool IsNextVolumeSet() const { return NextVolume.GetVolumeSetID().GetSystemID().GetValue() != 0; }
 
     // 0 unset, 1 POSIX (pax headers seen), 2 GNU (long-name entries seen).
     std::int32_t Standard = 0;
     CVolumeID NextVolume;
+
+private:
+    // Starts the read of the next extent that holds any of the file's bytes [first, last); completes the
+    // operation when none is left.
+    CStatus ReadNextExtent(CGenericTarFileSystemOperation& operation, std::uint64_t first,
+                           std::uint64_t last);
 };

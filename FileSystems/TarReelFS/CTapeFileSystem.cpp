@@ -1,6 +1,7 @@
 #include "FileSystems/TarReelFS/CTapeFileSystem.h"
 
 #include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFactory.h"
@@ -12,9 +13,6 @@
 
 namespace
 {
-constexpr std::uint32_t ErrorRefused = 0xC00003ED;
-constexpr std::uint32_t ErrorUnknownState = 0xC00007D7;
-constexpr std::uint32_t ErrorMediumState = 0xC0001B73;
 } // namespace
 
 CTapeFileSystem::CTapeFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource,

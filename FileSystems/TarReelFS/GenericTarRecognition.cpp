@@ -108,13 +108,22 @@ WString FormatGmt(std::uint64_t seconds)
     return WidenAscii(text);
 }
 
+std::uint64_t HashBytes(std::uint64_t hash, const std::uint8_t* bytes, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001B3ULL;
+    return hash;
+}
+
 std::uint64_t HashName(WStringView name)
 {
     std::uint64_t hash = 0xCBF29CE484222325ULL;
     for (char16_t unit : name)
-        for (std::uint8_t byte :
-             {static_cast<std::uint8_t>(unit & 0xFF), static_cast<std::uint8_t>(unit >> 8)})
-            hash = (hash ^ byte) * 0x100000001B3ULL;
+    {
+        const std::uint8_t bytes[] = {static_cast<std::uint8_t>(unit & 0xFF),
+                                      static_cast<std::uint8_t>(unit >> 8)};
+        hash = HashBytes(hash, bytes, sizeof bytes);
+    }
     return hash;
 }
 
@@ -138,6 +147,11 @@ CStatus MakeTapeSignature(CGenericTarFileSystemOperation& operation, const CTarF
         return status;
     }
     std::uint64_t hash = HashName(name.GetText());
+    // Without a time the name alone would give every volume that begins with the continuation of one
+    // file the same identity: the whole header block tells them apart, and stays the same at every reading.
+    if (time == 0)
+        hash = HashBytes(hash, reinterpret_cast<const std::uint8_t*>(&header.FirstBlock()),
+                         sizeof(TarHeaderBlock));
     char digits[24];
     std::snprintf(digits, sizeof digits, ", %016llX", static_cast<unsigned long long>(hash));
     text += digits;

@@ -4,6 +4,7 @@
 #include "vnservice/CStatus.h"
 #include "win/WideString.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class CGenericTarFileSystemOperation;
@@ -15,3 +16,5 @@ CStatus MakeTapeSignature(CGenericTarFileSystemOperation& operation, const CTarF
 WString FormatGmt(std::uint64_t seconds);
 // 64-bit FNV-1a over the name's UTF-16 code units, low byte first.
 std::uint64_t HashName(WStringView name);
+// Continues a 64-bit FNV-1a hash over the bytes.
+std::uint64_t HashBytes(std::uint64_t hash, const std::uint8_t* bytes, std::size_t size);

@@ -1,5 +1,8 @@
 #include "vnservice/CArchiveFileSystem.h"
 
+#include "vnservice/CArchiveFileFragment.h"
+#include "vnservice/CCatalogueStore.h"
+#include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
@@ -17,10 +20,22 @@ CArchiveFileSystem::CArchiveFileSystem(CSystem* system, CSet<CTraceLoggable, 0>:
 {
 }
 
-CStatus CArchiveFileSystem::AnalyseForeignFile(CArchiveFileFragment&, CFileListInternal*, std::uint32_t,
-                                               std::uint32_t, std::uint32_t, const void*, bool)
+CStatus CArchiveFileSystem::AnalyseForeignFile(CArchiveFileFragment& fragment, CFileListInternal* catalogue,
+                                               std::uint32_t, std::uint32_t, std::uint32_t, const void*, bool)
 {
-    return CStatus::Success();
+    // Every file a tape holds becomes a version of its path of its own, numbered from 1 in the order the
+    // tape holds them, so that two members of one name never share their records.
+    if (!catalogue || !HostSystem || !HostSystem->Catalogues)
+        return CStatus::Success();
+    std::uint32_t newest = 0;
+    CStatus status = HostSystem->Catalogues->GetNewestVersion(*catalogue, fragment.GetFileName(), newest);
+    if (status.IsSuccess())
+    {
+        fragment.SegmentIndex = 0;
+        fragment.OrderKey1 = 0;
+        fragment.OrderKey2 = newest + 1;
+    }
+    return status;
 }
 
 void CArchiveFileSystem::SetRecognised(std::uint32_t replica, bool recognised)

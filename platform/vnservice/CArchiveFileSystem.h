@@ -163,8 +163,8 @@ public:
     // Runs the handler of an opcode (1 to 22); another opcode fails.
     CStatus RunHandler(std::uint32_t opcode, CArchiveFileSystemOperation* operation);
 
-    // The host's look at a file found on a foreign tape before it is catalogued. This host keeps every
-    // file the tape holds as the version the file system named, so it leaves the fragment's numbers.
+    // The host's look at a file found on a foreign tape before it is catalogued: it numbers the file as the
+    // next version of its path in the catalogue (segment 0, OrderKey1 0, OrderKey2 from 1).
     CStatus AnalyseForeignFile(CArchiveFileFragment& fragment, CFileListInternal* catalogue,
                                std::uint32_t blockSize, std::uint32_t one, std::uint32_t zero,
                                const void* map, bool flag);

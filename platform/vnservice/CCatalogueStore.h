@@ -5,8 +5,11 @@
 
 #include "vnservice/CStatus.h"
 
+#include <cstdint>
+
 class CVolume;
 class CFileListInternal;
+class CFileName;
 
 class CCatalogueStore
 {
@@ -19,4 +22,8 @@ public:
     virtual CStatus Close(CFileListInternal* catalogue) = 0;
     // Commits what the list holds so far.
     virtual CStatus Commit(CFileListInternal* catalogue) = 0;
+    // The newest version the catalogue holds of a file: the highest OrderKey2 among the path's file records
+    // of segment 0 and OrderKey1 0; 0 when it holds none.
+    virtual CStatus GetNewestVersion(CFileListInternal& catalogue, const CFileName& path,
+                                     std::uint32_t& orderKey2) = 0;
 };

@@ -136,6 +136,20 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
+std::vector<Listed> ReadListing(const std::string& path)
+{
+    std::vector<Listed> entries;
+    std::istringstream text(ReadFile(path));
+    for (std::string line; std::getline(text, line);)
+    {
+        auto tab1 = line.find('\t');
+        auto tab2 = line.find('\t', tab1 + 1);
+        entries.push_back({std::stoull(line.substr(0, tab1)),
+                           std::stoull(line.substr(tab1 + 1, tab2 - tab1 - 1)), line.substr(tab2 + 1)});
+    }
+    return entries;
+}
+
 std::string FixturePath(const std::string& relative)
 {
     const char* root = std::getenv("REELFS_FIXTURES");

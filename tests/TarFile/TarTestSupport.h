@@ -36,6 +36,15 @@ struct Member
 std::vector<Member> ReadArchive(std::string_view archive, CStatus& status);
 
 std::string ReadFile(const std::string& path);
+
+// One line of a fixture listing: SIZE<TAB>MTIME<TAB>NAME, MTIME in seconds since 1970.
+struct Listed
+{
+    std::uint64_t Size;
+    std::uint64_t Time;
+    std::string Name;
+};
+std::vector<Listed> ReadListing(const std::string& path);
 std::string FixturePath(const std::string& relative);
 
 // The shell command's standard output; the exit status goes to `exitStatus`.

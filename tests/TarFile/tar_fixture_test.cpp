@@ -18,27 +18,6 @@ using namespace tartest;
 
 namespace
 {
-struct Listed
-{
-    std::uint64_t Size;
-    std::uint64_t Time;
-    std::string Name;
-};
-
-std::vector<Listed> ReadListing(const std::string& path)
-{
-    std::vector<Listed> entries;
-    std::istringstream text(ReadFile(path));
-    for (std::string line; std::getline(text, line);)
-    {
-        auto tab1 = line.find('\t');
-        auto tab2 = line.find('\t', tab1 + 1);
-        entries.push_back({std::stoull(line.substr(0, tab1)),
-                           std::stoull(line.substr(tab1 + 1, tab2 - tab1 - 1)), line.substr(tab2 + 1)});
-    }
-    return entries;
-}
-
 std::uint64_t Now()
 {
     return static_cast<std::uint64_t>(

@@ -339,14 +339,17 @@ TEST(GetName, decodes_by_version_pax_path_and_long_name)
     HoldPax(pax, "18 path=pax/caf\xC3\xA9\n", UstarBlock("ustar-name"));
     EXPECT_EQ(NameOf(pax), "pax/caf\xC3\xA9");
 
+    // Bytes that are no text of the code page asked for are read in the OEM code page.
     CGenericTarFile bad;
     HoldPax(bad,
             "13 path=\xFF\xFE"
             "ab\n",
             UstarBlock("ustar-name"));
-    CFileName name;
-    EXPECT_EQ(bad.GetName(1, name).GetOSStatus(), ERROR_NO_UNICODE_TRANSLATION);
-    EXPECT_TRUE(name.IsEmpty());
+    EXPECT_EQ(NameOf(bad), "\xC2\xA0\xE2\x96\xA0"
+                           "ab");
+    CGenericTarFile latin1;
+    latin1.Header[0] = UstarBlock("caf\xE9");
+    EXPECT_EQ(NameOf(latin1, CP_UTF7), "caf\xCE\x98");
 }
 
 TEST(LongName, is_read_up_to_its_nul_and_bounded_before_allocation)
@@ -363,6 +366,8 @@ TEST(LongName, is_read_up_to_its_nul_and_bounded_before_allocation)
     std::memcpy(tar.LongName.get(), text.c_str(), text.size() + 1);
     tar.Header[0] = UstarBlock("long/llll");
     EXPECT_EQ(NameOf(tar), text);
+    tar.LongName[text.size() - 6] = '\xE9'; // no UTF-8 now: both bytes read as CP437
+    EXPECT_EQ(NameOf(tar), text.substr(0, text.size() - 6) + "\xCE\x98\xE2\x8C\x90.txt");
 
     struct
     {

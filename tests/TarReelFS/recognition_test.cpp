@@ -1,3 +1,5 @@
+#include "TarTapeFixture.h"
+
 #include "FileSystems/TarFile/TarHeaderBlock.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
@@ -20,61 +22,20 @@
 
 namespace
 {
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFixture(const std::string& relative)
-{
-    std::ifstream in(std::string(std::getenv("REELFS_FIXTURES")) + "/" + relative, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void FixChecksum(std::uint8_t* block)
-{
-    std::memset(block + 148, ' ', 8);
-    unsigned sum = 0;
-    for (int i = 0; i < 512; ++i)
-        sum += block[i];
-    std::snprintf(reinterpret_cast<char*>(block + 148), 8, "%06o", sum);
-    block[155] = ' ';
-}
-
-class Recognition : public ::testing::Test
+class Recognition : public TarTape
 {
 protected:
-    void SetUp() override
-    {
-        Base = std::filesystem::temp_directory_path() /
-               ("reelfs-recognise-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(Base);
-        ASSERT_TRUE(System.Open((Base / "home").string()).IsSuccess());
-        System.Catalogues = &Store;
-    }
     void TearDown() override
     {
         Volume.release();
-        std::filesystem::remove_all(Base);
+        TarTape::TearDown();
     }
 
     // Cuts `data` into records of `block` bytes (the last one zero-padded), closed by a mark.
     void Mount(const Bytes& data, std::uint32_t block, std::uint32_t attribute = 1)
     {
-        std::string path = (Base / ("tape" + std::to_string(++Tapes) + ".tap")).string();
-        CTapeImageWriter writer;
-        ASSERT_TRUE(writer.Begin(path).IsSuccess());
-        for (std::size_t at = 0; at < data.size(); at += block)
-        {
-            Bytes record(block, 0);
-            std::memcpy(record.data(), data.data() + at, std::min<std::size_t>(block, data.size() - at));
-            ASSERT_TRUE(writer.WriteRecord(record.data(), block).IsSuccess());
-        }
-        ASSERT_TRUE(writer.WriteMark().IsSuccess());
-        ASSERT_TRUE(writer.Finish().IsSuccess());
-        CSet<CMedium, 1>::pointer medium(new CTapeMedium("drive0"));
-        ASSERT_TRUE(static_cast<CTapeMedium*>(medium.get())->Open(path).IsSuccess());
-        medium->Attribute = CMediumAttribute(attribute);
-        Volume = CVolumePointer(new CVolume(&System, CVolumeID(), "tape"));
-        Volume->SetReplica(0, medium);
+        Volume = TarTape::Mount({data}, block);
+        Volume->GetReplica(0)->Attribute = CMediumAttribute(attribute);
     }
 
     CStatus Recognise()
@@ -93,14 +54,9 @@ protected:
                            strnlen(reinterpret_cast<const char*>(Operation->LabelId), 48));
     }
 
-    std::filesystem::path Base;
-    CSystem System;
-    CCatalogueListStore Store{System.Database};
-    CInstance<CArchiveFileSystem, CGenericTarFileSystem> Instance;
     std::unique_ptr<CGenericTarFileSystem> Fs;
     std::unique_ptr<CGenericTarFileSystemOperation> Operation;
     CVolumePointer Volume;
-    int Tapes = 0;
 };
 
 TEST_F(Recognition, a_tar_tape_gets_an_identity_from_its_first_header)
@@ -126,7 +82,7 @@ TEST_F(Recognition, a_tar_tape_gets_an_identity_from_its_first_header)
               u"found file system " + WidenAscii(Volume->GetIDAsString()));
 }
 
-TEST_F(Recognition, an_empty_time_gives_the_name_hash_and_stays_the_same_at_every_reading)
+TEST_F(Recognition, an_empty_time_gives_a_hash_of_the_header_and_stays_the_same_at_every_reading)
 {
     Bytes tape = ReadFixture("gnutar/ustar.tar");
     std::memset(tape.data() + 136, 0, 12);

@@ -1,0 +1,20 @@
+// The host error numbers that the tape file systems raise; the host holds their texts.
+#pragma once
+
+#include <cstdint>
+
+constexpr std::uint32_t ErrorCatalogue = 0xC00001F8;       // the catalogue list failed (a Win32 number)
+constexpr std::uint32_t ErrorRefused = 0xC00003ED;         // the file system does not write
+constexpr std::uint32_t ErrorUnknownState = 0xC00007D7;    // a state or sub-code the handler does not know
+constexpr std::uint32_t ErrorNoFile = 0xC0000813;          // no file record with data for the version
+constexpr std::uint32_t ErrorCatalogueClosed = 0xC0000818; // the volume's catalogue is not open
+constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;        // no medium in the operation's replica
+constexpr std::uint32_t ErrorNoSuchVolume = 0xC000138F;
+constexpr std::uint32_t ErrorMediumState = 0xC0001B73;
+constexpr std::uint32_t ErrorArchiveEndNotZero = 0xC0003778;
+constexpr std::uint32_t ErrorShortExtents = 0xC0003779;   // the extents found cover less than the file
+constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;   // the continuation names no known volume
+constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B; // the continuation volume is not accessible
+constexpr std::uint32_t ErrorExtentTooLong = 0xC000377C;
+constexpr std::uint32_t ErrorUnknownStandard = 0xC000377D;
+constexpr std::uint32_t ErrorMarkMisplaced = 0xC000377E; // the volume's closing mark is not where it belongs

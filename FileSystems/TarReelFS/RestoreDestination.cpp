@@ -1,0 +1,48 @@
+#include "FileSystems/TarReelFS/RestoreDestination.h"
+
+#include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "vnservice/CEventLog.h"
+#include "vnservice/CFragmentFile.h"
+
+#include <algorithm>
+
+CStatus PrepareDestination(CTapeOperation& operation, CFragmentFile& file, std::uint64_t size,
+                           std::uint64_t fileTime, bool& fileOpen)
+{
+    CStatus status;
+    const bool early = operation.EarlyResult();
+    if (early)
+    {
+        status = file.SetStatus(status.GetOSStatus(), 0, nullptr, 0, true);
+        fileOpen = status.IsSuccess();
+    }
+    if (status.IsSuccess())
+        status = file.Prepare(true, 0, 0);
+    if (status.IsSuccess())
+        status = file.SetSize(size);
+    if (status.IsSuccess())
+        status = file.SetTime(fileTime);
+    if (status.IsSuccess())
+    {
+        operation.SetUserFragment(nullptr);
+        if (early)
+            operation.ResultStatus.SendResultToCaller(status, true, 0, nullptr);
+    }
+    else if (fileOpen)
+    {
+        CEventLog::LogStatus(file.SetStatus(status.GetOSStatus(), 0, nullptr, 0, false));
+        fileOpen = false;
+    }
+    return status;
+}
+
+RangeRead ReadOfRange(std::uint64_t extentStart, std::uint64_t extentOffset, std::uint64_t extentBytes,
+                      std::uint64_t first, std::uint64_t last)
+{
+    const std::uint64_t from = std::max(first, extentOffset);
+    const std::uint64_t to = std::min(last, extentOffset + extentBytes);
+    if (from >= to)
+        return {};
+    const std::uint64_t within = from - extentOffset;
+    return {extentStart + within / 512, within % 512, to - from, from};
+}

@@ -1,0 +1,33 @@
+// What the restores of every tape file system do around their data reads: readying the destination
+// file of a whole-file restore, and cutting a byte range of a file into the reads of its extents.
+#pragma once
+
+#include "vnservice/CStatus.h"
+
+#include <cstdint>
+
+class CFragmentFile;
+class CTapeOperation;
+
+// Readies the user fragment's file for `size` bytes dated `fileTime`: when the caller takes the result
+// early, it learns the outcome so far and the file counts as open; then Prepare, SetSize and SetTime.
+// On success the operation gives the fragment up (the block buffer holds it now) and an early caller
+// gets its result; on a failure an open file is told of it and closed. `fileOpen` is the operation's
+// flag that the file was opened for an early result.
+CStatus PrepareDestination(CTapeOperation& operation, CFragmentFile& file, std::uint64_t size,
+                           std::uint64_t fileTime, bool& fileOpen);
+
+// One drive read of a byte range: from `Position` (512-byte units), skip `Skip` bytes, then take `Length`,
+// the file's bytes from `FileOffset` on.
+struct RangeRead
+{
+    std::uint64_t Position = 0;
+    std::uint64_t Skip = 0;
+    std::uint64_t Length = 0;
+    std::uint64_t FileOffset = 0;
+};
+
+// The read of the bytes [first, last) of a file out of one of its extents, which holds the file's bytes
+// from `extentOffset` on, `extentBytes` of them, starting at `extentStart`. Length 0 when they do not meet.
+RangeRead ReadOfRange(std::uint64_t extentStart, std::uint64_t extentOffset, std::uint64_t extentBytes,
+                      std::uint64_t first, std::uint64_t last);

@@ -1,0 +1,141 @@
+#include "TarTapeFixture.h"
+
+#include "frame/CCatExtent.h"
+#include "frame/CFileListPointer.h"
+#include "vnservice/CEventLog.h"
+
+#include <sys/stat.h>
+
+namespace
+{
+// Three volumes of GNU tar's multi-volume set; big.bin runs from the first through the second onto the
+// third.
+class GenericTarRestore : public TarTape
+{
+protected:
+    void SetUp() override
+    {
+        TarTape::SetUp();
+        for (int i = 1; i <= 3; ++i)
+            Set.push_back(MountAndScan({ReadFixture("gnutar/multi-" + std::to_string(i) + ".tar")}));
+        // The second and third volumes begin alike, with the continuation of big.bin, yet are told apart.
+        ASSERT_NE(Set[1]->GetID(), Set[2]->GetID());
+        Big = ExtractWithTar({"gnutar/multi-1.tar", "gnutar/multi-2.tar", "gnutar/multi-3.tar"})["big.bin"];
+        ASSERT_EQ(Big.size(), 50000u);
+    }
+
+    void Chain(std::size_t from, std::size_t to) { FileSystemOf(Set[from]).NextVolume = Set[to]->GetID(); }
+
+    // The blocks of each extent of big.bin's records on a volume.
+    std::vector<std::uint32_t> ExtentBlocks(const CVolumePointer& volume)
+    {
+        std::vector<std::uint32_t> blocks;
+        CFileListInternal& catalogue = *volume->Catalogue;
+        for (auto at = catalogue.begin(1), end = catalogue.end(1); at != end; ++at)
+        {
+            CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+            if (handle.Get()->GetObjectType(false) == KindExtent &&
+                handle.Get()->GetKeyPath() == u"0/big.bin")
+                blocks.push_back(static_cast<const CCatExtent&>(*handle.Get()).BlockCount);
+        }
+        return blocks;
+    }
+
+    std::vector<CVolumePointer> Set;
+    Bytes Big;
+};
+
+TEST_F(GenericTarRestore, each_volume_holds_the_part_of_the_file_it_carries)
+{
+    // 18,944 bytes on the first volume, 19,968 on the second (its continuation entry names all 31,056
+    // bytes still to come), the last 11,088 on the third.
+    EXPECT_EQ(ExtentBlocks(Set[0]), std::vector<std::uint32_t>{37});
+    EXPECT_EQ(ExtentBlocks(Set[1]), std::vector<std::uint32_t>{39});
+    EXPECT_EQ(ExtentBlocks(Set[2]), std::vector<std::uint32_t>{22});
+}
+
+TEST_F(GenericTarRestore, a_file_is_followed_across_volumes_in_whole_and_in_ranges)
+{
+    Chain(0, 1);
+    Chain(1, 2);
+    Bytes restored;
+    CStatus status = Restore(Set[0], "0/big.bin", restored);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    EXPECT_EQ(restored, Big);
+
+    const struct
+    {
+        std::uint64_t Offset, Length;
+    } ranges[] = {{0, 1},         {511, 2},   {1000, 3000}, {18431, 2},
+                  {18000, 20000}, {37887, 2}, {49999, 1},   {0, 50000}};
+    for (const auto& range : ranges)
+    {
+        SCOPED_TRACE(std::to_string(range.Offset) + "+" + std::to_string(range.Length));
+        status = RestoreRange(Set[0], "0/big.bin", range.Offset, range.Length, restored);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        EXPECT_EQ(restored, Bytes(Big.begin() + range.Offset, Big.begin() + range.Offset + range.Length));
+    }
+}
+
+TEST_F(GenericTarRestore, the_destination_takes_the_catalogued_time_and_an_early_caller_its_result)
+{
+    Bytes restored;
+    ASSERT_TRUE(Restore(Set[2], "0/z.txt", restored, 0, true).IsSuccess());
+    EXPECT_EQ(restored.size(), 600u);
+    EXPECT_TRUE(LastResult.ResultWasEarly());
+    EXPECT_TRUE(LastResult.GetResult().IsSuccess());
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat((Base / "restored").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtime, 1618489800);
+}
+
+TEST_F(GenericTarRestore, failures_name_what_is_missing)
+{
+    const CVolumeID unknown(CVolumeSetID(System.GetID(), 9), 4242);
+    const std::uint64_t afterFirst = (50000 - 18944) / 512;
+    const std::uint64_t afterSecond = (50000 - 18944 - 19968) / 512;
+    const struct
+    {
+        const char* Case;
+        std::function<void()> Arrange;
+        std::uint32_t Code;
+        std::string SecondParameter;
+    } cases[] = {
+        {"no continuation named", [] {}, 0xC0003779, std::to_string(afterFirst)},
+        {"a continuation the system does not know", [&] { FileSystemOf(Set[0]).NextVolume = unknown; },
+         0xC000377A, unknown.ToString()},
+        {"a continuation out of reach",
+         [&]
+         {
+             Chain(0, 1);
+             Set[1]->SetAccessible(false);
+         },
+         0xC000377B, Set[1]->GetID().ToString()},
+        {"a volume that continues on itself", [&] { Chain(0, 0); }, 0xC0003779, std::to_string(afterFirst)},
+        {"a chain that leads back", [&] { Chain(0, 1), Chain(1, 0); }, 0xC0003779,
+         std::to_string(afterSecond)},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Case);
+        for (auto& volume : Set)
+        {
+            FileSystemOf(volume).NextVolume = CVolumeID();
+            volume->SetAccessible(true);
+        }
+        c.Arrange();
+        Bytes restored;
+        CStatus status = Restore(Set[0], "0/big.bin", restored);
+        EXPECT_EQ(status.GetInternalErrorCode(), c.Code) << status.ToString();
+        EXPECT_EQ(status.GetParameters().at(1), c.SecondParameter);
+        EXPECT_TRUE(restored.empty());
+    }
+
+    Bytes restored;
+    EXPECT_EQ(Restore(Set[0], "0/nothing.bin", restored).GetInternalErrorCode(), 0xC0000813u);
+    ASSERT_TRUE(Set[0]->CloseCatalogue().IsSuccess());
+    EXPECT_EQ(Restore(Set[0], "0/a.txt", restored).GetInternalErrorCode(), 0xC0000818u);
+}
+} // namespace

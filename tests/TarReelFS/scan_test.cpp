@@ -1,0 +1,181 @@
+#include "TarTapeFixture.h"
+
+#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "frame/CCatExtent.h"
+#include "frame/CCatSync.h"
+#include "frame/CCatalogueHeader.h"
+#include "frame/CFileListPointer.h"
+
+#include <cstring>
+
+namespace
+{
+struct PeerArchive
+{
+    const char* Archive;
+    std::int32_t Standard; // the dialect the scan finds
+};
+
+class GenericTarScan : public TarTape
+{
+};
+
+// Each archive in a system of its own: archives that begin with the same member would be taken for
+// copies of one volume.
+class GenericTarPeerScan : public TarTape, public ::testing::WithParamInterface<PeerArchive>
+{
+};
+
+// Every member as the peer's own listing gives it, and its bytes as GNU tar extracts them.
+TEST_P(GenericTarPeerScan, catalogue_and_restores_match_what_the_peer_wrote)
+{
+    const std::string name = GetParam().Archive;
+    std::vector<ScanItem> items;
+    CVolumePointer volume = Mount({ReadFixture(name + ".tar")});
+    ASSERT_TRUE(Recognise(volume).IsSuccess());
+    CStatus status = Scan(volume, &items);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    EXPECT_EQ(FileSystemOf(volume).Standard, GetParam().Standard);
+
+    std::vector<tartest::Listed> files;
+    std::size_t directories = 0;
+    for (const auto& member : ReadListing(name + ".list"))
+        (member.Name.ends_with('/') ? ++directories : (files.push_back(member), 0));
+    auto records = Files(volume);
+    ASSERT_EQ(records.size(), files.size());
+    auto extracted = ExtractWithTar({name + ".tar"});
+    for (const auto& member : files)
+    {
+        SCOPED_TRACE(member.Name);
+        auto record = std::find_if(records.begin(), records.end(),
+                                   [&](const auto& r) { return r.Path == "0/" + member.Name; });
+        ASSERT_NE(record, records.end());
+        EXPECT_EQ(record->Size, member.Size);
+        EXPECT_EQ(record->FileTime, TimeToFileTime(member.Time));
+        if (member.Size == 0)
+            continue; // nothing on tape to read back
+        Bytes restored;
+        status = Restore(volume, record->Path, restored);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        EXPECT_EQ(restored, extracted[member.Name]);
+    }
+    EXPECT_EQ(std::count_if(items.begin(), items.end(), [](const auto& i) { return i.Opcode == 16; }),
+              static_cast<std::ptrdiff_t>(directories));
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items.back().Opcode, 20u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, GenericTarPeerScan,
+                         ::testing::Values(PeerArchive{"gnutar/ustar", 0}, PeerArchive{"gnutar/gnu", 2},
+                                           PeerArchive{"gnutar/posix", 1}, PeerArchive{"gnutar/gnu-mtime", 2},
+                                           PeerArchive{"bsdtar/ustar", 0}, PeerArchive{"bsdtar/gnutar", 2},
+                                           PeerArchive{"bsdtar/pax", 1}, PeerArchive{"python/ustar", 0},
+                                           PeerArchive{"python/gnu", 2}, PeerArchive{"python/pax", 1}),
+                         [](const auto& info)
+                         {
+                             std::string name = info.param.Archive;
+                             std::replace_if(
+                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
+
+TEST_F(GenericTarScan, several_archives_on_one_tape_keep_each_version_of_a_name_apart)
+{
+    Bytes second = ReadFixture("python/ustar.tar");
+    auto hello = std::search(second.begin(), second.end(), std::begin("hello"), std::end("hello") - 1);
+    ASSERT_NE(hello, second.end());
+    std::memcpy(&*hello, "HELLO", 5);
+    std::vector<ScanItem> items;
+    CVolumePointer volume = Mount({ReadFixture("gnutar/ustar.tar"), second});
+    ASSERT_TRUE(Recognise(volume).IsSuccess());
+    ASSERT_TRUE(Scan(volume, &items).IsSuccess());
+
+    std::vector<ScanItem> ends;
+    std::copy_if(items.begin(), items.end(), std::back_inserter(ends),
+                 [](const auto& i) { return i.Opcode == 20; });
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_LT(ends[0].Position, ends[1].Position);
+
+    Bytes first, later;
+    ASSERT_TRUE(Restore(volume, "0/short.txt", first, 1).IsSuccess());
+    ASSERT_TRUE(Restore(volume, "0/short.txt", later, 2).IsSuccess());
+    EXPECT_EQ(std::string(first.begin(), first.end()), "hello");
+    EXPECT_EQ(std::string(later.begin(), later.end()), "HELLO");
+}
+
+TEST_F(GenericTarScan, a_corrupt_header_ends_the_scan_and_keeps_what_came_before)
+{
+    // The third member's header (after short.txt with one data block and empty.txt) gets a bad checksum.
+    Bytes tape = ReadFixture("gnutar/ustar.tar");
+    tape[3 * 512 + 148] ^= 1;
+    CVolumePointer volume = Mount({tape});
+    ASSERT_TRUE(Recognise(volume).IsSuccess());
+    CStatus status = Scan(volume);
+    EXPECT_EQ(status.GetInternalErrorCode(), 0xC0002712u) << status.ToString();
+    auto records = Files(volume);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].Path, "0/empty.txt");
+    EXPECT_EQ(records[1].Path, "0/short.txt");
+}
+
+TEST_F(GenericTarScan, a_zero_block_must_be_followed_by_another)
+{
+    std::vector<ScanItem> items;
+    Bytes tape = ReadFixture("gnutar/ustar.tar");
+    CVolumePointer plain = Mount({tape});
+    ASSERT_TRUE(Recognise(plain).IsSuccess());
+    ASSERT_TRUE(Scan(plain, &items).IsSuccess());
+    const std::uint64_t end = items.back().Position; // the first zero block
+    tape[(end + 1) * 512] = 'x';
+    CVolumePointer broken = Mount({tape});
+    ASSERT_TRUE(Recognise(broken).IsSuccess());
+    CStatus status = Scan(broken);
+    EXPECT_EQ(status.GetInternalErrorCode(), 0xC0003778u);
+    EXPECT_EQ(status.GetParameters().front(), std::to_string(end + 1));
+}
+
+TEST_F(GenericTarScan, a_member_longer_than_the_tape_stops_at_its_closing_mark)
+{
+    // A 9 GiB member of which the tape holds only the headers: its data run to the volume's end.
+    CVolumePointer volume = MountAndScan({ReadFixture("python/big-pax.tar")});
+    auto records = Files(volume);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Size, 9ull << 30);
+
+    // One record of 20 blocks and the closing mark: the data stop one physical block before the last
+    // written block (40), and the mark is recorded where they stop.
+    CFileListInternal& catalogue = *volume->Catalogue;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> syncs;
+    std::uint64_t extentBlocks = 0;
+    for (auto at = catalogue.begin(), end = catalogue.end(); at != end; ++at)
+    {
+        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+        if (handle.Get()->GetObjectType(false) == KindSync)
+        {
+            const auto& sync = static_cast<const CCatSync&>(*handle.Get());
+            syncs.emplace_back(sync.Position, sync.MarkBytes);
+        }
+        if (handle.Get()->GetObjectType(false) == KindExtent)
+            extentBlocks = static_cast<const CCatExtent&>(*handle.Get()).BlockCount;
+    }
+    EXPECT_EQ(syncs, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{20, 10240}}));
+    EXPECT_EQ(extentBlocks, 17u); // from block 3, after the pax header, its records and the ustar header
+}
+
+TEST_F(GenericTarScan, the_first_item_stores_the_tape_signature_so_a_second_reading_keeps_the_number)
+{
+    CVolumePointer volume = MountAndScan({ReadFixture("gnutar/posix.tar")});
+    const CVolumeID identity = volume->GetID();
+    CCatalogueHeader header;
+    ASSERT_EQ(volume->Catalogue->GetUserHeader(&header, sizeof header), 0u);
+    const std::string label(reinterpret_cast<const char*>(header.ReplicaSlot[0].LabelId), 21);
+    EXPECT_EQ(label.substr(19), ", ");
+    ASSERT_TRUE(volume->CloseCatalogue().IsSuccess());
+
+    // The same tape again, in a new volume of a system that does not know it yet.
+    System.Volumes.Remove(identity);
+    CVolumePointer again = Mount({ReadFixture("gnutar/posix.tar")});
+    ASSERT_TRUE(Recognise(again).IsSuccess());
+    EXPECT_EQ(again->GetID(), identity);
+}
+} // namespace
