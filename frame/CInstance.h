@@ -29,6 +29,15 @@ public:
             CEventLog::LogStatus(system->TraceRegistry.Register(
                 CSet<CTraceLoggable, 0>::pointer::NonOwning(&trace), "System", __LINE__));
         }
-        return new (memory) T(system, CSet<CTraceLoggable, 0>::pointer::NonOwning(&trace));
+        try
+        {
+            return new (memory) T(system, CSet<CTraceLoggable, 0>::pointer::NonOwning(&trace));
+        }
+        catch (...)
+        {
+            // The host gets null, never an exception, when the object cannot be made.
+            ::operator delete(memory);
+            return nullptr;
+        }
     }
 };

@@ -39,15 +39,22 @@ std::string CStatus::ToString() const
     }
     else
     {
-        for (std::size_t i = 0; i < Record->Parameters.size() && i < 9; ++i)
+        // One pass from left to right: a parameter's own text is never searched for marks.
+        std::string message;
+        for (std::size_t i = 0; i < text.size(); ++i)
         {
-            std::string mark = "%" + std::to_string(i + 1);
-            for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1))
+            std::size_t index = i + 1 < text.size() && text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9'
+                                    ? static_cast<std::size_t>(text[i + 1] - '1')
+                                    : Record->Parameters.size();
+            if (index < Record->Parameters.size())
             {
-                text.replace(at, mark.size(), Record->Parameters[i]);
-                at += Record->Parameters[i].size() - 1;
+                message += Record->Parameters[index];
+                ++i;
             }
+            else
+                message += text[i];
         }
+        text = std::move(message);
     }
     return std::string(number) + ": " + text;
 }

@@ -50,6 +50,9 @@ TEST(Status, generators_record_numbers_os_errors_and_the_volume)
     CStatus fs = CErrorGenFileSystem("GenericTar", 1, 0xC000377D, volume, {"ustar"});
     EXPECT_EQ(fs.GetParameters(), (std::vector<std::string>{"ustar", "ABCDEF01-9-77"}));
     EXPECT_EQ(fs.ToString(), "0xC000377D: unknown TAR standard \"ustar\"");
+    // A parameter's own text is taken as it stands, marks and all.
+    CStatus marked = CErrorGenMessage("x", 4, 0xC0002717, {"a%2b", "other"});
+    EXPECT_EQ(marked.ToString(), "0xC0002717: the header names \"a%2b\", not \"other\"");
     CStatus os = CErrorNumber::OsError("x", 2, 34);
     EXPECT_EQ(os.GetOSStatus(), 34u);
     CStatus memory = CErrorGenMemory("x", 3, 4096);
