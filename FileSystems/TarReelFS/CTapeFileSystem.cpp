@@ -107,6 +107,16 @@ CStatus CTapeFileSystem::HandleOpcode20(CArchiveFileSystemOperation* operation)
     return CStatus::Success();
 }
 
+CStatus CTapeFileSystem::AcceptVolume(CArchiveFileSystemOperation* operation)
+{
+    if (operation->State != 0)
+        return UnknownState(operation->State, __LINE__);
+    // Replica 0, whatever the operation's replica, as recognition marks it when it settles a number.
+    SetRecognised(0, true);
+    operation->Complete(CStatus::Success(), 0, nullptr);
+    return CStatus::Success();
+}
+
 CBlockBuffer* CTapeFileSystem::CreateBlockBuffer(std::uint32_t opcode, CMedium* medium)
 {
     return NewNoThrow<CBlockBuffer>(System, 512, medium->ReportedBlockSize, GetBlockSize(opcode));

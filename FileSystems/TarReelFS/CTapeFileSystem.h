@@ -7,6 +7,7 @@
 
 #include "frame/PluginTexts.h"
 #include "vnservice/CArchiveFileSystem.h"
+#include "win/Allocation.h"
 
 #include <cstdint>
 
@@ -54,6 +55,9 @@ public:
     std::uint32_t CheckMediumState(CMedium* medium) override;
     CStatus GetTypeDescriptor(std::uint32_t argument, FileSystemTypeDescriptor& descriptor) override;
 
+    // Marks the volume recognised without reading the tape.
+    CStatus AcceptVolume(CArchiveFileSystemOperation* operation) override;
+
     std::uint32_t Hook01() override { return 0; }
     bool HandleOperationStatus(COperation* operation, const CStatus& status) override;
 
@@ -81,6 +85,22 @@ public:
     const char* OpsSource;
     CSystem* System;
     std::uint32_t BlockSize = 0;
+
+protected:
+    // A new operation of the plug-in's class for the host, owned by this file system and aimed at the
+    // volume; null when memory runs out.
+    template <class Operation>
+    CArchiveFileSystemOperation* NewOperation(CPriority priority, CResourceAffinity affinity,
+                                              CVolumePointer volume, CRequestPointer request)
+    {
+        auto* operation = NewNoThrow<Operation>(priority, affinity, volume, std::move(request));
+        if (operation)
+        {
+            operation->OwnerResource = this;
+            operation->TargetResource = volume.get();
+        }
+        return operation;
+    }
 
 private:
     CStatus Refuse(CArchiveFileSystemOperation* operation) const;

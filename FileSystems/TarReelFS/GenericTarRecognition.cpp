@@ -6,12 +6,9 @@
 #include "FileSystems/TarFile/CGenericTarFile.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
-#include "frame/CCatalogueHeader.h"
-#include "pagelist/CFileListInternal.h"
+#include "FileSystems/TarReelFS/TapeRecognition.h"
 #include "vnservice/CBlockBuffer.h"
-#include "vnservice/CEventLog.h"
 #include "vnservice/CSystem.h"
-#include "vnservice/CVolumeSet.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
 #include "win/CodePage.h"
@@ -26,67 +23,10 @@ constexpr char Source[] = "GenericTarOps";
 constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;
 constexpr std::uint32_t VolumeSetTypeGenericTar = 9;
 
-enum class Outcome
-{
-    Continue,
-    Recognised,
-    NotThisLayout
-};
+using Outcome = RecognitionOutcome;
 
-// Failures of the first read that only mean the tape holds nothing for us.
-bool IsQuietReadFailure(std::uint32_t code)
-{
-    return code == 0 || code == 0xC00007E2 || code == 0xC0001798 || code == 0xC0003778;
-}
-
-// Settles the volume's number: the first one, from `number` on, whose catalogue is not open or holds
-// this tape's label identifier in one of its replica slots.
-CStatus SettleVolumeNumber(CGenericTarFileSystem& fileSystem, CGenericTarFileSystemOperation& operation,
-                           CVolume& volume)
-{
-    const CVolumeSetID set(CSystemID(), VolumeSetTypeGenericTar);
-    std::uint32_t number = static_cast<std::uint32_t>(operation.SignatureNumber);
-    for (;;)
-    {
-        volume.SetID(CVolumeID(set, number));
-        bool openedHere = false;
-        auto volumeSet = volume.GetVolumeSet();
-        if (!volumeSet || !volumeSet->Volumes.Find(volume.GetID()))
-        {
-            bool wasOpen = volume.Catalogue != nullptr;
-            if (CStatus status = volume.OpenCatalogue(false, false); status.Failed())
-                return status;
-            openedHere = !wasOpen;
-        }
-        if (volume.Catalogue && volume.Catalogue->IsOpen())
-        {
-            CCatalogueHeader header;
-            std::uint32_t error = volume.Catalogue->GetUserHeader(&header, sizeof header);
-            bool match = false;
-            for (int slot = 0; error == 0 && slot < CCatalogueHeader::ReplicaSlots && !match; ++slot)
-                match = std::memcmp(header.ReplicaSlot[slot].LabelId, operation.LabelId,
-                                    sizeof operation.LabelId) == 0;
-            if (!match)
-            {
-                ++number;
-                if (openedHere)
-                    volume.CloseCatalogue();
-            }
-            if (error != 0)
-                return CErrorNumber::OsError(Source, __LINE__, error);
-            operation.Recognised = true;
-            fileSystem.SetRecognised(0, true);
-            if (match)
-                return CStatus::Success();
-            continue;
-        }
-        if (openedHere)
-            volume.CloseCatalogue();
-        operation.Recognised = true;
-        fileSystem.SetRecognised(0, true);
-        return CStatus::Success();
-    }
-}
+// The kept drive statuses that only mean the tape holds nothing for us.
+constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, 0xC0003778};
 } // namespace
 
 WString FormatGmt(std::uint64_t seconds)
@@ -226,7 +166,9 @@ CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base
         if (status.IsSuccess())
             status = MakeTapeSignature(operation, *operation.TarFile);
         if (status.IsSuccess())
-            status = SettleVolumeNumber(*this, operation, volume);
+            status = SettleVolumeNumber(*this, volume, CVolumeSetID(CSystemID(), VolumeSetTypeGenericTar),
+                                        static_cast<std::uint32_t>(operation.SignatureNumber),
+                                        operation.LabelId, operation.Recognised);
         if (status.IsSuccess())
         {
             operation.AlertFlag = true;
@@ -252,30 +194,6 @@ CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base
         break;
     }
 
-    const bool failed = operation.KeptStatus.Failed() || status.Failed();
-    WString message;
-    if ((failed || outcome == Outcome::Recognised) && operation.Recognised)
-        message = u"found file system " + WidenAscii(volume.GetIDAsString());
-    if (failed)
-    {
-        if (operation.AlertFlag)
-            volume.SetAlert(true);
-        CStatus taken = operation.KeptStatus.Failed() ? operation.KeptStatus : status;
-        if (IsQuietReadFailure(operation.KeptStatus.GetInternalErrorCode()) && !operation.AlertFlag)
-            taken.Ignored();
-        else if (medium)
-            medium->SetAlertStatus(taken);
-        if (operation.Recognised)
-        {
-            message += u" (in alert state)";
-            outcome = Outcome::Recognised;
-        }
-        else
-            outcome = Outcome::NotThisLayout;
-    }
-    if (outcome == Outcome::Recognised)
-        System->EventSink.Post(EventSource, 0x8025C, message);
-    if (outcome != Outcome::Continue && status.IsSuccess())
-        operation.Complete(CStatus::Success(), 0, nullptr);
-    return status;
+    return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
+                                 QuietCodes);
 }

@@ -55,6 +55,7 @@ CStatus CBlockBuffer::GetData(std::size_t offset, bool, std::size_t maximum, con
         {
             data = segment.Address + (offset - start);
             length = std::min(maximum, segment.Size - (offset - start));
+            ++DataLent;
             return CStatus::Success();
         }
         start += (segment.Size + Unit - 1) / Unit * Unit;

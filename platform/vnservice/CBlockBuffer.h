@@ -59,10 +59,16 @@ public:
     CStatus AppendMemory(std::size_t size, CMedium* medium);
 
     // The bytes of the buffer's memory segments from `offset`, at most `maximum` of them, when they lie
-    // in one segment.
+    // in one segment. The bytes are lent: each successful call is followed by one ReleaseData.
     CStatus GetData(std::size_t offset, bool, std::size_t maximum, const std::uint8_t*& data,
                     std::size_t& length);
-    void ReleaseData(std::size_t, std::size_t) {}
+    void ReleaseData(std::size_t, std::size_t)
+    {
+        if (DataLent > 0)
+            --DataLent;
+    }
+    // How many GetData results have not been released yet.
+    std::uint32_t GetDataLent() const { return DataLent; }
 
     // Bytes the memory segments hold, each counted from its unit boundary.
     std::uint64_t GetByteCount() const;
@@ -80,4 +86,5 @@ private:
     std::uint32_t BlockSize;
     std::vector<Segment> Segments;
     std::vector<std::unique_ptr<std::uint8_t[]>> OwnMemory;
+    std::uint32_t DataLent = 0;
 };

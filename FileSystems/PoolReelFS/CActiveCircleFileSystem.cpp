@@ -1,0 +1,101 @@
+#include "FileSystems/PoolReelFS/CActiveCircleFileSystem.h"
+
+#include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
+#include "FileSystems/PoolReelFS/CActiveCircleGetOperationContext.h"
+#include "FileSystems/PoolReelFS/CActiveCircleTarFile.h"
+#include "FileSystems/TarFile/CTarFile.h"
+#include "vnservice/CArchiveFileSystemOperation.h"
+#include "vnservice/ErrorGenerators.h"
+#include "win/Allocation.h"
+
+namespace
+{
+constexpr char Source[] = "ActiveCircleFileSystem";
+constexpr std::uint32_t ErrorRefused = 0xC00003ED;
+constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;
+} // namespace
+
+CActiveCircleFileSystem::CActiveCircleFileSystem(CSystem* system,
+                                                 CSet<CTraceLoggable, 0>::pointer traceSource)
+    : CLabelledTapeFileSystem(system, std::move(traceSource), Texts, "ActiveCircleOps")
+{
+}
+
+CArchiveFileSystemOperation* CActiveCircleFileSystem::CreateOperation(CPriority priority,
+                                                                      CResourceAffinity affinity,
+                                                                      CVolumePointer volume,
+                                                                      CRequestPointer request)
+{
+    return NewOperation<CActiveCircleFileSystemOperation>(priority, affinity, std::move(volume),
+                                                          std::move(request));
+}
+
+CGetOperationContext* CActiveCircleFileSystem::CreateGetOperationContext(CVolumePointer volume,
+                                                                         CMediumPointer medium)
+{
+    return NewNoThrow<CActiveCircleGetOperationContext>(this, std::move(volume), std::move(medium));
+}
+
+CReplicationContext* CActiveCircleFileSystem::CreateReplicationContext()
+{
+    return NewNoThrow<CActiveCircleReplicationContext>();
+}
+
+CStatus CActiveCircleFileSystem::CountHeaderBlocks(const CFileName& name, std::uint64_t size,
+                                                   std::uint64_t& blocks)
+{
+    CActiveCircleTarFile header;
+    return header.CountHeaderBlocks(VolumeID, name, size, blocks);
+}
+
+CStatus CActiveCircleFileSystem::EstimateBlocks(std::uint32_t, CArchiveFileSystemOperation* operation,
+                                                std::uint64_t& blocks, std::uint64_t& bytes,
+                                                std::uint8_t& flag)
+{
+    CStatus status;
+    switch (operation->Opcode)
+    {
+    case 0:
+    case 12:
+    case 13:
+    case 17:
+    case 18:
+        blocks = 0;
+        break;
+    case 3:
+    {
+        // The medium the operation works on, in the operation's replica of its volume.
+        CMediumPointer medium =
+            operation->Volume ? operation->Volume->GetReplica(operation->ReplicaIndex) : CMediumPointer();
+        if (medium)
+            blocks = 2 * medium->AdjustToPhysicalBlockBoundary(1, true);
+        else
+            status = CErrorGenFileSystem(Source, __LINE__, ErrorNoMedium, VolumeID,
+                                         {FormatParameter("%d", operation->ReplicaIndex)});
+        break;
+    }
+    case 4:
+    {
+        // Files are catalogued as "0/" and the member's name.
+        const WString& path = operation->AnchoredFileName.GetText();
+        const std::uint64_t size = operation->ItemFileSize();
+        status =
+            CountHeaderBlocks(CFileName(path.substr(std::min<std::size_t>(2, path.size()))), size, blocks);
+        if (status.IsSuccess())
+            blocks += CTarFile::BlocksFor(size);
+        break;
+    }
+    case 16:
+        status = CountHeaderBlocks(operation->AnchoredFileName, 0, blocks);
+        break;
+    case 20:
+        blocks = operation->ItemSize() / 512;
+        break;
+    default:
+        status = CErrorGenMessage(Source, __LINE__, ErrorRefused);
+        break;
+    }
+    bytes = blocks * 512;
+    flag = 0;
+    return status;
+}

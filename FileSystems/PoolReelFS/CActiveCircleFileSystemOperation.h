@@ -1,0 +1,30 @@
+// An operation of the Active Circle file system. Recognition keeps here the tape position it has
+// reached, its flags and what the label gave: the label's time and the tape's label identifier. The
+// alert flag of recognition and the open-fragment flag of a restore are separate bytes, each read by the
+// file system's status hook for its own opcode. Owned by the host; driven by one thread at a time.
+#pragma once
+
+#include "FileSystems/TarReelFS/CTapeOperation.h"
+
+#include <cstdint>
+
+class CActiveCircleFileSystemOperation : public CTapeOperation
+{
+public:
+    using CTapeOperation::CTapeOperation;
+
+    bool IsAlertFlagSet() const override { return AlertFlag; }
+    bool IsFragmentFileOpen() const override { return FragmentFileOpen; }
+
+    // Recognition (opcode 2): an identity has been settled; the position reached, in 512-byte units; a
+    // failure of the pending drive operation puts the volume and the medium in alert.
+    bool Recognised = false;
+    std::uint64_t CurrentBlock = 0;
+    bool AlertFlag = false;
+    // Restore (opcode 7): the user fragment's file has been opened.
+    bool FragmentFileOpen = false;
+
+    // From the label: its date in seconds since 1970 and the tape's label identifier, zero-padded.
+    std::uint64_t LabelTime = 0;
+    std::uint8_t LabelId[48] = {};
+};
