@@ -48,7 +48,7 @@ CStatus CActiveCircleFileSystem::CountHeaderBlocks(const CFileName& name, std::u
     return header.CountHeaderBlocks(VolumeID, name, size, blocks);
 }
 
-CStatus CActiveCircleFileSystem::EstimateBlocks(std::uint32_t, CArchiveFileSystemOperation* operation,
+CStatus CActiveCircleFileSystem::EstimateBlocks(CMedium* medium, CArchiveFileSystemOperation* operation,
                                                 std::uint64_t& blocks, std::uint64_t& bytes,
                                                 std::uint8_t& flag)
 {
@@ -63,17 +63,13 @@ CStatus CActiveCircleFileSystem::EstimateBlocks(std::uint32_t, CArchiveFileSyste
         blocks = 0;
         break;
     case 3:
-    {
-        // The medium the operation works on, in the operation's replica of its volume.
-        CMediumPointer medium =
-            operation->Volume ? operation->Volume->GetReplica(operation->ReplicaIndex) : CMediumPointer();
+        // The label block and its mark.
         if (medium)
             blocks = 2 * medium->AdjustToPhysicalBlockBoundary(1, true);
         else
             status = CErrorGenFileSystem(Source, __LINE__, ErrorNoMedium, VolumeID,
                                          {FormatParameter("%d", operation->ReplicaIndex)});
         break;
-    }
     case 4:
     {
         // Files are catalogued as "0/" and the member's name.

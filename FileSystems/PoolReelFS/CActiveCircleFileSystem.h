@@ -25,7 +25,7 @@ public:
     // the header of a directory (16), the bytes of an archive's end (20), two tape blocks (3), nothing
     // (0, 12, 13, 17, 18). Any other opcode fails with 0xC00003ED and leaves `blocks` as it was. In every
     // case `bytes` is blocks × 512 and `flag` 0.
-    CStatus EstimateBlocks(std::uint32_t first, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
+    CStatus EstimateBlocks(CMedium* medium, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
                            std::uint64_t& bytes, std::uint8_t& flag) override;
     // Header blocks of a member of this name and size: the ustar block, and a pax header with its record
     // blocks when the name or the size needs records. 0 blocks on failure.

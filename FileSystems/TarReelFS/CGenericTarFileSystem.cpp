@@ -70,14 +70,8 @@ CArchiveFileSystemOperation* CGenericTarFileSystem::CreateOperation(CPriority pr
                                                                     CVolumePointer volume,
                                                                     CRequestPointer request)
 {
-    auto* operation =
-        NewNoThrow<CGenericTarFileSystemOperation>(priority, affinity, volume, std::move(request));
-    if (operation)
-    {
-        operation->OwnerResource = this;
-        operation->TargetResource = volume.get();
-    }
-    return operation;
+    return NewOperation<CGenericTarFileSystemOperation>(priority, affinity, std::move(volume),
+                                                        std::move(request));
 }
 
 CGetOperationContext* CGenericTarFileSystem::CreateGetOperationContext(CVolumePointer volume,
@@ -157,13 +151,4 @@ CStatus CGenericTarFileSystem::UpdateProperty(CPropertyValue& value, bool flag)
         status = UIObject->SaveAndUpdateUI(IsNextVolumeSet() ? UiNextVolumeSet : UiNextVolumeCleared);
     value.Variant.reset();
     return status;
-}
-
-CStatus CGenericTarFileSystem::AcceptVolume(CArchiveFileSystemOperation* operation)
-{
-    if (operation->State != 0)
-        return UnknownState(operation->State, __LINE__);
-    SetRecognised(0, true);
-    operation->Complete(CStatus::Success(), 0, nullptr);
-    return CStatus::Success();
 }

@@ -27,7 +27,7 @@ public:
     CGetOperationContext* CreateGetOperationContext(CVolumePointer volume, CMediumPointer medium) override;
     CReplicationContext* CreateReplicationContext() override;
     bool IsFragmentWritten(CMedium*, CUserFragment*, const CFragmentLocation&) override { return true; }
-    CStatus EstimateBlocks(std::uint32_t first, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
+    CStatus EstimateBlocks(CMedium* medium, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
                            std::uint64_t& bytes, std::uint8_t& flag) override;
 
     CStatus CountProperties(std::uint32_t& count) override;
@@ -36,7 +36,6 @@ public:
     CStatus GetProperty(const CPropertyValue& property, CVariant& value) override;
     CStatus UpdateProperty(CPropertyValue& value, bool flag) override;
 
-    CStatus AcceptVolume(CArchiveFileSystemOperation* operation) override;
     CStatus RecogniseVolume(CArchiveFileSystemOperation* operation) override;
     CStatus ReadUserFile(CArchiveFileSystemOperation* operation) override;
     CStatus ReadFragment(CArchiveFileSystemOperation* operation) override;

@@ -64,7 +64,7 @@ CStatus CGenericTarFileSystem::CountHeaderBlocks(const CFileName& name, std::uin
     return header.CountHeaderBlocks(VolumeID, name, size, blocks);
 }
 
-CStatus CGenericTarFileSystem::EstimateBlocks(std::uint32_t, CArchiveFileSystemOperation* operation,
+CStatus CGenericTarFileSystem::EstimateBlocks(CMedium*, CArchiveFileSystemOperation* operation,
                                               std::uint64_t& blocks, std::uint64_t& bytes, std::uint8_t& flag)
 {
     blocks = 0;

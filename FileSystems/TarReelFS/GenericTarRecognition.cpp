@@ -111,27 +111,14 @@ CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base
     Outcome outcome = Outcome::Continue;
     CStatus status;
 
-    auto noMedium = [&](int line)
-    { return CErrorGenFileSystem(Source, line, ErrorNoMedium, VolumeID, {FormatParameter("%d", replica)}); };
-
     switch (operation.State)
     {
     case 0:
-        SetRecognised(replica, false);
-        operation.AlertFlag = true;
-        if (!medium)
-            status = noMedium(__LINE__);
-        else
-            operation.NextState(volume.GetBlockSizeOperation(&operation, replica, 1), 1);
+        status = StartRecognition(*this, operation, volume, medium, operation.AlertFlag);
         break;
     case 1:
         if (operation.KeptStatus.Failed())
             break;
-        if (!medium)
-        {
-            status = noMedium(__LINE__);
-            break;
-        }
         operation.AlertFlag = false;
         BlockSize = medium->ReportedBlockSize;
         if (std::uint32_t type = CMediumAttribute(medium->Attribute).GetType(); type == 3)
@@ -179,11 +166,6 @@ CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base
     case 3:
         if (operation.KeptStatus.Failed())
             break;
-        if (!medium)
-        {
-            status = noMedium(__LINE__);
-            break;
-        }
         medium->MarkIdentified();
         status = volume.ConditionallyUpdateState(CVolume::CState(6), false);
         if (status.IsSuccess())

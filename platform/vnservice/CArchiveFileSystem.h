@@ -114,7 +114,7 @@ public:
     virtual bool IsFragmentWritten(CMedium* medium, CUserFragment* fragment,
                                    const CFragmentLocation& location) = 0;
     virtual bool Hook35() = 0;
-    virtual CStatus EstimateBlocks(std::uint32_t first, CArchiveFileSystemOperation* operation,
+    virtual CStatus EstimateBlocks(CMedium* medium, CArchiveFileSystemOperation* operation,
                                    std::uint64_t& blocks, std::uint64_t& bytes, std::uint8_t& flag) = 0;
     virtual std::uint32_t GetBlockSize(std::uint32_t opcode) = 0;
     virtual bool Hook38() = 0;

@@ -153,7 +153,8 @@ TEST_F(ActiveCircle, estimates_count_header_blocks_as_active_circle_writes_them)
         operation->ItemSize() = c.Size;
         std::uint64_t blocks = 77, bytes = 1;
         std::uint8_t flag = 1;
-        CStatus status = Fs->EstimateBlocks(0, operation.get(), blocks, bytes, flag);
+        CStatus status =
+            Fs->EstimateBlocks(Volume->GetReplica(0).get(), operation.get(), blocks, bytes, flag);
         EXPECT_EQ(status.GetInternalErrorCode(), c.Error) << c.Case;
         EXPECT_EQ(blocks, c.Blocks) << c.Case;
         EXPECT_EQ(bytes, c.Blocks * 512) << c.Case;

@@ -18,7 +18,7 @@ protected:
         fill(*operation);
         std::uint64_t bytes = 1;
         std::uint8_t flag = 1;
-        CStatus status = fileSystem.EstimateBlocks(0, operation.get(), blocks, bytes, flag);
+        CStatus status = fileSystem.EstimateBlocks(nullptr, operation.get(), blocks, bytes, flag);
         EXPECT_EQ(bytes, blocks * 512);
         EXPECT_EQ(flag, 0);
         return status;
