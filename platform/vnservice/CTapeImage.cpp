@@ -255,3 +255,12 @@ CStatus CTapeImage::Read(std::size_t entryIndex, std::uint32_t offsetInRecord, v
                                    std::to_string(at) + ": " + ShortReadText(got));
     return CStatus::Success();
 }
+
+CStatus CTapeImage::ReadImage(std::uint64_t offset, void* dest, std::size_t size) const
+{
+    long long got = ReadUpTo(Fd, offset, dest, size);
+    if (got < 0 || static_cast<std::size_t>(got) != size)
+        return Fault(__LINE__, "cannot read bytes " + std::to_string(offset) + " to " +
+                                   std::to_string(offset + size) + ": " + ShortReadText(got));
+    return CStatus::Success();
+}

@@ -46,6 +46,9 @@ public:
     // Copies size bytes from offsetInRecord of record entryIndex into dest. Fails, reading nothing, when the
     // entry is a mark or the range is not inside the record.
     CStatus Read(std::size_t entryIndex, std::uint32_t offsetInRecord, void* dest, std::size_t size) const;
+    // Copies the image's bytes [offset, offset + size) as they stand, framing words and all: the caller has
+    // found from the index where the records it wants lie.
+    CStatus ReadImage(std::uint64_t offset, void* dest, std::size_t size) const;
 
 private:
     // Every Stride-th entry's header offset is kept; the others follow from the lengths in between, which

@@ -7,6 +7,7 @@
 #include "win/WinError.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -66,22 +67,52 @@ CStatus CTapeMedium::CheckRange(std::uint64_t start, std::uint64_t size) const
 
 template <class Sink> CStatus CTapeMedium::Transfer(std::uint64_t start, std::uint64_t size, Sink sink)
 {
-    std::uint64_t block = BlockBytes();
-    // Large transfers go through a bounded buffer, so memory stays flat in the file's size.
+    // Consecutive records are read from the image in one piece of up to a mebibyte, framing words and
+    // all, and their data closed up, so a large restore costs a few system calls a mebibyte and memory
+    // stays flat in the file's size.
+    constexpr std::uint64_t BatchBytes = 1 << 20;
+    const std::uint64_t block = BlockBytes();
+    struct Piece
+    {
+        std::uint64_t ImageOffset;
+        std::size_t Size;
+    };
+    std::vector<Piece> pieces;
     std::vector<std::uint8_t> chunk;
     while (size > 0)
     {
         std::uint64_t entry = start / block;
         std::uint64_t within = start % block;
-        std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(size, block - within));
-        chunk.resize(piece);
-        CStatus status = Image.Read(entry, static_cast<std::uint32_t>(within), chunk.data(), piece);
-        if (status.IsSuccess())
-            status = sink(chunk.data(), piece);
-        if (status.Failed())
+        const std::uint64_t imageStart = Image.GetEntryOffset(entry) + within;
+        std::uint64_t imageEnd = imageStart;
+        std::uint64_t taken = 0;
+        pieces.clear();
+        while (taken < size)
+        {
+            std::size_t piece =
+                static_cast<std::size_t>(std::min<std::uint64_t>(size - taken, block - within));
+            std::uint64_t at = Image.GetEntryOffset(entry) + within;
+            if (!pieces.empty() && at + piece - imageStart > BatchBytes)
+                break;
+            pieces.push_back({at, piece});
+            imageEnd = at + piece;
+            taken += piece;
+            ++entry;
+            within = 0;
+        }
+        chunk.resize(static_cast<std::size_t>(imageEnd - imageStart));
+        if (CStatus status = Image.ReadImage(imageStart, chunk.data(), chunk.size()); status.Failed())
             return status;
-        start += piece;
-        size -= piece;
+        std::uint8_t* out = chunk.data();
+        for (const Piece& piece : pieces)
+        {
+            std::memmove(out, chunk.data() + (piece.ImageOffset - imageStart), piece.Size);
+            out += piece.Size;
+        }
+        if (CStatus status = sink(chunk.data(), static_cast<std::size_t>(taken)); status.Failed())
+            return status;
+        start += taken;
+        size -= taken;
     }
     return CStatus::Success();
 }

@@ -120,6 +120,36 @@ TEST_F(Drive, odd_length_records_read_back_exactly)
     EXPECT_EQ(bytes[1025], PatternByte(1, 512));
 }
 
+TEST_F(Drive, a_long_read_over_many_odd_records_gets_every_byte_in_order)
+{
+    // Three mebibytes of 999-byte records with their pad bytes and framing, read in large pieces: two
+    // extents, the first ending and the second starting inside a record.
+    std::vector<std::uint32_t> layout(3200, 999);
+    layout.push_back(0);
+    auto* medium = Mount(layout);
+    medium->SetPhysicalBlockSize(0);
+    const std::uint64_t first = 5, split = 1500 * 999 + 17, length = 3000 * 999 + 5;
+    auto out = std::filesystem::temp_directory_path() / ("reelfs-drive-long-" + std::to_string(::getpid()));
+    CLocalFragmentFile file(nullptr);
+    file.SetDestination(out.string());
+    ASSERT_TRUE(file.Prepare(true, 0, 0).IsSuccess());
+    ASSERT_TRUE(file.SetSize(length).IsSuccess());
+    CBlockBuffer buffer(nullptr, 999, 999, 999);
+    ASSERT_TRUE(buffer.Append(&file, nullptr).IsSuccess());
+    ASSERT_TRUE(medium->ReadBlocks(buffer, first, 0, split).IsSuccess());
+    ASSERT_TRUE(medium->ReadBlocks(buffer, first + 1600, split, length - split).IsSuccess());
+    ASSERT_TRUE(file.Close().IsSuccess());
+    std::ifstream in(out, std::ios::binary);
+    std::vector<std::uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(out);
+    ASSERT_EQ(got.size(), length);
+    for (std::uint64_t i = 0; i < length; ++i)
+    {
+        std::uint64_t at = i < split ? first * 999 + i : (first + 1600) * 999 + (i - split);
+        ASSERT_EQ(got[i], PatternByte(at / 999, at % 999)) << i;
+    }
+}
+
 TEST_F(Drive, a_short_record_gives_what_it_holds_and_refuses_more)
 {
     auto* medium = Mount({1024, 700, 0});
