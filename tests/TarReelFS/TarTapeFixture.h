@@ -72,6 +72,9 @@ protected:
                          std::uint64_t length, Bytes& out);
 
     CGenericTarFileSystem& FileSystemOf(const CVolumePointer& volume);
+    // Runs an operation of the opcode on the volume's file system, the parameters filled by `fill`.
+    CStatus RunOperation(const CVolumePointer& volume, std::uint32_t opcode,
+                         const std::function<void(CArchiveFileSystemOperation&)>& fill);
     // The members of an archive as GNU tar extracts them: name to bytes.
     std::map<std::string, Bytes> ExtractWithTar(const std::vector<std::string>& archives);
 
@@ -88,6 +91,4 @@ protected:
 private:
     bool FindNewest(const CVolumePointer& volume, const std::string& path, std::uint32_t orderKey2,
                     FileRecord& record);
-    CStatus RunOperation(const CVolumePointer& volume, std::uint32_t opcode,
-                         const std::function<void(CArchiveFileSystemOperation&)>& fill);
 };

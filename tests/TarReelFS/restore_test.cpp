@@ -3,6 +3,7 @@
 #include "frame/CCatExtent.h"
 #include "frame/CFileListPointer.h"
 #include "vnservice/CEventLog.h"
+#include "vnservice/CFragmentFile.h"
 
 #include <sys/stat.h>
 
@@ -89,6 +90,32 @@ TEST_F(GenericTarRestore, the_destination_takes_the_catalogued_time_and_an_early
     };
     ASSERT_EQ(::stat((Base / "restored").c_str(), &info), 0);
     EXPECT_EQ(info.st_mtime, 1618489800);
+}
+
+TEST_F(GenericTarRestore, a_read_that_fails_after_an_early_result_is_reported_to_the_destination)
+{
+    // The volume's tape is swapped for a shorter one after the scan: the data read meets its mark.
+    const auto record = Files(Set[2]).back(); // z.txt
+    ASSERT_EQ(record.Path, "0/z.txt");
+    CVolumePointer shorter = Mount({Bytes(512, 0)});
+    Set[2]->SetReplica(0, shorter->GetReplica(0));
+    CLocalFragmentFile file(&System);
+    file.ConstructFromCatalogue(
+        CFileName(u"GenericTar"),
+        {CFileName(u"0/z.txt"), record.Position, record.Size, record.FileTime, 0, 0, record.OrderKey2});
+    file.SetDestination((Base / "failed").string());
+    CStatus status = RunOperation(Set[2], 7,
+                                  [&](CArchiveFileSystemOperation& operation)
+                                  {
+                                      operation.SetUserFragment(&file);
+                                      operation.RestoreStart() = record.Position;
+                                      operation.SetEarlyResult(true);
+                                  });
+    EXPECT_TRUE(status.Failed());
+    EXPECT_TRUE(LastResult.ResultWasEarly());
+    EXPECT_TRUE(file.HasRecordedStatus());
+    EXPECT_NE(file.GetRecordedOSError(), 0u);
+    file.Close();
 }
 
 TEST_F(GenericTarRestore, failures_name_what_is_missing)
