@@ -19,4 +19,7 @@ public:
     virtual CStatus Close(CFileListInternal* catalogue) = 0;
     // Commits what the list holds so far.
     virtual CStatus Commit(CFileListInternal* catalogue) = 0;
+    // Forgets the stored catalogue of the volume's current identity, so that the next Open with `create`
+    // starts an empty one. The volume's own list must be closed (CVolume::DropCatalogue closes it).
+    virtual CStatus Drop(CVolume& volume) = 0;
 };
