@@ -66,6 +66,12 @@ public:
         return CStatus::Success();
     }
 
+    CStatus Drop(CVolume& volume) override
+    {
+        std::uint32_t error = CFileListInternal::Drop(Database, volume.GetID().ToString());
+        return error ? CErrorNumber::OsError("CatalogueStore", __LINE__, error) : CStatus::Success();
+    }
+
 private:
     CDatabase& Database;
 };

@@ -8,6 +8,7 @@
 //   std::uint32_t CFileList<T, H, N, A>::Open(CDatabase& db, const std::string& key, bool create,
 //                                              CFileListInternal*& out)     opens a volume's catalogue
 //   static std::uint32_t CFileListInternal::Exists(CDatabase& db, const std::string& key, bool& exists)
+//   static std::uint32_t CFileListInternal::Drop(CDatabase& db, const std::string& key)
 //   std::uint32_t CFileListInternal::Commit()    at the host's save points (joins an open transaction)
 //   std::uint32_t CFileListInternal::Close()     commits and closes; the host then deletes the list
 // The key is the volume identity's text (CVolumeID::ToString). Every call returns a Win32 error number,
@@ -104,6 +105,9 @@ public:
     virtual ~CFileListInternal();
 
     static std::uint32_t Exists(CDatabase& db, const std::string& key, bool& exists);
+    // Removes the catalogue stored under `key`, header and pages; one that does not exist is no fault. A
+    // list open on it must be closed first, or its next commit stores its pages again.
+    static std::uint32_t Drop(CDatabase& db, const std::string& key);
     // Reads the catalogue stored under `key` and replays its records in storage order into the indexes.
     // A catalogue that does not exist is created when `create` is set; otherwise the call succeeds and
     // the list stays closed (IsOpen false). ERROR_FILE_CORRUPT when the stored pages do not parse.

@@ -28,6 +28,18 @@ std::uint32_t CFileListInternal::Exists(CDatabase& db, const std::string& key, b
     return query.LastStatus().Failed() ? ERROR_READ_FAULT : ERROR_SUCCESS;
 }
 
+std::uint32_t CFileListInternal::Drop(CDatabase& db, const std::string& key)
+{
+    CSingleLock dbLock(db.Lock(), true);
+    CDatabase::CStatement remove;
+    if (db.Execute(Schema).Failed() ||
+        db.Prepare("DELETE FROM catalogue_pages WHERE catalogue = ?", remove).Failed())
+        return ERROR_WRITE_FAULT;
+    remove.Bind(1, key);
+    remove.Step();
+    return remove.LastStatus().Failed() ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
+}
+
 std::uint32_t CFileListInternal::Open(CDatabase& db, const std::string& key, bool create)
 {
     {

@@ -26,4 +26,7 @@ public:
     // of segment 0 and OrderKey1 0; 0 when it holds none.
     virtual CStatus GetNewestVersion(CFileListInternal& catalogue, const CFileName& path,
                                      std::uint32_t& orderKey2) = 0;
+    // Forgets the stored catalogue of the volume's current identity, so that the next Open with `create`
+    // starts an empty one. The volume's own list must be closed (CVolume::DropCatalogue closes it).
+    virtual CStatus Drop(CVolume& volume) = 0;
 };

@@ -8,6 +8,14 @@
 
 #include <utility>
 
+namespace
+{
+CStatus NoCatalogueStore(int line)
+{
+    return CErrorGenMessage("Volume", line, HostErrorNotOffered, {"catalogues without a catalogue store"});
+}
+} // namespace
+
 CVolume::~CVolume()
 {
     CloseCatalogue();
@@ -18,8 +26,7 @@ CStatus CVolume::OpenCatalogue(bool create, bool)
     if (Catalogue)
         return CStatus::Success();
     if (!System || !System->Catalogues)
-        return CErrorGenMessage("Volume", __LINE__, HostErrorNotOffered,
-                                {"catalogues without a catalogue store"});
+        return NoCatalogueStore(__LINE__);
     return System->Catalogues->Open(*this, create, Catalogue);
 }
 
@@ -29,6 +36,14 @@ CStatus CVolume::CloseCatalogue()
         return CStatus::Success();
     CFileListInternal* catalogue = std::exchange(Catalogue, nullptr);
     return System->Catalogues->Close(catalogue);
+}
+
+CStatus CVolume::DropCatalogue()
+{
+    if (!System || !System->Catalogues)
+        return NoCatalogueStore(__LINE__);
+    CStatus status = CloseCatalogue();
+    return status.Failed() ? status : System->Catalogues->Drop(*this);
 }
 
 CStatus CVolume::ConditionallyUpdateState(CState state, bool)

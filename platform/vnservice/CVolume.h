@@ -61,6 +61,9 @@ public:
     // The volume's catalogue, opened for its current identity; null while closed.
     CStatus OpenCatalogue(bool create, bool flag);
     CStatus CloseCatalogue();
+    // Closes the catalogue and forgets what is stored of it, so that the next OpenCatalogue with `create`
+    // starts an empty one.
+    CStatus DropCatalogue();
     CFileListInternal* Catalogue = nullptr;
 
     // The volume set the volume belongs to; empty while it belongs to none.

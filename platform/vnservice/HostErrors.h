@@ -17,6 +17,13 @@ constexpr std::uint32_t HostErrorBadSetting = 0xC0000D04;
 constexpr std::uint32_t HostErrorTapeImage = 0xC0000D05;
 constexpr std::uint32_t HostErrorDrive = 0xC0000D06;
 constexpr std::uint32_t HostErrorNoSetting = 0xC0000D07;
+constexpr std::uint32_t HostErrorUnknownLayout = 0xC0000D08;
+constexpr std::uint32_t HostErrorNotScanned = 0xC0000D09;
+constexpr std::uint32_t HostErrorNotCatalogued = 0xC0000D0A;
+constexpr std::uint32_t HostErrorRangePastEnd = 0xC0000D0B;
+constexpr std::uint32_t HostErrorNoSuchSetting = 0xC0000D0C;
+constexpr std::uint32_t HostErrorMountedTwice = 0xC0000D0D;
+constexpr std::uint32_t HostErrorUnknownVolume = 0xC0000D0E;
 
 // The message text for a host error number, with %1/%2 where its parameters go; empty when unknown.
 std::string HostErrorText(std::uint32_t code);

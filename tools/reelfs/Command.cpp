@@ -1,10 +1,77 @@
 #include "Command.h"
 
+#include "CHost.h"
+#include "CPluginLoader.h"
+
+#include "vnservice/CEventLog.h"
+#include "vnservice/ErrorGenerators.h"
+
 #include <charconv>
+#include <cstdio>
 #include <iostream>
+#include <variant>
 
 namespace reelfs
 {
+namespace
+{
+bool StatusLineShown = false;
+
+// Every command, in the order the usage text lists them.
+const Command* const Commands[] = {&MkTapeCommand,  &ScanCommand, &LsCommand,
+                                   &RestoreCommand, &SetCommand,  &VolumesCommand};
+
+int MainUsage(std::ostream& out, std::string_view problem)
+{
+    if (!problem.empty())
+        out << "reelfs: " << problem << '\n';
+    out << "usage: reelfs [--home DIR] [-v] COMMAND ...\ncommands:\n";
+    for (const Command* command : Commands)
+        out << "  " << command->Name << ' ' << command->Usage << '\n';
+    return problem.empty() ? ExitSuccess : ExitUsage;
+}
+
+void PrintEvent(const CEvent& event)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%X", event.Code);
+    ClearStatusLine();
+    std::cerr << "event " << code << ": ";
+    if (const auto* number = std::get_if<std::uint64_t>(&event.Value))
+        std::cerr << *number << '\n';
+    else
+        std::cerr << WideParameter(std::get<WString>(event.Value)) << '\n';
+}
+} // namespace
+
+int Main(std::span<const std::string> args)
+{
+    ArgumentReader reader(args);
+    GlobalOptions options;
+    while (auto option = reader.TakeOption())
+    {
+        if (*option == "--home")
+        {
+            auto home = reader.TakeValue();
+            if (!home)
+                return MainUsage(std::cerr, "--home needs a folder");
+            options.Home = *home;
+        }
+        else if (*option == "-v")
+            options.Verbose = true;
+        else if (*option == "-h" || *option == "--help")
+            return MainUsage(std::cout, "");
+        else
+            return MainUsage(std::cerr, "unknown option " + *option);
+    }
+    if (reader.AtEnd())
+        return MainUsage(std::cerr, "no command given");
+    const std::string& name = reader.TakeOperand();
+    for (const Command* command : Commands)
+        if (name == command->Name)
+            return command->Run(options, reader.Rest());
+    return MainUsage(std::cerr, "unknown command " + name);
+}
 
 int UsageFailure(const Command& command, std::string_view problem)
 {
@@ -29,6 +96,55 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t mi
     return value;
 }
 
+std::string RefuseOption(const std::string& option)
+{
+    return "unknown option " + option;
+}
+
+int OpenHost(const GlobalOptions& options, CHost& host)
+{
+    const std::string folder = CPluginLoader::FindFolder(REELFS_PLUGIN_DIR);
+    CPluginLoader::CResult plugins = CPluginLoader::LoadFolder(folder);
+    for (const std::string& problem : plugins.Problems)
+        std::cerr << "reelfs: " << problem << '\n';
+    if (plugins.Loaded.empty())
+        std::cerr << "reelfs: no file-system plug-ins in " << folder << '\n';
+    if (options.Verbose)
+    {
+        host.System.EventSink.SetListener(&PrintEvent);
+        CEventLog::SetSink(
+            [](const CStatus& status)
+            {
+                ClearStatusLine();
+                std::cerr << "logged " << status.ToStringWithSource() << '\n';
+            });
+    }
+    CStatus status = host.Open(options.Home.empty() ? CSystem::DefaultHomeFolder() : options.Home);
+    return status.Failed() ? Failure(status) : ExitSuccess;
+}
+
+int OpenHostAndMount(const GlobalOptions& options, CHost& host, const std::string& image,
+                     CSet<CVolume, 1>::pointer& volume)
+{
+    if (int exit = OpenHost(options, host))
+        return exit;
+    CStatus status = host.Mount(image, volume);
+    return status.Failed() ? Failure(status) : ExitSuccess;
+}
+
+void ShowStatusLine(const std::string& text)
+{
+    std::cerr << "\r\033[K" << text << std::flush;
+    StatusLineShown = true;
+}
+
+void ClearStatusLine()
+{
+    if (StatusLineShown)
+        std::cerr << "\r\033[K" << std::flush;
+    StatusLineShown = false;
+}
+
 std::optional<std::string> ArgumentReader::TakeOption()
 {
     if (!OptionsEnded && !AtEnd() && Args[Next] == "--")
@@ -46,6 +162,22 @@ std::optional<std::string> ArgumentReader::TakeValue()
     if (AtEnd())
         return std::nullopt;
     return Args[Next++];
+}
+
+std::string ArgumentReader::TakeAll(std::vector<std::string>& operands,
+                                    const std::function<std::string(const std::string& option)>& onOption)
+{
+    while (!AtEnd())
+    {
+        if (auto option = TakeOption())
+        {
+            if (std::string problem = onOption(*option); !problem.empty())
+                return problem;
+        }
+        else if (!AtEnd())
+            operands.push_back(TakeOperand());
+    }
+    return {};
 }
 
 } // namespace reelfs

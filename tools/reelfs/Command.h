@@ -1,15 +1,22 @@
 // What the commands of reelfs share: the global options, the exit statuses, the table entry that each
-// command file defines, and a reader of a command's arguments. Everything here runs on the main thread.
+// command file defines, a reader of a command's arguments, the start of the host and the status line of
+// a terminal. Everything here runs on the main thread.
 #pragma once
 
+#include "vnservice/CSet.h"
 #include "vnservice/CStatus.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+class CHost;
+class CVolume;
 
 namespace reelfs
 {
@@ -37,6 +44,14 @@ struct Command
 
 // Defined by the command files, one each.
 extern const Command MkTapeCommand;
+extern const Command ScanCommand;
+extern const Command LsCommand;
+extern const Command RestoreCommand;
+extern const Command SetCommand;
+extern const Command VolumesCommand;
+
+// Reads the global options and runs the command that the rest of the arguments name; the exit status.
+int Main(std::span<const std::string> args);
 
 // Prints the problem and the command's usage to standard error; returns ExitUsage.
 int UsageFailure(const Command& command, std::string_view problem);
@@ -45,6 +60,23 @@ int Failure(const CStatus& status);
 
 // A decimal number from min to max; nothing when the text is not one.
 std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t min, std::uint64_t max);
+
+// The answer of a command without options to any option.
+std::string RefuseOption(const std::string& option);
+
+// Loads the plug-ins (reporting those that fail) and opens the host in the home folder the options name;
+// with -v, every event the plug-ins post and every status they log is printed to standard error.
+// ExitSuccess, or the exit status of the failure it has reported.
+int OpenHost(const GlobalOptions& options, CHost& host);
+
+// OpenHost, then mounts the image in the host.
+int OpenHostAndMount(const GlobalOptions& options, CHost& host, const std::string& image,
+                     CSet<CVolume, 1>::pointer& volume);
+
+// A line on standard error that shows progress on a terminal and is written over as it changes.
+void ShowStatusLine(const std::string& text);
+// Clears the line, when one is shown, so that other output starts on a clean line.
+void ClearStatusLine();
 
 // Walks a command's arguments in order. Options and operands may be mixed; "--" ends the options, so that
 // an operand may begin with '-'. A lone "-" is an operand.
@@ -62,6 +94,12 @@ public:
     const std::string& TakeOperand() { return Args[Next++]; }
     // The arguments not yet taken.
     std::span<const std::string> Rest() const { return Args.subspan(Next); }
+
+    // Takes every argument that is left: operands into `operands`, options through `onOption`, which
+    // takes an option's value from the reader and answers an empty text or the usage problem. Answers
+    // the first problem, or an empty text.
+    std::string TakeAll(std::vector<std::string>& operands,
+                        const std::function<std::string(const std::string& option)>& onOption);
 
 private:
     std::span<const std::string> Args;

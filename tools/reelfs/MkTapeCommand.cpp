@@ -57,31 +57,29 @@ int RunMkTape(const GlobalOptions&, std::span<const std::string> args)
     std::string image;
     std::vector<std::string> files;
     ArgumentReader reader(args);
-    while (!reader.AtEnd())
-    {
-        auto option = reader.TakeOption();
-        if (!option)
-        {
-            if (!reader.AtEnd())
-                files.push_back(reader.TakeOperand());
-            continue;
-        }
-        if (*option != "-b" && *option != "-o")
-            return UsageFailure(MkTapeCommand, "unknown option " + *option);
-        auto value = reader.TakeValue();
-        if (!value)
-            return UsageFailure(MkTapeCommand, *option + " needs a value");
-        if (*option == "-o")
-        {
-            image = *value;
-            continue;
-        }
-        auto parsed = ParseNumber(*value, 1, MaxBlockSize);
-        if (!parsed)
-            return UsageFailure(MkTapeCommand, "-b takes a block size from 1 to " +
-                                                   std::to_string(MaxBlockSize) + " bytes, not " + *value);
-        blockSize = *parsed;
-    }
+    std::string problem = reader.TakeAll(files,
+                                         [&](const std::string& option) -> std::string
+                                         {
+                                             if (option != "-b" && option != "-o")
+                                                 return "unknown option " + option;
+                                             auto value = reader.TakeValue();
+                                             if (!value)
+                                                 return option + " needs a value";
+                                             if (option == "-o")
+                                             {
+                                                 image = *value;
+                                                 return "";
+                                             }
+                                             auto parsed = ParseNumber(*value, 1, MaxBlockSize);
+                                             if (!parsed)
+                                                 return "-b takes a block size from 1 to " +
+                                                        std::to_string(MaxBlockSize) + " bytes, not " +
+                                                        *value;
+                                             blockSize = *parsed;
+                                             return "";
+                                         });
+    if (!problem.empty())
+        return UsageFailure(MkTapeCommand, problem);
     if (image.empty())
         return UsageFailure(MkTapeCommand, "no image given (-o IMAGE)");
     if (files.empty())

@@ -1,0 +1,71 @@
+#include "HostTestSupport.h"
+
+#include "CPluginLoader.h"
+#include "Command.h"
+#include "ScriptedFileSystem.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <unistd.h>
+
+void HostTest::SetUp()
+{
+    static const bool loaded = []
+    {
+        CPluginLoader::LoadFolder(REELFS_PLUGIN_DIR);
+        CScriptedFileSystem::Register();
+        return true;
+    }();
+    (void)loaded;
+    Folder = std::filesystem::temp_directory_path() /
+             ("reelfs-host-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(Folder);
+    std::filesystem::create_directories(Folder);
+    Home = (Folder / "home").string();
+}
+
+void HostTest::TearDown()
+{
+    std::filesystem::remove_all(Folder);
+}
+
+std::string HostTest::MakeTape(const std::string& name, const std::string& data)
+{
+    std::filesystem::path content = Folder / (name + ".data");
+    std::ofstream(content, std::ios::binary) << data;
+    std::string image = (Folder / (name + ".tap")).string();
+    CRunResult made = Reelfs({"mktape", "-o", image, content.string()});
+    EXPECT_EQ(made.Exit, 0) << made.Err;
+    return image;
+}
+
+std::string HostTest::FixtureTape(const std::string& name, const std::string& fixture)
+{
+    return MakeTape(name, ReadFile(std::filesystem::path(std::getenv("REELFS_FIXTURES")) / fixture));
+}
+
+std::string HostTest::ScriptTape(const std::string& name)
+{
+    return MakeTape(name, "SCRIPT");
+}
+
+CRunResult HostTest::Reelfs(std::vector<std::string> args)
+{
+    args.insert(args.begin(), {"--home", Home});
+    std::ostringstream out, err;
+    std::streambuf* savedOut = std::cout.rdbuf(out.rdbuf());
+    std::streambuf* savedErr = std::cerr.rdbuf(err.rdbuf());
+    int exit = reelfs::Main(args);
+    std::cout.rdbuf(savedOut);
+    std::cerr.rdbuf(savedErr);
+    return {exit, out.str(), err.str()};
+}
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}

@@ -1,0 +1,41 @@
+// Shared pieces of the host's tests: a fresh folder per test with a home folder in it, tapes made from
+// fixtures or from a script's magic, runs of the reelfs command line inside the test process with its
+// output caught, and the plug-ins loaded once.
+#pragma once
+
+#include "CHost.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct CRunResult
+{
+    int Exit = 0;
+    std::string Out;
+    std::string Err;
+};
+
+class HostTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A tape image in the test folder whose one tape file holds the bytes of `data`.
+    std::string MakeTape(const std::string& name, const std::string& data);
+    // A tape image of a fixture (a path below the fixtures folder).
+    std::string FixtureTape(const std::string& name, const std::string& fixture);
+    // A tape that the scripted file system recognises.
+    std::string ScriptTape(const std::string& name);
+
+    // Runs reelfs with --home set to the test's home folder, catching what it writes.
+    CRunResult Reelfs(std::vector<std::string> args);
+
+    std::filesystem::path Folder;
+    std::string Home;
+};
+
+std::string ReadFile(const std::filesystem::path& path);

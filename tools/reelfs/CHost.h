@@ -1,0 +1,74 @@
+// The host that reelfs runs: the system with its home folder and state database, the catalogue store, the
+// registry of known volumes, one volume set for each system and type, and one file system for each
+// volume, made through the plug-in's factory instance and holding the volume's settings. Mounting an
+// image lets the plug-ins recognise its tape; the volume then takes the place of the known volume of its
+// identity. The host owns the file systems and the sets; volumes are counted and shared. Used by one
+// thread.
+#pragma once
+
+#include "CVolumeRegistry.h"
+
+#include "frame/CCatalogueListStore.h"
+#include "vnservice/CArchiveFileSystem.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/CVolumeSet.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class CHost
+{
+public:
+    CHost() = default;
+    CHost(const CHost&) = delete;
+    CHost& operator=(const CHost&) = delete;
+    // Closes every volume's catalogue, so that volumes still held elsewhere outlive the store safely.
+    ~CHost();
+
+    // Opens the home folder's state. The known volumes join the system's volumes and their sets, not
+    // accessible; each gets its file system with its saved settings when the plug-in of its type is
+    // loaded. Plug-ins are loaded before.
+    CStatus Open(const std::string& homeFolder);
+
+    // Mounts a tape image in a new accessible volume and lets each registered file-system type try to
+    // recognise it; the first that does becomes the volume's file system. The volume takes the place of
+    // the known volume of its identity, gets the saved settings and is recorded with the image.
+    CStatus Mount(const std::string& image, CSet<CVolume, 1>::pointer& volume);
+
+    // Opens the volume's stored catalogue; a volume that was never scanned has none, which is a failure.
+    CStatus OpenScannedCatalogue(CVolume& volume);
+
+    // Records the volume in the registry: its file system's type, the label identifier of replica 0 that
+    // its open catalogue holds (kept as it was when the catalogue is closed) and its image.
+    CStatus RecordVolume(CVolume& volume);
+
+    // The state saver: writes each file system's settings afresh into the node of its volume, in one
+    // transaction, so that a setting the file system no longer has is not read back later.
+    CStatus SaveSettings();
+
+    // Changes a property of the volume's file system, or else a setting, which the file system checks
+    // as it loads it (a refused value leaves the old one); then saves the settings. An empty value
+    // clears a property.
+    CStatus ChangeSetting(CVolume& volume, const std::string& name, const std::string& value);
+
+    CSystem System;
+    CCatalogueListStore Store{System.Database};
+    CVolumeRegistry Registry{System.Database};
+
+private:
+    // Tries each registered type in turn; `fileSystem` receives the one that recognised the tape.
+    CStatus Recognise(const CSet<CVolume, 1>::pointer& volume,
+                      std::unique_ptr<CArchiveFileSystem>& fileSystem);
+    // A file system of the type, ready for the volume `id`; null when no plug-in offers the type.
+    std::unique_ptr<CArchiveFileSystem> MakeFileSystem(const WString& type, const CVolumeID& id);
+    void Prepare(CArchiveFileSystem& fileSystem, const WString& type, const CVolumeID& id);
+    // Puts the volume into the system's volumes and into the set of its system and type.
+    void Join(const CSet<CVolume, 1>::pointer& volume);
+    // Takes the volume out of the system: catalogue closed, file system gone, out of its set.
+    void Retire(CVolume& volume);
+    void Attach(CVolume& volume, std::unique_ptr<CArchiveFileSystem> fileSystem);
+
+    std::map<CVolumeSetID, CSet<CVolumeSet, 1>::pointer> Sets;
+    std::map<CVolumeID, std::unique_ptr<CArchiveFileSystem>> FileSystems;
+};

@@ -1,0 +1,195 @@
+#include "CRestoreDriver.h"
+
+#include "FileVersions.h"
+
+#include "pagelist/CFileListInternal.h"
+#include "vnservice/CArchiveFileSystemOperation.h"
+#include "vnservice/CFragmentFile.h"
+#include "vnservice/COperationRunner.h"
+#include "vnservice/CVantrelFragmentImpl.h"
+#include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+constexpr char Source[] = "Restore";
+constexpr std::uint32_t OpcodeReadUserFile = 7;
+constexpr std::uint32_t OpcodeReadFragment = 8;
+
+CStatus SystemFailure(int line, const std::string& what)
+{
+    return CErrorGenMessage(Source, line, HostErrorOsError, {what + ": " + std::strerror(errno)});
+}
+
+// Where the restored bytes go: standard output, a device or pipe that takes them as they come, or a
+// regular file written under a temporary name beside it until Finish gives it its name.
+class COutput
+{
+public:
+    explicit COutput(std::string path) : Path(std::move(path)) {}
+    COutput(const COutput&) = delete;
+    COutput& operator=(const COutput&) = delete;
+    ~COutput()
+    {
+        if (!Temporary.empty())
+            ::unlink(Temporary.c_str());
+    }
+
+    CStatus Prepare()
+    {
+        struct stat status;
+        if (Path.empty() || (::stat(Path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)))
+            return CStatus::Success();
+        std::string pattern = Path + ".reelfs-XXXXXX";
+        int descriptor = ::mkstemp(pattern.data());
+        if (descriptor < 0)
+            return SystemFailure(__LINE__, "cannot create a file beside " + Path);
+        Temporary = pattern;
+        // The file gets the permissions of any file made here, not those of a temporary one.
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(descriptor, 0666 & ~mask);
+        ::close(descriptor);
+        return CStatus::Success();
+    }
+
+    bool IsStandardOutput() const { return Path.empty(); }
+    const std::string& WritePath() const { return Temporary.empty() ? Path : Temporary; }
+
+    CStatus Finish()
+    {
+        if (Temporary.empty())
+            return CStatus::Success();
+        if (::rename(Temporary.c_str(), Path.c_str()) != 0)
+            return SystemFailure(__LINE__, "cannot name the restored file " + Path);
+        Temporary.clear();
+        return CStatus::Success();
+    }
+
+private:
+    std::string Path;
+    std::string Temporary;
+};
+
+// Runs a restore operation of the file system on the volume; `fill` sets the operation's own parameters.
+template <class Fill>
+CStatus RunRestore(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume,
+                   std::uint32_t opcode, const CFileVersion& version, Fill fill)
+{
+    std::unique_ptr<CArchiveFileSystemOperation> operation(fileSystem.CreateOperation({}, {}, volume, {}));
+    if (!operation)
+        return CErrorGenMemory(Source, __LINE__, sizeof(CArchiveFileSystemOperation));
+    operation->Opcode = opcode;
+    operation->ReplicaIndex = 0;
+    operation->RestoreStart() = version.Position;
+    fill(*operation);
+    return COperationRunner::Run(fileSystem, *operation);
+}
+
+CStatus RestoreWhole(CHost& host, CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume,
+                     const CFileVersion& version, const COutput& output)
+{
+    CLocalFragmentFile file(&host.System);
+    CStatus status =
+        file.ConstructFromCatalogue(CFileName(fileSystem.GetFileSystemType()),
+                                    {CFileName(version.Path), version.Position, version.Size, version.Time,
+                                     version.SegmentIndex, version.OrderKey1, version.OrderKey2});
+    if (status.Failed())
+        return status;
+    if (output.IsStandardOutput())
+        file.SetDestinationDescriptor(STDOUT_FILENO);
+    else
+        file.SetDestination(output.WritePath());
+    // A file of no bytes has nothing on tape to read: the file systems find no data for it.
+    if (version.Size == 0)
+    {
+        status = file.Prepare(true, 0, 0);
+        if (status.IsSuccess())
+            status = file.SetTime(version.Time);
+    }
+    else
+        status = RunRestore(fileSystem, volume, OpcodeReadUserFile, version,
+                            [&](CArchiveFileSystemOperation& operation)
+                            {
+                                operation.SetUserFragment(&file);
+                                operation.SetEarlyResult(false);
+                            });
+    CStatus closed = file.Close();
+    return status.Failed() ? status : closed;
+}
+
+CStatus RestoreRange(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume,
+                     const CFileVersion& version, const CRestoreRequest& request, const COutput& output)
+{
+    CVantrelFragmentImpl fragment;
+    fragment.FileName = CFileName(version.Path);
+    fragment.SegmentIndex = version.SegmentIndex;
+    fragment.OrderKey1 = version.OrderKey1;
+    fragment.OrderKey2 = version.OrderKey2;
+    fragment.Stream.Offset = request.Offset;
+    fragment.Stream.Length = request.Length;
+    fragment.Stream.Descriptor = STDOUT_FILENO;
+    if (!output.IsStandardOutput())
+    {
+        fragment.Stream.Descriptor =
+            ::open(output.WritePath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fragment.Stream.Descriptor < 0)
+            return SystemFailure(__LINE__, "cannot open " + output.WritePath());
+    }
+    CStatus status = RunRestore(fileSystem, volume, OpcodeReadFragment, version,
+                                [&](CArchiveFileSystemOperation& operation)
+                                {
+                                    operation.SetSourceFragment(&fragment);
+                                    operation.FragmentOffset() = request.Offset;
+                                });
+    // A restore that reports success has delivered every byte asked for.
+    if (status.IsSuccess() && fragment.Stream.Delivered != request.Length)
+        status = CErrorGenMessage(Source, __LINE__, HostErrorDrive,
+                                  {"the file system delivered " + std::to_string(fragment.Stream.Delivered) +
+                                   " of " + std::to_string(request.Length) + " bytes"});
+    if (!output.IsStandardOutput() && ::close(fragment.Stream.Descriptor) != 0 && status.IsSuccess())
+        status = SystemFailure(__LINE__, "cannot close " + output.WritePath());
+    return status;
+}
+} // namespace
+
+CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume,
+                            const CRestoreRequest& request)
+{
+    CStatus status = host.OpenScannedCatalogue(*volume);
+    // The catalogues of continuation volumes are searched when the file runs onto them; one that was never
+    // scanned stays closed, and the file system says so if it needs it.
+    for (const CSet<CVolume, 1>::pointer& other : host.System.Volumes.All())
+        if (status.IsSuccess() && other != volume && other->IsAccessible())
+            status = other->OpenCatalogue(false, false);
+    bool found = false;
+    CFileVersion version;
+    if (status.IsSuccess())
+        status = FindNewestVersion(*volume->Catalogue, request.Path, found, version);
+    if (status.Failed())
+        return status;
+    if (!found)
+        return CErrorGenMessage(Source, __LINE__, HostErrorNotCatalogued,
+                                {WideParameter(request.Path), volume->GetIDAsString()});
+    if (request.Range && (request.Offset > version.Size || request.Length > version.Size - request.Offset))
+        return CErrorGenMessage(Source, __LINE__, HostErrorRangePastEnd,
+                                {std::to_string(request.Length), std::to_string(request.Offset),
+                                 WideParameter(request.Path), std::to_string(version.Size)});
+
+    CArchiveFileSystem& fileSystem = *volume->GetFileSystem();
+    COutput output(request.Output);
+    status = output.Prepare();
+    if (status.IsSuccess())
+        status = request.Range ? RestoreRange(fileSystem, volume, version, request, output)
+                               : RestoreWhole(host, fileSystem, volume, version, output);
+    if (status.IsSuccess())
+        status = output.Finish();
+    return status;
+}

@@ -1,0 +1,28 @@
+// The restore of one file version from a mounted volume: the newest version of a catalogued path, whole
+// or a byte range of it, written to a file or to standard output by the volume's file system. A file is
+// written under a temporary name beside it and takes its name only when the restore has succeeded, so a
+// failed restore leaves no partial file and an older file of that name as it was. Runs on the calling
+// thread.
+#pragma once
+
+#include "CHost.h"
+
+#include <cstdint>
+#include <string>
+
+struct CRestoreRequest
+{
+    WString Path;       // as catalogued ("0/...")
+    std::string Output; // the file to write; empty for standard output
+    bool Range = false; // only the bytes [Offset, Offset + Length) of the file
+    std::uint64_t Offset = 0;
+    std::uint64_t Length = 0;
+};
+
+class CRestoreDriver
+{
+public:
+    // The volume's catalogue must hold the path; continuation volumes are mounted before. A range that
+    // runs past the end of the file fails with HostErrorRangePastEnd before anything is written.
+    static CStatus Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, const CRestoreRequest& request);
+};

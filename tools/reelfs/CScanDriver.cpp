@@ -1,0 +1,179 @@
+#include "CScanDriver.h"
+
+#include "frame/CCatArchive.h"
+#include "frame/CCatDirectory.h"
+#include "frame/CCatSearch.h"
+#include "frame/CFileListPointer.h"
+#include "vnservice/CArchiveFileSystemOperation.h"
+#include "vnservice/CEventLog.h"
+#include "vnservice/CGetOperationContext.h"
+#include "vnservice/COperationRunner.h"
+#include "vnservice/CUserFragment.h"
+#include "vnservice/ErrorGenerators.h"
+#include "win/FileTime.h"
+
+#include <memory>
+
+namespace
+{
+constexpr char Source[] = "Scan";
+
+// The kinds of item a scan hands back, by the opcode the item operation carries.
+constexpr std::uint32_t ItemLabel = 0;
+constexpr std::uint32_t ItemFile = 4;
+constexpr std::uint32_t ItemDirectory = 16;
+constexpr std::uint32_t ItemArchiveEnd = 20;
+// What the item operation carries until the file system hands an item back.
+constexpr std::uint32_t ItemNone = 0xFFFFFFFF;
+
+bool HasDirectory(CFileListInternal& catalogue, const WString& path)
+{
+    CFileListInternal::iterator end = catalogue.end(1);
+    for (auto at = catalogue.find(CCatSearch(path, AnyKey, AnyKey, AnyKey), 1); at != end; ++at)
+    {
+        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+        CCatalogueItem* record = handle.Get();
+        if (record->GetKeyPath() != path)
+            return false;
+        if (record->GetObjectType(false) == KindDirectory)
+            return true;
+    }
+    return false;
+}
+
+// Makes sure the catalogue holds a directory record for "0/" + name and for each directory above it.
+// The upkeep makes the directories above the files; a directory with nothing below it needs its own.
+CStatus AddDirectory(CFileListInternal& catalogue, WString name)
+{
+    while (!name.empty() && name.back() == u'/')
+        name.pop_back();
+    if (name.empty())
+        return CStatus::Success();
+    const WString path = u"0/" + name;
+    try
+    {
+        for (std::size_t end = 0; end < path.size();)
+        {
+            end = std::min(path.find(u'/', end + 1), path.size());
+            WString directory = path.substr(0, end);
+            if (HasDirectory(catalogue, directory))
+                continue;
+            CCatDirectory record(std::move(directory), GetSystemTimeAsFileTime());
+            if (std::uint32_t error = catalogue.Append(record))
+                return CErrorNumber::OsError(Source, __LINE__, error);
+        }
+    }
+    catch (std::uint32_t error)
+    {
+        return CErrorNumber::OsError(Source, __LINE__, error);
+    }
+    return CStatus::Success();
+}
+
+// Takes over the item the file system handed back. A file's fragment belongs to the host from here on,
+// also when the operation failed after filling the item.
+CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item, bool operationFailed,
+                 CScanSummary& summary)
+{
+    std::unique_ptr<CUserFragment> fragment(item.Opcode == ItemFile ? item.ItemFragment() : nullptr);
+    item.SetItemFragment(nullptr);
+    if (operationFailed)
+        return CStatus::Success();
+    switch (item.Opcode)
+    {
+    case ItemFile:
+    {
+        // A file item always carries its fragment; without one there is no file to catalogue.
+        if (!fragment)
+            return CStatus::Success();
+        CCatArchive record(item.ItemFileStart(), fragment->GetCatalogueFileName().GetText(), fragment->Size,
+                           fragment->Time, fragment->SegmentIndex, fragment->OrderKey1, fragment->OrderKey2);
+        if (std::uint32_t error = catalogue.Append(record))
+            return CErrorNumber::OsError(Source, __LINE__, error);
+        ++summary.Files;
+        summary.Bytes += fragment->Size;
+        return CStatus::Success();
+    }
+    case ItemDirectory:
+        ++summary.Directories;
+        return AddDirectory(catalogue, item.AnchoredFileName.GetText());
+    case ItemArchiveEnd:
+        ++summary.Archives;
+        return CStatus::Success();
+    case ItemLabel:
+    default:
+        return CStatus::Success();
+    }
+}
+
+// Runs GetNextItem until the end of the data; `taken` counts the items handed back.
+CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
+             const CScanDriver::ProgressFunction& progress, std::uint64_t& taken)
+{
+    std::unique_ptr<CGetOperationContext> context(
+        fileSystem.CreateGetOperationContext(volume, volume->GetReplica(0)));
+    if (!context)
+        return CErrorGenMemory(Source, __LINE__, sizeof(CGetOperationContext));
+    CArchiveFileSystemOperation& item = context->ItemOperation;
+    while (!context->IsEndOfData())
+    {
+        item.Opcode = ItemNone;
+        item.ClearParameters();
+        item.AnchoredFileName.Empty();
+        std::unique_ptr<CArchiveFileSystemOperation> operation(
+            fileSystem.CreateOperation({}, {}, volume, {}));
+        if (!operation)
+            return CErrorGenMemory(Source, __LINE__, sizeof(CArchiveFileSystemOperation));
+        operation->Opcode = 11;
+        operation->ReplicaIndex = 0;
+        operation->SetScanContext(context.get());
+        operation->SetScanCatalogue(volume->Catalogue);
+        CStatus status = COperationRunner::Run(fileSystem, *operation);
+        operation.reset();
+        CStatus handled = TakeItem(*volume->Catalogue, item, status.Failed(), summary);
+        if (status.Failed())
+            return status;
+        if (handled.Failed())
+            return handled;
+        ++taken;
+        if (progress)
+            progress({context->GetItemStart(), context->GetLastWrittenBlock(), summary.Files});
+    }
+    return CStatus::Success();
+}
+} // namespace
+
+CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
+                         const ProgressFunction& progress)
+{
+    CArchiveFileSystem& fileSystem = *volume->GetFileSystem();
+    summary = CScanSummary{WideParameter(fileSystem.GetFileSystemType()), volume->GetID()};
+    CDatabase& database = host.System.Database;
+    CStatus status = database.Begin();
+    if (status.Failed())
+        return status;
+    std::uint64_t taken = 0;
+    status = volume->DropCatalogue();
+    if (status.IsSuccess())
+        status = volume->OpenCatalogue(true, false);
+    if (status.IsSuccess())
+        status = Walk(fileSystem, volume, summary, progress, taken);
+    if (status.Failed() && taken == 0)
+    {
+        // Nothing was catalogued: the catalogue stays as it was before the scan.
+        CEventLog::LogStatus(volume->CloseCatalogue());
+        database.Rollback();
+        return status;
+    }
+
+    CStatus finished = host.Store.Commit(volume->Catalogue);
+    if (finished.IsSuccess())
+        finished = host.System.SaveState();
+    if (finished.IsSuccess())
+        finished = host.RecordVolume(*volume);
+    if (finished.IsSuccess())
+        finished = database.Commit();
+    else
+        database.Rollback();
+    return status.Failed() ? status : finished;
+}

@@ -1,0 +1,69 @@
+// reelfs ls: lists the file versions of a volume's catalogue, one a line: size, modification time and
+// path, with -l also the tape position and the three keys before the path. The volume is named by an
+// image of its tape, which is mounted and recognised (not scanned), or by its identity.
+#include "CHost.h"
+#include "Command.h"
+#include "FileVersions.h"
+
+#include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
+
+#include <filesystem>
+#include <iostream>
+
+namespace reelfs
+{
+namespace
+{
+int RunLs(const GlobalOptions& options, std::span<const std::string> args)
+{
+    bool longFormat = false;
+    std::vector<std::string> operands;
+    std::string problem = ArgumentReader(args).TakeAll(operands,
+                                                       [&](const std::string& option) -> std::string
+                                                       {
+                                                           if (option != "-l")
+                                                               return "unknown option " + option;
+                                                           longFormat = true;
+                                                           return "";
+                                                       });
+    if (problem.empty() && operands.size() != 1)
+        problem = "ls takes one IMAGE or VOLUME";
+    CVolumeID id;
+    std::error_code error;
+    const bool isImage = problem.empty() && std::filesystem::exists(operands[0], error);
+    if (problem.empty() && !isImage && CVolumeID::FromString(WidenAscii(operands[0]), id).Failed())
+        problem = operands[0] + " is neither an image nor a volume identity";
+    if (!problem.empty())
+        return UsageFailure(LsCommand, problem);
+
+    CHost host;
+    if (int exit = OpenHost(options, host))
+        return exit;
+    CSet<CVolume, 1>::pointer volume;
+    CStatus status;
+    if (isImage)
+        status = host.Mount(operands[0], volume);
+    else if (!(volume = host.System.Volumes.Find(id)))
+        status = CErrorGenMessage("Ls", __LINE__, HostErrorUnknownVolume, {id.ToString()});
+    if (status.IsSuccess())
+        status = host.OpenScannedCatalogue(*volume);
+    if (status.IsSuccess())
+        status =
+            ForEachFileVersion(*volume->Catalogue,
+                               [&](const CFileVersion& version)
+                               {
+                                   std::cout << version.Size << '\t' << FormatFileTime(version.Time) << '\t';
+                                   if (longFormat)
+                                       std::cout << version.Position << '\t' << version.SegmentIndex << '\t'
+                                                 << version.OrderKey1 << '\t' << version.OrderKey2 << '\t';
+                                   std::cout << WideParameter(version.Path) << '\n';
+                               });
+    std::cout.flush();
+    return status.Failed() ? Failure(status) : ExitSuccess;
+}
+} // namespace
+
+const Command LsCommand = {"ls", "IMAGE|VOLUME [-l]", &RunLs};
+
+} // namespace reelfs

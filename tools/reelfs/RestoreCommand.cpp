@@ -1,0 +1,82 @@
+// reelfs restore: restores the newest version of a catalogued file, whole or a byte range of it, to a
+// file or to standard output. Images given with --with are mounted as well, so that a file that runs
+// past the end of its tape can be followed onto the next one.
+#include "CRestoreDriver.h"
+#include "Command.h"
+
+#include "vnservice/HostErrors.h"
+#include "win/CodePage.h"
+
+#include <limits>
+
+namespace reelfs
+{
+namespace
+{
+int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
+{
+    CRestoreRequest request;
+    std::optional<std::uint64_t> offset, length;
+    std::vector<std::string> operands, continuations;
+    ArgumentReader reader(args);
+    std::string problem = reader.TakeAll(
+        operands,
+        [&](const std::string& option) -> std::string
+        {
+            if (option != "-o" && option != "--offset" && option != "--length" && option != "--with")
+                return "unknown option " + option;
+            auto value = reader.TakeValue();
+            if (!value)
+                return option + " needs a value";
+            if (option == "-o")
+                request.Output = *value;
+            else if (option == "--with")
+                continuations.push_back(*value);
+            else
+            {
+                const bool isOffset = option == "--offset";
+                std::optional<std::uint64_t>& number = isOffset ? offset : length;
+                number = ParseNumber(*value, isOffset ? 0 : 1, std::numeric_limits<std::uint64_t>::max());
+                if (!number)
+                    return option +
+                           (isOffset ? " takes a byte offset, not "
+                                     : " takes a number of bytes from 1, not ") +
+                           *value;
+            }
+            return "";
+        });
+    if (problem.empty() && operands.size() != 2)
+        problem = "restore takes an IMAGE and a PATH";
+    if (problem.empty() && offset.has_value() != length.has_value())
+        problem = "--offset and --length go together";
+    if (problem.empty() && MultiByteToWide(CP_UTF8, operands[1], request.Path) != 0)
+        problem = "the PATH is not UTF-8 text";
+    if (!problem.empty())
+        return UsageFailure(RestoreCommand, problem);
+    request.Range = offset.has_value();
+    request.Offset = offset.value_or(0);
+    request.Length = length.value_or(0);
+
+    CHost host;
+    CSet<CVolume, 1>::pointer volume;
+    if (int exit = OpenHostAndMount(options, host, operands[0], volume))
+        return exit;
+    CStatus status;
+    for (const std::string& image : continuations)
+    {
+        CSet<CVolume, 1>::pointer continuation;
+        if (status.IsSuccess())
+            status = host.Mount(image, continuation);
+    }
+    if (status.IsSuccess())
+        status = CRestoreDriver::Run(host, volume, request);
+    if (status.GetInternalErrorCode() == HostErrorRangePastEnd)
+        return UsageFailure(RestoreCommand, status.ToString());
+    return status.Failed() ? Failure(status) : ExitSuccess;
+}
+} // namespace
+
+const Command RestoreCommand = {"restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE...]",
+                                &RunRestore};
+
+} // namespace reelfs

@@ -1,0 +1,63 @@
+// reelfs scan: mounts an image, lets the plug-ins recognise its tape and catalogues every item on it.
+// On a terminal a status line shows how far the scan has come.
+#include "CScanDriver.h"
+#include "Command.h"
+
+#include <chrono>
+#include <iostream>
+#include <unistd.h>
+
+namespace reelfs
+{
+namespace
+{
+// Often enough to look alive, rarely enough to cost nothing on a fast scan.
+constexpr std::chrono::milliseconds ProgressInterval(250);
+
+void PrintSummary(const CScanSummary& summary)
+{
+    std::cout << "file system  " << summary.FileSystemType << "\nvolume       " << summary.Volume.ToString()
+              << "\nfiles        " << summary.Files << "\ndirectories  " << summary.Directories
+              << "\narchives     " << summary.Archives << "\nbytes        " << summary.Bytes << '\n';
+}
+
+int RunScan(const GlobalOptions& options, std::span<const std::string> args)
+{
+    std::vector<std::string> operands;
+    std::string problem = ArgumentReader(args).TakeAll(operands, &RefuseOption);
+    if (problem.empty() && operands.size() != 1)
+        problem = "scan takes one IMAGE";
+    if (!problem.empty())
+        return UsageFailure(ScanCommand, problem);
+
+    CHost host;
+    CSet<CVolume, 1>::pointer volume;
+    if (int exit = OpenHostAndMount(options, host, operands[0], volume))
+        return exit;
+
+    CScanDriver::ProgressFunction progress;
+    auto shown = std::chrono::steady_clock::now();
+    if (::isatty(STDERR_FILENO))
+        progress = [&](const CScanProgress& reached)
+        {
+            auto now = std::chrono::steady_clock::now();
+            if (now - shown < ProgressInterval)
+                return;
+            shown = now;
+            std::uint64_t percent =
+                reached.LastWrittenBlock ? reached.Position * 100 / reached.LastWrittenBlock : 0;
+            ShowStatusLine("scanning: block " + std::to_string(reached.Position) + " of " +
+                           std::to_string(reached.LastWrittenBlock) + " (" + std::to_string(percent) +
+                           "%), " + std::to_string(reached.Files) + " files");
+        };
+    CScanSummary summary;
+    CStatus status = CScanDriver::Run(host, volume, summary, progress);
+    ClearStatusLine();
+    PrintSummary(summary);
+    return status.Failed() ? Failure(status) : ExitSuccess;
+}
+} // namespace
+
+const Command ScanCommand = {"scan", "IMAGE", &RunScan};
+
+} // namespace reelfs

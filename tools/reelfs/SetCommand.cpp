@@ -1,0 +1,34 @@
+// reelfs set: changes a property or a setting of the file system of an image's volume, "NextVolume"
+// say, and saves it. An empty value clears a property.
+#include "CHost.h"
+#include "Command.h"
+
+namespace reelfs
+{
+namespace
+{
+int RunSet(const GlobalOptions& options, std::span<const std::string> args)
+{
+    std::vector<std::string> operands;
+    std::string problem = ArgumentReader(args).TakeAll(operands, &RefuseOption);
+    if (problem.empty() && operands.size() != 2)
+        problem = "set takes an IMAGE and NAME=VALUE";
+    const std::size_t equals = problem.empty() ? operands[1].find('=') : 0;
+    if (problem.empty() && (equals == std::string::npos || equals == 0))
+        problem = "set takes NAME=VALUE, not " + operands[1];
+    if (!problem.empty())
+        return UsageFailure(SetCommand, problem);
+
+    CHost host;
+    CSet<CVolume, 1>::pointer volume;
+    if (int exit = OpenHostAndMount(options, host, operands[0], volume))
+        return exit;
+    CStatus status =
+        host.ChangeSetting(*volume, operands[1].substr(0, equals), operands[1].substr(equals + 1));
+    return status.Failed() ? Failure(status) : ExitSuccess;
+}
+} // namespace
+
+const Command SetCommand = {"set", "IMAGE NAME=VALUE", &RunSet};
+
+} // namespace reelfs
