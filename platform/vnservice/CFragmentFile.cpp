@@ -64,8 +64,9 @@ CStatus CLocalFragmentFile::Write(std::uint64_t offset, const std::uint8_t* data
         return CErrorGenMessage("FragmentFile", __LINE__, HostErrorNotOffered, {"writing before Prepare"});
     if (offset + size > PreparedSize)
         return CErrorGenMessage("FragmentFile", __LINE__, HostErrorDrive, {"write past the end of the file"});
-    // Pipes and terminals take the bytes in order; the drive writes them in order.
-    bool seekable = ::lseek(Descriptor, 0, SEEK_CUR) >= 0;
+    // A descriptor the host hands over (standard output, a pipe) takes the bytes in order from where it
+    // stands, as the drive writes them; only a file of our own is written at the bytes' offsets.
+    bool seekable = OwnsDescriptor && ::lseek(Descriptor, 0, SEEK_CUR) >= 0;
     if (!seekable && offset != Written)
         return CErrorGenMessage("FragmentFile", __LINE__, HostErrorDrive, {"out-of-order write to a stream"});
     while (size > 0)

@@ -6,6 +6,7 @@
 #include "vnservice/HostErrors.h"
 #include "win/WinError.h"
 
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -212,6 +213,30 @@ TEST_F(Drive, a_restore_streams_into_the_destination_piece_by_piece)
     EXPECT_EQ(got[1499], PatternByte(1, 475));
     EXPECT_EQ(got[1500], PatternByte(1, 512));
     EXPECT_EQ(got[2499], PatternByte(2, 487));
+}
+
+TEST_F(Drive, a_restore_to_a_handed_descriptor_continues_where_it_stands)
+{
+    // Standard output sent to a file that already holds text: the restored bytes follow that text.
+    auto* medium = Mount({1024, 0});
+    auto out = std::filesystem::temp_directory_path() / ("reelfs-drive-stdout-" + std::to_string(::getpid()));
+    int descriptor = ::open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_EQ(::write(descriptor, "head\n", 5), 5);
+    CLocalFragmentFile file(nullptr);
+    file.SetDestinationDescriptor(descriptor);
+    ASSERT_TRUE(file.Prepare(true, 0, 0).IsSuccess());
+    ASSERT_TRUE(file.SetSize(100).IsSuccess());
+    CBlockBuffer buffer(nullptr, 512, 1024, 1024);
+    ASSERT_TRUE(buffer.Append(&file, nullptr).IsSuccess());
+    ASSERT_TRUE(medium->ReadBlocks(buffer, 0, 0, 100).IsSuccess());
+    ::close(descriptor);
+    std::ifstream in(out, std::ios::binary);
+    std::vector<std::uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(out);
+    ASSERT_EQ(got.size(), 105u);
+    EXPECT_EQ(std::string(got.begin(), got.begin() + 5), "head\n");
+    EXPECT_EQ(got[5], PatternByte(0, 0));
+    EXPECT_EQ(got[104], PatternByte(0, 99));
 }
 
 TEST_F(Drive, a_fragment_stream_gets_its_bytes_from_inside_the_first_unit)
