@@ -1,0 +1,136 @@
+// Generic TAR tapes through the reelfs command line: tapes of archives that GNU tar, bsdtar and Python
+// wrote are scanned, listed as the peers list them and restored byte for byte, in whole and in part, also
+// when a file runs on over several volumes.
+#include "HostTestSupport.h"
+
+#include "../TarFile/TarTestSupport.h"
+
+#include <ctime>
+#include <map>
+#include <sstream>
+
+namespace
+{
+// Seconds since 1970 as `reelfs ls` writes them.
+std::string IsoTime(std::uint64_t seconds)
+{
+    std::time_t time = static_cast<std::time_t>(seconds);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&time));
+    return text;
+}
+
+class GenericTarTape : public HostTest
+{
+protected:
+    // The members as GNU tar extracts them from the archives, read as one multi-volume set when there are
+    // several: name to bytes.
+    std::map<std::string, std::string> Extract(const std::vector<std::string>& archives)
+    {
+        const auto folder = Folder / ("extracted" + std::to_string(++Extractions));
+        std::filesystem::create_directories(folder);
+        std::string command = "tar -x -C '" + folder.string() + "'" + (archives.size() > 1 ? " -M" : "");
+        for (const auto& archive : archives)
+            command += " -f '" + tartest::FixturePath(archive) + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        std::map<std::string, std::string> members;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+            if (entry.is_regular_file())
+                members[std::filesystem::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+        return members;
+    }
+
+    // The bytes `reelfs restore ARGS -o FILE` writes.
+    std::string Restore(std::vector<std::string> args)
+    {
+        const std::string out = (Folder / "restored").string();
+        std::filesystem::remove(out);
+        args.insert(args.begin(), "restore");
+        args.insert(args.end(), {"-o", out});
+        CRunResult restored = Reelfs(args);
+        EXPECT_EQ(restored.Exit, 0) << restored.Err;
+        return ReadFile(out);
+    }
+
+    int Extractions = 0;
+};
+
+TEST_F(GenericTarTape, ls_lists_what_the_peers_list_and_restore_gives_what_tar_extracts)
+{
+    for (const char* archive : {"gnutar/ustar", "gnutar/gnu", "gnutar/posix", "bsdtar/pax", "python/ustar",
+                                "python/gnu", "python/pax"})
+    {
+        SCOPED_TRACE(archive);
+        const std::string tape =
+            FixtureTape(std::string(archive).replace(6, 1, "-"), std::string(archive) + ".tar");
+        CRunResult scanned = Reelfs({"scan", tape});
+        ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+
+        std::string expected;
+        std::vector<std::string> files;
+        for (const auto& member : tartest::ReadListing(tartest::FixturePath(std::string(archive) + ".list")))
+            if (!member.Name.ends_with('/'))
+            {
+                files.push_back(member.Name);
+                expected +=
+                    std::to_string(member.Size) + "\t" + IsoTime(member.Time) + "\t0/" + member.Name + "\n";
+            }
+        CRunResult listed = Reelfs({"ls", tape});
+        ASSERT_EQ(listed.Exit, 0) << listed.Err;
+        // The catalogue lists in its own order; the peers in the archive's.
+        auto sorted = [](const std::string& text)
+        {
+            std::vector<std::string> lines;
+            std::istringstream in(text);
+            for (std::string line; std::getline(in, line);)
+                lines.push_back(line);
+            std::sort(lines.begin(), lines.end());
+            return lines;
+        };
+        EXPECT_EQ(sorted(listed.Out), sorted(expected));
+
+        auto extracted = Extract({std::string(archive) + ".tar"});
+        for (const auto& name : files)
+            EXPECT_EQ(Restore({tape, "0/" + name}), extracted[name]) << name;
+    }
+}
+
+TEST_F(GenericTarTape, a_file_running_over_three_volumes_restores_whole_and_in_ranges)
+{
+    std::vector<std::string> tapes;
+    for (int i = 1; i <= 3; ++i)
+    {
+        tapes.push_back(
+            FixtureTape("multi" + std::to_string(i), "gnutar/multi-" + std::to_string(i) + ".tar"));
+        CRunResult scanned = Reelfs({"scan", tapes.back()});
+        ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+    }
+    const std::string big =
+        Extract({"gnutar/multi-1.tar", "gnutar/multi-2.tar", "gnutar/multi-3.tar"})["big.bin"];
+    ASSERT_EQ(big.size(), 50000u);
+
+    // Without its continuation the file falls short, by the blocks the other volumes hold.
+    CRunResult shortOf = Reelfs({"restore", tapes[0], "0/big.bin"});
+    EXPECT_EQ(shortOf.Exit, 1);
+    EXPECT_NE(shortOf.Err.find("0xC0003779"), std::string::npos) << shortOf.Err;
+
+    // Each volume names the one it continues on, by the identity `volumes` shows for the image.
+    CRunResult known = Reelfs({"volumes"});
+    std::map<std::string, std::string> identityOf;
+    std::istringstream lines(known.Out);
+    for (std::string line; std::getline(lines, line);)
+        identityOf[line.substr(line.rfind('\t') + 1)] = line.substr(0, line.find('\t'));
+    for (int i = 0; i < 2; ++i)
+    {
+        CRunResult set = Reelfs({"set", tapes[i], "NextVolume=" + identityOf[tapes[i + 1]]});
+        ASSERT_EQ(set.Exit, 0) << set.Err;
+    }
+    EXPECT_EQ(Restore({tapes[0], "0/big.bin", "--with", tapes[1], "--with", tapes[2]}), big);
+    for (auto [offset, length] :
+         {std::pair<std::size_t, std::size_t>{0, 1}, {18943, 2}, {17000, 22000}, {49999, 1}})
+        EXPECT_EQ(Restore({tapes[0], "0/big.bin", "--offset", std::to_string(offset), "--length",
+                           std::to_string(length), "--with", tapes[1], "--with", tapes[2]}),
+                  big.substr(offset, length))
+            << offset << "+" << length;
+}
+} // namespace
