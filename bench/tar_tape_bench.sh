@@ -9,7 +9,7 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build/bench}"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target reelfs TarReelFS >/dev/null
+cmake --build "$build" --target reelfs >/dev/null
 reelfs="$build/bin/reelfs"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/reelfs-bench.XXXXXX")"

@@ -85,7 +85,8 @@ void CExtentCollector::Walk(CFileListInternal& catalogue, const CVolumePointer& 
     {
         CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
         const CCatalogueItem& record = *handle.Get();
-        if (Path.Compare(record.GetKeyPath()) != 0 || record.GetSegmentIndex() != segmentIndex ||
+        // Paths compare exactly: tapes from systems whose names tell case apart hold "FAQ" beside "faq".
+        if (record.GetKeyPath() != Path.GetText() || record.GetSegmentIndex() != segmentIndex ||
             record.GetOrderKey1() != orderKey1 || record.GetOrderKey2() != orderKey2)
             return;
         switch (record.GetObjectType(false))

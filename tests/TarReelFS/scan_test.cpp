@@ -178,4 +178,28 @@ TEST_F(GenericTarScan, the_first_item_stores_the_tape_signature_so_a_second_read
     ASSERT_TRUE(Recognise(again).IsSuccess());
     EXPECT_EQ(again->GetID(), identity);
 }
+TEST_F(GenericTarScan, names_that_differ_only_in_case_are_different_files)
+{
+    Bytes archive;
+    auto add = [&](const char* name, const std::string& data)
+    {
+        char size[16];
+        std::snprintf(size, sizeof size, "%011o", static_cast<unsigned>(data.size()));
+        TarHeaderBlock header = tartest::UstarBlock(name, size);
+        archive.insert(archive.end(), reinterpret_cast<std::uint8_t*>(&header),
+                       reinterpret_cast<std::uint8_t*>(&header) + 512);
+        archive.insert(archive.end(), data.begin(), data.end());
+        archive.resize((archive.size() + 511) / 512 * 512, 0);
+    };
+    add("FAQ.html", "short");
+    add("faq.html", "a longer text");
+    archive.resize(archive.size() + 1024, 0);
+    CVolumePointer volume = MountAndScan({archive});
+    Bytes upper, lower;
+    ASSERT_TRUE(Restore(volume, "0/FAQ.html", upper).IsSuccess());
+    ASSERT_TRUE(Restore(volume, "0/faq.html", lower).IsSuccess());
+    EXPECT_EQ(std::string(upper.begin(), upper.end()), "short");
+    EXPECT_EQ(std::string(lower.begin(), lower.end()), "a longer text");
+}
+
 } // namespace
