@@ -41,12 +41,12 @@ public:
     CStatus GetNewestVersion(CFileListInternal& catalogue, const CFileName& path,
                              std::uint32_t& orderKey2) override
     {
+        // A plain search, not a query: a query commits at its end, and a scan asks this for every file.
         orderKey2 = 0;
         // A key whose OrderKey2 matches any value lands on the path's first record of OrderKey1 0.
         CCatSearch key(path.GetText(), 0, AnyKey, 0);
         try
         {
-            catalogue.BeginQuery(1);
             for (auto at = catalogue.find(key, 1), end = catalogue.end(1); at != end; ++at)
             {
                 CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
@@ -59,10 +59,8 @@ public:
         }
         catch (std::uint32_t error)
         {
-            catalogue.EndQuery(1);
             return CErrorNumber::OsError("CatalogueStore", __LINE__, error);
         }
-        catalogue.EndQuery(1);
         return CStatus::Success();
     }
 

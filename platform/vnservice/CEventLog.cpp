@@ -25,9 +25,11 @@ void CEventLog::LogStatus(const CStatus& status)
         return;
     auto& state = State();
     std::lock_guard lock(state.Mutex);
-    state.Logged.push_back(status);
+    // Kept for TakeLogged only while no sink takes them, so a long run does not pile them up.
     if (state.Sink)
         state.Sink(status);
+    else
+        state.Logged.push_back(status);
 }
 
 void CEventLog::SetSink(Sink sink)

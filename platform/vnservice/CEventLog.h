@@ -1,5 +1,5 @@
-// The host's event log, where statuses that no caller returns are written. The log keeps every entry
-// it is given and passes it to the sink that the host program installs (reelfs prints them with -v).
+// The host's event log, where statuses that no caller returns are written. The log passes each entry to
+// the sink that the host program installs (reelfs prints them with -v), and keeps it while there is none.
 // All members may be called from several threads.
 #pragma once
 
@@ -17,6 +17,6 @@ public:
 
     using Sink = std::function<void(const CStatus&)>;
     static void SetSink(Sink sink);
-    // What was logged since the last call, for tests and the host's summary.
+    // What was logged, while no sink was installed, since the last call.
     static std::vector<CStatus> TakeLogged();
 };

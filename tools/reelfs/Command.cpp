@@ -109,6 +109,8 @@ int OpenHost(const GlobalOptions& options, CHost& host)
         std::cerr << "reelfs: " << problem << '\n';
     if (plugins.Loaded.empty())
         std::cerr << "reelfs: no file-system plug-ins in " << folder << '\n';
+    // Events and logged statuses go to standard error with -v, else nowhere: the host keeps what has no
+    // listener, and a scan of a million files posts a million events.
     if (options.Verbose)
     {
         host.System.EventSink.SetListener(&PrintEvent);
@@ -118,6 +120,11 @@ int OpenHost(const GlobalOptions& options, CHost& host)
                 ClearStatusLine();
                 std::cerr << "logged " << status.ToStringWithSource() << '\n';
             });
+    }
+    else
+    {
+        host.System.EventSink.SetListener([](const CEvent&) {});
+        CEventLog::SetSink([](const CStatus&) {});
     }
     CStatus status = host.Open(options.Home.empty() ? CSystem::DefaultHomeFolder() : options.Home);
     return status.Failed() ? Failure(status) : ExitSuccess;
