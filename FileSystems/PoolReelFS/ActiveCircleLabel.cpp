@@ -1,6 +1,7 @@
 #include "FileSystems/PoolReelFS/ActiveCircleLabel.h"
 
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/ErrorGenerators.h"
 
@@ -13,7 +14,6 @@
 namespace
 {
 constexpr char Source[] = "ActiveCircleFileSystem";
-constexpr std::uint32_t ErrorMalformedLabel = 0xC00036B1;
 constexpr std::string_view LineBreak = "\r\n";
 constexpr std::string_view ProductWord = "ActiveCircle";
 

@@ -5,6 +5,7 @@
 #include "FileSystems/PoolReelFS/ActiveCircleLabel.h"
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystem.h"
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "FileSystems/TarReelFS/TapeRecognition.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/ErrorGenerators.h"
@@ -12,8 +13,6 @@
 namespace
 {
 constexpr char Source[] = "ActiveCircleOps";
-constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;
-constexpr std::uint32_t ErrorNotLabelled = 0xC00036B0;
 constexpr std::uint32_t VolumeSetTypeActiveCircle = 6;
 
 // The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.

@@ -4,6 +4,7 @@
 #include "FileSystems/PoolReelFS/CActiveCircleGetOperationContext.h"
 #include "FileSystems/PoolReelFS/CActiveCircleTarFile.h"
 #include "FileSystems/TarFile/CTarFile.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
@@ -11,8 +12,6 @@
 namespace
 {
 constexpr char Source[] = "ActiveCircleFileSystem";
-constexpr std::uint32_t ErrorRefused = 0xC00003ED;
-constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;
 } // namespace
 
 CActiveCircleFileSystem::CActiveCircleFileSystem(CSystem* system,

@@ -1,12 +1,16 @@
 // An operation of the Active Circle file system. Recognition keeps here the tape position it has
-// reached, its flags and what the label gave: the label's time and the tape's label identifier. The
-// alert flag of recognition and the open-fragment flag of a restore are separate bytes, each read by the
-// file system's status hook for its own opcode. Owned by the host; driven by one thread at a time.
+// reached, its flags and what the label gave: the label's time and the tape's label identifier. A
+// restore keeps the next tape position to read and whether the destination file was opened. The alert
+// flag of recognition and the open-fragment flag of a restore are separate bytes, each read by the file
+// system's status hook for its own opcode. The operation owns the header object that scans and restores
+// read through. Owned by the host; driven by one thread at a time.
 #pragma once
 
+#include "FileSystems/PoolReelFS/CActiveCircleTarFile.h"
 #include "FileSystems/TarReelFS/CTapeOperation.h"
 
 #include <cstdint>
+#include <memory>
 
 class CActiveCircleFileSystemOperation : public CTapeOperation
 {
@@ -21,9 +25,12 @@ public:
     bool Recognised = false;
     std::uint64_t CurrentBlock = 0;
     bool AlertFlag = false;
-    // Restore (opcode 7): the user fragment's file has been opened.
+    // Restore (opcodes 7 and 8): the next tape position to read, in 512-byte units; the user fragment's
+    // file has been opened (opcode 7).
+    std::uint64_t ReadBlock = 0;
     bool FragmentFileOpen = false;
 
+    std::unique_ptr<CActiveCircleTarFile> TarFile;
     // From the label: its date in seconds since 1970 and the tape's label identifier, zero-padded.
     std::uint64_t LabelTime = 0;
     std::uint8_t LabelId[48] = {};

@@ -1,18 +1,18 @@
 // The contexts the Active Circle file system makes for the host: the context of one scan of a volume,
-// which carries the position reached from item to item, and the replication context, which holds
-// nothing. Owned by the host; used by the scan's operation thread.
+// which carries the position reached and the archive counter from item to item, and the replication
+// context, which holds nothing. Owned by the host; used by the scan's operation thread.
 #pragma once
 
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
 
 class CActiveCircleFileSystem;
 
-class CActiveCircleGetOperationContext : public CTapeGetOperationContext
+class CActiveCircleGetOperationContext : public CTarGetOperationContext
 {
 public:
     CActiveCircleGetOperationContext(CActiveCircleFileSystem* fileSystem, CVolumePointer volume,
                                      CMediumPointer medium)
-        : CTapeGetOperationContext(std::move(volume), std::move(medium)), FileSystem(fileSystem)
+        : CTarGetOperationContext(std::move(volume), std::move(medium)), FileSystem(fileSystem)
     {
     }
 

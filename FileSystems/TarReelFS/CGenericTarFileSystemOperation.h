@@ -38,10 +38,6 @@ public:
     std::uint64_t FileTime = 0;
     std::uint64_t BytesDone = 0;
 
-    // Scan (opcode 11): where the drive stood after spacing over a file mark. The drive writes it when
-    // the spacing completes; the next step takes it over as the scan position.
-    std::uint64_t MarkReached = 0;
-
     CGenericTarFile* TarFile = nullptr;
     std::uint64_t SignatureNumber = 0;
     std::uint8_t LabelId[48] = {};

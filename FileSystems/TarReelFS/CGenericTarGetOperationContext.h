@@ -1,5 +1,6 @@
-// The context of one scan of a generic TAR volume: the position reached and the counters that carry
-// from item to item. Owned by the host; used by the scan's operation thread.
+// The contexts of scans of tape volumes: what every tape file system's scan carries from item to item
+// (the position reached), what scans of TAR archives add (the archive counter), and the context of one
+// scan of a generic TAR volume. Owned by the host; used by the scan's operation thread.
 #pragma once
 
 #include "vnservice/CGetOperationContext.h"
@@ -29,19 +30,28 @@ public:
     std::uint64_t ItemStart = 0;
 };
 
-class CGenericTarGetOperationContext : public CTapeGetOperationContext
+// The context of a scan of a tape of TAR archives, which counts the archives' ends.
+class CTarGetOperationContext : public CTapeGetOperationContext
+{
+public:
+    using CTapeGetOperationContext::CTapeGetOperationContext;
+
+    // The archive counter that archive-end items carry.
+    std::uint32_t ArchiveCounter = 0;
+};
+
+class CGenericTarGetOperationContext : public CTarGetOperationContext
 {
 public:
     CGenericTarGetOperationContext(CGenericTarFileSystem* fileSystem, CVolumePointer volume,
                                    CMediumPointer medium)
-        : CTapeGetOperationContext(std::move(volume), std::move(medium)), FileSystem(fileSystem)
+        : CTarGetOperationContext(std::move(volume), std::move(medium)), FileSystem(fileSystem)
     {
     }
 
     CGenericTarFileSystem* FileSystem;
     std::uint64_t DataEnd = 0;
     std::uint32_t ArchiveEnds = 0;
-    std::uint32_t ArchiveCounter = 0;
 };
 
 class CGenericTarReplicationContext : public CReplicationContext

@@ -11,10 +11,6 @@
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
 
-namespace
-{
-} // namespace
-
 CTapeFileSystem::CTapeFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource,
                                  const CPluginTexts& texts, const char* opsSource)
     : CArchiveFileSystem(system, std::move(traceSource)), Texts(texts), OpsSource(opsSource), System(system)
@@ -125,6 +121,12 @@ CBlockBuffer* CTapeFileSystem::CreateBlockBuffer(std::uint32_t opcode, CMedium* 
 CStatus CTapeFileSystem::UnknownState(std::uint32_t state, int line) const
 {
     return CErrorGenMessage(OpsSource, line, ErrorUnknownState, {FormatParameter("0x%X", state)});
+}
+
+CStatus CTapeFileSystem::NoMedium(const char* source, int line, const CVolume& volume, std::uint32_t replica)
+{
+    return CErrorGenMessage(source, line, ErrorNoMedium,
+                            {volume.GetIDAsString(), FormatParameter("%d", replica)});
 }
 
 CStatus CTapeFileSystem::Refuse(CArchiveFileSystemOperation* operation) const

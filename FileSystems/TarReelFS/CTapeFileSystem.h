@@ -80,6 +80,8 @@ public:
 
     // The failure for a state a handler does not know.
     CStatus UnknownState(std::uint32_t state, int line) const;
+    // The failure of a handler of `source` whose operation's replica of the volume has no medium.
+    static CStatus NoMedium(const char* source, int line, const CVolume& volume, std::uint32_t replica);
 
     const CPluginTexts& Texts;
     const char* OpsSource;

@@ -118,12 +118,6 @@ const CVolumeID* ContinuationOf(const CVolume& volume, const CGenericTarFileSyst
         isFirst ? &first : dynamic_cast<const CGenericTarFileSystem*>(volume.GetFileSystem());
     return fileSystem && fileSystem->IsNextVolumeSet() ? &fileSystem->NextVolume : nullptr;
 }
-
-CStatus NoMedium(int line, const CVolume& volume, std::uint32_t replica)
-{
-    return CErrorGenMessage(Source, line, ErrorNoMedium,
-                            {volume.GetIDAsString(), FormatParameter("%d", replica)});
-}
 } // namespace
 
 CStatus CGenericTarFileSystem::LocateFile(CGenericTarFileSystemOperation& operation, const CFileName& path,
@@ -177,7 +171,7 @@ CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
         System->EventSink.Post(EventSource, 0x80261, file->GetArchiveFileName(true).GetText());
         CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
         if (!medium)
-            return NoMedium(__LINE__, volume, operation.ReplicaIndex);
+            return NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
         CStatus status = LocateFile(operation, file->GetCatalogueFileName(), file->SegmentIndex,
                                     file->OrderKey1, file->OrderKey2);
         if (status.IsSuccess())
@@ -216,7 +210,7 @@ CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
         System->EventSink.Post(EventSource, 0x80268, fragment.GetArchiveFileName().GetText());
         CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
         if (!medium)
-            return NoMedium(__LINE__, volume, operation.ReplicaIndex);
+            return NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
         operation.BlockBuffer = CreateBlockBuffer(8, medium.get());
         if (!operation.BlockBuffer)
             return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
@@ -230,11 +224,8 @@ CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
     }
     case State::NextExtent:
     {
-        // The stream takes the file's bytes from the fragment's offset on, as many as it asks for (the
-        // rest of the file when it names no length).
         const std::uint64_t first = operation.FragmentOffset();
-        const std::uint64_t length = fragment.Stream.Length;
-        return ReadNextExtent(operation, first, length != 0 ? first + length : operation.ByteCount);
+        return ReadNextExtent(operation, first, StreamRangeEnd(fragment.Stream, first, operation.ByteCount));
     }
     case State::Done:
         operation.Complete(CStatus::Success(), 0, nullptr);

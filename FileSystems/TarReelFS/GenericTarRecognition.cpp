@@ -20,7 +20,6 @@
 namespace
 {
 constexpr char Source[] = "GenericTarOps";
-constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;
 constexpr std::uint32_t VolumeSetTypeGenericTar = 9;
 
 using Outcome = RecognitionOutcome;

@@ -46,3 +46,11 @@ RangeRead ReadOfRange(std::uint64_t extentStart, std::uint64_t extentOffset, std
     const std::uint64_t within = from - extentOffset;
     return {extentStart + within / 512, within % 512, to - from, from};
 }
+
+std::uint64_t StreamRangeEnd(CBlockBuffer::CStream& stream, std::uint64_t first, std::uint64_t size)
+{
+    const std::uint64_t available = size - std::min(first, size);
+    const std::uint64_t taken = stream.Length != 0 ? std::min(stream.Length, available) : available;
+    stream.Length = taken;
+    return first + taken;
+}

@@ -2,6 +2,7 @@
 // file of a whole-file restore, and cutting a byte range of a file into the reads of its extents.
 #pragma once
 
+#include "vnservice/CBlockBuffer.h"
 #include "vnservice/CStatus.h"
 
 #include <cstdint>
@@ -26,6 +27,11 @@ struct RangeRead
     std::uint64_t Length = 0;
     std::uint64_t FileOffset = 0;
 };
+
+// The end of the bytes of a file of `size` bytes that a stream takes from `first` on: as many as it asks
+// for, or the rest of the file when it names no length, never past the file's end. The stream's length
+// becomes the count it will receive.
+std::uint64_t StreamRangeEnd(CBlockBuffer::CStream& stream, std::uint64_t first, std::uint64_t size);
 
 // The read of the bytes [first, last) of a file out of one of its extents, which holds the file's bytes
 // from `extentOffset` on, `extentBytes` of them, starting at `extentStart`. Length 0 when they do not meet.

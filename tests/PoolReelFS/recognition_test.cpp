@@ -19,12 +19,11 @@
 
 namespace
 {
-using actest::Bytes;
 using actest::Label;
+using actest::ValidLabel;
 
 // 13:00 on 15 April 2021 five hours behind UTC.
 constexpr std::uint32_t LabelTime = 1618509600;
-const std::string ValidLabel = Label("ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm", "pool-7", "VOL001");
 
 class Recognition : public ::testing::Test
 {
@@ -149,7 +148,7 @@ TEST_F(Recognition, a_date_that_converts_to_minus_one_starts_at_the_highest_numb
 TEST_F(Recognition, tapes_of_other_layouts_are_left_quietly)
 {
     const std::uint32_t block = 10240;
-    const Bytes tar = actest::ReadFixture("gnutar/ustar.tar");
+    const Bytes tar = ReadFixture("gnutar/ustar.tar");
     const struct
     {
         const char* Name;
@@ -179,7 +178,7 @@ TEST_F(Recognition, tapes_of_other_layouts_are_left_quietly)
     for (const auto& c : cases)
     {
         std::string image = NextImage();
-        actest::WriteTape(image, c.Block, c.Files);
+        WriteTape(image, c.Block, c.Files);
         Mount(image);
         CStatus status = Recognise();
         EXPECT_EQ(status.GetInternalErrorCode(), c.Error) << c.Name << ": " << status.ToString();
@@ -196,7 +195,7 @@ TEST_F(Recognition, failures_that_are_not_about_the_layout_raise_alerts)
 {
     // A mark where the label should be: the drive's failure becomes the medium's alert status.
     std::string image = NextImage();
-    actest::WriteTape(image, 10240, {{}, actest::LabelBlock(ValidLabel, 10240)});
+    WriteTape(image, 10240, {{}, actest::LabelBlock(ValidLabel, 10240)});
     Mount(image);
     EXPECT_TRUE(Recognise().IsSuccess());
     EXPECT_FALSE(Fs->IsRecognised(0));

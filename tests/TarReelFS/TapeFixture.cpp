@@ -1,4 +1,4 @@
-#include "TarTapeFixture.h"
+#include "TapeFixture.h"
 
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
 #include "frame/CCatArchive.h"
@@ -37,12 +37,29 @@ std::vector<tartest::Listed> ReadListing(const std::string& relative)
     return tartest::ReadListing(tartest::FixturePath(relative));
 }
 
+void WriteTape(const std::string& path, std::uint32_t block, const std::vector<Bytes>& files)
+{
+    CTapeImageWriter writer;
+    ASSERT_TRUE(writer.Begin(path).IsSuccess());
+    for (const Bytes& file : files)
+    {
+        for (std::size_t at = 0; at < file.size(); at += block)
+        {
+            Bytes record(block, 0);
+            std::memcpy(record.data(), file.data() + at, std::min<std::size_t>(block, file.size() - at));
+            ASSERT_TRUE(writer.WriteRecord(record.data(), block).IsSuccess());
+        }
+        ASSERT_TRUE(writer.WriteMark().IsSuccess());
+    }
+    ASSERT_TRUE(writer.Finish().IsSuccess());
+}
+
 void FixChecksum(std::uint8_t* block)
 {
     tartest::Seal(*reinterpret_cast<TarHeaderBlock*>(block));
 }
 
-void TarTape::SetUp()
+void TapeFixture::SetUp()
 {
     Base = std::filesystem::temp_directory_path() /
            ("reelfs-tartape-" + std::to_string(::getpid()) + "-" +
@@ -52,7 +69,7 @@ void TarTape::SetUp()
     System.Catalogues = &Store;
 }
 
-void TarTape::TearDown()
+void TapeFixture::TearDown()
 {
     for (auto& volume : Volumes)
         volume->CloseCatalogue();
@@ -60,22 +77,10 @@ void TarTape::TearDown()
     std::filesystem::remove_all(Base);
 }
 
-CVolumePointer TarTape::Mount(const std::vector<Bytes>& archives, std::uint32_t block)
+CVolumePointer TapeFixture::Mount(const std::vector<Bytes>& files, std::uint32_t block)
 {
     std::string path = (Base / ("tape" + std::to_string(++Tapes) + ".tap")).string();
-    CTapeImageWriter writer;
-    EXPECT_TRUE(writer.Begin(path).IsSuccess());
-    for (const Bytes& data : archives)
-    {
-        for (std::size_t at = 0; at < data.size(); at += block)
-        {
-            Bytes record(block, 0);
-            std::memcpy(record.data(), data.data() + at, std::min<std::size_t>(block, data.size() - at));
-            EXPECT_TRUE(writer.WriteRecord(record.data(), block).IsSuccess());
-        }
-        EXPECT_TRUE(writer.WriteMark().IsSuccess());
-    }
-    EXPECT_TRUE(writer.Finish().IsSuccess());
+    WriteTape(path, block, files);
     CSet<CMedium, 1>::pointer medium(new CTapeMedium("drive" + std::to_string(Tapes)));
     EXPECT_TRUE(static_cast<CTapeMedium*>(medium.get())->Open(path).IsSuccess());
     CVolumePointer volume(new CVolume(&System, CVolumeID(), "tape" + std::to_string(Tapes)));
@@ -85,10 +90,10 @@ CVolumePointer TarTape::Mount(const std::vector<Bytes>& archives, std::uint32_t 
     return volume;
 }
 
-CStatus TarTape::RunOperation(const CVolumePointer& volume, std::uint32_t opcode,
-                              const std::function<void(CArchiveFileSystemOperation&)>& fill)
+CStatus TapeFixture::RunOperation(const CVolumePointer& volume, std::uint32_t opcode,
+                                  const std::function<void(CArchiveFileSystemOperation&)>& fill)
 {
-    auto& fileSystem = FileSystemOf(volume);
+    auto& fileSystem = TapeFileSystemOf(volume);
     std::unique_ptr<CArchiveFileSystemOperation> operation(fileSystem.CreateOperation({}, {}, volume, {}));
     operation->Opcode = opcode;
     fill(*operation);
@@ -97,40 +102,40 @@ CStatus TarTape::RunOperation(const CVolumePointer& volume, std::uint32_t opcode
     return status;
 }
 
-CGenericTarFileSystem& TarTape::FileSystemOf(const CVolumePointer& volume)
+CTapeFileSystem& TapeFixture::TapeFileSystemOf(const CVolumePointer& volume)
 {
     if (!volume->GetFileSystem())
     {
-        FileSystems.emplace_back(static_cast<CGenericTarFileSystem*>(Instance.Create(&System)));
-        FileSystems.back()->EventSource = "GenericTar";
+        FileSystems.emplace_back(CreateFileSystem());
+        FileSystems.back()->EventSource = CFileName(FileSystems.back()->GetFileSystemType()).ToUtf8();
         volume->SetFileSystem(FileSystems.back().get());
     }
-    return static_cast<CGenericTarFileSystem&>(*volume->GetFileSystem());
+    return static_cast<CTapeFileSystem&>(*volume->GetFileSystem());
 }
 
-CStatus TarTape::Recognise(const CVolumePointer& volume)
+CStatus TapeFixture::Recognise(const CVolumePointer& volume)
 {
     CStatus status = RunOperation(volume, 2, [](CArchiveFileSystemOperation&) {});
-    if (status.IsSuccess() && FileSystemOf(volume).IsRecognised(0))
+    if (status.IsSuccess() && TapeFileSystemOf(volume).IsRecognised(0))
     {
-        FileSystemOf(volume).VolumeID = volume->GetID();
+        TapeFileSystemOf(volume).VolumeID = volume->GetID();
         System.Volumes.Insert(volume);
     }
     return status;
 }
 
-CStatus TarTape::Scan(const CVolumePointer& volume, std::vector<ScanItem>* items)
+CStatus TapeFixture::Scan(const CVolumePointer& volume, std::vector<ScanItem>* items)
 {
     if (CStatus status = volume->OpenCatalogue(true, false); status.Failed())
         return status;
-    auto& fileSystem = FileSystemOf(volume);
+    auto& fileSystem = TapeFileSystemOf(volume);
     std::unique_ptr<CGetOperationContext> context(
         fileSystem.CreateGetOperationContext(volume, volume->GetReplica(0)));
-    auto& tarContext = static_cast<CGenericTarGetOperationContext&>(*context);
+    auto& tapeContext = static_cast<CTapeGetOperationContext&>(*context);
     CStatus status;
     while (status.IsSuccess() && !context->IsEndOfData())
     {
-        const std::uint64_t before = tarContext.ScanPosition;
+        const std::uint64_t before = tapeContext.ScanPosition;
         status = RunOperation(volume, 11,
                               [&](CArchiveFileSystemOperation& operation)
                               {
@@ -149,17 +154,17 @@ CStatus TarTape::Scan(const CVolumePointer& volume, std::vector<ScanItem>* items
             EXPECT_EQ(volume->Catalogue->Append(record), 0u);
         }
         if (items)
-            items->push_back(
-                {item.Opcode, item.AnchoredFileName.ToUtf8(), item.ItemPosition(), item.ItemSize()});
-        EXPECT_GT(tarContext.ScanPosition, before) << "the scan must move on";
-        if (tarContext.ScanPosition <= before)
+            items->push_back({item.Opcode, item.AnchoredFileName.ToUtf8(), item.ItemPosition(),
+                              item.ItemSize(), item.ItemCounter()});
+        EXPECT_GT(tapeContext.ScanPosition, before) << "the scan must move on";
+        if (tapeContext.ScanPosition <= before)
             break;
     }
     Store.Commit(volume->Catalogue);
     return status;
 }
 
-CVolumePointer TarTape::MountAndScan(const std::vector<Bytes>& archives, std::uint32_t block)
+CVolumePointer TapeFixture::MountAndScan(const std::vector<Bytes>& archives, std::uint32_t block)
 {
     CVolumePointer volume = Mount(archives, block);
     CStatus status = Recognise(volume);
@@ -169,7 +174,7 @@ CVolumePointer TarTape::MountAndScan(const std::vector<Bytes>& archives, std::ui
     return volume;
 }
 
-std::vector<TarTape::FileRecord> TarTape::Files(const CVolumePointer& volume)
+std::vector<TapeFixture::FileRecord> TapeFixture::Files(const CVolumePointer& volume)
 {
     std::vector<FileRecord> files;
     if (!volume->Catalogue)
@@ -187,8 +192,8 @@ std::vector<TarTape::FileRecord> TarTape::Files(const CVolumePointer& volume)
     return files;
 }
 
-bool TarTape::FindNewest(const CVolumePointer& volume, const std::string& path, std::uint32_t orderKey2,
-                         FileRecord& record)
+bool TapeFixture::FindNewest(const CVolumePointer& volume, const std::string& path, std::uint32_t orderKey2,
+                             FileRecord& record)
 {
     bool found = false;
     for (const FileRecord& file : Files(volume))
@@ -201,8 +206,8 @@ bool TarTape::FindNewest(const CVolumePointer& volume, const std::string& path, 
     return found;
 }
 
-CStatus TarTape::Restore(const CVolumePointer& volume, const std::string& path, Bytes& out,
-                         std::uint32_t orderKey2, bool early)
+CStatus TapeFixture::Restore(const CVolumePointer& volume, const std::string& path, Bytes& out,
+                             std::uint32_t orderKey2, bool early)
 {
     FileRecord record{};
     CFileName name;
@@ -210,8 +215,9 @@ CStatus TarTape::Restore(const CVolumePointer& volume, const std::string& path, 
     if (!FindNewest(volume, path, orderKey2, record))
         record = {path, 0, 0, 0, 1};
     CLocalFragmentFile file(&System);
-    file.ConstructFromCatalogue(CFileName(u"GenericTar"), {name, record.Position, record.Size,
-                                                           record.FileTime, 0, 0, record.OrderKey2});
+    file.ConstructFromCatalogue(
+        CFileName(TapeFileSystemOf(volume).GetFileSystemType()),
+        {name, record.Position, record.Size, record.FileTime, 0, 0, record.OrderKey2});
     const auto destination = Base / "restored";
     std::filesystem::remove(destination);
     file.SetDestination(destination.string());
@@ -227,8 +233,8 @@ CStatus TarTape::Restore(const CVolumePointer& volume, const std::string& path, 
     return status.Failed() ? status : closed;
 }
 
-CStatus TarTape::RestoreRange(const CVolumePointer& volume, const std::string& path, std::uint64_t offset,
-                              std::uint64_t length, Bytes& out)
+CStatus TapeFixture::RestoreRange(const CVolumePointer& volume, const std::string& path, std::uint64_t offset,
+                                  std::uint64_t length, Bytes& out)
 {
     FileRecord record{};
     if (!FindNewest(volume, path, 0, record))
@@ -253,7 +259,7 @@ CStatus TarTape::RestoreRange(const CVolumePointer& volume, const std::string& p
     return status;
 }
 
-std::map<std::string, Bytes> TarTape::ExtractWithTar(const std::vector<std::string>& archives)
+std::map<std::string, Bytes> TapeFixture::ExtractWithTar(const std::vector<std::string>& archives)
 {
     const auto folder = Base / ("extracted" + std::to_string(++Tapes));
     std::filesystem::create_directories(folder);

@@ -1,0 +1,260 @@
+#include "FileSystems/TarReelFS/TarScanStep.h"
+
+#include "FileSystems/TarFile/CGenericTarFragment.h"
+#include "FileSystems/TarFile/CTarFile.h"
+#include "FileSystems/TarReelFS/CTapeFileSystem.h"
+#include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "frame/CCatArchive.h"
+#include "frame/CCatalogueHeader.h"
+#include "pagelist/CFileListInternal.h"
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/CFragmentFile.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/ErrorGenerators.h"
+#include "win/Allocation.h"
+#include "win/CodePage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+constexpr std::uint32_t SubCodeArchiveEnd = 9;
+
+bool IsZeroBlock(const TarHeaderBlock& block)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&block);
+    return std::all_of(bytes, bytes + sizeof block, [](std::uint8_t byte) { return byte == 0; });
+}
+} // namespace
+
+CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& bytes)
+{
+    buffer.Clear();
+    CStatus status = tar.AllocatePaxData();
+    if (status.IsSuccess())
+        status = buffer.Append(tar.PaxData.get(), tar.PaxLength, nullptr);
+    if (status.IsSuccess())
+        status = buffer.Append(&tar.Header[1], CTarFile::BlockBytes, nullptr);
+    bytes = status.IsSuccess() ? buffer.GetByteCount() : 0;
+    return status;
+}
+
+CTarScanStep::CTarScanStep(CTapeFileSystem& fileSystem, CTapeOperation& operation,
+                           CTarGetOperationContext& context, const States& states)
+    : FileSystem(fileSystem), Operation(operation), Context(context), Catalogue(operation.ScanCatalogue()),
+      Volume(*static_cast<CVolume*>(operation.TargetResource)),
+      HeldMedium(Volume.GetReplica(operation.ReplicaIndex)), Medium(HeldMedium.get()),
+      Item(context.ItemOperation), Next(states)
+{
+}
+
+CStatus CTarScanStep::Run()
+{
+    const std::uint32_t state = Operation.State;
+    if (state == 0)
+        FileSystem.System->EventSink.Post(FileSystem.EventSource, 0x40080263, Context.ScanPosition);
+    if (!Medium)
+        return CTapeFileSystem::NoMedium(FileSystem.OpsSource, __LINE__, Volume, Operation.ReplicaIndex);
+    if (state == Next.HeaderRead)
+        return HeaderRead();
+    if (state == Next.PaxRead)
+        return PaxRead();
+    if (state == Next.ZeroBlockRead)
+        return ZeroBlockRead();
+    if (state == Next.ArchiveMarkPassed)
+        return ArchiveMarkPassed();
+    return RunState(state);
+}
+
+CStatus CTarScanStep::CreateBlockBuffer()
+{
+    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(11, Medium);
+    return Operation.BlockBuffer ? CStatus::Success()
+                                 : CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CBlockBuffer));
+}
+
+CStatus CTarScanStep::ReadHeader(std::uint32_t next)
+{
+    if (CStatus status = Operation.BlockBuffer->Append(&Tar().Header[0], CTarFile::BlockBytes, nullptr);
+        status.Failed())
+        return status;
+    Context.ItemStart = Context.ScanPosition;
+    return ReadInto(CTarFile::BlockBytes, 1, next);
+}
+
+CStatus CTarScanStep::ReadInto(std::uint64_t bytes, std::uint64_t advance, std::uint32_t next)
+{
+    // The read takes its position now; the scan position moves on for the steps after it.
+    Operation.NextState(Volume.ReadBlocksOperation(&Operation, bytes, Operation.ReplicaIndex, 1,
+                                                   Context.ScanPosition, 0, 0, Operation.BlockBuffer, 0,
+                                                   false, nullptr),
+                        next);
+    Context.ScanPosition += advance;
+    return CStatus::Success();
+}
+
+CStatus CTarScanStep::SpaceOverMark(std::uint32_t next)
+{
+    // The drive reports where it stopped when the spacing completes; the next step takes that over.
+    Operation.NextState(Volume.SpaceMarksOperation(&Operation, Operation.ReplicaIndex, 1,
+                                                   Context.ScanPosition, 1, &Operation.MarkReached),
+                        next);
+    return CStatus::Success();
+}
+
+CStatus CTarScanStep::StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails)
+{
+    if (!Catalogue || Operation.ReplicaIndex >= CCatalogueHeader::ReplicaSlots)
+        return CStatus::Success();
+    CCatalogueHeader header;
+    if (std::uint32_t error = Catalogue->GetUserHeader(&header, sizeof header))
+        return unreadableFails ? CErrorNumber::OsError(FileSystem.OpsSource, __LINE__, error)
+                               : CStatus::Success();
+    auto& slot = header.ReplicaSlot[Operation.ReplicaIndex].LabelId;
+    if (std::memcmp(slot, labelId, sizeof slot) == 0)
+        return CStatus::Success();
+    std::memcpy(slot, labelId, sizeof slot);
+    if (std::uint32_t error = Catalogue->SetUserHeader(&header, sizeof header))
+        return CErrorNumber::OsError(FileSystem.OpsSource, __LINE__, error);
+    return CStatus::Success();
+}
+
+CStatus CTarScanStep::HeaderRead()
+{
+    CTarFile& tar = Tar();
+    if (IsZeroBlock(tar.Header[0]))
+        return ReadInto(CTarFile::BlockBytes, 1, Next.ZeroBlockRead);
+    if (CStatus status = tar.GetPaxDataLength(FileSystem.VolumeID, Context.ItemStart); status.Failed())
+        return status;
+    if (tar.PaxLength == 0)
+        return HeaderWithoutRecords();
+    PaxHeaderSeen();
+    std::uint64_t bytes = 0;
+    if (CStatus status = TargetPaxRecords(*Operation.BlockBuffer, tar, bytes); status.Failed())
+        return status;
+    return ReadInto(std::uint64_t{tar.PaxLength} + CTarFile::BlockBytes, CTarFile::BlocksFor(bytes),
+                    Next.PaxRead);
+}
+
+CStatus CTarScanStep::PaxRead()
+{
+    // The ustar block has come with the records: verified now.
+    if (CStatus status = Tar().GetPaxDataLength(FileSystem.VolumeID, Context.ItemStart); status.Failed())
+        return EntryUnreadable(status);
+    return HandleEntry();
+}
+
+CStatus CTarScanStep::HandleEntry()
+{
+    CFileName name;
+    if (CStatus status = Tar().GetName(CP_OEMCP, name); status.Failed())
+        return EntryUnreadable(status);
+    return HandleMember(name);
+}
+
+CStatus CTarScanStep::HandleMember(const CFileName& name)
+{
+    CTarFile& tar = Tar();
+    std::uint64_t time = 0;
+    if (CStatus status = tar.GetCatalogueTime(FileSystem.VolumeID, time); status.Failed())
+        return Finish(status);
+    const std::uint64_t fileTime = TimeToFileTime(time);
+    if (tar.UstarBlock().Typeflag == '5')
+    {
+        Item.Opcode = 16;
+        Item.ClearParameters();
+        Item.AnchoredFileName = name;
+        Item.SetItemSubCode(0);
+        Item.ItemPosition() = Context.ItemStart;
+        Item.ItemSize() = fileTime;
+        return Finish(CStatus::Success());
+    }
+    std::uint64_t size = 0;
+    if (CStatus status = tar.GetSize(FileSystem.VolumeID, size); status.Failed())
+        return Finish(status);
+    CGenericTarFragment fragment;
+    if (CStatus status = FillFile(name, size, fileTime, fragment); status.Failed())
+        return Finish(status);
+    return FileFound(name, size, fragment);
+}
+
+CStatus CTarScanStep::FillFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,
+                               CGenericTarFragment& fragment)
+{
+    fragment.Name = name;
+    fragment.Size = size;
+    fragment.StartPosition = Context.ItemStart;
+    fragment.Time = fileTime;
+    if (CStatus status =
+            FileSystem.AnalyseForeignFile(fragment, Catalogue, FileSystem.BlockSize, 1, 0, nullptr, false);
+        status.Failed())
+        return status;
+
+    Item.Opcode = 4;
+    Item.ClearParameters();
+    const CFileName path = fragment.GetFileName();
+    Item.AnchoredFileName = path;
+    CFragmentFile* file = size > 0
+                              ? static_cast<CFragmentFile*>(NewNoThrow<CLocalFragmentFile>(FileSystem.System))
+                              : NewNoThrow<CEmptyFragmentFile>(FileSystem.System, Item.ItemSize());
+    if (!file)
+        return CErrorGenMemory(FileSystem.OpsSource, __LINE__,
+                               size > 0 ? sizeof(CLocalFragmentFile) : sizeof(CEmptyFragmentFile));
+    CCatArchive record(Context.ItemStart, path.GetText(), size, fileTime, fragment.SegmentIndex,
+                       fragment.OrderKey1, fragment.OrderKey2);
+    if (CStatus status =
+            file->ConstructFromCatalogue(CFileName(FileSystem.GetFileSystemType()), record.GetFileRecord());
+        status.Failed())
+    {
+        delete file;
+        return status;
+    }
+    Item.SetItemFragment(file);
+    Item.ItemPosition() = 0;
+    Item.ItemSize() = fileTime;
+    Item.ItemCounter() = size;
+    Item.Slot(5) = 0;
+    Item.ItemFileSize() = size;
+    Item.ItemFileStart() = Context.ItemStart;
+    return CStatus::Success();
+}
+
+CStatus CTarScanStep::FileFound(const CFileName&, std::uint64_t size, const CGenericTarFragment&)
+{
+    Context.ScanPosition += CTarFile::BlocksFor(size);
+    return Finish(CStatus::Success());
+}
+
+CStatus CTarScanStep::ZeroBlockRead()
+{
+    if (!IsZeroBlock(Tar().Header[0]))
+        return ArchiveEndNotZero();
+    return SpaceOverMark(Next.ArchiveMarkPassed);
+}
+
+CStatus CTarScanStep::ArchiveMarkPassed()
+{
+    Context.ScanPosition = Operation.MarkReached;
+    ArchiveEnded();
+    FillArchiveEnd(Context.ScanPosition);
+    return Finish(CStatus::Success());
+}
+
+void CTarScanStep::FillArchiveEnd(std::uint64_t itemEnd)
+{
+    Item.Opcode = 20;
+    Item.ClearParameters();
+    Item.SetItemSubCode(SubCodeArchiveEnd);
+    Item.ItemPosition() = Context.ItemStart;
+    Item.ItemSize() = (itemEnd - Context.ItemStart) * 512;
+    Item.ItemCounter() = ++Context.ArchiveCounter;
+}
+
+CStatus CTarScanStep::Finish(const CStatus& status)
+{
+    Operation.Complete(status, 0, nullptr);
+    return CStatus::Success();
+}

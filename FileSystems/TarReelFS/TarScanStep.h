@@ -1,0 +1,104 @@
+// The steps that the scans of tapes of TAR archives share: reading a member's header, with its pax
+// records and its ustar block in one read when it has records; the end of an archive (two zero blocks,
+// then a file mark the drive spaces over); storing the tape's label identifier in the catalogue header;
+// and handing back directory, file and archive-end items. Each plug-in's scan derives its step class,
+// names the states the shared steps go on in, and adds what its layout has besides. A step object lives
+// for one call of the handler, on the host's operation thread; the operation and the context it works
+// on are the host's.
+#pragma once
+
+#include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
+#include "vnservice/CStatus.h"
+
+#include <cstdint>
+
+class CBlockBuffer;
+class CFileListInternal;
+class CFileName;
+class CGenericTarFragment;
+class CMedium;
+class CTapeFileSystem;
+class CTapeOperation;
+class CTarFile;
+class CVolume;
+
+// Makes the block buffer take the header's pax records (PaxData sized by AllocatePaxData) and then the
+// member's ustar block, for the read that follows a pax header; `bytes` gets the buffer's byte count.
+CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& bytes);
+
+class CTarScanStep
+{
+public:
+    // The states in which the shared steps go on.
+    struct States
+    {
+        std::uint32_t HeaderRead;
+        std::uint32_t PaxRead;
+        std::uint32_t ZeroBlockRead;
+        std::uint32_t ArchiveMarkPassed;
+    };
+
+    // Runs the step of the operation's state: the shared states here, the others in RunState.
+    CStatus Run();
+
+protected:
+    CTarScanStep(CTapeFileSystem& fileSystem, CTapeOperation& operation, CTarGetOperationContext& context,
+                 const States& states);
+    virtual ~CTarScanStep() = default;
+
+    // The header object the operation reads through; made by the item's first step.
+    virtual CTarFile& Tar() = 0;
+    // The steps of the layout's own states, and the failure for states nobody knows.
+    virtual CStatus RunState(std::uint32_t state) = 0;
+    // A verified header without pax records: the entry itself, unless the layout reads more first.
+    virtual CStatus HeaderWithoutRecords() { return HandleEntry(); }
+    // A pax header is about to have its records read.
+    virtual void PaxHeaderSeen() {}
+    // The entry whose headers are all read: its name, then HandleMember.
+    virtual CStatus HandleEntry();
+    // How a failure ends the step before the entry is handled: returned as the step's own failure, or
+    // completing the operation with it.
+    virtual CStatus EntryUnreadable(const CStatus& failure) { return failure; }
+    // A file item is filled: pass over its data on tape and complete.
+    virtual CStatus FileFound(const CFileName& name, std::uint64_t size, const CGenericTarFragment& fragment);
+    // The failure for a block after a zero block that is not zero too.
+    virtual CStatus ArchiveEndNotZero() const = 0;
+    // An archive's end has been passed; its item is about to be filled.
+    virtual void ArchiveEnded() {}
+
+    // The item's block buffer, in 512-byte units.
+    CStatus CreateBlockBuffer();
+    // Reads the header block at the scan position, where the item starts.
+    CStatus ReadHeader(std::uint32_t next);
+    // Reads `bytes` into the block buffer at the scan position, which moves on by `advance` blocks.
+    CStatus ReadInto(std::uint64_t bytes, std::uint64_t advance, std::uint32_t next);
+    CStatus SpaceOverMark(std::uint32_t next);
+    // Writes the label identifier into the operation's replica slot of the catalogue header when it
+    // differs there. A header that cannot be read fails when `unreadableFails`, else leaves the slot.
+    CStatus StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails);
+    // A header block has been read: a zero block, a pax header whose records follow, or the entry.
+    CStatus HeaderRead();
+    // A directory or a file of the name, dated by the member's time as written.
+    CStatus HandleMember(const CFileName& name);
+    void FillArchiveEnd(std::uint64_t itemEnd);
+    // Completes the operation with `status`; the step itself succeeded.
+    CStatus Finish(const CStatus& status);
+
+    CTapeFileSystem& FileSystem;
+    CTapeOperation& Operation;
+    CTarGetOperationContext& Context;
+    CFileListInternal* Catalogue;
+    CVolume& Volume;
+    CMediumPointer HeldMedium;
+    CMedium* Medium;
+    CArchiveFileSystemOperation& Item;
+
+private:
+    CStatus PaxRead();
+    CStatus ZeroBlockRead();
+    CStatus ArchiveMarkPassed();
+    CStatus FillFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,
+                     CGenericTarFragment& fragment);
+
+    const States Next;
+};
