@@ -95,10 +95,7 @@ CStatus CActiveCircleFileSystem::RecogniseVolume(CArchiveFileSystemOperation* ba
         }
         break;
     case 4:
-        medium->MarkIdentified();
-        status = volume.ConditionallyUpdateState(CVolume::CState(6), false);
-        if (status.IsSuccess())
-            outcome = RecognitionOutcome::Recognised;
+        status = IdentifyVolume(volume, *medium, outcome);
         break;
     default:
         status = UnknownState(operation.State, __LINE__);

@@ -165,10 +165,7 @@ CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base
     case 3:
         if (operation.KeptStatus.Failed())
             break;
-        medium->MarkIdentified();
-        status = volume.ConditionallyUpdateState(CVolume::CState(6), false);
-        if (status.IsSuccess())
-            outcome = Outcome::Recognised;
+        status = IdentifyVolume(volume, *medium, outcome);
         break;
     default:
         status = UnknownState(operation.State, __LINE__);

@@ -31,6 +31,15 @@ CStatus StartRecognition(CTapeFileSystem& fileSystem, CArchiveFileSystemOperatio
     return CStatus::Success();
 }
 
+CStatus IdentifyVolume(CVolume& volume, CMedium& medium, RecognitionOutcome& outcome)
+{
+    medium.MarkIdentified();
+    CStatus status = volume.ConditionallyUpdateState(CVolume::CState(6), false);
+    if (status.IsSuccess())
+        outcome = RecognitionOutcome::Recognised;
+    return status;
+}
+
 CStatus SettleVolumeNumber(CTapeFileSystem& fileSystem, CVolume& volume, const CVolumeSetID& set,
                            std::uint32_t number, const std::uint8_t (&labelId)[48], bool& recognised)
 {

@@ -30,6 +30,10 @@ enum class RecognitionOutcome
 CStatus StartRecognition(CTapeFileSystem& fileSystem, CArchiveFileSystemOperation& operation, CVolume& volume,
                          CMedium* medium, bool& alertFlag);
 
+// The last step of every recognition, once the last written block is known: the medium is marked
+// identified and the volume's state updated; the outcome is recognised unless the update fails.
+CStatus IdentifyVolume(CVolume& volume, CMedium& medium, RecognitionOutcome& outcome);
+
 // Gives the volume the first number from `number` on, in volume set `set`, whose catalogue is not open
 // or holds `labelId` in one of its replica slots; a catalogue it opened for a number it passes over is
 // closed again. Every round that ends without failure sets `recognised` and marks the file system's
