@@ -6,6 +6,7 @@
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
+#include "vnservice/CVantrelFragmentImpl.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
@@ -274,6 +275,25 @@ TEST_F(GenericTar, writing_opcodes_are_refused_and_opcode_20_completes_its_two_s
         {
             EXPECT_EQ(status.GetParameters(), std::vector<std::string>{c.Parameter});
         }
+    }
+}
+
+TEST_F(GenericTar, every_handler_fails_in_a_state_it_does_not_know)
+{
+    auto volume = AddVolume(CVolumeID(CVolumeSetID(System.GetID(), 9), 1));
+    CVantrelFragmentImpl fragment;
+    for (std::uint32_t opcode : {1u, 2u, 7u, 8u, 20u})
+    {
+        std::unique_ptr<CArchiveFileSystemOperation> operation(Fs->CreateOperation({}, {}, volume, {}));
+        operation->Opcode = opcode;
+        operation->SetItemSubCode(7);
+        if (opcode == 8)
+            operation->SetSourceFragment(&fragment);
+        operation->State = 0x63;
+        CStatus status = Fs->RunHandler(opcode, operation.get());
+        EXPECT_EQ(status.GetInternalErrorCode(), 0xC00007D7u) << opcode;
+        EXPECT_EQ(status.GetParameters().front(), "0x63") << opcode;
+        EXPECT_FALSE(operation->IsComplete()) << opcode;
     }
 }
 
