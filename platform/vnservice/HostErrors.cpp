@@ -23,6 +23,8 @@ std::string HostErrorText(std::uint32_t code)
         {HostErrorNoSuchSetting, "the file system has no property or setting \"%1\""},
         {HostErrorMountedTwice, "volume %1 is mounted from %2 already"},
         {HostErrorUnknownVolume, "no volume %1 is known"},
+        {HostErrorScanStuck,
+         "the scan stands still at position %1: the file system hands back items without moving on"},
         {0xC00001F8, "catalogue error %1 on volume %2"},
         {0xC00003ED, "the file system does not support this operation"},
         {0xC00007D7, "the operation reached an unknown state or sub-code %1"},

@@ -62,7 +62,7 @@ CStatus CScriptedFileSystem::GetNextItem(CArchiveFileSystemOperation* operation)
         operation->ScanCatalogue()->SetUserHeader(&header, sizeof header);
     }
     const CScriptItem& step = Script[context.ScanPosition];
-    context.ItemStart = context.ScanPosition++;
+    context.ItemStart = step.StandsStill ? context.ScanPosition : context.ScanPosition++;
     CArchiveFileSystemOperation& item = context.ItemOperation;
     item.Opcode = step.Opcode;
     item.ClearParameters();

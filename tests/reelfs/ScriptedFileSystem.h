@@ -19,7 +19,8 @@ struct CScriptItem
     std::uint64_t Size = 0;   // a file's bytes
     std::uint64_t Time = 0;   // a file's FILETIME
     std::uint32_t OrderKey2 = 1;
-    bool Fails = false; // the operation fails, after filling the item
+    bool Fails = false;       // the operation fails, after filling the item
+    bool StandsStill = false; // the scan position does not move on past the item
 };
 
 // The bytes of a file version, as the scripted restores write them.

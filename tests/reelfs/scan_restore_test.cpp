@@ -116,6 +116,16 @@ TEST_F(ScanTest, a_failed_item_ends_the_scan_keeping_what_came_before_it)
     }
 }
 
+TEST_F(ScanTest, a_file_system_that_does_not_move_on_ends_the_scan)
+{
+    const std::string tape = ScriptTape("tape");
+    CScriptedFileSystem::Script = {{4, "a", 1}, {4, "b", 1, 0, 1, false, true}};
+    CRunResult scanned = Reelfs({"scan", tape});
+    EXPECT_EQ(scanned.Exit, 1);
+    EXPECT_NE(scanned.Err.find("0xC0000D0F"), std::string::npos) << scanned.Err;
+    EXPECT_EQ(Reelfs({"ls", tape}).Out, "1\t-\t0/a\n1\t-\t0/b\n");
+}
+
 TEST_F(ScanTest, the_newest_version_is_restored_whole_or_in_part_and_a_failure_leaves_no_file)
 {
     CScriptedFileSystem::Script = {

@@ -10,6 +10,7 @@
 #include "vnservice/COperationRunner.h"
 #include "vnservice/CUserFragment.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
 #include "win/FileTime.h"
 
 #include <memory>
@@ -115,6 +116,9 @@ CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& vo
     if (!context)
         return CErrorGenMemory(Source, __LINE__, sizeof(CGetOperationContext));
     CArchiveFileSystemOperation& item = context->ItemOperation;
+    // Every item begins after the one before it; a file system that hands back items without moving on
+    // would keep the scan going for ever.
+    std::uint64_t lastStart = 0;
     while (!context->IsEndOfData())
     {
         item.Opcode = ItemNone;
@@ -130,11 +134,16 @@ CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& vo
         operation->SetScanCatalogue(volume->Catalogue);
         CStatus status = COperationRunner::Run(fileSystem, *operation);
         operation.reset();
-        CStatus handled = TakeItem(*volume->Catalogue, item, status.Failed(), summary);
+        const bool stuck = status.IsSuccess() && taken > 0 && context->GetItemStart() <= lastStart;
+        CStatus handled = TakeItem(*volume->Catalogue, item, status.Failed() || stuck, summary);
         if (status.Failed())
             return status;
+        if (stuck)
+            return CErrorGenMessage(Source, __LINE__, HostErrorScanStuck,
+                                    {std::to_string(context->GetItemStart())});
         if (handled.Failed())
             return handled;
+        lastStart = context->GetItemStart();
         ++taken;
         if (progress)
             progress({context->GetItemStart(), context->GetLastWrittenBlock(), summary.Files});
