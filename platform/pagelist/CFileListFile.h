@@ -52,7 +52,6 @@ protected:
     WString Path;
 
 private:
-    friend class CFileListInternal;
     // Fills the record from an object-page entry whose bounds the caller has checked; false when the
     // stored payload length is not the record's.
     bool LoadEntry(const unsigned char* entry);
