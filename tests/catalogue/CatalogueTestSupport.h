@@ -1,7 +1,9 @@
 // Shared pieces of the catalogue tests: a temporary home folder with the host database, an open
-// catalogue list, walks of its indexes and a check of a catalogue against an oracle of its directories.
+// catalogue list, walks of its indexes, a check of a catalogue against an oracle of its directories, and
+// a catalogue whose file records count their objects.
 #pragma once
 
+#include "frame/CCatArchive.h"
 #include "frame/CCatalogueHeader.h"
 #include "frame/CCatalogueItem.h"
 #include "frame/CCatalogueList.h"
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,4 +62,30 @@ protected:
     CTempHome Home;
     CDatabase Db;
     CFileListInternal* List = nullptr;
+};
+
+// File records made by this factory count their objects in RecordsMade and RecordsFreed.
+extern std::atomic<int> RecordsMade;
+extern std::atomic<int> RecordsFreed;
+struct CCountingAllocator
+{
+    static CFileListFile* Create(std::uint8_t type);
+};
+using CCountingList = CFileList<CCatalogueItem, CCatalogueHeader, 2, CCountingAllocator>;
+
+// A catalogue of counting records holding one file record at At, with the counts at zero.
+class CatalogueHandles : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override { delete List; }
+
+    // The FileSize stored in the page.
+    std::uint64_t StoredFileSize();
+    CFileListPointer<CCatArchive> Handle() { return CFileListPointer<CCatArchive>(*List, At); }
+
+    CTempHome Home;
+    CDatabase Db;
+    CFileListInternal* List = nullptr;
+    CFileListOffset At;
 };
