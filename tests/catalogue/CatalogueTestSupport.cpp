@@ -63,6 +63,13 @@ std::vector<std::string> DirectoriesInStorageOrder(CFileListInternal& list)
     return directories;
 }
 
+CFileListEntry EntryOf(const CCatalogueItem& record)
+{
+    return {record.GetObjectType(true),
+            record.GetPath(),
+            {static_cast<const unsigned char*>(record.GetData()), record.GetDataSize()}};
+}
+
 CCatalogueHeader ReadHeader(CFileListInternal& list)
 {
     CCatalogueHeader header{};

@@ -43,6 +43,8 @@ struct CWalkedRecord
 // The records of `index` (storage order for -1), loaded through record handles.
 std::vector<CWalkedRecord> Walk(CFileListInternal& list, int index);
 std::vector<std::string> DirectoriesInStorageOrder(CFileListInternal& list);
+// A record as the list stores it: type byte, path and payload.
+CFileListEntry EntryOf(const CCatalogueItem& record);
 CCatalogueHeader ReadHeader(CFileListInternal& list);
 
 // Directories that must lie above the paths: every prefix that ends before a '/'.

@@ -28,8 +28,8 @@ bool StoredBefore(const CFileListOffset& a, const CFileListOffset& b)
     return a.Page != b.Page ? a.Page < b.Page : a.Position < b.Position;
 }
 
-// Many records over a few paths, keys and positions, so that equal keys are common; enough to fill
-// several pages.
+// Many records over a few paths, keys and positions, so that equal keys are common, with continuation
+// extents and directories (AnyKey) among them; enough to fill several pages.
 void AppendMixedRecords(CFileListInternal& list, int count)
 {
     std::mt19937 random(7);
@@ -39,16 +39,25 @@ void AppendMixedRecords(CFileListInternal& list, int count)
         WString path = W(names[random() % std::size(names)]) + W(i % 3 ? "" : "/deep/name/that/is/long");
         std::uint32_t k1 = random() % 2, k2 = random() % 3;
         std::uint64_t position = random() % 50;
-        if (random() % 2)
+        std::unique_ptr<CCatalogueItem> record;
+        switch (random() % 10)
         {
-            CCatArchive record(position, path, 100, 0, 0, k1, k2);
-            ASSERT_EQ(list.Append(record, true), 0u);
+        case 0:
+            record = std::make_unique<CCatExtent>(position, path, 1, 1, AnyKey, AnyKey);
+            break;
+        case 1:
+            record = std::make_unique<CCatDirectory>(path, 0);
+            break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+            record = std::make_unique<CCatArchive>(position, path, 100, 0, 0, k1, k2);
+            break;
+        default:
+            record = std::make_unique<CCatExtent>(position, path, 1, 0, k1, k2);
         }
-        else
-        {
-            CCatExtent record(position, path, 1, 0, k1, k2);
-            ASSERT_EQ(list.Append(record, true), 0u);
-        }
+        ASSERT_EQ(list.Append(*record, true), 0u);
     }
 }
 
@@ -65,15 +74,17 @@ public:
     }
 };
 
-// Index order holds, and records that are not less than each other keep storage order.
+// Index order holds, and records that sort together keep storage order.
 void ExpectOrdered(CFileListInternal& list, int index)
 {
     std::vector<CWalkedRecord> walked = Walk(list, index);
     for (std::size_t i = 1; i < walked.size(); ++i)
     {
         CFileListPointer<CCatalogueItem> before(list, walked[i - 1].Offset), after(list, walked[i].Offset);
+        int order = CCatalogueItem::CompareEntries(EntryOf(*before.Get()), EntryOf(*after.Get()), index);
+        ASSERT_LE(order, 0) << i;
         ASSERT_FALSE(after.Get()->LessThan(*before.Get(), true, index)) << i;
-        if (!before.Get()->LessThan(*after.Get(), true, index))
+        if (order == 0)
         {
             ASSERT_TRUE(StoredBefore(walked[i - 1].Offset, walked[i].Offset))
                 << "equal keys out of order at " << i;

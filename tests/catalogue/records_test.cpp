@@ -312,13 +312,6 @@ std::array<std::uint32_t, 3> KeysOf(const CCatalogueItem& record)
     return {record.GetOrderKey1(), record.GetOrderKey2(), record.GetSegmentIndex()};
 }
 
-// A record as the list stores it: type byte, path and payload.
-CFileListEntry EntryOf(const CCatalogueItem& record)
-{
-    return {record.GetObjectType(true),
-            record.GetPath(),
-            {static_cast<const unsigned char*>(record.GetData()), record.GetDataSize()}};
-}
 } // namespace
 
 // The list orders stored records from their entries, read in place, with each kind's keys at its own
