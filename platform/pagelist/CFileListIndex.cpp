@@ -141,7 +141,7 @@ CFileListIndex::CPosition CFileListIndex::InsertAt(CPosition position, const CFi
     std::uint32_t slot = position.Slot;
     if (leaf->Count == LeafCapacity)
     {
-        Split(leaf);
+        Split(leaf, slot == leaf->Count && !leaf->Next);
         if (slot > leaf->Count)
         {
             slot -= leaf->Count;
@@ -157,7 +157,7 @@ CFileListIndex::CPosition CFileListIndex::InsertAt(CPosition position, const CFi
     return {leaf, slot};
 }
 
-void CFileListIndex::Split(CNode* node)
+void CFileListIndex::Split(CNode* node, bool atEnd)
 {
     std::unique_ptr<CNode, void (*)(CNode*)> sibling(
         node->IsLeaf ? static_cast<CNode*>(new CLeaf) : new CInner, &Free);
@@ -166,16 +166,16 @@ void CFileListIndex::Split(CNode* node)
     {
         auto* root = new CInner;
         root->Children[0] = node;
-        root->Firsts[0] =
-            node->IsLeaf ? static_cast<CLeaf*>(node)->Items[0] : static_cast<CInner*>(node)->Firsts[0];
+        root->Firsts[0] = FirstOf(node);
         root->Count = 1;
         node->Parent = root;
         Root = root;
     }
     else if (node->Parent->Count == InnerCapacity)
-        Split(node->Parent);
+        Split(node->Parent, atEnd);
 
-    std::uint32_t keep = node->Count / 2;
+    // Nodes filled in order stay nearly full: only the last entry moves.
+    std::uint32_t keep = atEnd ? node->Count - 1 : node->Count / 2;
     std::uint32_t moved = node->Count - keep;
     if (node->IsLeaf)
     {

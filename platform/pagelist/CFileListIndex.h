@@ -81,8 +81,9 @@ private:
     template <class Before> CLeaf* Descend(CNode* node, Before before) const;
     void Prefetch(const CFileListOffset* offsets, std::uint32_t count) const;
     CPosition InsertAt(CPosition position, const CFileListOffset& at);
-    // Makes room in a full leaf or inner node by moving its upper half into a new right sibling.
-    void Split(CNode* node);
+    // Makes room in a full leaf or inner node by moving its upper half into a new right sibling; only
+    // its last entry when `atEnd`, the node being the last of its level and growing at its end.
+    void Split(CNode* node, bool atEnd);
     void InsertChild(CInner* parent, std::uint32_t slot, CNode* child);
     void RemoveNode(CNode* node);
     // After the first record below `node` changed.

@@ -147,6 +147,18 @@ TEST_F(CatalogueIndex, keeps_the_order_of_a_sorted_list_through_inserts_and_remo
             ExpectAsOracle();
         }
     }
+    // Records in order at the end, as a replay enters them into index 0.
+    std::uint32_t greatest = Oracle.empty() ? 0 : Number(Oracle.back());
+    for (std::uint32_t i = 0; !Free.empty(); ++i)
+    {
+        CFileListOffset at = Free.back();
+        Free.pop_back();
+        SetNumber(at, greatest + i / 3);
+        last = Index.Insert(at, last);
+        Oracle.push_back(at);
+    }
+    ExpectAsOracle();
+
     // Emptied record by record, then cleared at once.
     std::vector<CFileListOffset> victims = Oracle;
     std::shuffle(victims.begin(), victims.end(), random);
@@ -158,7 +170,7 @@ TEST_F(CatalogueIndex, keeps_the_order_of_a_sorted_list_through_inserts_and_remo
             ExpectAsOracle();
     }
     ExpectAsOracle();
-    Index.Insert(Free.back(), Index.End());
+    Index.Insert(victims.back(), Index.End());
     Index.Clear();
     ExpectAsOracle();
 }
