@@ -30,12 +30,16 @@ char16_t Collate(char16_t unit, CCollation collation)
 
 namespace
 {
-// The end of a path weighs 0 and '/' 1, below every other unit; the sum wraps at 16 bits.
-int Weight(char16_t mapped)
+// The end of a path weighs 0 and '/' 1, below every other unit. With `wrap` the sum wraps at 16 bits, so
+// that U+FFFF weighs as the end of a path, as the order of searches has it; the order of stored records
+// must not wrap, or "a" would sort with both "a\uFFFF" and "a\uFFFFb", which do not sort together.
+int Weight(char16_t mapped, bool wrap)
 {
     if (mapped == u'/')
         return 1;
-    return static_cast<std::uint16_t>(mapped == 0 ? 0 : mapped + 1);
+    if (mapped == 0)
+        return 0;
+    return wrap ? static_cast<std::uint16_t>(mapped + 1) : mapped + 1;
 }
 
 // Where the run of units from `i` on that are equal in a and b, and not the end of a string, ends; at
@@ -57,9 +61,8 @@ std::size_t EqualRun(WStringView a, WStringView b, std::size_t i, std::size_t co
         ++i;
     return i;
 }
-} // namespace
 
-int ComparePaths(WStringView a, WStringView b, CCollation collation, std::uint64_t n)
+int CompareWeights(WStringView a, WStringView b, CCollation collation, std::uint64_t n, bool wrap)
 {
     std::size_t common = std::min(a.size(), b.size());
     for (std::uint64_t i = 0;; ++i)
@@ -73,8 +76,14 @@ int ComparePaths(WStringView a, WStringView b, CCollation collation, std::uint64
         char16_t mappedA = Collate(unitA, collation);
         char16_t mappedB = Collate(unitB, collation);
         if (unitA == 0 || mappedA != mappedB || i + 1 >= n)
-            return Weight(mappedA) - Weight(mappedB);
+            return Weight(mappedA, wrap) - Weight(mappedB, wrap);
     }
+}
+} // namespace
+
+int ComparePaths(WStringView a, WStringView b, CCollation collation, std::uint64_t n)
+{
+    return CompareWeights(a, b, collation, n, true);
 }
 
 namespace
@@ -209,7 +218,7 @@ int CCatalogueItem::CompareEntries(const CFileListEntry& a, const CFileListEntry
     if (index != 1)
         return 0;
     CCollation collation = CollationFor(true, own.IsCaseSensitive(), other.IsCaseSensitive());
-    if (int r = ComparePaths(own.KeyPath(), other.KeyPath(), collation, WholePath))
+    if (int r = CompareWeights(own.KeyPath(), other.KeyPath(), collation, WholePath, false))
         return r;
     return Sign(own.Keys(), other.Keys());
 }

@@ -54,8 +54,8 @@ public:
     bool LessThan(const CFileListFile& other, bool collate, int index) const final;
 
     // The list's order among stored records, read in place from their entries: as LessThan, but keys
-    // compare as plain numbers (AnyKey the greatest), so that the order is a strict weak one even where
-    // records of one path hold AnyKey and other keys.
+    // compare as plain numbers (AnyKey the greatest) and U+FFFF sorts last, not as the end of a path, so
+    // that the order is a strict weak one even where records of one path hold AnyKey and other keys.
     static int CompareEntries(const CFileListEntry& a, const CFileListEntry& b, int index);
     // LessThan of a stored record, read in place, against a search key.
     static bool EntryLessThan(const CFileListEntry& entry, const CFileListFile& key, int index);

@@ -357,3 +357,41 @@ TEST(CatalogueOrdering, stored_entries_order_as_their_records)
                 EXPECT_EQ(Sign(r, 0), expected);
             }
 }
+
+// The order of stored records is a strict weak order over awkward paths (U+FFFF, units of zero, '/',
+// case) and keys (AnyKey beside concrete ones), as the index relies on.
+TEST(CatalogueOrdering, stored_order_is_a_strict_weak_order)
+{
+    using namespace std::literals;
+    std::vector<std::unique_ptr<CCatalogueItem>> records;
+    for (WStringView path : {u""sv, u"a"sv, u"a\uFFFF"sv, u"a\uFFFFb"sv, u"a\uFFFF\uFFFF"sv, u"\uFFFF"sv,
+                             u"a\0"sv, u"a\0z"sv, u"a/b"sv, u"a-b"sv, u"A"sv, u"ab"sv})
+    {
+        records.push_back(std::make_unique<CCatExtent>(0, WString(path), 1, 0, 1, 1));
+        records.push_back(std::make_unique<CCatExtent>(0, WString(path), 1, 0, 2, 1));
+        records.push_back(std::make_unique<CCatExtent>(0, WString(path), 1, 1, AnyKey, AnyKey));
+        records.push_back(std::make_unique<CCatDirectory>(WString(path), 0));
+    }
+    auto less = [](const CCatalogueItem& a, const CCatalogueItem& b)
+    { return CCatalogueItem::CompareEntries(EntryOf(a), EntryOf(b), 1) < 0; };
+    auto together = [&](const CCatalogueItem& a, const CCatalogueItem& b)
+    { return !less(a, b) && !less(b, a); };
+    for (const auto& a : records)
+    {
+        ASSERT_FALSE(less(*a, *a)) << N(a->GetPath());
+        for (const auto& b : records)
+            for (const auto& c : records)
+            {
+                if (less(*a, *b) && less(*b, *c))
+                {
+                    ASSERT_TRUE(less(*a, *c))
+                        << N(a->GetPath()) << " < " << N(b->GetPath()) << " < " << N(c->GetPath());
+                }
+                if (together(*a, *b) && together(*b, *c))
+                {
+                    ASSERT_TRUE(together(*a, *c))
+                        << N(a->GetPath()) << " ~ " << N(b->GetPath()) << " ~ " << N(c->GetPath());
+                }
+            }
+    }
+}
