@@ -28,7 +28,6 @@ public:
     {
         CLeaf* Leaf = nullptr;
         std::uint32_t Slot = 0;
-        bool operator==(const CPosition&) const = default;
     };
     // A record of the index, its place and the tree version for which that place holds.
     struct CCursor
