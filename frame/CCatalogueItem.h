@@ -4,6 +4,7 @@
 // catalogue header is updated on its behalf. Records are not locked while they are read.
 #pragma once
 
+#include "pagelist/CFileListEntry.h"
 #include "pagelist/CFileListFile.h"
 #include "win/CriticalSection.h"
 #include "win/WideString.h"
@@ -48,7 +49,16 @@ public:
     CCatalogueItem(const CCatalogueItem&) = delete;
     CCatalogueItem& operator=(const CCatalogueItem&) = delete;
 
+    // AnyKey in either record makes the two mutually not less: a search key with AnyKey lands on the
+    // first record of its path whatever that record's keys.
     bool LessThan(const CFileListFile& other, bool collate, int index) const final;
+
+    // The list's order among stored records, read in place from their entries: as LessThan, but keys
+    // compare as plain numbers (AnyKey the greatest) and U+FFFF sorts last, not as the end of a path, so
+    // that the order is a strict weak one even where records of one path hold AnyKey and other keys.
+    static int CompareEntries(const CFileListEntry& a, const CFileListEntry& b, int index);
+    // LessThan of a stored record, read in place, against a search key.
+    static bool EntryLessThan(const CFileListEntry& entry, const CFileListFile& key, int index);
 
     virtual std::uint64_t GetPosition() const = 0;
     virtual void SetPosition(std::uint64_t position) = 0;

@@ -38,7 +38,8 @@ public:
     void* GetData() { return const_cast<void*>(static_cast<const CFileListFile*>(this)->GetData()); }
     virtual std::size_t GetDataSize() const = 0;
 
-    // Index order: true when this record sorts before `other` in index `index`.
+    // Index order: true when this record sorts before `other` in index `index`. The list itself orders
+    // its indexes through the ordering of its list type, which reads stored records in place.
     virtual bool LessThan(const CFileListFile& other, bool collate, int index) const = 0;
     // Whether the record enters index `index`; the list enters it into every index by default.
     virtual bool QueryInsert(int) const { return true; }
@@ -52,7 +53,6 @@ protected:
     WString Path;
 
 private:
-    friend class CFileListInternal;
     // Fills the record from an object-page entry whose bounds the caller has checked; false when the
     // stored payload length is not the record's.
     bool LoadEntry(const unsigned char* entry);

@@ -10,32 +10,14 @@
 
 static_assert(std::endian::native == std::endian::little, "page entries are stored little-endian");
 
-bool CFileListInternal::CIndexOrder::operator()(const CFileListOffset& a, const CFileListOffset& b) const
+CFileListInternal::CFileListInternal(int indexCount, ObjectFactory factory, CFileListOrdering ordering)
+    : IndexCount(indexCount), Factory(factory), Ordering(ordering)
 {
-    return List->Resolve(a, 0).LessThan(List->Resolve(b, 1), true, Index);
-}
-
-bool CFileListInternal::CIndexOrder::operator()(const CFileListOffset& a, CIndexKey b) const
-{
-    return List->Resolve(a, 0).LessThan(*b.Record, true, Index);
-}
-
-bool CFileListInternal::CIndexOrder::operator()(CIndexKey a, const CFileListOffset& b) const
-{
-    return a.Record->LessThan(List->Resolve(b, 0), true, Index);
-}
-
-CFileListInternal::CFileListInternal(int indexCount, ObjectFactory factory)
-    : IndexCount(indexCount), Factory(factory)
-{
-    // An index's end lies inside the index object, so the indexes must not move once made.
-    Indexes.reserve(IndexCount);
     for (int i = 0; i < IndexCount; ++i)
-        Indexes.emplace_back(CIndexOrder(this, i));
-    for (CIndex& index : Indexes)
     {
-        LastInserted.push_back(index.end());
-        LastFound.push_back(index.end());
+        Indexes.push_back(std::make_unique<CFileListIndex>(PageBytes, Ordering, i));
+        LastInserted.push_back(Indexes.back()->End());
+        LastFound.push_back(Indexes.back()->End());
     }
 }
 
@@ -55,12 +37,13 @@ void CFileListInternal::Reset()
     Opened = false;
     Database = nullptr;
     Pages.clear();
+    PageBytes.clear();
     for (int i = 0; i < IndexCount; ++i)
     {
-        Indexes[i].clear();
-        LastInserted[i] = LastFound[i] = Indexes[i].end();
+        Indexes[i]->Clear();
+        LastInserted[i] = LastFound[i] = Indexes[i]->End();
     }
-    AppendedNodes.clear();
+    AppendedRecords.clear();
     CommitPending = false;
 }
 
@@ -94,9 +77,9 @@ std::uint32_t CFileListInternal::SetUserHeader(const void* buffer, std::size_t s
     return ERROR_SUCCESS;
 }
 
-CFileListFile& CFileListInternal::Scratch(int slot, std::uint8_t type)
+CFileListFile& CFileListInternal::Prototype(std::uint8_t type)
 {
-    std::unique_ptr<CFileListFile>& object = ScratchObjects[slot][type];
+    std::unique_ptr<CFileListFile>& object = Prototypes[type];
     if (!object)
     {
         object.reset(Factory(type));
@@ -106,25 +89,21 @@ CFileListFile& CFileListInternal::Scratch(int slot, std::uint8_t type)
     return *object;
 }
 
-const CFileListFile& CFileListInternal::Resolve(const CFileListOffset& at, int slot)
+void CFileListInternal::AddPage(std::shared_ptr<CFileListPageStore> page)
 {
-    if (Inserting && at == InsertingAt)
-        return *Inserting;
-    const unsigned char* entry = Pages[at.Page]->Bytes.data() + at.Position;
-    // Every stored entry was read back into scratch objects of its type when it was appended or opened.
-    CFileListFile& object = Scratch(slot, PageEntry::Type(entry));
-    object.LoadEntry(entry);
-    return object;
+    // Should the second fail, the append rolls both back to its mark, or the failed open resets both.
+    Pages.push_back(std::move(page));
+    PageBytes.push_back(Pages.back()->Bytes.data());
 }
 
 CFileListOffset CFileListInternal::StoreEntry(const CFileListFile& record)
 {
     const WString& path = record.GetPath();
     std::size_t payload = record.GetDataSize();
-    std::size_t size = PageEntry::HeaderBytes + 2 * path.size() + payload;
+    std::size_t size = PageEntry::SizeFor(path.size(), payload);
     if (Pages.size() == 1 || Pages.back()->Bytes.size() + size > CFileListPageStore::Capacity)
-        Pages.push_back(std::make_shared<CFileListPageStore>(static_cast<std::uint32_t>(Pages.size()),
-                                                             CPageKind::Object));
+        AddPage(std::make_shared<CFileListPageStore>(static_cast<std::uint32_t>(Pages.size()),
+                                                     CPageKind::Object));
     CFileListPageStore& page = *Pages.back();
     auto position = static_cast<std::uint32_t>(page.Bytes.size());
     page.Bytes.resize(position + size);
@@ -140,53 +119,35 @@ CFileListOffset CFileListInternal::StoreEntry(const CFileListFile& record)
     return {page.Number, position};
 }
 
-void CFileListInternal::InsertIntoIndex(int index, const CFileListOffset& at, const CFileListFile& record)
+void CFileListInternal::InsertIntoIndex(int index, const CFileListOffset& at)
 {
-    CIndex& tree = Indexes[index];
-    Inserting = &record;
-    InsertingAt = at;
-    // The record goes after every record it is not less than (append order among equals). Records that
-    // come in order, as replays of index 0 and runs of one file's records do, land right after the last.
-    CIndex::iterator before = tree.end();
-    CIndex::iterator last = LastInserted[index];
-    if (last != tree.end())
-    {
-        CIndex::iterator next = std::next(last);
-        if (!record.LessThan(Resolve(*last, 0), true, index) &&
-            (next == tree.end() || record.LessThan(Resolve(*next, 0), true, index)))
-            before = next;
-        else
-            before = tree.upper_bound(CIndexKey{&record});
-    }
-    else if (!tree.empty())
-        before = tree.upper_bound(CIndexKey{&record});
-    CIndex::iterator node = tree.emplace_hint(before, at);
-    Inserting = nullptr;
-    LastInserted[index] = node;
+    // Records that come in order, as replays of index 0 and runs of one file's records do, land right
+    // after the last one without a search.
+    LastInserted[index] = Indexes[index]->Insert(at, LastInserted[index]);
     if (AppendDepth > 0)
-        AppendedNodes.emplace_back(index, node);
+        AppendedRecords.emplace_back(index, at);
 }
 
 CFileListInternal::CMark CFileListInternal::MakeMark() const
 {
     CMark mark{
-        Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedNodes.size(), {}};
+        Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedRecords.size(), {}};
     std::memcpy(mark.Header.data(), Header().Bytes.data(), UserHeaderSize);
     return mark;
 }
 
 void CFileListInternal::RollBack(const CMark& mark)
 {
-    Inserting = nullptr;
-    while (AppendedNodes.size() > mark.NodeCount)
+    while (AppendedRecords.size() > mark.IndexedCount)
     {
-        auto [index, node] = AppendedNodes.back();
-        Indexes[index].erase(node);
-        AppendedNodes.pop_back();
+        auto [index, at] = AppendedRecords.back();
+        Indexes[index]->Erase(at);
+        AppendedRecords.pop_back();
     }
     for (int i = 0; i < IndexCount; ++i)
-        LastInserted[i] = LastFound[i] = Indexes[i].end();
+        LastInserted[i] = LastFound[i] = Indexes[i]->End();
     Pages.resize(mark.PageCount);
+    PageBytes.resize(mark.PageCount);
     Pages.back()->Bytes.resize(mark.LastPageBytes);
     Pages.back()->Starts.resize(mark.LastPageEntries);
     std::memcpy(Header().Bytes.data(), mark.Header.data(), UserHeaderSize);
@@ -202,16 +163,15 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
         if (!Opened)
             return ERROR_INVALID_HANDLE;
         std::uint8_t type = record.GetObjectType(true);
-        std::size_t size = PageEntry::HeaderBytes + 2 * record.GetPath().size() + record.GetDataSize();
+        std::size_t size = PageEntry::SizeFor(record.GetPath().size(), record.GetDataSize());
         if (record.GetDataSize() > PageEntry::MaxPayload ||
             record.GetPath().size() > PageEntry::MaxPathUnits || size > CFileListPageStore::Capacity)
             return ERROR_INVALID_PARAMETER;
         try
         {
             // The list must be able to rebuild the record from its entry when it is read back.
-            for (int slot = 0; slot < ScratchSlots; ++slot)
-                if (Scratch(slot, type).GetDataSize() != record.GetDataSize())
-                    return ERROR_INVALID_PARAMETER;
+            if (Prototype(type).GetDataSize() != record.GetDataSize())
+                return ERROR_INVALID_PARAMETER;
         }
         catch (std::uint32_t error)
         {
@@ -227,7 +187,7 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
             // one, in storage order, as a replay enters them.
             for (int i = 0; i < IndexCount; ++i)
                 if (record.QueryInsert(i))
-                    InsertIntoIndex(i, at, record);
+                    InsertIntoIndex(i, at);
             if (!fromUpkeep)
                 for (int i = 0; i < IndexCount; ++i)
                     if (record.QueryInsert(i))
@@ -251,7 +211,7 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
             RollBack(mark);
         if (--AppendDepth == 0)
         {
-            AppendedNodes.clear();
+            AppendedRecords.clear();
             commit = CommitPending && QueryDepth == 0;
         }
     }
@@ -265,15 +225,18 @@ CFileListInternal::iterator CFileListInternal::find(const CFileListFile& key, in
     CSingleLock lock(&ListLock, true);
     if (!IsIndex(index))
         return end(index);
-    CIndex& tree = Indexes[index];
+    const CFileListIndex& tree = *Indexes[index];
     // A search for the key of the last one lands where that one did, unless records came in between.
-    CIndex::iterator at = LastFound[index];
-    if (at != tree.end() && !Resolve(*at, 0).LessThan(key, true, index) &&
-        (at == tree.begin() || Resolve(*std::prev(at), 0).LessThan(key, true, index)))
-        return iterator(this, index, at);
-    at = tree.lower_bound(CIndexKey{&key});
-    LastFound[index] = at;
-    return iterator(this, index, at);
+    const CFileListIndex::CCursor& last = LastFound[index];
+    if (tree.IsCurrent(last) && last.Position.Leaf &&
+        !Ordering.PrecedesKey(tree.EntryAt(last.Offset), key, index))
+    {
+        CFileListIndex::CCursor before = tree.Previous(last);
+        if (before.Offset == last.Offset || Ordering.PrecedesKey(tree.EntryAt(before.Offset), key, index))
+            return iterator(this, index, last);
+    }
+    LastFound[index] = tree.LowerBound(key, LastInserted[index]);
+    return iterator(this, index, LastFound[index]);
 }
 
 CFileListInternal::iterator CFileListInternal::begin(int index)
@@ -281,7 +244,7 @@ CFileListInternal::iterator CFileListInternal::begin(int index)
     CSingleLock lock(&ListLock, true);
     if (!IsIndex(index))
         return end(index);
-    return iterator(this, index, Indexes[index].begin());
+    return iterator(this, index, Indexes[index]->Begin());
 }
 
 CFileListInternal::iterator CFileListInternal::end(int index)
@@ -289,7 +252,7 @@ CFileListInternal::iterator CFileListInternal::end(int index)
     CSingleLock lock(&ListLock, true);
     if (!IsIndex(index))
         return end();
-    return iterator(this, index, Indexes[index].end());
+    return iterator(this, index, Indexes[index]->End());
 }
 
 CFileListInternal::iterator CFileListInternal::begin()
@@ -349,43 +312,28 @@ CFileListInternal::iterator::iterator(CFileListInternal& list, int index, const 
         Slot = stored ? static_cast<std::uint32_t>(list.Pages[at.Page]->FindEntry(at.Position)) : 0;
         return;
     }
-    CIndex& tree = list.Indexes[index];
-    Node = tree.end();
+    const CFileListIndex& tree = *list.Indexes[index];
     if (!stored)
-        return;
-    if (list.LastInserted[index] != tree.end() && *list.LastInserted[index] == at)
-    {
-        Node = list.LastInserted[index];
-        return;
-    }
-    const CFileListFile& record = list.Resolve(at, 2);
-    for (auto node = tree.lower_bound(CIndexKey{&record}); node != tree.end(); ++node)
-    {
-        if (*node == at)
-        {
-            Node = node;
-            return;
-        }
-        if (record.LessThan(list.Resolve(*node, 0), true, index))
-            return;
-    }
+        Cursor = tree.End();
+    else if (list.LastInserted[index].Offset == at && tree.IsCurrent(list.LastInserted[index]))
+        Cursor = list.LastInserted[index];
+    else
+        Cursor = tree.Find(at);
 }
 
 bool CFileListInternal::iterator::operator==(const iterator& other) const
 {
     if (List != other.List || Index != other.Index)
         return false;
-    return Index < 0 ? Page == other.Page && Slot == other.Slot : Node == other.Node;
+    // A record enters an index once, so its offset names its place there; the end has none.
+    return Index < 0 ? Page == other.Page && Slot == other.Slot : Cursor.Offset == other.Cursor.Offset;
 }
 
 CFileListInternal::iterator& CFileListInternal::iterator::operator++()
 {
     CSingleLock lock(&List->ListLock, true);
     if (Index >= 0)
-    {
-        if (Node != List->Indexes[Index].end())
-            ++Node;
-    }
+        Cursor = List->Indexes[Index]->Next(Cursor);
     else if (Page < List->Pages.size() && ++Slot == List->Pages[Page]->Starts.size())
     {
         ++Page;
@@ -398,10 +346,7 @@ CFileListInternal::iterator& CFileListInternal::iterator::operator--()
 {
     CSingleLock lock(&List->ListLock, true);
     if (Index >= 0)
-    {
-        if (Node != List->Indexes[Index].begin())
-            --Node;
-    }
+        Cursor = List->Indexes[Index]->Previous(Cursor);
     else if (Slot > 0)
         --Slot;
     else if (Page > 1 && Page - 1 < List->Pages.size())
@@ -416,7 +361,7 @@ CFileListOffset CFileListInternal::iterator::CheckOffset() const
 {
     CSingleLock lock(&List->ListLock, true);
     if (Index >= 0)
-        return Node == List->Indexes[Index].end() ? CFileListOffset{} : *Node;
+        return Cursor.Offset;
     if (Page >= List->Pages.size())
         return {};
     return {Page, List->Pages[Page]->Starts[Slot]};

@@ -1,8 +1,9 @@
 // The paged catalogue list: records stored as entries in numbered pages, a 2096-byte user header, and
-// indexes that order the records by their LessThan. Pages and header live in the host database under a
-// catalogue key and are committed there in one transaction, so a crash leaves the catalogue as of its last
-// commit. One recursive lock guards the whole list (pages, indexes, header); every call takes it, so the
-// list may be shared between threads, and a record's PostInsert may append to and search the list.
+// indexes that keep the records in the order of the list type (CFileListOrdering), read in place from
+// the entries. Pages and header live in the host database under a catalogue key and are committed there
+// in one transaction, so a crash leaves the catalogue as of its last commit. One recursive lock guards
+// the whole list (pages, indexes, header); every call takes it, so the list may be shared between
+// threads, and a record's PostInsert may append to and search the list.
 //
 // Entry points for the host's volume code:
 //   std::uint32_t CFileList<T, H, N, A>::Open(CDatabase& db, const std::string& key, bool create,
@@ -15,7 +16,9 @@
 // 0 when done.
 #pragma once
 
+#include "pagelist/CFileListEntry.h"
 #include "pagelist/CFileListFile.h"
+#include "pagelist/CFileListIndex.h"
 #include "pagelist/CFileListOffset.h"
 #include "pagelist/CFileListPage.h"
 #include "win/Allocation.h"
@@ -26,7 +29,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,30 +36,19 @@
 class CDatabase;
 struct CFileListPageStore;
 
+// How a list type orders its indexes, on stored entries read in place.
+struct CFileListOrdering
+{
+    // The order of index `index` among stored records: <0, 0 or >0 as `a` sorts before, with or after
+    // `b`. It must be a strict weak order; records that compare equal keep append order.
+    int (*Compare)(const CFileListEntry& a, const CFileListEntry& b, int index);
+    // Whether a stored record sorts before the search key `key` in index `index`. It must hold for a
+    // leading run of the index and for nothing after it: find lands on the first record where it fails.
+    bool (*PrecedesKey)(const CFileListEntry& entry, const CFileListFile& key, int index);
+};
+
 class CFileListInternal
 {
-    struct CIndexKey
-    {
-        const CFileListFile* Record;
-    };
-
-    // Orders entries by the LessThan of the records they hold, materialised from their pages.
-    class CIndexOrder
-    {
-    public:
-        using is_transparent = void;
-        CIndexOrder(CFileListInternal* list, int index) : List(list), Index(index) {}
-        bool operator()(const CFileListOffset& a, const CFileListOffset& b) const;
-        bool operator()(const CFileListOffset& a, CIndexKey b) const;
-        bool operator()(CIndexKey a, const CFileListOffset& b) const;
-
-    private:
-        CFileListInternal* List;
-        int Index;
-    };
-    // Node-based, so positions stay valid while records are appended; equal keys keep append order.
-    using CIndex = std::multiset<CFileListOffset, CIndexOrder>;
-
 public:
     // Makes a record object for a stored type byte: null when memory runs out; throws ERROR_FILE_CORRUPT
     // (as a Win32 number) for a type byte it does not know.
@@ -82,8 +73,8 @@ public:
 
     private:
         friend class CFileListInternal;
-        iterator(CFileListInternal* list, int index, CIndex::iterator node)
-            : List(list), Index(index), Node(node)
+        iterator(CFileListInternal* list, int index, const CFileListIndex::CCursor& cursor)
+            : List(list), Index(index), Cursor(cursor)
         {
         }
         iterator(CFileListInternal* list, std::uint32_t page, std::uint32_t slot)
@@ -93,12 +84,14 @@ public:
 
         CFileListInternal* List;
         int Index;
-        CIndex::iterator Node{};
+        // In an index: the record and its place, found again when the index has changed since.
+        CFileListIndex::CCursor Cursor;
+        // In storage order.
         std::uint32_t Page = 0;
         std::uint32_t Slot = 0;
     };
 
-    CFileListInternal(int indexCount, ObjectFactory factory);
+    CFileListInternal(int indexCount, ObjectFactory factory, CFileListOrdering ordering);
     CFileListInternal(const CFileListInternal&) = delete;
     CFileListInternal& operator=(const CFileListInternal&) = delete;
     // Commits what is pending (a failure is dropped) and closes.
@@ -158,13 +151,9 @@ private:
         std::size_t PageCount;
         std::size_t LastPageBytes;
         std::size_t LastPageEntries;
-        std::size_t NodeCount;
+        std::size_t IndexedCount;
         std::array<unsigned char, UserHeaderSize> Header;
     };
-    // Scratch objects per type byte: 0 and 1 for the two sides of a comparison, 2 for a record being
-    // replayed or located.
-    static constexpr int ScratchSlots = 3;
-
     void Reset();
     std::uint32_t LoadPages(CDatabase& db, const std::string& key, bool& found);
     std::uint32_t Replay();
@@ -173,10 +162,11 @@ private:
     // commits at its end.
     bool CommitWaits();
     CFileListPageStore& Header() const;
-    CFileListFile& Scratch(int slot, std::uint8_t type);
-    const CFileListFile& Resolve(const CFileListOffset& at, int slot);
+    // An object of the type's class, made once, that tells what the list may store under a type byte.
+    CFileListFile& Prototype(std::uint8_t type);
     CFileListOffset StoreEntry(const CFileListFile& record);
-    void InsertIntoIndex(int index, const CFileListOffset& at, const CFileListFile& record);
+    void AddPage(std::shared_ptr<CFileListPageStore> page);
+    void InsertIntoIndex(int index, const CFileListOffset& at);
     CMark MakeMark() const;
     void RollBack(const CMark& mark);
     bool IsIndex(int index) const { return index >= 0 && index < IndexCount; }
@@ -184,34 +174,37 @@ private:
     CCriticalSection ListLock;
     const int IndexCount;
     const ObjectFactory Factory;
+    const CFileListOrdering Ordering;
     CDatabase* Database = nullptr;
     std::string Key;
     bool Opened = false;
     std::vector<std::shared_ptr<CFileListPageStore>> Pages;
-    std::vector<CIndex> Indexes;
-    // The node each index received last: an append's upkeep asks for it at once, and replays and sorted
-    // appends insert right after it.
-    std::vector<CIndex::iterator> LastInserted;
+    // The bytes of each page, for the comparisons that read entries in place.
+    std::vector<const unsigned char*> PageBytes;
+    std::vector<std::unique_ptr<CFileListIndex>> Indexes;
+    // The record each index received last: an append's upkeep asks for it at once, and replays and
+    // sorted appends insert right after it.
+    std::vector<CFileListIndex::CCursor> LastInserted;
     // Where each index's last search landed: the upkeep of a file's records searches for one directory
     // again and again.
-    std::vector<CIndex::iterator> LastFound;
-    std::vector<std::pair<int, CIndex::iterator>> AppendedNodes;
-    std::array<std::array<std::unique_ptr<CFileListFile>, 256>, ScratchSlots> ScratchObjects;
-    const CFileListFile* Inserting = nullptr;
-    CFileListOffset InsertingAt;
+    std::vector<CFileListIndex::CCursor> LastFound;
+    // The records entered into indexes by the appends in progress, to undo them.
+    std::vector<std::pair<int, CFileListOffset>> AppendedRecords;
+    std::array<std::unique_ptr<CFileListFile>, 256> Prototypes;
     int AppendDepth = 0;
     int QueryDepth = 0;
     bool CommitPending = false;
     int HeaderReadFault = -1;
 };
 
-// The list type a catalogue is opened as: records of class T made by A::Create, user header H, N indexes.
+// The list type a catalogue is opened as: records of class T made by A::Create and ordered by
+// T::CompareEntries and T::EntryLessThan (see CFileListOrdering), user header H, N indexes.
 template <class T, class H, int N, class A> class CFileList : public CFileListInternal
 {
     static_assert(sizeof(H) == UserHeaderSize);
 
 public:
-    CFileList() : CFileListInternal(N, &A::Create) {}
+    CFileList() : CFileListInternal(N, &A::Create, {&T::CompareEntries, &T::EntryLessThan}) {}
 
     // A new list for the catalogue under `key` (see CFileListInternal::Open); the caller owns it and
     // deletes it after Close. Fails with ERROR_NOT_ENOUGH_MEMORY when the list cannot be allocated.

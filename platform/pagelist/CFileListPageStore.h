@@ -3,6 +3,8 @@
 // Guarded by the list's lock.
 #pragma once
 
+#include "pagelist/CFileListEntry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -35,12 +37,18 @@ struct CFileListPageStore
 };
 
 // An entry: type byte, payload length (u8), path length in code units (u16 little-endian), the path's
-// UTF-16 code units, then the payload.
+// UTF-16 code units, the payload, and a zero byte after an odd payload. Entries start at even positions,
+// so that paths can be read in place as code units.
 namespace PageEntry
 {
 constexpr std::size_t HeaderBytes = 4;
 constexpr std::size_t MaxPayload = 255;
 constexpr std::size_t MaxPathUnits = 0xFFFF;
+
+constexpr std::size_t SizeFor(std::size_t pathUnits, std::size_t payload)
+{
+    return HeaderBytes + 2 * pathUnits + payload + (payload & 1);
+}
 
 inline std::uint8_t Type(const unsigned char* entry)
 {
@@ -56,7 +64,7 @@ inline std::size_t PathUnits(const unsigned char* entry)
 }
 inline std::size_t Size(const unsigned char* entry)
 {
-    return HeaderBytes + 2 * PathUnits(entry) + PayloadSize(entry);
+    return SizeFor(PathUnits(entry), PayloadSize(entry));
 }
 inline const unsigned char* Path(const unsigned char* entry)
 {
@@ -65,5 +73,11 @@ inline const unsigned char* Path(const unsigned char* entry)
 inline const unsigned char* Payload(const unsigned char* entry)
 {
     return entry + HeaderBytes + 2 * PathUnits(entry);
+}
+inline CFileListEntry View(const unsigned char* entry)
+{
+    // Page bytes are allocated aligned and entries start at even positions.
+    return {Type(entry), WStringView(reinterpret_cast<const char16_t*>(Path(entry)), PathUnits(entry)),
+            std::span<const unsigned char>(Payload(entry), PayloadSize(entry))};
 }
 } // namespace PageEntry

@@ -69,7 +69,7 @@ std::uint32_t CFileListInternal::Open(CDatabase& db, const std::string& key, boo
         }
         if (!create)
             return ERROR_SUCCESS;
-        Pages.push_back(std::make_shared<CFileListPageStore>(0, CPageKind::Plain));
+        AddPage(std::make_shared<CFileListPageStore>(0, CPageKind::Plain));
         Header().Bytes.resize(UserHeaderSize);
         Header().Dirty = true;
         Opened = true;
@@ -106,7 +106,7 @@ std::uint32_t CFileListInternal::LoadPages(CDatabase& db, const std::string& key
         page->Bytes.resize(size);
         if (size > 0)
             std::memcpy(page->Bytes.data(), data, size);
-        Pages.push_back(std::move(page));
+        AddPage(std::move(page));
     }
     if (query.LastStatus().Failed())
         return ERROR_READ_FAULT;
@@ -127,17 +127,14 @@ std::uint32_t CFileListInternal::Replay()
                 if (page.Bytes.size() - position < PageEntry::HeaderBytes ||
                     page.Bytes.size() - position < PageEntry::Size(entry))
                     return ERROR_FILE_CORRUPT;
-                std::uint8_t type = PageEntry::Type(entry);
-                for (int slot = 0; slot < ScratchSlots; ++slot)
-                    if (Scratch(slot, type).GetDataSize() != PageEntry::PayloadSize(entry))
-                        return ERROR_FILE_CORRUPT;
-                CFileListFile& record = Scratch(2, type);
-                record.LoadEntry(entry);
+                const CFileListFile& prototype = Prototype(PageEntry::Type(entry));
+                if (prototype.GetDataSize() != PageEntry::PayloadSize(entry))
+                    return ERROR_FILE_CORRUPT;
                 page.Starts.push_back(static_cast<std::uint32_t>(position));
                 CFileListOffset at{page.Number, static_cast<std::uint32_t>(position)};
                 for (int i = 0; i < IndexCount; ++i)
-                    if (record.QueryInsert(i))
-                        InsertIntoIndex(i, at, record);
+                    if (prototype.QueryInsert(i))
+                        InsertIntoIndex(i, at);
                 position += PageEntry::Size(entry);
             }
             if (page.Starts.empty())

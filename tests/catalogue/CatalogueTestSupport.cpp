@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 CTempHome::CTempHome()
@@ -60,6 +61,13 @@ std::vector<std::string> DirectoriesInStorageOrder(CFileListInternal& list)
         if ((record.Type & 0x0F) == KindDirectory)
             directories.push_back(N(record.Path));
     return directories;
+}
+
+CFileListEntry EntryOf(const CCatalogueItem& record)
+{
+    return {record.GetObjectType(true),
+            record.GetPath(),
+            {static_cast<const unsigned char*>(record.GetData()), record.GetDataSize()}};
 }
 
 CCatalogueHeader ReadHeader(CFileListInternal& list)
@@ -128,4 +136,44 @@ void CatalogueTest::Reopen()
     List = nullptr;
     ASSERT_EQ(CCatalogueList::Open(Db, "volume", false, List), 0u);
     ASSERT_TRUE(List->IsOpen());
+}
+
+std::atomic<int> RecordsMade{0};
+std::atomic<int> RecordsFreed{0};
+
+namespace
+{
+class CCountedArchive : public CCatArchive
+{
+public:
+    CCountedArchive() { ++RecordsMade; }
+    ~CCountedArchive() override { ++RecordsFreed; }
+};
+} // namespace
+
+CFileListFile* CCountingAllocator::Create(std::uint8_t type)
+{
+    if ((type & 0x0F) != KindArchive)
+        return CCatalogueItem::Allocator::Create(type);
+    auto* record = new CCountedArchive;
+    record->AcceptObjectType(type);
+    return record;
+}
+
+void CatalogueHandles::SetUp()
+{
+    ASSERT_TRUE(Db.Open(Home.DatabasePath()).IsSuccess());
+    ASSERT_EQ(CCountingList::Open(Db, "volume", true, List), 0u);
+    CCatArchive record(7, W("0/f"), 1000, 0, 0, 0, 1);
+    ASSERT_EQ(List->Append(record, true), 0u);
+    At = List->begin(0).CheckOffset();
+    RecordsMade = RecordsFreed = 0;
+}
+
+std::uint64_t CatalogueHandles::StoredFileSize()
+{
+    std::span<unsigned char> payload = List->GetPage(At.Page).GetData(At, true);
+    std::uint64_t size = 0;
+    std::memcpy(&size, payload.data() + 8, sizeof size);
+    return size;
 }

@@ -1,7 +1,9 @@
 // Shared pieces of the catalogue tests: a temporary home folder with the host database, an open
-// catalogue list, walks of its indexes and a check of a catalogue against an oracle of its directories.
+// catalogue list, walks of its indexes, a check of a catalogue against an oracle of its directories, and
+// a catalogue whose file records count their objects.
 #pragma once
 
+#include "frame/CCatArchive.h"
 #include "frame/CCatalogueHeader.h"
 #include "frame/CCatalogueItem.h"
 #include "frame/CCatalogueList.h"
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +43,8 @@ struct CWalkedRecord
 // The records of `index` (storage order for -1), loaded through record handles.
 std::vector<CWalkedRecord> Walk(CFileListInternal& list, int index);
 std::vector<std::string> DirectoriesInStorageOrder(CFileListInternal& list);
+// A record as the list stores it: type byte, path and payload.
+CFileListEntry EntryOf(const CCatalogueItem& record);
 CCatalogueHeader ReadHeader(CFileListInternal& list);
 
 // Directories that must lie above the paths: every prefix that ends before a '/'.
@@ -59,4 +64,30 @@ protected:
     CTempHome Home;
     CDatabase Db;
     CFileListInternal* List = nullptr;
+};
+
+// File records made by this factory count their objects in RecordsMade and RecordsFreed.
+extern std::atomic<int> RecordsMade;
+extern std::atomic<int> RecordsFreed;
+struct CCountingAllocator
+{
+    static CFileListFile* Create(std::uint8_t type);
+};
+using CCountingList = CFileList<CCatalogueItem, CCatalogueHeader, 2, CCountingAllocator>;
+
+// A catalogue of counting records holding one file record at At, with the counts at zero.
+class CatalogueHandles : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override { delete List; }
+
+    // The FileSize stored in the page.
+    std::uint64_t StoredFileSize();
+    CFileListPointer<CCatArchive> Handle() { return CFileListPointer<CCatArchive>(*List, At); }
+
+    CTempHome Home;
+    CDatabase Db;
+    CFileListInternal* List = nullptr;
+    CFileListOffset At;
 };

@@ -8,7 +8,9 @@
 #include "win/Allocation.h"
 #include "win/WinError.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
 
 namespace
@@ -26,8 +28,8 @@ bool StoredBefore(const CFileListOffset& a, const CFileListOffset& b)
     return a.Page != b.Page ? a.Page < b.Page : a.Position < b.Position;
 }
 
-// Many records over a few paths, keys and positions, so that equal keys are common; enough to fill
-// several pages.
+// Many records over a few paths, keys and positions, so that equal keys are common, with continuation
+// extents and directories (AnyKey) among them; enough to fill several pages.
 void AppendMixedRecords(CFileListInternal& list, int count)
 {
     std::mt19937 random(7);
@@ -37,28 +39,52 @@ void AppendMixedRecords(CFileListInternal& list, int count)
         WString path = W(names[random() % std::size(names)]) + W(i % 3 ? "" : "/deep/name/that/is/long");
         std::uint32_t k1 = random() % 2, k2 = random() % 3;
         std::uint64_t position = random() % 50;
-        if (random() % 2)
+        std::unique_ptr<CCatalogueItem> record;
+        switch (random() % 10)
         {
-            CCatArchive record(position, path, 100, 0, 0, k1, k2);
-            ASSERT_EQ(list.Append(record, true), 0u);
+        case 0:
+            record = std::make_unique<CCatExtent>(position, path, 1, 1, AnyKey, AnyKey);
+            break;
+        case 1:
+            record = std::make_unique<CCatDirectory>(path, 0);
+            break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+            record = std::make_unique<CCatArchive>(position, path, 100, 0, 0, k1, k2);
+            break;
+        default:
+            record = std::make_unique<CCatExtent>(position, path, 1, 0, k1, k2);
         }
-        else
-        {
-            CCatExtent record(position, path, 1, 0, k1, k2);
-            ASSERT_EQ(list.Append(record, true), 0u);
-        }
+        ASSERT_EQ(list.Append(*record, true), 0u);
     }
 }
 
-// Index order holds, and records that are not less than each other keep storage order.
+// A file record whose upkeep runs and then fails.
+class CFailingArchive : public CCatArchive
+{
+public:
+    using CCatArchive::CCatArchive;
+    void PostInsert(CFileListInternal& list, const CFileListOffset& at, int index) override
+    {
+        CCatArchive::PostInsert(list, at, index);
+        if (index == 1)
+            throw ERROR_DISK_CORRUPT;
+    }
+};
+
+// Index order holds, and records that sort together keep storage order.
 void ExpectOrdered(CFileListInternal& list, int index)
 {
     std::vector<CWalkedRecord> walked = Walk(list, index);
     for (std::size_t i = 1; i < walked.size(); ++i)
     {
         CFileListPointer<CCatalogueItem> before(list, walked[i - 1].Offset), after(list, walked[i].Offset);
+        int order = CCatalogueItem::CompareEntries(EntryOf(*before.Get()), EntryOf(*after.Get()), index);
+        ASSERT_LE(order, 0) << i;
         ASSERT_FALSE(after.Get()->LessThan(*before.Get(), true, index)) << i;
-        if (!before.Get()->LessThan(*after.Get(), true, index))
+        if (order == 0)
         {
             ASSERT_TRUE(StoredBefore(walked[i - 1].Offset, walked[i].Offset))
                 << "equal keys out of order at " << i;
@@ -110,6 +136,153 @@ TEST_F(CatalogueTest, indexes_are_ordered_keep_append_order_and_come_back_identi
     EXPECT_EQ(Offsets(*List, 0), index0);
     EXPECT_EQ(Offsets(*List, 1), index1);
     EXPECT_EQ(Offsets(*List, -1), stored);
+}
+
+namespace
+{
+struct CKeys
+{
+    std::uint32_t SegmentIndex, OrderKey1, OrderKey2;
+    bool operator==(const CKeys&) const = default;
+};
+
+std::vector<CKeys> KeysOfPath(CFileListInternal& list, const WString& path)
+{
+    std::vector<CKeys> keys;
+    for (const CWalkedRecord& record : Walk(list, 1))
+        if (record.Path == path)
+        {
+            CFileListPointer<CCatalogueItem> handle(list, record.Offset);
+            const CCatalogueItem& item = *handle.Get();
+            keys.push_back({item.GetSegmentIndex(), item.GetOrderKey1(), item.GetOrderKey2()});
+        }
+    return keys;
+}
+} // namespace
+
+// Records of one path may hold AnyKey (a continuation extent in both order keys, a directory in all
+// three) beside concrete keys. Whatever order they come in, they sort by their keys as numbers, and a
+// search for a version finds it.
+TEST_F(CatalogueTest, records_with_wildcard_keys_keep_one_order_and_stay_findable)
+{
+    const CKeys stored[] = {{0, 5, 1}, {1, AnyKey, AnyKey}, {0, 7, 1}, {0, 3, 1}, {AnyKey, AnyKey, AnyKey}};
+    const std::vector<CKeys> sorted = {stored[3], stored[0], stored[2], stored[1], stored[4]};
+    struct
+    {
+        std::uint32_t orderKey1;
+        CKeys lands;
+    } searches[] = {{3, stored[3]}, {5, stored[0]}, {7, stored[2]},
+                    {4, stored[0]}, {8, stored[1]}, {AnyKey, stored[3]}};
+
+    std::vector<int> order = {0, 1, 2, 3, 4};
+    std::vector<WString> paths;
+    do
+    {
+        WString path = W("0/p" + std::to_string(paths.size()));
+        paths.push_back(path);
+        for (int i : order)
+        {
+            const CKeys& k = stored[i];
+            std::unique_ptr<CCatalogueItem> record;
+            if (k.SegmentIndex == AnyKey)
+                record = std::make_unique<CCatDirectory>(path, 0);
+            else
+                record = std::make_unique<CCatExtent>(i, path, 1, k.SegmentIndex, k.OrderKey1, k.OrderKey2);
+            ASSERT_EQ(List->Append(*record, true), 0u);
+        }
+    } while (std::next_permutation(order.begin(), order.end()));
+
+    for (bool reopened : {false, true})
+    {
+        for (const WString& path : paths)
+        {
+            SCOPED_TRACE(N(path) + (reopened ? " reopened" : ""));
+            ASSERT_EQ(KeysOfPath(*List, path), sorted);
+            for (const auto& search : searches)
+            {
+                auto at = List->find(CCatSearch(path, search.orderKey1, AnyKey, AnyKey), 1);
+                ASSERT_TRUE(at != List->end(1));
+                CFileListPointer<CCatalogueItem> found = GetPointer<CCatalogueItem>(at);
+                EXPECT_EQ(found.Get()->GetPath(), path) << search.orderKey1;
+                EXPECT_EQ(found.Get()->GetOrderKey1(), search.lands.OrderKey1) << search.orderKey1;
+                EXPECT_EQ(found.Get()->GetSegmentIndex(), search.lands.SegmentIndex) << search.orderKey1;
+            }
+        }
+        Reopen();
+    }
+}
+
+TEST_F(CatalogueTest, find_lands_where_a_scan_of_the_index_would)
+{
+    AppendMixedRecords(*List, 3000);
+    std::vector<std::unique_ptr<CCatSearch>> keys;
+    for (const char* path :
+         {"0", "0/a", "0/a/b", "0/a/b/deep/name/that/is/long", "0/a-b", "0/B", "0/b", "0/c", "0/c/d/e", "1"})
+        for (std::uint32_t k1 : {0u, 1u, 2u, AnyKey})
+            for (std::uint32_t k2 : {0u, 2u, AnyKey})
+                keys.push_back(std::make_unique<CCatSearch>(W(path), k1, k2, AnyKey));
+    for (bool reopened : {false, true})
+    {
+        std::vector<CWalkedRecord> index = Walk(*List, 1);
+        for (const auto& key : keys)
+        {
+            SCOPED_TRACE(N(key->GetPath()) + " " + std::to_string(key->OrderKey1) + " " +
+                         std::to_string(key->OrderKey2) + (reopened ? " reopened" : ""));
+            // The records that sort before the key form a leading run of the index.
+            std::vector<bool> before;
+            for (const CWalkedRecord& record : index)
+                before.push_back(
+                    CFileListPointer<CCatalogueItem>(*List, record.Offset).Get()->LessThan(*key, true, 1));
+            auto bound = std::find(before.begin(), before.end(), false);
+            ASSERT_TRUE(std::find(bound, before.end(), true) == before.end());
+            CFileListOffset expected =
+                bound == before.end() ? CFileListOffset{} : index[bound - before.begin()].Offset;
+            EXPECT_EQ(List->find(*key, 1).CheckOffset(), expected);
+        }
+        Reopen();
+    }
+}
+
+TEST_F(CatalogueTest, iterators_keep_their_record_while_the_index_changes)
+{
+    AppendMixedRecords(*List, 500);
+    std::vector<CWalkedRecord> before = Walk(*List, 1);
+    CFileListInternal::iterator first = List->begin(1), end = List->end(1);
+    CFileListInternal::iterator middle(*List, 1, before[250].Offset);
+
+    // Many more records, then an append undone after its upkeep made, among the records, more
+    // directories than a node of the index holds.
+    AppendMixedRecords(*List, 2000);
+    std::vector<CWalkedRecord> after = Walk(*List, 1);
+    std::string deep = "0/a";
+    for (int i = 0; i < 40; ++i)
+        deep += "/d" + std::to_string(i);
+    CFailingArchive failing(1, W(deep + "/f"), 20, 0, 0, 0, 1);
+    EXPECT_EQ(List->Append(failing), ERROR_DISK_CORRUPT);
+    std::vector<CWalkedRecord> undone = Walk(*List, 1);
+    ASSERT_EQ(undone.size(), after.size());
+    for (std::size_t i = 0; i < after.size(); ++i)
+        ASSERT_EQ(undone[i].Offset, after[i].Offset) << i;
+
+    EXPECT_EQ(first.CheckOffset(), before[0].Offset);
+    EXPECT_EQ(middle.CheckOffset(), before[250].Offset);
+    EXPECT_TRUE(end == List->end(1));
+    std::ptrdiff_t at =
+        std::find_if(after.begin(), after.end(),
+                     [&](const CWalkedRecord& record) { return record.Offset == before[250].Offset; }) -
+        after.begin();
+    ASSERT_GT(at, 0);
+    ++middle;
+    EXPECT_EQ(middle.CheckOffset(), after[at + 1].Offset);
+    --middle;
+    --middle;
+    EXPECT_EQ(middle.CheckOffset(), after[at - 1].Offset);
+    --end;
+    EXPECT_EQ(end.CheckOffset(), after.back().Offset);
+
+    // The room the undone records took is taken again.
+    AppendMixedRecords(*List, 500);
+    ExpectOrdered(*List, 1);
 }
 
 TEST_F(CatalogueTest, find_is_the_lower_bound_and_iterators_step_both_ways)
@@ -204,22 +377,6 @@ TEST_F(CatalogueTest, records_that_cannot_be_read_back_are_refused)
     EXPECT_EQ(List->Append(tooLong), ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(List->begin() == List->end());
 }
-
-namespace
-{
-// A file record whose upkeep runs and then fails.
-class CFailingArchive : public CCatArchive
-{
-public:
-    using CCatArchive::CCatArchive;
-    void PostInsert(CFileListInternal& list, const CFileListOffset& at, int index) override
-    {
-        CCatArchive::PostInsert(list, at, index);
-        if (index == 1)
-            throw ERROR_DISK_CORRUPT;
-    }
-};
-} // namespace
 
 TEST_F(CatalogueTest, failed_append_is_undone_whole)
 {

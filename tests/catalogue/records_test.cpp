@@ -7,6 +7,7 @@
 #include "frame/CCatSearch.h"
 #include "frame/CCatSync.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -172,10 +173,11 @@ TEST(CatalogueSegmentLength, rule_table)
 
 TEST(CataloguePathComparison, collations_and_counts)
 {
+    using namespace std::literals;
     struct
     {
-        const char16_t* a;
-        const char16_t* b;
+        WStringView a;
+        WStringView b;
         CCollation collation;
         std::uint64_t n;
         int sign;
@@ -198,6 +200,14 @@ TEST(CataloguePathComparison, collations_and_counts)
         {u"a\U0001F600", u"a\U0001F601", CCollation::CaseSensitive, WholePath, -1},
         {u"a\U0001F600", u"a\U0001F600", CCollation::CaseInsensitive, WholePath, 0},
         {u"\u00E9", u"\u00C9", CCollation::CaseInsensitive, WholePath, 1}, // only A-Z fold
+        // Long shared runs: the difference, a case fold or the count limit lies past them.
+        {u"0/archive/project1/x", u"0/archive/project1/y", CCollation::CaseSensitive, WholePath, -1},
+        {u"0/archive/project1/X", u"0/archive/project1/x", CCollation::CaseInsensitive, WholePath, 0},
+        {u"abcdefgh", u"abcdefgz", CCollation::Plain, 7, 0},
+        {u"abcdefgh", u"abcdefgz", CCollation::Plain, 8, -1},
+        // A unit of zero ends a path, wherever it lies.
+        {u"abc\0efgh"sv, u"abc\0xyzw"sv, CCollation::CaseSensitive, WholePath, 0},
+        {u"abc\0"sv, u"abc"sv, CCollation::CaseSensitive, WholePath, 0},
     };
     for (const auto& c : cases)
     {
@@ -288,4 +298,100 @@ TEST(CatalogueOrdering, index0_orders_by_unsigned_position_and_other_indexes_not
     EXPECT_FALSE(low->LessThan(*high, true, 2));
     EXPECT_FALSE(high->LessThan(*low, true, 2));
     EXPECT_FALSE(CCatDirectory(u"d", 0).LessThan(*File(u"a", 0, 1, 0, 0), true, 0));
+}
+
+namespace
+{
+template <class T> int Sign(const T& a, const T& b)
+{
+    return (a > b) - (a < b);
+}
+
+std::array<std::uint32_t, 3> KeysOf(const CCatalogueItem& record)
+{
+    return {record.GetOrderKey1(), record.GetOrderKey2(), record.GetSegmentIndex()};
+}
+
+} // namespace
+
+// The list orders stored records from their entries, read in place, with each kind's keys at its own
+// payload offsets: it must read what the records themselves answer.
+TEST(CatalogueOrdering, stored_entries_order_as_their_records)
+{
+    std::vector<std::unique_ptr<CCatalogueItem>> records;
+    for (std::uint32_t k : {1u, 2u})
+    {
+        records.push_back(std::make_unique<CCatArchive>(10 + k, W("0/f"), 0, 0, k, 2, 3));
+        records.push_back(std::make_unique<CCatArchive>(20 + k, W("0/f"), 0, Time, 1, k, 3));
+        records.push_back(std::make_unique<CCatArchive>(30 + k, W("0/f"), 0, 0, 1, 2, k + 2));
+        records.push_back(std::make_unique<CCatExtent>(40 + k, W("0/f"), 1, k, 2, 3));
+        records.push_back(std::make_unique<CCatExtent>(50 + k, W("0/f"), 1, 1, 2, k + 2));
+        records.push_back(std::make_unique<CCatReference>(W("0/f"), k, 2, 3, 7));
+        records.push_back(std::make_unique<CCatReference>(W("0/f"), 1, 2, k + 2, 7));
+        records.push_back(std::make_unique<CCatSync>(60 + k, 0, k));
+        records.push_back(std::make_unique<CCatSync>(70 + k, 0, 0));
+    }
+    records.push_back(std::make_unique<CCatExtent>(80, W("0/f"), 1, 1, AnyKey, AnyKey));
+    records.push_back(std::make_unique<CCatDirectory>(W("0/f"), Time));
+    records.push_back(std::make_unique<CCatDirectory>(W("0"), Time));
+
+    for (const auto& a : records)
+        for (const auto& b : records)
+            for (int index : {0, 1, 2})
+            {
+                SCOPED_TRACE(::testing::Message() << "kinds " << int(a->GetObjectType(true)) << " and "
+                                                  << int(b->GetObjectType(true)) << ", index " << index);
+                EXPECT_EQ(CCatalogueItem::EntryLessThan(EntryOf(*a), *b, index),
+                          a->LessThan(*b, true, index));
+                // The stored order: LessThan with keys as plain numbers.
+                int expected = 0;
+                if (index == 0)
+                    expected = Sign(a->GetPosition(), b->GetPosition());
+                else if (index == 1)
+                {
+                    int paths =
+                        ComparePaths(a->GetKeyPath(), b->GetKeyPath(), CCollation::CaseSensitive, WholePath);
+                    expected = paths != 0 ? Sign(paths, 0) : Sign(KeysOf(*a), KeysOf(*b));
+                }
+                int r = CCatalogueItem::CompareEntries(EntryOf(*a), EntryOf(*b), index);
+                EXPECT_EQ(Sign(r, 0), expected);
+            }
+}
+
+// The order of stored records is a strict weak order over awkward paths (U+FFFF, units of zero, '/',
+// case) and keys (AnyKey beside concrete ones), as the index relies on.
+TEST(CatalogueOrdering, stored_order_is_a_strict_weak_order)
+{
+    using namespace std::literals;
+    std::vector<std::unique_ptr<CCatalogueItem>> records;
+    for (WStringView path : {u""sv, u"a"sv, u"a\uFFFF"sv, u"a\uFFFFb"sv, u"a\uFFFF\uFFFF"sv, u"\uFFFF"sv,
+                             u"a\0"sv, u"a\0z"sv, u"a/b"sv, u"a-b"sv, u"A"sv, u"ab"sv})
+    {
+        records.push_back(std::make_unique<CCatExtent>(0, WString(path), 1, 0, 1, 1));
+        records.push_back(std::make_unique<CCatExtent>(0, WString(path), 1, 0, 2, 1));
+        records.push_back(std::make_unique<CCatExtent>(0, WString(path), 1, 1, AnyKey, AnyKey));
+        records.push_back(std::make_unique<CCatDirectory>(WString(path), 0));
+    }
+    auto less = [](const CCatalogueItem& a, const CCatalogueItem& b)
+    { return CCatalogueItem::CompareEntries(EntryOf(a), EntryOf(b), 1) < 0; };
+    auto together = [&](const CCatalogueItem& a, const CCatalogueItem& b)
+    { return !less(a, b) && !less(b, a); };
+    for (const auto& a : records)
+    {
+        ASSERT_FALSE(less(*a, *a)) << N(a->GetPath());
+        for (const auto& b : records)
+            for (const auto& c : records)
+            {
+                if (less(*a, *b) && less(*b, *c))
+                {
+                    ASSERT_TRUE(less(*a, *c))
+                        << N(a->GetPath()) << " < " << N(b->GetPath()) << " < " << N(c->GetPath());
+                }
+                if (together(*a, *b) && together(*b, *c))
+                {
+                    ASSERT_TRUE(together(*a, *c))
+                        << N(a->GetPath()) << " ~ " << N(b->GetPath()) << " ~ " << N(c->GetPath());
+                }
+            }
+    }
 }

@@ -7,7 +7,6 @@
 #include "frame/CCatSync.h"
 
 #include <functional>
-#include <thread>
 
 namespace
 {
@@ -197,30 +196,4 @@ TEST_F(CatalogueTest, directory_flags_are_cleared_only_on_the_directory_itself)
     Reopen();
     EXPECT_EQ(TypeOf(*List, "0"), 0x05);
     EXPECT_EQ(TypeOf(*List, "0/a/b"), 0x45);
-}
-
-TEST_F(CatalogueTest, appends_on_two_threads_keep_every_count)
-{
-    const int perThread = 1500;
-    auto append = [&](int thread)
-    {
-        for (int i = 0; i < perThread; ++i)
-        {
-            std::string path =
-                "0/t" + std::to_string(thread) + "/d" + std::to_string(i % 7) + "/f" + std::to_string(i);
-            CCatArchive record(static_cast<std::uint64_t>(thread) << 32 | i, W(path), 3, 0, 0, 0, 1);
-            ASSERT_EQ(List->Append(record), 0u);
-        }
-    };
-    std::thread first(append, 1), second(append, 2);
-    first.join();
-    second.join();
-    CCatalogueHeader header = ReadHeader(*List);
-    EXPECT_EQ(header.ArchiveCount, 2u * perThread);
-    EXPECT_EQ(header.RecordCount, 2u * perThread);
-    EXPECT_EQ(header.TotalBytes, 6u * perThread);
-    std::vector<WString> paths;
-    for (const CWalkedRecord& record : Walk(*List, 0))
-        paths.push_back(record.Path);
-    ExpectConsistentCatalogue(*List, paths);
 }
