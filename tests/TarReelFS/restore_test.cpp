@@ -164,5 +164,8 @@ TEST_F(GenericTarRestore, failures_name_what_is_missing)
     EXPECT_EQ(Restore(Set[0], "0/nothing.bin", restored).GetInternalErrorCode(), 0xC0000813u);
     ASSERT_TRUE(Set[0]->CloseCatalogue().IsSuccess());
     EXPECT_EQ(Restore(Set[0], "0/a.txt", restored).GetInternalErrorCode(), 0xC0000818u);
+    Set[0]->SetReplica(0, {});
+    EXPECT_EQ(Restore(Set[0], "0/a.txt", restored).GetInternalErrorCode(), 0xC0000FA2u);
+    EXPECT_EQ(RestoreRange(Set[0], "0/a.txt", 0, 1, restored).GetInternalErrorCode(), 0xC0000FA2u);
 }
 } // namespace
