@@ -4,6 +4,7 @@
 #include "pagelist/CFileListPlainRecord.h"
 #include "pagelist/ListErrors.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -17,7 +18,8 @@ CFileListInternal::CFileListInternal(int indexCount, ObjectFactory factory, CFil
     {
         Indexes.push_back(std::make_unique<CFileListIndex>(PageBytes, Ordering, i));
         LastInserted.push_back(Indexes.back()->End());
-        LastFound.push_back(Indexes.back()->End());
+        LastFound.emplace_back();
+        LastFound.back().fill(Indexes.back()->End());
     }
 }
 
@@ -41,7 +43,8 @@ void CFileListInternal::Reset()
     for (int i = 0; i < IndexCount; ++i)
     {
         Indexes[i]->Clear();
-        LastInserted[i] = LastFound[i] = Indexes[i]->End();
+        LastInserted[i] = Indexes[i]->End();
+        LastFound[i].fill(Indexes[i]->End());
     }
     AppendedRecords.clear();
     CommitPending = false;
@@ -52,15 +55,22 @@ CFileListPageStore& CFileListInternal::Header() const
     return *Pages.front();
 }
 
-std::uint32_t CFileListInternal::GetUserHeader(void* buffer, std::size_t size)
+std::uint32_t CFileListInternal::CheckHeaderRead(std::size_t size)
 {
-    CSingleLock lock(&ListLock, true);
     if (!Opened)
         return ERROR_INVALID_HANDLE;
     if (size != UserHeaderSize)
         return ERROR_INVALID_PARAMETER;
     if (HeaderReadFault >= 0 && HeaderReadFault-- == 0)
         return ERROR_READ_FAULT;
+    return ERROR_SUCCESS;
+}
+
+std::uint32_t CFileListInternal::GetUserHeader(void* buffer, std::size_t size)
+{
+    CSingleLock lock(&ListLock, true);
+    if (std::uint32_t error = CheckHeaderRead(size))
+        return error;
     std::memcpy(buffer, Header().Bytes.data(), UserHeaderSize);
     return ERROR_SUCCESS;
 }
@@ -72,9 +82,26 @@ std::uint32_t CFileListInternal::SetUserHeader(const void* buffer, std::size_t s
         return ERROR_INVALID_HANDLE;
     if (size != UserHeaderSize)
         return ERROR_INVALID_PARAMETER;
-    std::memcpy(Header().Bytes.data(), buffer, UserHeaderSize);
-    Header().Dirty = true;
+    std::memcpy(HeaderForChange(), buffer, UserHeaderSize);
     return ERROR_SUCCESS;
+}
+
+void CFileListInternal::SaveHeaderForMarks()
+{
+    // The marks without a copy are the innermost ones: a change after an older mark copied it for that
+    // mark and every mark before it.
+    if (MarkHeaders.empty() || MarkHeaders.back() != NoHeaderCopy)
+        return;
+    std::memcpy(SavedHeaders.emplace_back().data(), Header().Bytes.data(), UserHeaderSize);
+    for (auto mark = MarkHeaders.rbegin(); mark != MarkHeaders.rend() && *mark == NoHeaderCopy; ++mark)
+        *mark = SavedHeaders.size() - 1;
+}
+
+unsigned char* CFileListInternal::HeaderForChange()
+{
+    SaveHeaderForMarks();
+    Header().Dirty = true;
+    return Header().Bytes.data();
 }
 
 CFileListFile& CFileListInternal::Prototype(std::uint8_t type)
@@ -122,18 +149,23 @@ CFileListOffset CFileListInternal::StoreEntry(const CFileListFile& record)
 void CFileListInternal::InsertIntoIndex(int index, const CFileListOffset& at)
 {
     // Records that come in order, as replays of index 0 and runs of one file's records do, land right
-    // after the last one without a search.
-    LastInserted[index] = Indexes[index]->Insert(at, LastInserted[index]);
+    // after the last one without a search; a record whose key was just searched for, where that landed.
+    LastInserted[index] = Indexes[index]->Insert(at, LastInserted[index], LastFound[index].front());
     if (AppendDepth > 0)
         AppendedRecords.emplace_back(index, at);
 }
 
-CFileListInternal::CMark CFileListInternal::MakeMark() const
+CFileListInternal::CMark CFileListInternal::MakeMark()
 {
-    CMark mark{
-        Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedRecords.size(), {}};
-    std::memcpy(mark.Header.data(), Header().Bytes.data(), UserHeaderSize);
-    return mark;
+    MarkHeaders.push_back(NoHeaderCopy);
+    return {Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedRecords.size()};
+}
+
+void CFileListInternal::ReleaseMark()
+{
+    MarkHeaders.pop_back();
+    if (MarkHeaders.empty())
+        SavedHeaders.clear();
 }
 
 void CFileListInternal::RollBack(const CMark& mark)
@@ -145,13 +177,18 @@ void CFileListInternal::RollBack(const CMark& mark)
         AppendedRecords.pop_back();
     }
     for (int i = 0; i < IndexCount; ++i)
-        LastInserted[i] = LastFound[i] = Indexes[i]->End();
+    {
+        LastInserted[i] = Indexes[i]->End();
+        LastFound[i].fill(Indexes[i]->End());
+    }
     Pages.resize(mark.PageCount);
     PageBytes.resize(mark.PageCount);
     Pages.back()->Bytes.resize(mark.LastPageBytes);
     Pages.back()->Starts.resize(mark.LastPageEntries);
-    std::memcpy(Header().Bytes.data(), mark.Header.data(), UserHeaderSize);
+    if (MarkHeaders.back() != NoHeaderCopy)
+        std::memcpy(Header().Bytes.data(), SavedHeaders[MarkHeaders.back()].data(), UserHeaderSize);
     Header().Dirty = true;
+    ReleaseMark();
 }
 
 std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
@@ -209,6 +246,8 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
         }
         if (result != ERROR_SUCCESS)
             RollBack(mark);
+        else
+            ReleaseMark();
         if (--AppendDepth == 0)
         {
             AppendedRecords.clear();
@@ -226,17 +265,25 @@ CFileListInternal::iterator CFileListInternal::find(const CFileListFile& key, in
     if (!IsIndex(index))
         return end(index);
     const CFileListIndex& tree = *Indexes[index];
-    // A search for the key of the last one lands where that one did, unless records came in between.
-    const CFileListIndex::CCursor& last = LastFound[index];
-    if (tree.IsCurrent(last) && last.Position.Leaf &&
-        !Ordering.PrecedesKey(tree.EntryAt(last.Offset), key, index))
+    auto& remembered = LastFound[index];
+    // A search for the key of a recent one lands where that one did, when the record there still does
+    // not precede the key and the one before it still does.
+    for (std::size_t i = 0; i < remembered.size(); ++i)
     {
+        CFileListIndex::CCursor& last = remembered[i];
+        if (!tree.Refresh(last) || Ordering.PrecedesKey(tree.EntryAt(last.Offset), key, index))
+            continue;
         CFileListIndex::CCursor before = tree.Previous(last);
         if (before.Offset == last.Offset || Ordering.PrecedesKey(tree.EntryAt(before.Offset), key, index))
-            return iterator(this, index, last);
+        {
+            std::rotate(remembered.begin(), remembered.begin() + static_cast<std::ptrdiff_t>(i),
+                        remembered.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return iterator(this, index, remembered.front());
+        }
     }
-    LastFound[index] = tree.LowerBound(key, LastInserted[index]);
-    return iterator(this, index, LastFound[index]);
+    std::rotate(remembered.begin(), remembered.end() - 1, remembered.end());
+    remembered.front() = tree.LowerBound(key, LastInserted[index]);
+    return iterator(this, index, remembered.front());
 }
 
 CFileListInternal::iterator CFileListInternal::begin(int index)
@@ -315,7 +362,7 @@ CFileListInternal::iterator::iterator(CFileListInternal& list, int index, const 
     const CFileListIndex& tree = *list.Indexes[index];
     if (!stored)
         Cursor = tree.End();
-    else if (list.LastInserted[index].Offset == at && tree.IsCurrent(list.LastInserted[index]))
+    else if (list.LastInserted[index].Offset == at && tree.Refresh(list.LastInserted[index]))
         Cursor = list.LastInserted[index];
     else
         Cursor = tree.Find(at);
@@ -355,6 +402,14 @@ CFileListInternal::iterator& CFileListInternal::iterator::operator--()
         Slot = static_cast<std::uint32_t>(List->Pages[Page]->Starts.size() - 1);
     }
     return *this;
+}
+
+CFileListEntry CFileListInternal::iterator::GetEntry() const
+{
+    CFileListOffset at = CheckOffset();
+    if (at.Page == 0)
+        ThrowWin32Error(ERROR_FILE_CORRUPT);
+    return PageEntry::View(List->PageBytes[at.Page] + at.Position);
 }
 
 CFileListOffset CFileListInternal::iterator::CheckOffset() const

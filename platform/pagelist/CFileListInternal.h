@@ -69,6 +69,9 @@ public:
         iterator& operator--();
         // Where the current record lies; an empty offset at the end.
         CFileListOffset CheckOffset() const;
+        // The current record read in place, which spares making a record object to look at it. Valid
+        // while the caller holds the list's lock (Lock()); throws ERROR_FILE_CORRUPT at the end.
+        CFileListEntry GetEntry() const;
         CFileListInternal* GetList() const { return List; }
 
     private:
@@ -115,6 +118,16 @@ public:
 
     std::uint32_t GetUserHeader(void* buffer, std::size_t size);
     std::uint32_t SetUserHeader(const void* buffer, std::size_t size);
+    // A read-modify-write of the whole header in place: `change` gets the header's `size` bytes, under
+    // the list's lock, to change as it likes. Fails as GetUserHeader does, without calling `change`.
+    template <class Change> std::uint32_t ChangeUserHeader(std::size_t size, Change change)
+    {
+        CSingleLock lock(&ListLock, true);
+        if (std::uint32_t error = CheckHeaderRead(size))
+            return error;
+        change(static_cast<void*>(HeaderForChange()));
+        return ERROR_SUCCESS;
+    }
 
     // Stores a copy of the record, enters it into each index whose QueryInsert answers true and then
     // calls its PostInsert for each of them, unless `fromUpkeep` says that the record is made by the
@@ -145,15 +158,20 @@ public:
     void FailHeaderReadAfter(int skip) { HeaderReadFault = skip; }
 
 private:
-    // Where an append began, to undo it.
+    friend class CFileListPage;
+
+    // Where an append began, to undo it. The header as it was then is copied only when it is about to
+    // change (see MarkHeaders).
     struct CMark
     {
         std::size_t PageCount;
         std::size_t LastPageBytes;
         std::size_t LastPageEntries;
         std::size_t IndexedCount;
-        std::array<unsigned char, UserHeaderSize> Header;
     };
+    // How many recent searches of each index find remembers.
+    static constexpr std::size_t RememberedSearches = 2;
+    static constexpr std::size_t NoHeaderCopy = ~std::size_t{0};
     void Reset();
     std::uint32_t LoadPages(CDatabase& db, const std::string& key, bool& found);
     std::uint32_t Replay();
@@ -167,8 +185,17 @@ private:
     CFileListOffset StoreEntry(const CFileListFile& record);
     void AddPage(std::shared_ptr<CFileListPageStore> page);
     void InsertIntoIndex(int index, const CFileListOffset& at);
-    CMark MakeMark() const;
+    CMark MakeMark();
+    // Undoes the append back to its mark, and lets the mark go.
     void RollBack(const CMark& mark);
+    void ReleaseMark();
+    // As GetUserHeader checks a read: open, whole header, the fault seam.
+    std::uint32_t CheckHeaderRead(std::size_t size);
+    // The header's bytes, about to be changed: copied first for the appends in progress whose marks hold
+    // no copy yet, and stored by the next commit.
+    unsigned char* HeaderForChange();
+    // Copies the header for the marks that hold no copy yet; the header's bytes may change after it.
+    void SaveHeaderForMarks();
     bool IsIndex(int index) const { return index >= 0 && index < IndexCount; }
 
     CCriticalSection ListLock;
@@ -185,9 +212,14 @@ private:
     // The record each index received last: an append's upkeep asks for it at once, and replays and
     // sorted appends insert right after it.
     std::vector<CFileListIndex::CCursor> LastInserted;
-    // Where each index's last search landed: the upkeep of a file's records searches for one directory
-    // again and again.
-    std::vector<CFileListIndex::CCursor> LastFound;
+    // Where each index's last searches landed, the latest first: the upkeep of a file's records searches
+    // for its directory again and again, and a record is appended where the search for its key landed.
+    std::vector<std::array<CFileListIndex::CCursor, RememberedSearches>> LastFound;
+    // For each append in progress, outermost first, the copy in SavedHeaders of the header as it was at
+    // its mark, or NoHeaderCopy while the header has not changed since the mark. Both keep their room
+    // from one append to the next.
+    std::vector<std::size_t> MarkHeaders;
+    std::vector<std::array<unsigned char, UserHeaderSize>> SavedHeaders;
     // The records entered into indexes by the appends in progress, to undo them.
     std::vector<std::pair<int, CFileListOffset>> AppendedRecords;
     std::array<std::unique_ptr<CFileListFile>, 256> Prototypes;
