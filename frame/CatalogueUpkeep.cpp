@@ -10,18 +10,21 @@
 #include "win/FileTime.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
 namespace
 {
-// Lets `change` change the counters of the header in place: a read-modify-write of the whole header
-// that copies none of it. A header that cannot be read is left alone, silently.
+// Lets `change` change the counters of the header in place, a read-modify-write that copies none of
+// the rest. A header that cannot be read is left alone, silently.
 template <class Change> void UpdateHeader(CFileListInternal& list, CCatalogueItem& record, Change change)
 {
+    constexpr std::size_t CountersStart = offsetof(CCatalogueHeader, RecordCount);
+    constexpr std::size_t CountersEnd = offsetof(CCatalogueHeader, Reserved2);
     CSingleLock listLock(list.Lock(), true);
     CSingleLock recordLock(&record.Lock, true);
-    list.ChangeUserHeader(sizeof(CCatalogueHeader),
+    list.ChangeUserHeader(CountersStart, CountersEnd - CountersStart,
                           [&](void* header) { change(*static_cast<CCatalogueHeader*>(header)); });
 }
 

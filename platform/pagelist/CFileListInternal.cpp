@@ -82,24 +82,22 @@ std::uint32_t CFileListInternal::SetUserHeader(const void* buffer, std::size_t s
         return ERROR_INVALID_HANDLE;
     if (size != UserHeaderSize)
         return ERROR_INVALID_PARAMETER;
-    std::memcpy(HeaderForChange(), buffer, UserHeaderSize);
+    std::memcpy(HeaderForChange(0, UserHeaderSize), buffer, UserHeaderSize);
     return ERROR_SUCCESS;
 }
 
-void CFileListInternal::SaveHeaderForMarks()
+void CFileListInternal::KeepHeaderForUndo(std::size_t offset, std::size_t size)
 {
-    // The marks without a copy are the innermost ones: a change after an older mark copied it for that
-    // mark and every mark before it.
-    if (MarkHeaders.empty() || MarkHeaders.back() != NoHeaderCopy)
+    if (AppendDepth == 0)
         return;
-    std::memcpy(SavedHeaders.emplace_back().data(), Header().Bytes.data(), UserHeaderSize);
-    for (auto mark = MarkHeaders.rbegin(); mark != MarkHeaders.rend() && *mark == NoHeaderCopy; ++mark)
-        *mark = SavedHeaders.size() - 1;
+    const unsigned char* bytes = Header().Bytes.data() + offset;
+    HeaderChanges.push_back({offset, size});
+    HeaderBefore.insert(HeaderBefore.end(), bytes, bytes + size);
 }
 
-unsigned char* CFileListInternal::HeaderForChange()
+unsigned char* CFileListInternal::HeaderForChange(std::size_t offset, std::size_t size)
 {
-    SaveHeaderForMarks();
+    KeepHeaderForUndo(offset, size);
     Header().Dirty = true;
     return Header().Bytes.data();
 }
@@ -155,17 +153,10 @@ void CFileListInternal::InsertIntoIndex(int index, const CFileListOffset& at)
         AppendedRecords.emplace_back(index, at);
 }
 
-CFileListInternal::CMark CFileListInternal::MakeMark()
+CFileListInternal::CMark CFileListInternal::MakeMark() const
 {
-    MarkHeaders.push_back(NoHeaderCopy);
-    return {Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedRecords.size()};
-}
-
-void CFileListInternal::ReleaseMark()
-{
-    MarkHeaders.pop_back();
-    if (MarkHeaders.empty())
-        SavedHeaders.clear();
+    return {Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedRecords.size(),
+            HeaderChanges.size()};
 }
 
 void CFileListInternal::RollBack(const CMark& mark)
@@ -185,10 +176,16 @@ void CFileListInternal::RollBack(const CMark& mark)
     PageBytes.resize(mark.PageCount);
     Pages.back()->Bytes.resize(mark.LastPageBytes);
     Pages.back()->Starts.resize(mark.LastPageEntries);
-    if (MarkHeaders.back() != NoHeaderCopy)
-        std::memcpy(Header().Bytes.data(), SavedHeaders[MarkHeaders.back()].data(), UserHeaderSize);
+    // The header's changes, newest first.
+    while (HeaderChanges.size() > mark.HeaderChangeCount)
+    {
+        const CHeaderChange change = HeaderChanges.back();
+        HeaderChanges.pop_back();
+        std::memcpy(Header().Bytes.data() + change.Offset,
+                    HeaderBefore.data() + HeaderBefore.size() - change.Size, change.Size);
+        HeaderBefore.resize(HeaderBefore.size() - change.Size);
+    }
     Header().Dirty = true;
-    ReleaseMark();
 }
 
 std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
@@ -246,11 +243,11 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
         }
         if (result != ERROR_SUCCESS)
             RollBack(mark);
-        else
-            ReleaseMark();
         if (--AppendDepth == 0)
         {
             AppendedRecords.clear();
+            HeaderChanges.clear();
+            HeaderBefore.clear();
             commit = CommitPending && QueryDepth == 0;
         }
     }

@@ -118,14 +118,18 @@ public:
 
     std::uint32_t GetUserHeader(void* buffer, std::size_t size);
     std::uint32_t SetUserHeader(const void* buffer, std::size_t size);
-    // A read-modify-write of the whole header in place: `change` gets the header's `size` bytes, under
-    // the list's lock, to change as it likes. Fails as GetUserHeader does, without calling `change`.
-    template <class Change> std::uint32_t ChangeUserHeader(std::size_t size, Change change)
+    // A read-modify-write of the header in place: `change` gets the whole header's bytes under the
+    // list's lock and may change bytes [offset, offset + size) of them. Fails as GetUserHeader does,
+    // without calling `change`; ERROR_INVALID_PARAMETER for a range beyond the header.
+    template <class Change>
+    std::uint32_t ChangeUserHeader(std::size_t offset, std::size_t size, Change change)
     {
         CSingleLock lock(&ListLock, true);
-        if (std::uint32_t error = CheckHeaderRead(size))
+        if (std::uint32_t error = CheckHeaderRead(UserHeaderSize))
             return error;
-        change(static_cast<void*>(HeaderForChange()));
+        if (offset > UserHeaderSize || size > UserHeaderSize - offset)
+            return ERROR_INVALID_PARAMETER;
+        change(static_cast<void*>(HeaderForChange(offset, size)));
         return ERROR_SUCCESS;
     }
 
@@ -160,18 +164,24 @@ public:
 private:
     friend class CFileListPage;
 
-    // Where an append began, to undo it. The header as it was then is copied only when it is about to
-    // change (see MarkHeaders).
+    // Where an append began, to undo it.
     struct CMark
     {
         std::size_t PageCount;
         std::size_t LastPageBytes;
         std::size_t LastPageEntries;
         std::size_t IndexedCount;
+        std::size_t HeaderChangeCount;
+    };
+    // A range of the header that an append in progress changed; its bytes before the change follow
+    // those of the changes before it in HeaderBefore.
+    struct CHeaderChange
+    {
+        std::size_t Offset;
+        std::size_t Size;
     };
     // How many recent searches of each index find remembers.
     static constexpr std::size_t RememberedSearches = 2;
-    static constexpr std::size_t NoHeaderCopy = ~std::size_t{0};
     void Reset();
     std::uint32_t LoadPages(CDatabase& db, const std::string& key, bool& found);
     std::uint32_t Replay();
@@ -185,17 +195,16 @@ private:
     CFileListOffset StoreEntry(const CFileListFile& record);
     void AddPage(std::shared_ptr<CFileListPageStore> page);
     void InsertIntoIndex(int index, const CFileListOffset& at);
-    CMark MakeMark();
-    // Undoes the append back to its mark, and lets the mark go.
+    CMark MakeMark() const;
     void RollBack(const CMark& mark);
-    void ReleaseMark();
     // As GetUserHeader checks a read: open, whole header, the fault seam.
     std::uint32_t CheckHeaderRead(std::size_t size);
-    // The header's bytes, about to be changed: copied first for the appends in progress whose marks hold
-    // no copy yet, and stored by the next commit.
-    unsigned char* HeaderForChange();
-    // Copies the header for the marks that hold no copy yet; the header's bytes may change after it.
-    void SaveHeaderForMarks();
+    // The header's bytes, of which [offset, offset + size) are about to change: kept for undoing the
+    // appends in progress, and stored by the next commit.
+    unsigned char* HeaderForChange(std::size_t offset, std::size_t size);
+    // Keeps header bytes [offset, offset + size) as they are now, should the appends in progress be
+    // undone; nothing outside an append.
+    void KeepHeaderForUndo(std::size_t offset, std::size_t size);
     bool IsIndex(int index) const { return index >= 0 && index < IndexCount; }
 
     CCriticalSection ListLock;
@@ -215,11 +224,10 @@ private:
     // Where each index's last searches landed, the latest first: the upkeep of a file's records searches
     // for its directory again and again, and a record is appended where the search for its key landed.
     std::vector<std::array<CFileListIndex::CCursor, RememberedSearches>> LastFound;
-    // For each append in progress, outermost first, the copy in SavedHeaders of the header as it was at
-    // its mark, or NoHeaderCopy while the header has not changed since the mark. Both keep their room
-    // from one append to the next.
-    std::vector<std::size_t> MarkHeaders;
-    std::vector<std::array<unsigned char, UserHeaderSize>> SavedHeaders;
+    // What the appends in progress changed in the header, in order, and the bytes they changed; both keep
+    // their room from one append to the next.
+    std::vector<CHeaderChange> HeaderChanges;
+    std::vector<unsigned char> HeaderBefore;
     // The records entered into indexes by the appends in progress, to undo them.
     std::vector<std::pair<int, CFileListOffset>> AppendedRecords;
     std::array<std::unique_ptr<CFileListFile>, 256> Prototypes;

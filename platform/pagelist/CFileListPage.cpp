@@ -36,7 +36,7 @@ std::span<unsigned char> CFileListPage::GetData(const CFileListOffset& at, bool 
     if (!Store || at.Page != Store->Number || at.Position > Store->Bytes.size())
         ThrowWin32Error(ERROR_FILE_CORRUPT);
     // The bytes of the header page may be written through what is handed out here.
-    List->SaveHeaderForMarks();
+    List->KeepHeaderForUndo(0, CFileListInternal::UserHeaderSize);
     return {Store->Bytes.data() + at.Position, Store->Bytes.size() - at.Position};
 }
 
