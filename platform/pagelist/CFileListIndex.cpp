@@ -365,10 +365,13 @@ CFileListIndex::CPosition CFileListIndex::Moved(const CCursor& cursor) const
     // records that came in order split leaves at their ends, so a record moves a leaf or two at most.
     constexpr int LeavesLooked = 3;
     CLeaf* leaf = cursor.Position.Leaf;
-    for (int i = 0; leaf && i < LeavesLooked; ++i, leaf = leaf->Next)
+    std::uint32_t from = cursor.Position.Slot;
+    for (int i = 0; leaf && i < LeavesLooked; ++i, leaf = leaf->Next, from = 0)
     {
-        const CFileListOffset* found = std::find(leaf->Items, leaf->Items + leaf->Count, cursor.Offset);
-        if (found != leaf->Items + leaf->Count)
+        const CFileListOffset* begin = leaf->Items + std::min(from, leaf->Count);
+        const CFileListOffset* end = leaf->Items + leaf->Count;
+        const CFileListOffset* found = std::find(begin, end, cursor.Offset);
+        if (found != end)
             return {leaf, static_cast<std::uint32_t>(found - leaf->Items)};
     }
     return Find(cursor.Offset).Position;
