@@ -336,6 +336,19 @@ CFileListIndex::CCursor CFileListIndex::LowerBound(const CFileListFile& key, con
         if (!from)
             return Begin();
     }
+    else if (start.Position.Leaf)
+    {
+        // The record sought lies after `near`: in the lowest subtree above it whose next sibling's first
+        // record does not precede the key (it may be that record itself, right after the subtree).
+        from = start.Position.Leaf;
+        while (CInner* parent = from->Parent)
+        {
+            std::uint32_t slot = SlotInParent(from);
+            if (slot + 1 < parent->Count && !precedes(parent->Firsts[slot + 1]))
+                break;
+            from = parent;
+        }
+    }
     CLeaf* leaf = Descend(from, precedes);
     if (!leaf)
         return End();

@@ -56,8 +56,8 @@ public:
     void Erase(const CFileListOffset& at);
     void Clear();
 
-    // The first record that does not precede `key`, by the ordering's PrecedesKey. When the key does not
-    // sort after the record at `near` (the last one inserted, say), the search starts from there.
+    // The first record that does not precede `key`, by the ordering's PrecedesKey. The search starts
+    // from the lowest subtree around `near` (the last one inserted, say) that holds the record sought.
     CCursor LowerBound(const CFileListFile& key, const CCursor& near) const;
     // The record at `at`, or the end when it is not in the index.
     CCursor Find(const CFileListOffset& at) const;
