@@ -29,6 +29,7 @@ std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit)
 CStatus CTapeMedium::Open(const std::string& imagePath)
 {
     AheadSize = 0;
+    ShortStart = ShortEnd = 0;
     return Image.Open(imagePath);
 }
 
@@ -36,9 +37,14 @@ CStatus CTapeMedium::ReadImage(std::uint64_t offset, std::uint8_t* dest, std::si
 {
     if (size > ShortReadBytes)
         return Image.ReadImage(offset, dest, size);
+    const bool following = offset > ShortStart && offset <= ShortEnd + FollowingBytes;
+    ShortStart = offset;
+    ShortEnd = offset + size;
     if (offset < AheadStart || offset + size > AheadStart + AheadSize)
     {
         AheadSize = 0;
+        if (!following)
+            return Image.ReadImage(offset, dest, size);
         if (!Ahead)
             Ahead.reset(new (std::nothrow) std::uint8_t[ReadAheadBytes]);
         const std::uint64_t end = std::min(Image.GetDataEnd(), offset + ReadAheadBytes);

@@ -153,8 +153,10 @@ TEST_F(Drive, a_long_read_over_many_odd_records_gets_every_byte_in_order)
 
 TEST_F(Drive, short_reads_in_any_order_get_the_bytes_of_the_image_mounted_now)
 {
-    // Reads of a record and a half, forwards, backwards and scattered, on one image and then on another
-    // whose records lie elsewhere in the file (after a mark), through the same medium.
+    // Reads of a record and a half, scattered, backwards and forwards (the reads that bring records
+    // along), on one image and then on another whose records lie elsewhere in the file (after a mark),
+    // through the same medium. The last reads of the first image leave records brought along where the
+    // first reads of the other one look.
     std::vector<std::uint32_t> layout(200, 999);
     layout.push_back(0);
     std::vector<std::uint32_t> shifted = layout;
@@ -166,9 +168,11 @@ TEST_F(Drive, short_reads_in_any_order_get_the_bytes_of_the_image_mounted_now)
     std::vector<std::uint64_t> order;
     for (std::uint64_t p = 1; p <= last; ++p)
         order.push_back(p * 37 % last + 1);
+    for (std::uint64_t p = last; p >= 1; --p)
+        order.push_back(p);
     for (std::uint64_t p = 1; p <= last; ++p)
         order.push_back(p);
-    for (std::uint64_t p = last; p >= 1; --p)
+    for (std::uint64_t p = 1; p <= 8; ++p)
         order.push_back(p);
     for (const std::string& image : {Path, other})
     {
