@@ -19,7 +19,9 @@ CFileListInternal::CFileListInternal(int indexCount, ObjectFactory factory, CFil
         Indexes.push_back(std::make_unique<CFileListIndex>(PageBytes, Ordering, i));
         LastInserted.push_back(Indexes.back()->End());
         LastFound.emplace_back();
-        LastFound.back().fill(Indexes.back()->End());
+        for (CFoundKey& found : LastFound.back())
+            found.Landing = Indexes.back()->End();
+        LatestFound.push_back(Indexes.back()->End());
     }
 }
 
@@ -44,7 +46,9 @@ void CFileListInternal::Reset()
     {
         Indexes[i]->Clear();
         LastInserted[i] = Indexes[i]->End();
-        LastFound[i].fill(Indexes[i]->End());
+        for (CFoundKey& found : LastFound[i])
+            found.Landing = Indexes[i]->End();
+        LatestFound[i] = Indexes[i]->End();
     }
     AppendedRecords.clear();
     CommitPending = false;
@@ -148,7 +152,7 @@ void CFileListInternal::InsertIntoIndex(int index, const CFileListOffset& at)
 {
     // Records that come in order, as replays of index 0 and runs of one file's records do, land right
     // after the last one without a search; a record whose key was just searched for, where that landed.
-    LastInserted[index] = Indexes[index]->Insert(at, LastInserted[index], LastFound[index].front());
+    LastInserted[index] = Indexes[index]->Insert(at, LastInserted[index], LatestFound[index]);
     if (AppendDepth > 0)
         AppendedRecords.emplace_back(index, at);
 }
@@ -170,7 +174,9 @@ void CFileListInternal::RollBack(const CMark& mark)
     for (int i = 0; i < IndexCount; ++i)
     {
         LastInserted[i] = Indexes[i]->End();
-        LastFound[i].fill(Indexes[i]->End());
+        for (CFoundKey& found : LastFound[i])
+            found.Landing = Indexes[i]->End();
+        LatestFound[i] = Indexes[i]->End();
     }
     Pages.resize(mark.PageCount);
     PageBytes.resize(mark.PageCount);
@@ -256,6 +262,23 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
     return result;
 }
 
+bool CFileListInternal::CFoundKey::Holds(const CFileListFile& key) const
+{
+    const WString& path = key.GetPath();
+    return key.GetObjectType(true) == Type && path.size() == Path.size() &&
+           key.GetDataSize() == Payload.size() &&
+           std::memcmp(path.data(), Path.data(), path.size() * sizeof(char16_t)) == 0 &&
+           std::memcmp(key.GetData(), Payload.data(), Payload.size()) == 0;
+}
+
+void CFileListInternal::CFoundKey::Take(const CFileListFile& key)
+{
+    const auto* payload = static_cast<const unsigned char*>(key.GetData());
+    Type = key.GetObjectType(true);
+    Path = key.GetPath();
+    Payload.assign(payload, payload + key.GetDataSize());
+}
+
 CFileListInternal::iterator CFileListInternal::find(const CFileListFile& key, int index)
 {
     CSingleLock lock(&ListLock, true);
@@ -263,24 +286,34 @@ CFileListInternal::iterator CFileListInternal::find(const CFileListFile& key, in
         return end(index);
     const CFileListIndex& tree = *Indexes[index];
     auto& remembered = LastFound[index];
-    // A search for the key of a recent one lands where that one did, when the record there still does
-    // not precede the key and the one before it still does.
-    for (std::size_t i = 0; i < remembered.size(); ++i)
+    auto found = std::find_if(remembered.begin(), remembered.end(),
+                              [&](const CFoundKey& search) { return search.Holds(key); });
+    bool lands = false;
+    if (found != remembered.end())
     {
-        CFileListIndex::CCursor& last = remembered[i];
-        if (!tree.Refresh(last) || Ordering.PrecedesKey(tree.EntryAt(last.Offset), key, index))
-            continue;
-        CFileListIndex::CCursor before = tree.Previous(last);
-        if (before.Offset == last.Offset || Ordering.PrecedesKey(tree.EntryAt(before.Offset), key, index))
+        // A record does not come to precede a key, nor leave the index but when an append is undone,
+        // which forgets the searches: the search lands where it did while the record before that one
+        // still precedes the key.
+        CFileListIndex::CCursor& last = found->Landing;
+        if (tree.Refresh(last))
         {
-            std::rotate(remembered.begin(), remembered.begin() + static_cast<std::ptrdiff_t>(i),
-                        remembered.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            return iterator(this, index, remembered.front());
+            CFileListIndex::CCursor before = tree.Previous(last);
+            lands =
+                before.Offset == last.Offset || Ordering.PrecedesKey(tree.EntryAt(before.Offset), key, index);
         }
     }
-    std::rotate(remembered.begin(), remembered.end() - 1, remembered.end());
-    remembered.front() = tree.LowerBound(key, LastInserted[index]);
-    return iterator(this, index, remembered.front());
+    else
+    {
+        // In place of the search used longest ago.
+        found = std::min_element(remembered.begin(), remembered.end(),
+                                 [](const CFoundKey& a, const CFoundKey& b) { return a.Used < b.Used; });
+        found->Take(key);
+    }
+    if (!lands)
+        found->Landing = tree.LowerBound(key, LastInserted[index]);
+    found->Used = ++Searches;
+    LatestFound[index] = found->Landing;
+    return iterator(this, index, found->Landing);
 }
 
 CFileListInternal::iterator CFileListInternal::begin(int index)

@@ -182,6 +182,19 @@ private:
     };
     // How many recent searches of each index find remembers.
     static constexpr std::size_t RememberedSearches = 2;
+    // A search remembered: its key as the list would store it, where the search landed and when.
+    struct CFoundKey
+    {
+        // Whether `key` is this one: same type byte, path and payload, so that it orders the same.
+        bool Holds(const CFileListFile& key) const;
+        void Take(const CFileListFile& key);
+
+        std::uint8_t Type = 0;
+        WString Path;
+        std::vector<unsigned char> Payload;
+        CFileListIndex::CCursor Landing;
+        std::uint64_t Used = 0;
+    };
     void Reset();
     std::uint32_t LoadPages(CDatabase& db, const std::string& key, bool& found);
     std::uint32_t Replay();
@@ -221,9 +234,11 @@ private:
     // The record each index received last: an append's upkeep asks for it at once, and replays and
     // sorted appends insert right after it.
     std::vector<CFileListIndex::CCursor> LastInserted;
-    // Where each index's last searches landed, the latest first: the upkeep of a file's records searches
-    // for its directory again and again, and a record is appended where the search for its key landed.
-    std::vector<std::array<CFileListIndex::CCursor, RememberedSearches>> LastFound;
+    // Each index's last searches and the latest of them: the upkeep of a file's records searches for its
+    // directory again and again, and a record is appended where the search for its key landed.
+    std::vector<std::array<CFoundKey, RememberedSearches>> LastFound;
+    std::vector<CFileListIndex::CCursor> LatestFound;
+    std::uint64_t Searches = 0;
     // What the appends in progress changed in the header, in order, and the bytes they changed; both keep
     // their room from one append to the next.
     std::vector<CHeaderChange> HeaderChanges;

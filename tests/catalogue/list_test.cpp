@@ -283,6 +283,32 @@ TEST_F(CatalogueTest, find_lands_where_a_scan_of_the_index_would)
     }
 }
 
+TEST_F(CatalogueTest, a_search_made_again_sees_the_records_appended_since)
+{
+    // Searches come back to keys searched for before while records come in among the records already
+    // there: of the key's path and keys, sorting right before where the key landed, or elsewhere.
+    AppendMixedRecords(*List, 1000);
+    std::mt19937 random(3);
+    const char* paths[] = {"0/a/m", "0/b", "0/bb", "0/m", "0/m/n"};
+    auto scanned = [&](const CCatSearch& key)
+    {
+        for (const CWalkedRecord& record : Walk(*List, 1))
+            if (!CFileListPointer<CCatalogueItem>(*List, record.Offset).Get()->LessThan(key, true, 1))
+                return record.Offset;
+        return CFileListOffset{};
+    };
+    for (int step = 0; step < 200; ++step)
+    {
+        std::uint32_t k1 = random() % 2 ? AnyKey : random() % 3;
+        CCatSearch key(W(paths[random() % std::size(paths)]), k1, AnyKey, AnyKey);
+        SCOPED_TRACE(N(key.GetPath()) + " " + std::to_string(k1) + " step " + std::to_string(step));
+        EXPECT_EQ(List->find(key, 1).CheckOffset(), scanned(key));
+        CCatExtent record(step, W(paths[random() % std::size(paths)]), 1, 0, random() % 3, random() % 3);
+        ASSERT_EQ(List->Append(record, true), 0u);
+        EXPECT_EQ(List->find(key, 1).CheckOffset(), scanned(key));
+    }
+}
+
 TEST_F(CatalogueTest, iterators_keep_their_record_while_the_index_changes)
 {
     AppendMixedRecords(*List, 500);
