@@ -66,7 +66,7 @@ CFileListPointer<CCatalogueItem> FindVersion(CFileListInternal& list, const WStr
 // records are looked at in place; only a directory whose flags are set is loaded, to clear them.
 void ClearDirectoryFlags(CFileListInternal& list, WStringView dir)
 {
-    CFileListInternal::iterator at = list.find(CCatSearch(WString(dir), AnyKey, AnyKey, AnyKey), 1);
+    CFileListInternal::iterator at = list.find(CCatSearch(dir, AnyKey, AnyKey, AnyKey), 1);
     if (at == list.end(1))
         return;
     const CFileListEntry entry = at.GetEntry();
