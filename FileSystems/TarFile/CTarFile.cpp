@@ -163,14 +163,26 @@ std::uint32_t CTarFile::VerifyHeader(const TarHeaderBlock& block)
     if (!ScanOctal(block.Chksum, sizeof block.Chksum, stored))
         return ErrorChecksum;
     // The sums of the bytes read as unsigned and as signed, the checksum field counting as spaces. Every
-    // header of a tape passes through here: the loops are plain enough to run a vector at a time.
+    // header of a tape passes through here: the bytes are summed eight at a time, in four 16-bit lanes
+    // (at most 64 * 510 each) and, for the bytes of 0x80 and up, in eight byte lanes (at most 64 each).
     const auto* bytes = reinterpret_cast<const unsigned char*>(&block);
+    constexpr std::uint64_t LowBytes = 0x00FF00FF00FF00FF;
+    std::uint64_t lanes = 0;
+    std::uint64_t highLanes = 0;
+    for (std::size_t i = 0; i < sizeof block; i += sizeof lanes)
+    {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + i, sizeof word);
+        lanes += (word & LowBytes) + (word >> 8 & LowBytes);
+        highLanes += word >> 7 & 0x0101010101010101;
+    }
+    highLanes = (highLanes & LowBytes) + (highLanes >> 8 & LowBytes);
     std::uint32_t unsignedSum = 0;
     std::uint32_t highBytes = 0;
-    for (std::size_t i = 0; i < sizeof block; ++i)
+    for (int lane = 0; lane < 4; ++lane)
     {
-        unsignedSum += bytes[i];
-        highBytes += bytes[i] >> 7;
+        unsignedSum += static_cast<std::uint32_t>(lanes >> (16 * lane) & 0xFFFF);
+        highBytes += static_cast<std::uint32_t>(highLanes >> (16 * lane) & 0xFFFF);
     }
     for (char c : block.Chksum)
     {
