@@ -52,7 +52,7 @@ public:
             for (auto at = catalogue.find(key, 1), end = catalogue.end(1); at != end; ++at)
             {
                 const CStoredItem record = CCatalogueItem::ReadEntry(at.GetEntry());
-                if (record.Path != path.GetText() || record.OrderKey1 != 0)
+                if (!SameUnits(record.Path, path.GetText()) || record.OrderKey1 != 0)
                     break;
                 if (record.Kind == KindArchive && record.SegmentIndex == 0)
                     orderKey2 = std::max(orderKey2, record.OrderKey2);

@@ -71,7 +71,7 @@ void ClearDirectoryFlags(CFileListInternal& list, WStringView dir)
         return;
     const CFileListEntry entry = at.GetEntry();
     // The search lands on the first record not less than the key, which need not be this directory.
-    if ((entry.Type & 0x0F) != KindDirectory || entry.Path != dir ||
+    if ((entry.Type & 0x0F) != KindDirectory || !SameUnits(entry.Path, dir) ||
         (entry.Type & CCatDirectory::FlagMask) == 0)
         return;
     CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
@@ -92,16 +92,17 @@ void AddParentDirectories(CFileListInternal& list, const WString& path, CFileLis
         return;
     CSingleLock lock(list.Lock(), true);
     WStringView prev;
-    if (at != list.begin(1))
+    // The record before this one; stepping back from the first record stays on it.
+    CFileListInternal::iterator before = at;
+    if (!(--before == at))
     {
-        --at;
-        const CFileListEntry record = at.GetEntry();
+        const CFileListEntry record = before.GetEntry();
         std::uint8_t kind = record.Type & 0x0F;
         // A directory's path stays whole; other records lie in the directory above them.
         prev = kind == KindArchive || kind == KindReference || kind == KindExtent ? ParentOf(record.Path)
                                                                                   : record.Path;
     }
-    if (dir == prev)
+    if (SameUnits(dir, prev))
     {
         ClearDirectoryFlags(list, dir);
         return;
