@@ -380,6 +380,13 @@ CFileListInternal::iterator::iterator(CFileListInternal& list, int index, const 
     : List(&list), Index(index)
 {
     CSingleLock lock(&list.ListLock, true);
+    // The record just entered into the index, as an append's upkeep asks for it, is known to be there.
+    if (list.IsIndex(index) && at.Page >= 1 && list.LastInserted[index].Offset == at &&
+        list.Indexes[index]->Refresh(list.LastInserted[index]))
+    {
+        Cursor = list.LastInserted[index];
+        return;
+    }
     bool stored =
         at.Page >= 1 && at.Page < list.Pages.size() && list.Pages[at.Page]->FindEntry(at.Position) >= 0;
     if (!list.IsIndex(index))
@@ -390,12 +397,7 @@ CFileListInternal::iterator::iterator(CFileListInternal& list, int index, const 
         return;
     }
     const CFileListIndex& tree = *list.Indexes[index];
-    if (!stored)
-        Cursor = tree.End();
-    else if (list.LastInserted[index].Offset == at && tree.Refresh(list.LastInserted[index]))
-        Cursor = list.LastInserted[index];
-    else
-        Cursor = tree.Find(at);
+    Cursor = stored ? tree.Find(at) : tree.End();
 }
 
 bool CFileListInternal::iterator::operator==(const iterator& other) const
