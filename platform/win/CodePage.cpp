@@ -7,6 +7,9 @@
 #include <bit>
 #include <cerrno>
 #include <iconv.h>
+#include <mutex>
+#include <new>
+#include <vector>
 
 static_assert(std::endian::native == std::endian::little, "wide text is converted as UTF-16LE");
 
@@ -55,46 +58,97 @@ bool IsAsciiIdentity(Charset charset)
     return charset != Utf7;
 }
 
-// The descriptors a thread has opened, one for each charset and direction, kept until the thread ends:
-// opening one costs far more than converting a name. A descriptor is used by its own thread only.
-class CDescriptors
+// What iconv_open gives for a charset it does not know.
+const iconv_t Closed = reinterpret_cast<iconv_t>(-1);
+
+// The conversion descriptors of the process, kept once opened: opening one costs far more than
+// converting a name. A conversion borrows a descriptor of its charset and direction, a free one or one
+// opened for it, and gives it back; the pool grows to the most conversions of a kind at once, and closes
+// its descriptors when the process ends. All members may be called from several threads.
+class CDescriptorPool
 {
 public:
-    CDescriptors() { Opened.fill(Closed()); }
-    CDescriptors(const CDescriptors&) = delete;
-    CDescriptors& operator=(const CDescriptors&) = delete;
-    ~CDescriptors()
+    CDescriptorPool() = default;
+    CDescriptorPool(const CDescriptorPool&) = delete;
+    CDescriptorPool& operator=(const CDescriptorPool&) = delete;
+    ~CDescriptorPool()
     {
-        for (iconv_t cd : Opened)
-            if (cd != Closed())
+        for (const auto& kind : Free)
+            for (iconv_t cd : kind)
                 iconv_close(cd);
     }
 
-    // The descriptor, in its initial shift state; Closed() when iconv does not know the charset.
-    iconv_t Get(Charset charset, bool toWide)
+    static CDescriptorPool& Process()
     {
-        iconv_t& cd = Opened[2 * charset + (toWide ? 1 : 0)];
-        if (cd == Closed())
-            cd = toWide ? iconv_open(Wide, NameOf(charset)) : iconv_open(NameOf(charset), Wide);
-        else
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        return cd;
+        static CDescriptorPool pool;
+        return pool;
     }
 
-    static iconv_t Closed() { return reinterpret_cast<iconv_t>(-1); }
+    // A descriptor in its initial shift state; Closed when iconv does not know the charset.
+    iconv_t Borrow(Charset charset, bool toWide)
+    {
+        {
+            std::lock_guard lock(Mutex);
+            std::vector<iconv_t>& kind = Free[Slot(charset, toWide)];
+            if (!kind.empty())
+            {
+                iconv_t cd = kind.back();
+                kind.pop_back();
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                return cd;
+            }
+        }
+        return toWide ? iconv_open(Wide, NameOf(charset)) : iconv_open(NameOf(charset), Wide);
+    }
+
+    void GiveBack(Charset charset, bool toWide, iconv_t cd)
+    {
+        if (cd == Closed)
+            return;
+        std::lock_guard lock(Mutex);
+        try
+        {
+            Free[Slot(charset, toWide)].push_back(cd);
+        }
+        catch (const std::bad_alloc&)
+        {
+            iconv_close(cd);
+        }
+    }
 
 private:
-    std::array<iconv_t, 2 * CharsetCount> Opened;
+    static std::size_t Slot(Charset charset, bool toWide) { return 2 * charset + (toWide ? 1 : 0); }
+
+    std::mutex Mutex;
+    std::array<std::vector<iconv_t>, 2 * CharsetCount> Free;
 };
 
-thread_local CDescriptors Descriptors;
+// A descriptor borrowed from the process's pool for one conversion.
+class CBorrowedDescriptor
+{
+public:
+    CBorrowedDescriptor(Charset charset, bool toWide)
+        : Which(charset), ToWide(toWide), Descriptor(CDescriptorPool::Process().Borrow(charset, toWide))
+    {
+    }
+    CBorrowedDescriptor(const CBorrowedDescriptor&) = delete;
+    CBorrowedDescriptor& operator=(const CBorrowedDescriptor&) = delete;
+    ~CBorrowedDescriptor() { CDescriptorPool::Process().GiveBack(Which, ToWide, Descriptor); }
+
+    iconv_t Get() const { return Descriptor; }
+
+private:
+    const Charset Which;
+    const bool ToWide;
+    const iconv_t Descriptor;
+};
 
 // Runs iconv over the whole input into `out`, whose elements are `unit` bytes wide: out holds the result
 // on success and is left for the caller to empty on failure.
 template <class Text>
 std::uint32_t Convert(iconv_t cd, const char* data, std::size_t size, std::size_t unit, Text& out)
 {
-    if (cd == CDescriptors::Closed())
+    if (cd == Closed)
         return ERROR_INVALID_PARAMETER;
     out.resize((size * 4 + 16) / unit);
     char* in = const_cast<char*>(data);
@@ -138,7 +192,8 @@ std::uint32_t MultiByteToWide(unsigned codePage, std::string_view text, WString&
         out.assign(text.begin(), text.end());
         return ERROR_SUCCESS;
     }
-    std::uint32_t error = Convert(Descriptors.Get(charset, true), text.data(), text.size(), 2, out);
+    CBorrowedDescriptor cd(charset, true);
+    std::uint32_t error = Convert(cd.Get(), text.data(), text.size(), 2, out);
     if (error != ERROR_SUCCESS)
         out.clear();
     return error;
@@ -156,8 +211,9 @@ std::uint32_t WideToMultiByte(unsigned codePage, WStringView text, std::string& 
         out.assign(text.begin(), text.end());
         return ERROR_SUCCESS;
     }
-    std::uint32_t error = Convert(Descriptors.Get(charset, false), reinterpret_cast<const char*>(text.data()),
-                                  2 * text.size(), 1, out);
+    CBorrowedDescriptor cd(charset, false);
+    std::uint32_t error =
+        Convert(cd.Get(), reinterpret_cast<const char*>(text.data()), 2 * text.size(), 1, out);
     if (error != ERROR_SUCCESS)
         out.clear();
     return error;
