@@ -117,19 +117,19 @@ CFileListIndex::CCursor CFileListIndex::Insert(const CFileListOffset& at, const 
     auto sortsAfter = [&](const CFileListOffset& other)
     { return Ordering.Compare(entry, EntryAt(other), Index) < 0; };
     CPosition position;
-    CCursor hint = after;
-    if (Refresh(hint) && !sortsAfter(hint.Offset))
-    {
-        CCursor next = CursorAt({hint.Position.Leaf, hint.Position.Slot + 1});
-        if (!next.Position.Leaf || sortsAfter(next.Offset))
-            position = {hint.Position.Leaf, hint.Position.Slot + 1};
-    }
-    hint = before;
-    if (!position.Leaf && Refresh(hint) && sortsAfter(hint.Offset))
+    CCursor hint = before;
+    if (Refresh(hint) && sortsAfter(hint.Offset))
     {
         CCursor previous = Previous(hint);
         if (previous.Offset == hint.Offset || !sortsAfter(previous.Offset))
             position = hint.Position;
+    }
+    hint = after;
+    if (!position.Leaf && Refresh(hint) && !sortsAfter(hint.Offset))
+    {
+        CCursor next = CursorAt({hint.Position.Leaf, hint.Position.Slot + 1});
+        if (!next.Position.Leaf || sortsAfter(next.Offset))
+            position = {hint.Position.Leaf, hint.Position.Slot + 1};
     }
     if (!position.Leaf && Root)
     {
