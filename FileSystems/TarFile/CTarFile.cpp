@@ -243,14 +243,18 @@ CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
             return DecodeName(CP_UTF8, path, name);
     }
     const TarHeaderBlock& block = UstarBlock();
-    std::string text;
-    if (IsPosixHeader(block))
+    std::string_view text = FieldText(block.Name, sizeof block.Name);
+    // The prefix and the name joined; most names come without a prefix and are decoded where they lie.
+    std::string joined;
+    std::string_view prefix = IsPosixHeader(block) ? FieldText(block.Prefix, sizeof block.Prefix) : "";
+    if (!prefix.empty())
     {
-        text = FieldText(block.Prefix, sizeof block.Prefix);
-        if (!text.empty() && text.back() != '/')
-            text += '/';
+        joined = prefix;
+        if (joined.back() != '/')
+            joined += '/';
+        joined += text;
+        text = joined;
     }
-    text += FieldText(block.Name, sizeof block.Name);
     bool posixVersion = std::memcmp(block.Version, "00", 2) == 0;
     return DecodeName(posixVersion ? codePage : CP_OEMCP, text, name);
 }
