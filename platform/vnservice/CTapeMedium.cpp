@@ -33,29 +33,37 @@ CStatus CTapeMedium::Open(const std::string& imagePath)
     return Image.Open(imagePath);
 }
 
-CStatus CTapeMedium::ReadImage(std::uint64_t offset, std::uint8_t* dest, std::size_t size)
+CStatus CTapeMedium::ReadImage(std::uint64_t offset, std::size_t size, const std::uint8_t*& bytes)
 {
-    if (size > ShortReadBytes)
-        return Image.ReadImage(offset, dest, size);
-    const bool following = offset > ShortStart && offset <= ShortEnd + FollowingBytes;
-    ShortStart = offset;
-    ShortEnd = offset + size;
-    if (offset < AheadStart || offset + size > AheadStart + AheadSize)
+    if (size <= ShortReadBytes)
     {
-        AheadSize = 0;
-        if (!following)
-            return Image.ReadImage(offset, dest, size);
-        if (!Ahead)
-            Ahead.reset(new (std::nothrow) std::uint8_t[ReadAheadBytes]);
-        const std::uint64_t end = std::min(Image.GetDataEnd(), offset + ReadAheadBytes);
-        // Without room, or with a read-ahead the image no longer gives, the read goes alone.
-        if (!Ahead || end < offset + size ||
-            Image.ReadImage(offset, Ahead.get(), static_cast<std::size_t>(end - offset)).Failed())
-            return Image.ReadImage(offset, dest, size);
-        AheadStart = offset;
-        AheadSize = static_cast<std::size_t>(end - offset);
+        const bool following = offset > ShortStart && offset <= ShortEnd + FollowingBytes;
+        ShortStart = offset;
+        ShortEnd = offset + size;
+        if ((offset < AheadStart || offset + size > AheadStart + AheadSize) && following)
+        {
+            AheadSize = 0;
+            if (!Ahead)
+                Ahead.reset(new (std::nothrow) std::uint8_t[ReadAheadBytes]);
+            const std::uint64_t end = std::min(Image.GetDataEnd(), offset + ReadAheadBytes);
+            // Without room, or with a read-ahead the image no longer gives, the read goes alone.
+            if (Ahead && end >= offset + size &&
+                Image.ReadImage(offset, Ahead.get(), static_cast<std::size_t>(end - offset)).IsSuccess())
+            {
+                AheadStart = offset;
+                AheadSize = static_cast<std::size_t>(end - offset);
+            }
+        }
+        if (offset >= AheadStart && offset + size <= AheadStart + AheadSize)
+        {
+            bytes = Ahead.get() + (offset - AheadStart);
+            return CStatus::Success();
+        }
     }
-    std::memcpy(dest, Ahead.get() + (offset - AheadStart), size);
+    Chunk.resize(size);
+    if (CStatus status = Image.ReadImage(offset, Chunk.data(), size); status.Failed())
+        return status;
+    bytes = Chunk.data();
     return CStatus::Success();
 }
 
@@ -121,16 +129,24 @@ template <class Sink> CStatus CTapeMedium::Transfer(std::uint64_t start, std::ui
             ++entry;
             within = 0;
         }
-        Chunk.resize(static_cast<std::size_t>(imageEnd - imageStart));
-        if (CStatus status = ReadImage(imageStart, Chunk.data(), Chunk.size()); status.Failed())
+        const std::uint8_t* bytes = nullptr;
+        if (CStatus status = ReadImage(imageStart, static_cast<std::size_t>(imageEnd - imageStart), bytes);
+            status.Failed())
             return status;
-        std::uint8_t* out = Chunk.data();
-        for (const Piece& piece : Pieces)
+        if (Pieces.size() > 1)
         {
-            std::memmove(out, Chunk.data() + (piece.ImageOffset - imageStart), piece.Size);
-            out += piece.Size;
+            // The records' data closed up in Chunk: in place when the bytes were read into it.
+            if (bytes != Chunk.data())
+                Chunk.resize(static_cast<std::size_t>(taken));
+            std::uint8_t* out = Chunk.data();
+            for (const Piece& piece : Pieces)
+            {
+                std::memmove(out, bytes + (piece.ImageOffset - imageStart), piece.Size);
+                out += piece.Size;
+            }
+            bytes = Chunk.data();
         }
-        if (CStatus status = sink(Chunk.data(), static_cast<std::size_t>(taken)); status.Failed())
+        if (CStatus status = sink(bytes, static_cast<std::size_t>(taken)); status.Failed())
             return status;
         start += taken;
         size -= taken;

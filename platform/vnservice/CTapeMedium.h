@@ -63,9 +63,9 @@ private:
     // Copies tape bytes [start, start + size) to `sink`, in pieces, after checking the whole range.
     template <class Sink> CStatus Transfer(std::uint64_t start, std::uint64_t size, Sink sink);
     CStatus CheckRange(std::uint64_t start, std::uint64_t size) const;
-    // Image bytes [offset, offset + size): a short read from the read-ahead when it holds them, else
-    // filling it afresh from `offset` when the read follows the short read before it.
-    CStatus ReadImage(std::uint64_t offset, std::uint8_t* dest, std::size_t size);
+    // Image bytes [offset, offset + size), lent until the next read: a short read's in the read-ahead,
+    // filled afresh from `offset` when the read follows the short read before it; others in Chunk.
+    CStatus ReadImage(std::uint64_t offset, std::size_t size, const std::uint8_t*& bytes);
 
     CTapeImage Image;
     std::unique_ptr<std::uint8_t[]> Ahead;
