@@ -120,7 +120,7 @@ template <class Sink> CStatus CTapeMedium::Transfer(std::uint64_t start, std::ui
         {
             std::size_t piece =
                 static_cast<std::size_t>(std::min<std::uint64_t>(size - taken, block - within));
-            std::uint64_t at = Image.GetEntryOffset(entry) + within;
+            std::uint64_t at = Pieces.empty() ? imageStart : Image.GetEntryOffset(entry);
             if (!Pieces.empty() && at + piece - imageStart > BatchBytes)
                 break;
             Pieces.push_back({at, piece});
