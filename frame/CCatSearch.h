@@ -42,10 +42,14 @@ public:
             CompareLength = WholePath;
         }
     }
-    CCatSearch(const WString& path, std::uint32_t orderKey1, std::uint32_t orderKey2,
-               std::uint32_t segmentIndex)
-        : CCatSearch(path.c_str(), orderKey1, orderKey2, segmentIndex)
+    // The path up to its first NUL, as its C string would give it.
+    CCatSearch(WStringView path, std::uint32_t orderKey1, std::uint32_t orderKey2, std::uint32_t segmentIndex)
+        : CCatalogueItem(WString(path.substr(0, path.find(u'\0'))))
     {
+        SegmentIndex = segmentIndex;
+        OrderKey1 = orderKey1;
+        OrderKey2 = orderKey2;
+        CompareLength = WholePath;
     }
 
     std::uint8_t GetObjectType(bool) const override { return KindSearch; }

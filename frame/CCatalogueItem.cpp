@@ -228,6 +228,12 @@ bool CCatalogueItem::EntryLessThan(const CFileListEntry& entry, const CFileListF
     return KeyLessThan(CStoredKeys(entry), CItemKeys(static_cast<const CCatalogueItem&>(key)), true, index);
 }
 
+CStoredItem CCatalogueItem::ReadEntry(const CFileListEntry& entry)
+{
+    const std::array<std::uint32_t, 3> keys = CStoredKeys(entry).Keys();
+    return {static_cast<std::uint8_t>(entry.Type & 0x0F), entry.Path, keys[2], keys[0], keys[1]};
+}
+
 CFileListFile* CCatalogueItem::Allocator::Create(std::uint8_t type)
 {
     std::unique_ptr<CCatalogueItem> record;

@@ -36,6 +36,16 @@ char16_t Collate(char16_t unit, CCollation collation);
 // path and before every other unit, so a directory's contents follow the directory at once.
 int ComparePaths(WStringView a, WStringView b, CCollation collation, std::uint64_t n);
 
+// A stored record read in place: its kind and path, and the keys that the record made from it gives.
+struct CStoredItem
+{
+    std::uint8_t Kind;
+    WStringView Path;
+    std::uint32_t SegmentIndex;
+    std::uint32_t OrderKey1;
+    std::uint32_t OrderKey2;
+};
+
 class CCatalogueItem : public CFileListFile
 {
 public:
@@ -59,6 +69,9 @@ public:
     static int CompareEntries(const CFileListEntry& a, const CFileListEntry& b, int index);
     // LessThan of a stored record, read in place, against a search key.
     static bool EntryLessThan(const CFileListEntry& entry, const CFileListFile& key, int index);
+    // What a stored record holds, read in place, so that a walk need not make record objects to learn
+    // it. The entry is one the list has stored, of a type it knows.
+    static CStoredItem ReadEntry(const CFileListEntry& entry);
 
     virtual std::uint64_t GetPosition() const = 0;
     virtual void SetPosition(std::uint64_t position) = 0;

@@ -43,18 +43,19 @@ public:
     {
         // A plain search, not a query: a query commits at its end, and a scan asks this for every file.
         orderKey2 = 0;
-        // A key whose OrderKey2 matches any value lands on the path's first record of OrderKey1 0.
+        // A key whose OrderKey2 matches any value lands on the path's first record of OrderKey1 0. The
+        // records are read in place, under the catalogue's lock.
         CCatSearch key(path.GetText(), 0, AnyKey, 0);
         try
         {
+            CSingleLock lock(catalogue.Lock(), true);
             for (auto at = catalogue.find(key, 1), end = catalogue.end(1); at != end; ++at)
             {
-                CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-                const CCatalogueItem& record = *handle.Get();
-                if (record.GetKeyPath() != path.GetText() || record.GetOrderKey1() != 0)
+                const CStoredItem record = CCatalogueItem::ReadEntry(at.GetEntry());
+                if (!SameUnits(record.Path, path.GetText()) || record.OrderKey1 != 0)
                     break;
-                if (record.GetObjectType(false) == KindArchive && record.GetSegmentIndex() == 0)
-                    orderKey2 = std::max(orderKey2, record.GetOrderKey2());
+                if (record.Kind == KindArchive && record.SegmentIndex == 0)
+                    orderKey2 = std::max(orderKey2, record.OrderKey2);
             }
         }
         catch (std::uint32_t error)

@@ -6,31 +6,33 @@
 #include "frame/CCatSearch.h"
 #include "frame/CCatSync.h"
 #include "frame/CCatalogueHeader.h"
+#include "win/Allocation.h"
 #include "win/FileTime.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace
 {
-// Reads the whole header, lets `change` change its counters and writes it back. A header that cannot be
-// read is left alone, silently; the write's result is not looked at either.
+// Lets `change` change the counters of the header in place, a read-modify-write that copies none of
+// the rest. A header that cannot be read is left alone, silently.
 template <class Change> void UpdateHeader(CFileListInternal& list, CCatalogueItem& record, Change change)
 {
+    constexpr std::size_t CountersStart = offsetof(CCatalogueHeader, RecordCount);
+    constexpr std::size_t CountersEnd = offsetof(CCatalogueHeader, Reserved2);
     CSingleLock listLock(list.Lock(), true);
     CSingleLock recordLock(&record.Lock, true);
-    CCatalogueHeader header;
-    if (list.GetUserHeader(&header, sizeof header) != ERROR_SUCCESS)
-        return;
-    change(header);
-    list.SetUserHeader(&header, sizeof header);
+    list.ChangeUserHeader(CountersStart, CountersEnd - CountersStart,
+                          [&](void* header) { change(*static_cast<CCatalogueHeader*>(header)); });
 }
 
 // The directory a record lies in: its path before the last '/', or empty at the top level.
-WString ParentOf(const WString& path)
+WStringView ParentOf(WStringView path)
 {
     std::size_t slash = path.rfind(u'/');
-    return slash == WString::npos ? WString() : path.substr(0, slash);
+    return slash == WStringView::npos ? WStringView() : path.substr(0, slash);
 }
 
 bool KeyMatches(std::uint32_t wanted, std::uint32_t actual)
@@ -60,19 +62,21 @@ CFileListPointer<CCatalogueItem> FindVersion(CFileListInternal& list, const WStr
     return {};
 }
 
-// After a directory or a file below a directory was added: a directory's flags no longer hold.
-void ClearDirectoryFlags(CFileListInternal& list, const WString& dir)
+// After a directory or a file below a directory was added: a directory's flags no longer hold. The
+// records are looked at in place; only a directory whose flags are set is loaded, to clear them.
+void ClearDirectoryFlags(CFileListInternal& list, WStringView dir)
 {
     CFileListInternal::iterator at = list.find(CCatSearch(dir, AnyKey, AnyKey, AnyKey), 1);
     if (at == list.end(1))
         return;
+    const CFileListEntry entry = at.GetEntry();
+    // The search lands on the first record not less than the key, which need not be this directory.
+    if ((entry.Type & 0x0F) != KindDirectory || !SameUnits(entry.Path, dir) ||
+        (entry.Type & CCatDirectory::FlagMask) == 0)
+        return;
     CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
     CCatalogueItem* record = handle.Get();
     std::uint8_t type = record->GetObjectType(true);
-    // The search lands on the first record not less than the key, which need not be this directory.
-    if (record->GetObjectType(false) != KindDirectory || record->GetKeyPath() != dir ||
-        (type & CCatDirectory::FlagMask) == 0)
-        return;
     CSingleLock lock(handle.GetPage().DataLock(), true);
     if (record->SetObjectType(static_cast<std::uint8_t>(type & ~CCatDirectory::FlagMask), handle.GetPage(),
                               handle.GetOffset()))
@@ -83,22 +87,22 @@ void ClearDirectoryFlags(CFileListInternal& list, const WString& dir)
 void AddParentDirectories(CFileListInternal& list, const WString& path, CFileListInternal::iterator at,
                           bool keepWholePath)
 {
-    WString dir = keepWholePath ? path : ParentOf(path);
+    const WStringView dir = keepWholePath ? WStringView(path) : ParentOf(path);
     if (dir.empty())
         return;
-    WString prev;
-    if (at != list.begin(1))
+    CSingleLock lock(list.Lock(), true);
+    WStringView prev;
+    // The record before this one; stepping back from the first record stays on it.
+    CFileListInternal::iterator before = at;
+    if (!(--before == at))
     {
-        --at;
-        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-        CCatalogueItem* record = handle.Get();
-        std::uint8_t kind = record->GetObjectType(false);
+        const CFileListEntry record = before.GetEntry();
+        std::uint8_t kind = record.Type & 0x0F;
         // A directory's path stays whole; other records lie in the directory above them.
-        prev = kind == KindArchive || kind == KindReference || kind == KindExtent
-                   ? ParentOf(record->GetPath())
-                   : record->GetPath();
+        prev = kind == KindArchive || kind == KindReference || kind == KindExtent ? ParentOf(record.Path)
+                                                                                  : record.Path;
     }
-    if (dir == prev)
+    if (SameUnits(dir, prev))
     {
         ClearDirectoryFlags(list, dir);
         return;
@@ -109,8 +113,12 @@ void AddParentDirectories(CFileListInternal& list, const WString& path, CFileLis
     while (i < dir.size())
     {
         i = std::min(dir.find(u'/', i + 1), dir.size());
-        CCatDirectory directory(dir.substr(0, i), GetSystemTimeAsFileTime());
-        if (std::uint32_t error = list.Append(directory, true))
+        // Made as the list's factory makes record objects, through the allocator, which may run short.
+        std::unique_ptr<CCatDirectory> directory(
+            NewNoThrow<CCatDirectory>(WString(dir.substr(0, i)), GetSystemTimeAsFileTime()));
+        if (!directory)
+            ThrowWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+        if (std::uint32_t error = list.Append(*directory, true))
             ThrowWin32Error(error);
     }
 }

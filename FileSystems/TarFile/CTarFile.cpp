@@ -157,23 +157,42 @@ std::string ToOemText(WStringView name)
 
 std::uint32_t CTarFile::VerifyHeader(const TarHeaderBlock& block)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&block);
-    constexpr std::size_t chksumStart = offsetof(TarHeaderBlock, Chksum);
-    std::uint32_t unsignedSum = 0;
-    std::int32_t signedSum = 0;
-    for (std::size_t i = 0; i < sizeof block; ++i)
-    {
-        unsigned char byte = i >= chksumStart && i < chksumStart + sizeof block.Chksum ? ' ' : bytes[i];
-        unsignedSum += byte;
-        signedSum += static_cast<signed char>(byte);
-    }
     if (block.Typeflag != 'M' && std::memcmp(block.Magic, "ustar", 5) != 0)
         return ErrorNotHeader;
     std::uint64_t stored = 0;
     if (!ScanOctal(block.Chksum, sizeof block.Chksum, stored))
         return ErrorChecksum;
+    // The sums of the bytes read as unsigned and as signed, the checksum field counting as spaces. Every
+    // header of a tape passes through here: the bytes are summed eight at a time, in four 16-bit lanes
+    // (at most 64 * 510 each) and, for the bytes of 0x80 and up, in eight byte lanes (at most 64 each).
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&block);
+    constexpr std::uint64_t LowBytes = 0x00FF00FF00FF00FF;
+    std::uint64_t lanes = 0;
+    std::uint64_t highLanes = 0;
+    for (std::size_t i = 0; i < sizeof block; i += sizeof lanes)
+    {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + i, sizeof word);
+        lanes += (word & LowBytes) + (word >> 8 & LowBytes);
+        highLanes += word >> 7 & 0x0101010101010101;
+    }
+    highLanes = (highLanes & LowBytes) + (highLanes >> 8 & LowBytes);
+    std::uint32_t unsignedSum = 0;
+    std::uint32_t highBytes = 0;
+    for (int lane = 0; lane < 4; ++lane)
+    {
+        unsignedSum += static_cast<std::uint32_t>(lanes >> (16 * lane) & 0xFFFF);
+        highBytes += static_cast<std::uint32_t>(highLanes >> (16 * lane) & 0xFFFF);
+    }
+    for (char c : block.Chksum)
+    {
+        unsignedSum -= static_cast<unsigned char>(c);
+        highBytes -= static_cast<unsigned char>(c) >> 7;
+    }
+    unsignedSum += sizeof block.Chksum * ' ';
+    const std::uint32_t signedSum = unsignedSum - 256 * highBytes;
     auto checksum = static_cast<std::uint32_t>(stored);
-    if (checksum != unsignedSum && checksum != static_cast<std::uint32_t>(signedSum))
+    if (checksum != unsignedSum && checksum != signedSum)
         return ErrorChecksum;
     return 0;
 }
@@ -224,14 +243,18 @@ CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
             return DecodeName(CP_UTF8, path, name);
     }
     const TarHeaderBlock& block = UstarBlock();
-    std::string text;
-    if (IsPosixHeader(block))
+    std::string_view text = FieldText(block.Name, sizeof block.Name);
+    // The prefix and the name joined; most names come without a prefix and are decoded where they lie.
+    std::string joined;
+    std::string_view prefix = IsPosixHeader(block) ? FieldText(block.Prefix, sizeof block.Prefix) : "";
+    if (!prefix.empty())
     {
-        text = FieldText(block.Prefix, sizeof block.Prefix);
-        if (!text.empty() && text.back() != '/')
-            text += '/';
+        joined = prefix;
+        if (joined.back() != '/')
+            joined += '/';
+        joined += text;
+        text = joined;
     }
-    text += FieldText(block.Name, sizeof block.Name);
     bool posixVersion = std::memcmp(block.Version, "00", 2) == 0;
     return DecodeName(posixVersion ? codePage : CP_OEMCP, text, name);
 }

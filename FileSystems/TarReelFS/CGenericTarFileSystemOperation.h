@@ -6,7 +6,7 @@
 #include "FileSystems/TarReelFS/CTapeOperation.h"
 
 #include <cstdint>
-#include <deque>
+#include <vector>
 
 class CGenericTarFile;
 
@@ -41,5 +41,7 @@ public:
     CGenericTarFile* TarFile = nullptr;
     std::uint64_t SignatureNumber = 0;
     std::uint8_t LabelId[48] = {};
-    std::deque<TapeExtent> Extents;
+    // In tape order, one for each volume the file lies on: a few, taken from the front. A vector, as an
+    // operation made for each item of a scan should cost no allocation for a restore's list.
+    std::vector<TapeExtent> Extents;
 };

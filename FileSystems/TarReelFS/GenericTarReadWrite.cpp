@@ -245,7 +245,7 @@ CStatus CGenericTarFileSystem::ReadNextExtent(CGenericTarFileSystemOperation& op
     while (!operation.Extents.empty())
     {
         TapeExtent extent = std::move(operation.Extents.front());
-        operation.Extents.pop_front();
+        operation.Extents.erase(operation.Extents.begin());
         const std::uint64_t extentOffset = operation.BytesDone;
         const std::uint64_t extentBytes =
             std::min(operation.ByteCount - std::min(operation.ByteCount, extentOffset),

@@ -98,7 +98,8 @@ CFileListIndex::CCursor CFileListIndex::CursorAt(CPosition position) const
     // A slot past a leaf's last record is the first record of the next leaf.
     if (position.Leaf && position.Slot == position.Leaf->Count)
         position = position.Leaf->Next ? CPosition{position.Leaf->Next, 0} : CPosition{};
-    return {position.Leaf ? position.Leaf->Items[position.Slot] : CFileListOffset{}, position, Version};
+    return {position.Leaf ? position.Leaf->Items[position.Slot] : CFileListOffset{}, position, Version,
+            Removals};
 }
 
 CFileListIndex::CPosition CFileListIndex::FirstPosition() const
@@ -109,17 +110,26 @@ CFileListIndex::CPosition CFileListIndex::FirstPosition() const
     return {static_cast<CLeaf*>(node), 0};
 }
 
-CFileListIndex::CCursor CFileListIndex::Insert(const CFileListOffset& at, const CCursor& after)
+CFileListIndex::CCursor CFileListIndex::Insert(const CFileListOffset& at, const CCursor& after,
+                                               const CCursor& before)
 {
     CFileListEntry entry = EntryAt(at);
     auto sortsAfter = [&](const CFileListOffset& other)
     { return Ordering.Compare(entry, EntryAt(other), Index) < 0; };
     CPosition position;
-    if (IsCurrent(after) && after.Position.Leaf && !sortsAfter(after.Offset))
+    CCursor hint = before;
+    if (Refresh(hint) && sortsAfter(hint.Offset))
     {
-        CCursor next = CursorAt({after.Position.Leaf, after.Position.Slot + 1});
+        CCursor previous = Previous(hint);
+        if (previous.Offset == hint.Offset || !sortsAfter(previous.Offset))
+            position = hint.Position;
+    }
+    hint = after;
+    if (!position.Leaf && Refresh(hint) && !sortsAfter(hint.Offset))
+    {
+        CCursor next = CursorAt({hint.Position.Leaf, hint.Position.Slot + 1});
         if (!next.Position.Leaf || sortsAfter(next.Offset))
-            position = {after.Position.Leaf, after.Position.Slot + 1};
+            position = {hint.Position.Leaf, hint.Position.Slot + 1};
     }
     if (!position.Leaf && Root)
     {
@@ -253,6 +263,7 @@ void CFileListIndex::Erase(const CFileListOffset& at)
     else if (position.Slot == 0)
         UpdateFirst(leaf);
     ++Version;
+    ++Removals;
 }
 
 void CFileListIndex::RemoveNode(CNode* node)
@@ -288,6 +299,7 @@ void CFileListIndex::Clear()
     Destroy(Root);
     Root = nullptr;
     ++Version;
+    ++Removals;
 }
 
 void CFileListIndex::Free(CNode* node)
@@ -313,15 +325,29 @@ CFileListIndex::CCursor CFileListIndex::LowerBound(const CFileListFile& key, con
     auto precedes = [&](const CFileListOffset& other)
     { return Ordering.PrecedesKey(EntryAt(other), key, Index); };
     CNode* from = Root;
-    if (IsCurrent(near) && near.Position.Leaf && !precedes(near.Offset))
+    CCursor start = near;
+    if (Refresh(start) && !precedes(start.Offset))
     {
         // The record sought lies at or before `near`: in the lowest subtree above it whose first record
         // precedes the key, or at the beginning.
-        from = near.Position.Leaf;
+        from = start.Position.Leaf;
         while (from && !precedes(FirstOf(from)))
             from = from->Parent;
         if (!from)
             return Begin();
+    }
+    else if (start.Position.Leaf)
+    {
+        // The record sought lies after `near`: in the lowest subtree above it whose next sibling's first
+        // record does not precede the key (it may be that record itself, right after the subtree).
+        from = start.Position.Leaf;
+        while (CInner* parent = from->Parent)
+        {
+            std::uint32_t slot = SlotInParent(from);
+            if (slot + 1 < parent->Count && !precedes(parent->Firsts[slot + 1]))
+                break;
+            from = parent;
+        }
     }
     CLeaf* leaf = Descend(from, precedes);
     if (!leaf)
@@ -346,10 +372,34 @@ CFileListIndex::CCursor CFileListIndex::Find(const CFileListOffset& at) const
     return End();
 }
 
+CFileListIndex::CPosition CFileListIndex::Moved(const CCursor& cursor) const
+{
+    // An insert moves records right within their leaf, a split moves them on into a new leaf after it;
+    // records that came in order split leaves at their ends, so a record moves a leaf or two at most.
+    constexpr int LeavesLooked = 3;
+    CLeaf* leaf = cursor.Position.Leaf;
+    std::uint32_t from = cursor.Position.Slot;
+    for (int i = 0; leaf && i < LeavesLooked; ++i, leaf = leaf->Next, from = 0)
+    {
+        const CFileListOffset* begin = leaf->Items + std::min(from, leaf->Count);
+        const CFileListOffset* end = leaf->Items + leaf->Count;
+        const CFileListOffset* found = std::find(begin, end, cursor.Offset);
+        if (found != end)
+            return {leaf, static_cast<std::uint32_t>(found - leaf->Items)};
+    }
+    return Find(cursor.Offset).Position;
+}
+
 CFileListIndex::CPosition CFileListIndex::PositionOf(CCursor& cursor) const
 {
-    if (!IsCurrent(cursor))
-        cursor = cursor.Offset == CFileListOffset{} ? End() : Find(cursor.Offset);
+    if (IsCurrent(cursor))
+        return cursor.Position;
+    if (cursor.Offset == CFileListOffset{})
+        cursor = End();
+    else if (cursor.Position.Leaf && cursor.Removals == Removals)
+        cursor = CursorAt(Moved(cursor));
+    else
+        cursor = Find(cursor.Offset);
     return cursor.Position;
 }
 

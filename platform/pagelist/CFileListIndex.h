@@ -4,7 +4,8 @@
 // once per level. Owned by its list and guarded by the list's lock.
 //
 // Positions name a leaf slot and hold only until the tree next changes; a cursor keeps the offset of
-// its record as well and finds its place again after a change.
+// its record as well and finds its place again after a change: near where it was while only inserts
+// came in between (they move records right, never free a node), else by a search.
 #pragma once
 
 #include "pagelist/CFileListEntry.h"
@@ -29,12 +30,14 @@ public:
         CLeaf* Leaf = nullptr;
         std::uint32_t Slot = 0;
     };
-    // A record of the index, its place and the tree version for which that place holds.
+    // A record of the index, its place, the tree version for which that place holds and the removal
+    // count for which its leaf still exists.
     struct CCursor
     {
         CFileListOffset Offset;
         CPosition Position;
         std::uint64_t Version = 0;
+        std::uint64_t Removals = 0;
     };
 
     // `pageBytes` maps page numbers to their bytes; it belongs to the list and outlives the index.
@@ -45,15 +48,16 @@ public:
     ~CFileListIndex();
 
     // Enters the record at `at` after every record that does not sort after it. When `after` is the
-    // cursor of the record it belongs right after (as for records that come in order), no search is
-    // made. Returns the new record's cursor. Throws std::bad_alloc, leaving the index as it was.
-    CCursor Insert(const CFileListOffset& at, const CCursor& after);
+    // cursor of the record it belongs right after (as for records that come in order), or `before` that
+    // of the record it belongs right before (as where a search for its key landed), no search is made.
+    // Returns the new record's cursor. Throws std::bad_alloc, leaving the index as it was.
+    CCursor Insert(const CFileListOffset& at, const CCursor& after, const CCursor& before);
     // Removes the record at `at`; nothing when it is not in the index.
     void Erase(const CFileListOffset& at);
     void Clear();
 
-    // The first record that does not precede `key`, by the ordering's PrecedesKey. When the key does not
-    // sort after the record at `near` (the last one inserted, say), the search starts from there.
+    // The first record that does not precede `key`, by the ordering's PrecedesKey. The search starts
+    // from the lowest subtree around `near` (the last one inserted, say) that holds the record sought.
     CCursor LowerBound(const CFileListFile& key, const CCursor& near) const;
     // The record at `at`, or the end when it is not in the index.
     CCursor Find(const CFileListOffset& at) const;
@@ -62,6 +66,8 @@ public:
 
     // A cursor's place now; the cursor is brought up to date (to the end when its record has gone).
     CPosition PositionOf(CCursor& cursor) const;
+    // Brings the cursor up to date; false at the end, or when its record has gone.
+    bool Refresh(CCursor& cursor) const { return PositionOf(cursor).Leaf != nullptr; }
     // The next and the previous record; stepping past either end stays there.
     CCursor Next(CCursor cursor) const;
     CCursor Previous(CCursor cursor) const;
@@ -74,6 +80,8 @@ private:
     static constexpr std::uint32_t InnerCapacity = 16;
 
     CCursor CursorAt(CPosition position) const;
+    // Where the record of a cursor has moved to since inserts came in: in its leaf or a few leaves on.
+    CPosition Moved(const CCursor& cursor) const;
     CPosition FirstPosition() const;
     // The leaf where a descent from `node` ends: in each inner node, the last child whose first record
     // `before` holds for, or the first child. Fetches the leaf's entries.
@@ -99,4 +107,6 @@ private:
     CNode* Root = nullptr;
     // Changes with every insert and removal.
     std::uint64_t Version = 1;
+    // Changes with every removal, which may free nodes.
+    std::uint64_t Removals = 0;
 };

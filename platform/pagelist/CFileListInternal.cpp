@@ -4,6 +4,7 @@
 #include "pagelist/CFileListPlainRecord.h"
 #include "pagelist/ListErrors.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -17,7 +18,10 @@ CFileListInternal::CFileListInternal(int indexCount, ObjectFactory factory, CFil
     {
         Indexes.push_back(std::make_unique<CFileListIndex>(PageBytes, Ordering, i));
         LastInserted.push_back(Indexes.back()->End());
-        LastFound.push_back(Indexes.back()->End());
+        LastFound.emplace_back();
+        for (CFoundKey& found : LastFound.back())
+            found.Landing = Indexes.back()->End();
+        LatestFound.push_back(Indexes.back()->End());
     }
 }
 
@@ -41,7 +45,10 @@ void CFileListInternal::Reset()
     for (int i = 0; i < IndexCount; ++i)
     {
         Indexes[i]->Clear();
-        LastInserted[i] = LastFound[i] = Indexes[i]->End();
+        LastInserted[i] = Indexes[i]->End();
+        for (CFoundKey& found : LastFound[i])
+            found.Landing = Indexes[i]->End();
+        LatestFound[i] = Indexes[i]->End();
     }
     AppendedRecords.clear();
     CommitPending = false;
@@ -52,15 +59,22 @@ CFileListPageStore& CFileListInternal::Header() const
     return *Pages.front();
 }
 
-std::uint32_t CFileListInternal::GetUserHeader(void* buffer, std::size_t size)
+std::uint32_t CFileListInternal::CheckHeaderRead(std::size_t size)
 {
-    CSingleLock lock(&ListLock, true);
     if (!Opened)
         return ERROR_INVALID_HANDLE;
     if (size != UserHeaderSize)
         return ERROR_INVALID_PARAMETER;
     if (HeaderReadFault >= 0 && HeaderReadFault-- == 0)
         return ERROR_READ_FAULT;
+    return ERROR_SUCCESS;
+}
+
+std::uint32_t CFileListInternal::GetUserHeader(void* buffer, std::size_t size)
+{
+    CSingleLock lock(&ListLock, true);
+    if (std::uint32_t error = CheckHeaderRead(size))
+        return error;
     std::memcpy(buffer, Header().Bytes.data(), UserHeaderSize);
     return ERROR_SUCCESS;
 }
@@ -72,9 +86,24 @@ std::uint32_t CFileListInternal::SetUserHeader(const void* buffer, std::size_t s
         return ERROR_INVALID_HANDLE;
     if (size != UserHeaderSize)
         return ERROR_INVALID_PARAMETER;
-    std::memcpy(Header().Bytes.data(), buffer, UserHeaderSize);
-    Header().Dirty = true;
+    std::memcpy(HeaderForChange(0, UserHeaderSize), buffer, UserHeaderSize);
     return ERROR_SUCCESS;
+}
+
+void CFileListInternal::KeepHeaderForUndo(std::size_t offset, std::size_t size)
+{
+    if (AppendDepth == 0)
+        return;
+    const unsigned char* bytes = Header().Bytes.data() + offset;
+    HeaderChanges.push_back({offset, size});
+    HeaderBefore.insert(HeaderBefore.end(), bytes, bytes + size);
+}
+
+unsigned char* CFileListInternal::HeaderForChange(std::size_t offset, std::size_t size)
+{
+    KeepHeaderForUndo(offset, size);
+    Header().Dirty = true;
+    return Header().Bytes.data();
 }
 
 CFileListFile& CFileListInternal::Prototype(std::uint8_t type)
@@ -122,18 +151,16 @@ CFileListOffset CFileListInternal::StoreEntry(const CFileListFile& record)
 void CFileListInternal::InsertIntoIndex(int index, const CFileListOffset& at)
 {
     // Records that come in order, as replays of index 0 and runs of one file's records do, land right
-    // after the last one without a search.
-    LastInserted[index] = Indexes[index]->Insert(at, LastInserted[index]);
+    // after the last one without a search; a record whose key was just searched for, where that landed.
+    LastInserted[index] = Indexes[index]->Insert(at, LastInserted[index], LatestFound[index]);
     if (AppendDepth > 0)
         AppendedRecords.emplace_back(index, at);
 }
 
 CFileListInternal::CMark CFileListInternal::MakeMark() const
 {
-    CMark mark{
-        Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedRecords.size(), {}};
-    std::memcpy(mark.Header.data(), Header().Bytes.data(), UserHeaderSize);
-    return mark;
+    return {Pages.size(), Pages.back()->Bytes.size(), Pages.back()->Starts.size(), AppendedRecords.size(),
+            HeaderChanges.size()};
 }
 
 void CFileListInternal::RollBack(const CMark& mark)
@@ -145,12 +172,25 @@ void CFileListInternal::RollBack(const CMark& mark)
         AppendedRecords.pop_back();
     }
     for (int i = 0; i < IndexCount; ++i)
-        LastInserted[i] = LastFound[i] = Indexes[i]->End();
+    {
+        LastInserted[i] = Indexes[i]->End();
+        for (CFoundKey& found : LastFound[i])
+            found.Landing = Indexes[i]->End();
+        LatestFound[i] = Indexes[i]->End();
+    }
     Pages.resize(mark.PageCount);
     PageBytes.resize(mark.PageCount);
     Pages.back()->Bytes.resize(mark.LastPageBytes);
     Pages.back()->Starts.resize(mark.LastPageEntries);
-    std::memcpy(Header().Bytes.data(), mark.Header.data(), UserHeaderSize);
+    // The header's changes, newest first.
+    while (HeaderChanges.size() > mark.HeaderChangeCount)
+    {
+        const CHeaderChange change = HeaderChanges.back();
+        HeaderChanges.pop_back();
+        std::memcpy(Header().Bytes.data() + change.Offset,
+                    HeaderBefore.data() + HeaderBefore.size() - change.Size, change.Size);
+        HeaderBefore.resize(HeaderBefore.size() - change.Size);
+    }
     Header().Dirty = true;
 }
 
@@ -212,6 +252,8 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
         if (--AppendDepth == 0)
         {
             AppendedRecords.clear();
+            HeaderChanges.clear();
+            HeaderBefore.clear();
             commit = CommitPending && QueryDepth == 0;
         }
     }
@@ -220,23 +262,58 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
     return result;
 }
 
+bool CFileListInternal::CFoundKey::Holds(const CFileListFile& key) const
+{
+    const WString& path = key.GetPath();
+    return key.GetObjectType(true) == Type && path.size() == Path.size() &&
+           key.GetDataSize() == Payload.size() &&
+           std::memcmp(path.data(), Path.data(), path.size() * sizeof(char16_t)) == 0 &&
+           std::memcmp(key.GetData(), Payload.data(), Payload.size()) == 0;
+}
+
+void CFileListInternal::CFoundKey::Take(const CFileListFile& key)
+{
+    const auto* payload = static_cast<const unsigned char*>(key.GetData());
+    Type = key.GetObjectType(true);
+    Path = key.GetPath();
+    Payload.assign(payload, payload + key.GetDataSize());
+}
+
 CFileListInternal::iterator CFileListInternal::find(const CFileListFile& key, int index)
 {
     CSingleLock lock(&ListLock, true);
     if (!IsIndex(index))
         return end(index);
     const CFileListIndex& tree = *Indexes[index];
-    // A search for the key of the last one lands where that one did, unless records came in between.
-    const CFileListIndex::CCursor& last = LastFound[index];
-    if (tree.IsCurrent(last) && last.Position.Leaf &&
-        !Ordering.PrecedesKey(tree.EntryAt(last.Offset), key, index))
+    auto& remembered = LastFound[index];
+    auto found = std::find_if(remembered.begin(), remembered.end(),
+                              [&](const CFoundKey& search) { return search.Holds(key); });
+    bool lands = false;
+    if (found != remembered.end())
     {
-        CFileListIndex::CCursor before = tree.Previous(last);
-        if (before.Offset == last.Offset || Ordering.PrecedesKey(tree.EntryAt(before.Offset), key, index))
-            return iterator(this, index, last);
+        // A record does not come to precede a key, nor leave the index but when an append is undone,
+        // which forgets the searches: the search lands where it did while the record before that one
+        // still precedes the key.
+        CFileListIndex::CCursor& last = found->Landing;
+        if (tree.Refresh(last))
+        {
+            CFileListIndex::CCursor before = tree.Previous(last);
+            lands =
+                before.Offset == last.Offset || Ordering.PrecedesKey(tree.EntryAt(before.Offset), key, index);
+        }
     }
-    LastFound[index] = tree.LowerBound(key, LastInserted[index]);
-    return iterator(this, index, LastFound[index]);
+    else
+    {
+        // In place of the search used longest ago.
+        found = std::min_element(remembered.begin(), remembered.end(),
+                                 [](const CFoundKey& a, const CFoundKey& b) { return a.Used < b.Used; });
+        found->Take(key);
+    }
+    if (!lands)
+        found->Landing = tree.LowerBound(key, LastInserted[index]);
+    found->Used = ++Searches;
+    LatestFound[index] = found->Landing;
+    return iterator(this, index, found->Landing);
 }
 
 CFileListInternal::iterator CFileListInternal::begin(int index)
@@ -303,6 +380,13 @@ CFileListInternal::iterator::iterator(CFileListInternal& list, int index, const 
     : List(&list), Index(index)
 {
     CSingleLock lock(&list.ListLock, true);
+    // The record just entered into the index, as an append's upkeep asks for it, is known to be there.
+    if (list.IsIndex(index) && at.Page >= 1 && list.LastInserted[index].Offset == at &&
+        list.Indexes[index]->Refresh(list.LastInserted[index]))
+    {
+        Cursor = list.LastInserted[index];
+        return;
+    }
     bool stored =
         at.Page >= 1 && at.Page < list.Pages.size() && list.Pages[at.Page]->FindEntry(at.Position) >= 0;
     if (!list.IsIndex(index))
@@ -313,12 +397,7 @@ CFileListInternal::iterator::iterator(CFileListInternal& list, int index, const 
         return;
     }
     const CFileListIndex& tree = *list.Indexes[index];
-    if (!stored)
-        Cursor = tree.End();
-    else if (list.LastInserted[index].Offset == at && tree.IsCurrent(list.LastInserted[index]))
-        Cursor = list.LastInserted[index];
-    else
-        Cursor = tree.Find(at);
+    Cursor = stored ? tree.Find(at) : tree.End();
 }
 
 bool CFileListInternal::iterator::operator==(const iterator& other) const
@@ -355,6 +434,14 @@ CFileListInternal::iterator& CFileListInternal::iterator::operator--()
         Slot = static_cast<std::uint32_t>(List->Pages[Page]->Starts.size() - 1);
     }
     return *this;
+}
+
+CFileListEntry CFileListInternal::iterator::GetEntry() const
+{
+    CFileListOffset at = CheckOffset();
+    if (at.Page == 0)
+        ThrowWin32Error(ERROR_FILE_CORRUPT);
+    return PageEntry::View(List->PageBytes[at.Page] + at.Position);
 }
 
 CFileListOffset CFileListInternal::iterator::CheckOffset() const

@@ -69,6 +69,9 @@ public:
         iterator& operator--();
         // Where the current record lies; an empty offset at the end.
         CFileListOffset CheckOffset() const;
+        // The current record read in place, which spares making a record object to look at it. Valid
+        // while the caller holds the list's lock (Lock()); throws ERROR_FILE_CORRUPT at the end.
+        CFileListEntry GetEntry() const;
         CFileListInternal* GetList() const { return List; }
 
     private:
@@ -115,6 +118,20 @@ public:
 
     std::uint32_t GetUserHeader(void* buffer, std::size_t size);
     std::uint32_t SetUserHeader(const void* buffer, std::size_t size);
+    // A read-modify-write of the header in place: `change` gets the whole header's bytes under the
+    // list's lock and may change bytes [offset, offset + size) of them. Fails as GetUserHeader does,
+    // without calling `change`; ERROR_INVALID_PARAMETER for a range beyond the header.
+    template <class Change>
+    std::uint32_t ChangeUserHeader(std::size_t offset, std::size_t size, Change change)
+    {
+        CSingleLock lock(&ListLock, true);
+        if (std::uint32_t error = CheckHeaderRead(UserHeaderSize))
+            return error;
+        if (offset > UserHeaderSize || size > UserHeaderSize - offset)
+            return ERROR_INVALID_PARAMETER;
+        change(static_cast<void*>(HeaderForChange(offset, size)));
+        return ERROR_SUCCESS;
+    }
 
     // Stores a copy of the record, enters it into each index whose QueryInsert answers true and then
     // calls its PostInsert for each of them, unless `fromUpkeep` says that the record is made by the
@@ -145,6 +162,8 @@ public:
     void FailHeaderReadAfter(int skip) { HeaderReadFault = skip; }
 
 private:
+    friend class CFileListPage;
+
     // Where an append began, to undo it.
     struct CMark
     {
@@ -152,7 +171,29 @@ private:
         std::size_t LastPageBytes;
         std::size_t LastPageEntries;
         std::size_t IndexedCount;
-        std::array<unsigned char, UserHeaderSize> Header;
+        std::size_t HeaderChangeCount;
+    };
+    // A range of the header that an append in progress changed; its bytes before the change follow
+    // those of the changes before it in HeaderBefore.
+    struct CHeaderChange
+    {
+        std::size_t Offset;
+        std::size_t Size;
+    };
+    // How many recent searches of each index find remembers.
+    static constexpr std::size_t RememberedSearches = 2;
+    // A search remembered: its key as the list would store it, where the search landed and when.
+    struct CFoundKey
+    {
+        // Whether `key` is this one: same type byte, path and payload, so that it orders the same.
+        bool Holds(const CFileListFile& key) const;
+        void Take(const CFileListFile& key);
+
+        std::uint8_t Type = 0;
+        WString Path;
+        std::vector<unsigned char> Payload;
+        CFileListIndex::CCursor Landing;
+        std::uint64_t Used = 0;
     };
     void Reset();
     std::uint32_t LoadPages(CDatabase& db, const std::string& key, bool& found);
@@ -169,6 +210,14 @@ private:
     void InsertIntoIndex(int index, const CFileListOffset& at);
     CMark MakeMark() const;
     void RollBack(const CMark& mark);
+    // As GetUserHeader checks a read: open, whole header, the fault seam.
+    std::uint32_t CheckHeaderRead(std::size_t size);
+    // The header's bytes, of which [offset, offset + size) are about to change: kept for undoing the
+    // appends in progress, and stored by the next commit.
+    unsigned char* HeaderForChange(std::size_t offset, std::size_t size);
+    // Keeps header bytes [offset, offset + size) as they are now, should the appends in progress be
+    // undone; nothing outside an append.
+    void KeepHeaderForUndo(std::size_t offset, std::size_t size);
     bool IsIndex(int index) const { return index >= 0 && index < IndexCount; }
 
     CCriticalSection ListLock;
@@ -185,9 +234,15 @@ private:
     // The record each index received last: an append's upkeep asks for it at once, and replays and
     // sorted appends insert right after it.
     std::vector<CFileListIndex::CCursor> LastInserted;
-    // Where each index's last search landed: the upkeep of a file's records searches for one directory
-    // again and again.
-    std::vector<CFileListIndex::CCursor> LastFound;
+    // Each index's last searches and the latest of them: the upkeep of a file's records searches for its
+    // directory again and again, and a record is appended where the search for its key landed.
+    std::vector<std::array<CFoundKey, RememberedSearches>> LastFound;
+    std::vector<CFileListIndex::CCursor> LatestFound;
+    std::uint64_t Searches = 0;
+    // What the appends in progress changed in the header, in order, and the bytes they changed; both keep
+    // their room from one append to the next.
+    std::vector<CHeaderChange> HeaderChanges;
+    std::vector<unsigned char> HeaderBefore;
     // The records entered into indexes by the appends in progress, to undo them.
     std::vector<std::pair<int, CFileListOffset>> AppendedRecords;
     std::array<std::unique_ptr<CFileListFile>, 256> Prototypes;

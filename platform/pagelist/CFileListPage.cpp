@@ -35,6 +35,8 @@ std::span<unsigned char> CFileListPage::GetData(const CFileListOffset& at, bool 
     CSingleLock lock(List->Lock(), true);
     if (!Store || at.Page != Store->Number || at.Position > Store->Bytes.size())
         ThrowWin32Error(ERROR_FILE_CORRUPT);
+    // The bytes of the header page may be written through what is handed out here.
+    List->KeepHeaderForUndo(0, CFileListInternal::UserHeaderSize);
     return {Store->Bytes.data() + at.Position, Store->Bytes.size() - at.Position};
 }
 

@@ -213,7 +213,7 @@ std::uint32_t CFileListInternal::WritePages()
         write.Bind(1, Key)
             .Bind(2, static_cast<std::int64_t>(page->Number))
             .Bind(3, static_cast<std::int64_t>(page->Kind))
-            .BindBlob(4, page->Bytes.data(), page->Bytes.size());
+            .BindBlobInPlace(4, page->Bytes.data(), page->Bytes.size());
         write.Step();
         if (write.LastStatus().Failed())
             return ERROR_WRITE_FAULT;

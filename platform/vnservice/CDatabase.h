@@ -29,6 +29,9 @@ public:
         CStatement& Bind(int index, std::int64_t value);
         CStatement& Bind(int index, std::string_view text);
         CStatement& BindBlob(int index, const void* data, std::size_t size);
+        // Binds the bytes where they are, without a copy: they must stay as they are until the statement
+        // is reset or goes.
+        CStatement& BindBlobInPlace(int index, const void* data, std::size_t size);
         // True while a row is there; a failure ends the rows and is kept in LastStatus.
         bool Step();
         void Reset();

@@ -1,13 +1,5 @@
 #include "vnservice/COperationStatus.h"
 
-COperationStatus COperationStatus::Pending(std::function<CStatus()> work)
-{
-    COperationStatus status;
-    status.State = std::make_shared<Shared>();
-    status.State->Work = std::move(work);
-    return status;
-}
-
 COperationStatus COperationStatus::Finished(CStatus result)
 {
     COperationStatus status;
@@ -23,8 +15,7 @@ CStatus COperationStatus::AwaitCompletion()
         return CStatus::Success();
     if (!State->Complete)
     {
-        State->Status = State->Work ? State->Work() : CStatus::Success();
-        State->Work = nullptr;
+        State->Status = State->Run();
         State->Complete = true;
     }
     return State->Status;

@@ -6,15 +6,21 @@
 
 #include "vnservice/CStatus.h"
 
-#include <functional>
 #include <memory>
+#include <optional>
 
 class COperationStatus
 {
 public:
     COperationStatus() = default;
-    // A drive operation that runs `work` when completed.
-    static COperationStatus Pending(std::function<CStatus()> work);
+    // A drive operation that runs `work` (a callable giving a CStatus) when completed. The work is kept
+    // in the shared state itself, so that starting a drive operation costs one allocation.
+    template <class Work> static COperationStatus Pending(Work work)
+    {
+        COperationStatus status;
+        status.State = std::make_shared<WorkState<Work>>(std::move(work));
+        return status;
+    }
     // Work that failed before it could start; completing it gives the failure.
     static COperationStatus Finished(CStatus status);
 
@@ -33,12 +39,26 @@ public:
 private:
     struct Shared
     {
-        std::function<CStatus()> Work;
+        virtual ~Shared() = default;
+        // Runs the work and lets it go; a status without work has none to run.
+        virtual CStatus Run() { return CStatus::Success(); }
+
         bool Complete = false;
         CStatus Status;
         bool HasResult = false;
         bool Early = false;
         CStatus Result;
+    };
+    template <class Work> struct WorkState : Shared
+    {
+        explicit WorkState(Work work) : Pending(std::move(work)) {}
+        CStatus Run() override
+        {
+            CStatus status = (*Pending)();
+            Pending.reset();
+            return status;
+        }
+        std::optional<Work> Pending;
     };
     std::shared_ptr<Shared> State;
 };

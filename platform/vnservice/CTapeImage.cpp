@@ -116,6 +116,7 @@ void CTapeImage::Close()
     Checkpoints.clear();
     Checkpoints.shrink_to_fit();
     NaturalBlockSize = 0;
+    DataEnd = 0;
 }
 
 CStatus CTapeImage::Fault(int line, const std::string& what) const
@@ -184,6 +185,7 @@ CStatus CTapeImage::Index(std::uint64_t fileSize)
         {
             Lengths.push_back(0);
             pos += 4;
+            DataEnd = pos;
             continue;
         }
         std::uint64_t dataEnd = pos + 4 + word;
@@ -208,6 +210,7 @@ CStatus CTapeImage::Index(std::uint64_t fileSize)
         tally.Add(word, Lengths.size());
         Lengths.push_back(word);
         pos = trailer + 4;
+        DataEnd = pos;
         if (got == sizeof bytes)
         {
             havePending = true;

@@ -37,6 +37,8 @@ public:
     std::uint32_t GetEntryLength(std::size_t index) const { return Lengths[index]; }
     // Where the entry's data begins in the image; for a mark, where its word is.
     std::uint64_t GetEntryOffset(std::size_t index) const;
+    // Where the last entry ends in the image: the bytes before it are all the tape holds.
+    std::uint64_t GetDataEnd() const { return DataEnd; }
 
     // The most common record length, the first one seen among equally common lengths; 0 without records.
     std::uint32_t GetNaturalBlockSize() const { return NaturalBlockSize; }
@@ -64,4 +66,5 @@ private:
     std::vector<std::uint32_t> Lengths; // 0 for a mark: a record is never empty
     std::vector<std::uint64_t> Checkpoints;
     std::uint32_t NaturalBlockSize = 0;
+    std::uint64_t DataEnd = 0;
 };

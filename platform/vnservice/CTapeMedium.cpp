@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <new>
 
 namespace
 {
@@ -28,7 +28,43 @@ std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit)
 
 CStatus CTapeMedium::Open(const std::string& imagePath)
 {
+    AheadSize = 0;
+    ShortStart = ShortEnd = 0;
     return Image.Open(imagePath);
+}
+
+CStatus CTapeMedium::ReadImage(std::uint64_t offset, std::size_t size, const std::uint8_t*& bytes)
+{
+    if (size <= ShortReadBytes)
+    {
+        const bool following = offset > ShortStart && offset <= ShortEnd + FollowingBytes;
+        ShortStart = offset;
+        ShortEnd = offset + size;
+        if ((offset < AheadStart || offset + size > AheadStart + AheadSize) && following)
+        {
+            AheadSize = 0;
+            if (!Ahead)
+                Ahead.reset(new (std::nothrow) std::uint8_t[ReadAheadBytes]);
+            const std::uint64_t end = std::min(Image.GetDataEnd(), offset + ReadAheadBytes);
+            // Without room, or with a read-ahead the image no longer gives, the read goes alone.
+            if (Ahead && end >= offset + size &&
+                Image.ReadImage(offset, Ahead.get(), static_cast<std::size_t>(end - offset)).IsSuccess())
+            {
+                AheadStart = offset;
+                AheadSize = static_cast<std::size_t>(end - offset);
+            }
+        }
+        if (offset >= AheadStart && offset + size <= AheadStart + AheadSize)
+        {
+            bytes = Ahead.get() + (offset - AheadStart);
+            return CStatus::Success();
+        }
+    }
+    Chunk.resize(size);
+    if (CStatus status = Image.ReadImage(offset, Chunk.data(), size); status.Failed())
+        return status;
+    bytes = Chunk.data();
+    return CStatus::Success();
 }
 
 CStatus CTapeMedium::ReportBlockSize()
@@ -72,13 +108,6 @@ template <class Sink> CStatus CTapeMedium::Transfer(std::uint64_t start, std::ui
     // stays flat in the file's size.
     constexpr std::uint64_t BatchBytes = 1 << 20;
     const std::uint64_t block = BlockBytes();
-    struct Piece
-    {
-        std::uint64_t ImageOffset;
-        std::size_t Size;
-    };
-    std::vector<Piece> pieces;
-    std::vector<std::uint8_t> chunk;
     while (size > 0)
     {
         std::uint64_t entry = start / block;
@@ -86,30 +115,38 @@ template <class Sink> CStatus CTapeMedium::Transfer(std::uint64_t start, std::ui
         const std::uint64_t imageStart = Image.GetEntryOffset(entry) + within;
         std::uint64_t imageEnd = imageStart;
         std::uint64_t taken = 0;
-        pieces.clear();
+        Pieces.clear();
         while (taken < size)
         {
             std::size_t piece =
                 static_cast<std::size_t>(std::min<std::uint64_t>(size - taken, block - within));
-            std::uint64_t at = Image.GetEntryOffset(entry) + within;
-            if (!pieces.empty() && at + piece - imageStart > BatchBytes)
+            std::uint64_t at = Pieces.empty() ? imageStart : Image.GetEntryOffset(entry);
+            if (!Pieces.empty() && at + piece - imageStart > BatchBytes)
                 break;
-            pieces.push_back({at, piece});
+            Pieces.push_back({at, piece});
             imageEnd = at + piece;
             taken += piece;
             ++entry;
             within = 0;
         }
-        chunk.resize(static_cast<std::size_t>(imageEnd - imageStart));
-        if (CStatus status = Image.ReadImage(imageStart, chunk.data(), chunk.size()); status.Failed())
+        const std::uint8_t* bytes = nullptr;
+        if (CStatus status = ReadImage(imageStart, static_cast<std::size_t>(imageEnd - imageStart), bytes);
+            status.Failed())
             return status;
-        std::uint8_t* out = chunk.data();
-        for (const Piece& piece : pieces)
+        if (Pieces.size() > 1)
         {
-            std::memmove(out, chunk.data() + (piece.ImageOffset - imageStart), piece.Size);
-            out += piece.Size;
+            // The records' data closed up in Chunk: in place when the bytes were read into it.
+            if (bytes != Chunk.data())
+                Chunk.resize(static_cast<std::size_t>(taken));
+            std::uint8_t* out = Chunk.data();
+            for (const Piece& piece : Pieces)
+            {
+                std::memmove(out, bytes + (piece.ImageOffset - imageStart), piece.Size);
+                out += piece.Size;
+            }
+            bytes = Chunk.data();
         }
-        if (CStatus status = sink(chunk.data(), static_cast<std::size_t>(taken)); status.Failed())
+        if (CStatus status = sink(bytes, static_cast<std::size_t>(taken)); status.Failed())
             return status;
         start += taken;
         size -= taken;
@@ -122,31 +159,26 @@ CStatus CTapeMedium::ReadBlocks(CBlockBuffer& buffer, std::uint64_t position, st
 {
     const std::uint64_t unit = buffer.GetUnit();
     const std::uint64_t start = position * unit;
+    const auto& segments = buffer.GetSegments();
 
     // Where each segment's bytes lie on the tape and how many it takes; checked before anything moves.
-    struct Plan
-    {
-        const CBlockBuffer::Segment* Segment;
-        std::uint64_t TapeStart;
-        std::uint64_t Size;
-        std::uint64_t TargetOffset;
-    };
-    std::vector<Plan> plans;
+    Plans.clear();
     std::uint64_t at = start;
-    for (const auto& segment : buffer.GetSegments())
+    for (std::size_t i = 0; i < segments.size(); ++i)
     {
+        const auto& segment = segments[i];
         switch (segment.Kind)
         {
         case CBlockBuffer::SegmentKind::Memory:
         case CBlockBuffer::SegmentKind::OwnMemory:
-            plans.push_back({&segment, at, segment.Size, 0});
+            Plans.push_back({i, at, segment.Size, 0});
             at += RoundUp(segment.Size, unit);
             break;
         case CBlockBuffer::SegmentKind::FragmentFile:
         {
             // With a length the read is one piece of the file, written at `offset` of it.
             std::uint64_t size = length ? length : segment.File->GetPreparedSize();
-            plans.push_back({&segment, at, size, length ? offset : 0});
+            Plans.push_back({i, at, size, length ? offset : 0});
             at += RoundUp(size, unit);
             break;
         }
@@ -156,19 +188,19 @@ CStatus CTapeMedium::ReadBlocks(CBlockBuffer& buffer, std::uint64_t position, st
             // unless the read names the part itself.
             std::uint64_t skip = length ? offset : segment.Stream->Offset % unit;
             std::uint64_t size = length ? length : segment.Stream->Length;
-            plans.push_back({&segment, at + skip, size, 0});
+            Plans.push_back({i, at + skip, size, 0});
             at += RoundUp(skip + size, unit);
             break;
         }
         }
     }
-    for (const auto& plan : plans)
+    for (const auto& plan : Plans)
         if (CStatus status = CheckRange(plan.TapeStart, plan.Size); status.Failed())
             return status;
 
-    for (const auto& plan : plans)
+    for (const Plan& plan : Plans)
     {
-        const auto& segment = *plan.Segment;
+        const auto& segment = segments[plan.Segment];
         std::uint64_t written = 0;
         CStatus status = Transfer(plan.TapeStart, plan.Size,
                                   [&](const std::uint8_t* data, std::size_t size)

@@ -1,10 +1,11 @@
 #include "vnservice/CUserFragment.h"
 
-CStatus CUserFragment::ConstructFromCatalogue(const CFileName& fileSystemName,
-                                              const CCatalogueFileRecord& record)
+#include <utility>
+
+CStatus CUserFragment::ConstructFromCatalogue(CFileName fileSystemName, CCatalogueFileRecord record)
 {
-    FileSystemName = fileSystemName;
-    CatalogueFileName = record.Path;
+    FileSystemName = std::move(fileSystemName);
+    CatalogueFileName = std::move(record.Path);
     Position = record.Position;
     Size = record.Size;
     Time = record.Time;

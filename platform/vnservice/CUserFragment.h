@@ -26,7 +26,7 @@ public:
     virtual ~CUserFragment() = default;
 
     // Takes the file's identity from its catalogue record; `fileSystemName` names the file system.
-    CStatus ConstructFromCatalogue(const CFileName& fileSystemName, const CCatalogueFileRecord& record);
+    CStatus ConstructFromCatalogue(CFileName fileSystemName, CCatalogueFileRecord record);
 
     // The name in the archive: the catalogue path without its leading "0/" when `stripAnchor` is set.
     CFileName GetArchiveFileName(bool stripAnchor) const;

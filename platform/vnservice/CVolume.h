@@ -10,7 +10,6 @@
 #include "vnservice/Identities.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,7 +97,8 @@ public:
 
 private:
     CTapeMedium* DriveMedium(std::uint32_t replica) const;
-    COperationStatus Start(std::uint32_t replica, std::function<CStatus(CTapeMedium&)> work) const;
+    // A drive operation on the replica's medium that runs `work(CTapeMedium&)` when completed.
+    template <class Work> COperationStatus Start(std::uint32_t replica, Work work) const;
 
     CSystem* System;
     CVolumeID ID;

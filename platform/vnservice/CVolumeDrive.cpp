@@ -17,7 +17,7 @@ CTapeMedium* CVolume::DriveMedium(std::uint32_t replica) const
     return replica < Replicas.size() ? dynamic_cast<CTapeMedium*>(Replicas[replica].get()) : nullptr;
 }
 
-COperationStatus CVolume::Start(std::uint32_t replica, std::function<CStatus(CTapeMedium&)> work) const
+template <class Work> COperationStatus CVolume::Start(std::uint32_t replica, Work work) const
 {
     CTapeMedium* medium = DriveMedium(replica);
     if (!medium)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,12 @@ using WStringView = std::u16string_view;
 
 // ASCII text widened unit by unit; for literals and texts known to be plain ASCII.
 WString WidenAscii(std::string_view text);
+
+// Whether the texts hold the same code units; compares them in bulk, as == does not.
+inline bool SameUnits(WStringView a, WStringView b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
 
 char16_t FoldCase(char16_t unit);
 

@@ -1,6 +1,6 @@
 // The index tree of the catalogue list against a plain sorted list, over entries that hold one number
-// each: inserts with and without the place of the previous one, removals, room reused by new entries,
-// searches and steps both ways.
+// each: inserts with and without the place of the previous one or of the next one, removals, room reused
+// by new entries, searches, and steps both ways, also from cursors made before the tree changed.
 #include "pagelist/CFileListIndex.h"
 #include "pagelist/CFileListInternal.h"
 #include "pagelist/CFileListPageStore.h"
@@ -83,15 +83,40 @@ protected:
             EXPECT_EQ(Index.LowerBound(key, Index.End()).Offset,
                       expected == Oracle.end() ? CFileListOffset{} : *expected)
                 << number;
-            // From the place of any record the key does not sort after.
-            if (expected != Oracle.end())
+            // From the place of any record, before or after the one sought.
+            for (std::size_t near : {Oracle.size() / 3, Oracle.size() * 2 / 3, Oracle.size() - 1})
             {
-                auto near = Index.Find(Oracle[(expected - Oracle.begin()) + (Oracle.end() - expected) / 2]);
-                EXPECT_EQ(Index.LowerBound(key, near).Offset, *expected) << number;
+                if (Oracle.empty())
+                    break;
+                EXPECT_EQ(Index.LowerBound(key, Index.Find(Oracle[near])).Offset,
+                          expected == Oracle.end() ? CFileListOffset{} : *expected)
+                    << number << " from " << near;
             }
         }
         for (const CFileListOffset& offset : Oracle)
             ASSERT_EQ(Index.Find(offset).Offset, offset);
+    }
+
+    // The first record of a number greater than `number`: where a record of that number goes.
+    CFileListIndex::CCursor After(std::uint32_t number) const
+    {
+        CFileListPlainRecord key(4);
+        ++number;
+        std::memcpy(static_cast<CFileListFile&>(key).GetData(), &number, sizeof number);
+        return Index.LowerBound(key, Index.End());
+    }
+
+    // Cursors made before the tree changed step to the records around theirs now.
+    void ExpectOldCursorsStepRight(const std::vector<CFileListIndex::CCursor>& cursors)
+    {
+        for (const auto& cursor : cursors)
+        {
+            auto at = std::find(Oracle.begin(), Oracle.end(), cursor.Offset);
+            if (at == Oracle.end())
+                continue;
+            EXPECT_EQ(Index.Next(cursor).Offset, at + 1 == Oracle.end() ? CFileListOffset{} : *(at + 1));
+            EXPECT_EQ(Index.Previous(cursor).Offset, at == Oracle.begin() ? *at : *(at - 1));
+        }
     }
 
     static constexpr std::uint32_t Range = 200;
@@ -108,6 +133,7 @@ TEST_F(CatalogueIndex, keeps_the_order_of_a_sorted_list_through_inserts_and_remo
 {
     std::mt19937 random(11);
     CFileListIndex::CCursor last = Index.End();
+    std::vector<CFileListIndex::CCursor> old;
     for (int step = 0; step < 20000; ++step)
     {
         bool insert = Oracle.empty() || (Free.size() > 0 && random() % 10 < (step % 4000 < 3000 ? 7 : 2));
@@ -122,8 +148,22 @@ TEST_F(CatalogueIndex, keeps_the_order_of_a_sorted_list_through_inserts_and_remo
                                        ? Number(last.Offset) + random() % 2
                                        : random() % Range;
             SetNumber(at, number);
-            last = Index.Insert(at, random() % 2 ? last : Index.End());
+            // The place after the last one, before the next greater one, or any old cursor: a hint
+            // that does not hold is passed over.
+            CFileListIndex::CCursor before = Index.End();
+            switch (random() % 3)
+            {
+            case 0:
+                before = After(number);
+                break;
+            case 1:
+                before = old.empty() ? Index.End() : old[random() % old.size()];
+                break;
+            }
+            last = Index.Insert(at, random() % 2 ? last : Index.End(), before);
             ASSERT_EQ(last.Offset, at);
+            if (random() % 50 == 0)
+                old.push_back(last);
             auto place =
                 std::upper_bound(Oracle.begin(), Oracle.end(), number,
                                  [&](std::uint32_t n, const CFileListOffset& o) { return n < Number(o); });
@@ -145,6 +185,7 @@ TEST_F(CatalogueIndex, keeps_the_order_of_a_sorted_list_through_inserts_and_remo
         {
             SCOPED_TRACE(step);
             ExpectAsOracle();
+            ExpectOldCursorsStepRight(old);
         }
     }
     // Records in order at the end, as a replay enters them into index 0.
@@ -154,10 +195,11 @@ TEST_F(CatalogueIndex, keeps_the_order_of_a_sorted_list_through_inserts_and_remo
         CFileListOffset at = Free.back();
         Free.pop_back();
         SetNumber(at, greatest + i / 3);
-        last = Index.Insert(at, last);
+        last = Index.Insert(at, last, Index.End());
         Oracle.push_back(at);
     }
     ExpectAsOracle();
+    ExpectOldCursorsStepRight(old);
 
     // Emptied record by record, then cleared at once.
     std::vector<CFileListOffset> victims = Oracle;
@@ -170,7 +212,36 @@ TEST_F(CatalogueIndex, keeps_the_order_of_a_sorted_list_through_inserts_and_remo
             ExpectAsOracle();
     }
     ExpectAsOracle();
-    Index.Insert(victims.back(), Index.End());
+    Index.Insert(victims.back(), Index.End(), Index.End());
     Index.Clear();
+    ExpectAsOracle();
+}
+
+TEST_F(CatalogueIndex, cursors_made_before_inserts_still_step_from_their_record)
+{
+    // Scattered inserts split leaves all over the tree, runs in order split them at their ends; a cursor
+    // taken between them must find its record wherever those moved it.
+    std::mt19937 random(5);
+    CFileListIndex::CCursor last = Index.End();
+    std::vector<CFileListIndex::CCursor> old;
+    for (int round = 0; round < 20; ++round)
+    {
+        for (int i = 0; i < 100 && !Free.empty(); ++i)
+        {
+            CFileListOffset at = Free.back();
+            Free.pop_back();
+            std::uint32_t number = round % 2 && last.Position.Leaf ? Number(last.Offset) : random() % Range;
+            SetNumber(at, number);
+            last = Index.Insert(at, last, After(number));
+            auto place =
+                std::upper_bound(Oracle.begin(), Oracle.end(), number,
+                                 [&](std::uint32_t n, const CFileListOffset& o) { return n < Number(o); });
+            Oracle.insert(place, at);
+            if (i % 10 == 0)
+                old.push_back(last);
+        }
+        SCOPED_TRACE(round);
+        ExpectOldCursorsStepRight(old);
+    }
     ExpectAsOracle();
 }

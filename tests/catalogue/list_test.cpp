@@ -74,6 +74,46 @@ public:
     }
 };
 
+// A file record whose upkeep marks the header with its tag, first through a handle on the header page
+// and then through SetUserHeader, and appends an inner record before or after that; it fails when asked
+// to, and counts itself otherwise.
+class CHeaderMarkingArchive : public CCatArchive
+{
+public:
+    CHeaderMarkingArchive(std::uint8_t tag, bool fails, CHeaderMarkingArchive* inner = nullptr,
+                          bool innerFirst = false)
+        : CCatArchive(tag, W("0/m"), 1, 0, 0, tag, 1), Tag(tag), Fails(fails), Inner(inner),
+          InnerFirst(innerFirst)
+    {
+    }
+    void PostInsert(CFileListInternal& list, const CFileListOffset& at, int index) override
+    {
+        if (index != 1)
+            return;
+        if (Inner && InnerFirst)
+            InnerResult = list.Append(*Inner);
+        {
+            CFileListPointer<CCatalogueItem> onHeader(list, CFileListOffset{0, 0});
+            static_cast<unsigned char*>(onHeader.GetObject(false)->GetData())[1] = Tag;
+            onHeader.SetDirty();
+        }
+        CCatalogueHeader header = ReadHeader(list);
+        header.Reserved0[0] = Tag;
+        ASSERT_EQ(list.SetUserHeader(&header, sizeof header), 0u);
+        if (Inner && !InnerFirst)
+            InnerResult = list.Append(*Inner);
+        if (Fails)
+            throw ERROR_DISK_CORRUPT;
+        CCatArchive::PostInsert(list, at, index);
+    }
+
+    std::uint8_t Tag;
+    bool Fails;
+    CHeaderMarkingArchive* Inner;
+    bool InnerFirst;
+    std::uint32_t InnerResult = 0;
+};
+
 // Index order holds, and records that sort together keep storage order.
 void ExpectOrdered(CFileListInternal& list, int index)
 {
@@ -243,6 +283,32 @@ TEST_F(CatalogueTest, find_lands_where_a_scan_of_the_index_would)
     }
 }
 
+TEST_F(CatalogueTest, a_search_made_again_sees_the_records_appended_since)
+{
+    // Searches come back to keys searched for before while records come in among the records already
+    // there: of the key's path and keys, sorting right before where the key landed, or elsewhere.
+    AppendMixedRecords(*List, 1000);
+    std::mt19937 random(3);
+    const char* paths[] = {"0/a/m", "0/b", "0/bb", "0/m", "0/m/n"};
+    auto scanned = [&](const CCatSearch& key)
+    {
+        for (const CWalkedRecord& record : Walk(*List, 1))
+            if (!CFileListPointer<CCatalogueItem>(*List, record.Offset).Get()->LessThan(key, true, 1))
+                return record.Offset;
+        return CFileListOffset{};
+    };
+    for (int step = 0; step < 200; ++step)
+    {
+        std::uint32_t k1 = random() % 2 ? AnyKey : random() % 3;
+        CCatSearch key(W(paths[random() % std::size(paths)]), k1, AnyKey, AnyKey);
+        SCOPED_TRACE(N(key.GetPath()) + " " + std::to_string(k1) + " step " + std::to_string(step));
+        EXPECT_EQ(List->find(key, 1).CheckOffset(), scanned(key));
+        CCatExtent record(step, W(paths[random() % std::size(paths)]), 1, 0, random() % 3, random() % 3);
+        ASSERT_EQ(List->Append(record, true), 0u);
+        EXPECT_EQ(List->find(key, 1).CheckOffset(), scanned(key));
+    }
+}
+
 TEST_F(CatalogueTest, iterators_keep_their_record_while_the_index_changes)
 {
     AppendMixedRecords(*List, 500);
@@ -400,6 +466,36 @@ TEST_F(CatalogueTest, failed_append_is_undone_whole)
     ASSERT_EQ(List->Append(memoryShort), 0u);
     Reopen();
     ExpectConsistentCatalogue(*List, {W("0/a/f"), W("0/d/h")});
+}
+
+TEST_F(CatalogueTest, an_undone_append_gives_back_the_header_its_own_start_found)
+{
+    // An append inside another one's upkeep fails after the outer one changed the header, whose changes
+    // stay; or it succeeds before the outer one changes anything, and the outer one then fails.
+    struct
+    {
+        bool OuterFails;
+        bool InnerFails;
+        bool InnerFirst;
+    } cases[] = {{false, true, false}, {true, false, true}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.OuterFails);
+        CCatalogueHeader expected = ReadHeader(*List);
+        CHeaderMarkingArchive inner(7, c.InnerFails);
+        CHeaderMarkingArchive outer(5, c.OuterFails, &inner, c.InnerFirst);
+        EXPECT_EQ(List->Append(outer), c.OuterFails ? ERROR_DISK_CORRUPT : 0u);
+        EXPECT_EQ(outer.InnerResult, c.InnerFails ? ERROR_DISK_CORRUPT : 0u);
+        if (!c.OuterFails)
+        {
+            expected.Reserved0[0] = expected.Reserved0[1] = 5;
+            expected.RecordCount += 1;
+            expected.ArchiveCount += 1;
+            expected.TotalBytes += 1;
+        }
+        CCatalogueHeader after = ReadHeader(*List);
+        EXPECT_EQ(std::memcmp(&after, &expected, sizeof after), 0);
+    }
 }
 
 TEST_F(CatalogueTest, failed_commit_keeps_changes_for_the_next)

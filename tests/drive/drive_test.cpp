@@ -151,6 +151,49 @@ TEST_F(Drive, a_long_read_over_many_odd_records_gets_every_byte_in_order)
     }
 }
 
+TEST_F(Drive, short_reads_in_any_order_get_the_bytes_of_the_image_mounted_now)
+{
+    // Reads of a record and a half, scattered, backwards and forwards (the reads that bring records
+    // along), on one image and then on another whose records lie elsewhere in the file (after a mark),
+    // through the same medium. The last reads of the first image leave records brought along where the
+    // first reads of the other one look.
+    std::vector<std::uint32_t> layout(200, 999);
+    layout.push_back(0);
+    std::vector<std::uint32_t> shifted = layout;
+    shifted.front() = 0;
+    const std::string other = BuildTape("shifted", shifted);
+    auto* medium = Mount(layout);
+    // Every record but the first (a mark on the other image) and the last (a read runs on into the mark).
+    const std::uint64_t last = layout.size() - 3;
+    std::vector<std::uint64_t> order;
+    for (std::uint64_t p = 1; p <= last; ++p)
+        order.push_back(p * 37 % last + 1);
+    for (std::uint64_t p = last; p >= 1; --p)
+        order.push_back(p);
+    for (std::uint64_t p = 1; p <= last; ++p)
+        order.push_back(p);
+    for (std::uint64_t p = 1; p <= 8; ++p)
+        order.push_back(p);
+    for (const std::string& image : {Path, other})
+    {
+        SCOPED_TRACE(image);
+        ASSERT_TRUE(medium->Open(image).IsSuccess());
+        ASSERT_TRUE(medium->ReportBlockSize().IsSuccess());
+        medium->SetPhysicalBlockSize(0);
+        for (std::uint64_t p : order)
+        {
+            std::vector<std::uint8_t> bytes(1500);
+            CBlockBuffer buffer(nullptr, 999, 999, 999);
+            ASSERT_TRUE(buffer.Append(bytes.data(), bytes.size(), nullptr).IsSuccess());
+            ASSERT_TRUE(medium->ReadBlocks(buffer, p, 0, 0).IsSuccess());
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                ASSERT_EQ(bytes[i], i < 999 ? PatternByte(p, i) : PatternByte(p + 1, i - 999))
+                    << p << " " << i;
+        }
+    }
+    std::filesystem::remove(other);
+}
+
 TEST_F(Drive, a_short_record_gives_what_it_holds_and_refuses_more)
 {
     auto* medium = Mount({1024, 700, 0});

@@ -49,6 +49,29 @@ TEST(CodePages, refuse_what_does_not_convert_instead_of_guessing)
     EXPECT_EQ(MultiByteToWide(12345, "x", wide), ERROR_INVALID_PARAMETER);
 }
 
+TEST(CodePages, a_conversion_that_fails_midway_leaves_no_state_for_the_next)
+{
+    // Each case fails inside a multi-byte or encoded run; the same code page then converts afresh.
+    const Conversion cases[] = {
+        {CP_UTF7, "+AOk\xFF", u"b+-c"},
+        {CP_UTF8, "caf\xC3", u"caf\u00E9"},
+    };
+    for (const auto& c : cases)
+    {
+        WString wide;
+        EXPECT_EQ(MultiByteToWide(c.CodePage, c.Bytes, wide), ERROR_NO_UNICODE_TRANSLATION) << c.Bytes;
+        std::string bytes;
+        ASSERT_EQ(WideToMultiByte(c.CodePage, c.Wide, bytes), ERROR_SUCCESS);
+        EXPECT_EQ(MultiByteToWide(c.CodePage, bytes, wide), ERROR_SUCCESS) << bytes;
+        EXPECT_EQ(wide, c.Wide) << bytes;
+    }
+    const char16_t loneSurrogate[] = {u'\u00E9', 0xD800};
+    std::string bytes;
+    EXPECT_EQ(WideToMultiByte(CP_UTF7, WStringView(loneSurrogate, 2), bytes), ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_EQ(WideToMultiByte(CP_UTF7, u"x+y", bytes), ERROR_SUCCESS);
+    EXPECT_EQ(bytes, "x+-y");
+}
+
 TEST(WideText, orders_by_utf16_code_units_not_code_points)
 {
     // U+FFFD is one unit 0xFFFD; U+1F600 is the pair D83D DE00, which sorts first by units.
