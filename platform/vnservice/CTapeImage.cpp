@@ -200,6 +200,15 @@ public:
         return true;
     }
 
+    // Asks the memory for the bytes at `offset` ahead of their reading, when the window holds them: the
+    // length words of records of one size lie a stride apart, and fetching several at once hides the
+    // latency of each.
+    void Prefetch(std::uint64_t offset) const
+    {
+        if (offset >= Start && offset < Start + Size)
+            __builtin_prefetch(Map + (offset - Start));
+    }
+
 private:
     static constexpr std::uint64_t Span = 8 << 20;
     // Windows overlap by a page, so a word that straddles a window's end is read whole from the next.
@@ -223,6 +232,8 @@ private:
 
 CStatus CTapeImage::Index(std::uint64_t fileSize)
 {
+    // How many records ahead the window is asked for the trailing word of a record of the same size.
+    constexpr std::uint64_t LookAhead = 8;
     CIndexWindow window(Fd, fileSize);
     CLengthTally tally;
     std::uint64_t pos = 0;
@@ -281,6 +292,7 @@ CStatus CTapeImage::Index(std::uint64_t fileSize)
         Lengths.push_back(word);
         pos = trailer + 4;
         DataEnd = pos;
+        window.Prefetch(pos + LookAhead * (pos - (dataEnd - word - 4)));
         if (got == sizeof bytes)
         {
             havePending = true;
