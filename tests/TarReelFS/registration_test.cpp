@@ -16,10 +16,11 @@ namespace
 using Factory = CFactory<CArchiveFileSystem>;
 
 // Stand-ins for plug-ins: each class has its own registration and trace-name state, as each library has.
+constexpr const char16_t* PluginNames[] = {u"One", u"Two", u"Dup", u"Dup", u"Five", u"Six", u"Seven"};
+
 template <int N> struct Plugin : CGenericTarFileSystem
 {
-    static constexpr const char16_t* Names[] = {u"One", u"Two", u"Dup", u"Dup", u"Five", u"Six", u"Seven"};
-    static constexpr CPluginTexts Texts = {Names[N], u"Display", "TracePlugin", u"0"};
+    static constexpr CPluginTexts Texts = {PluginNames[N], u"Display", "TracePlugin", u"0"};
     using CGenericTarFileSystem::CGenericTarFileSystem;
 };
 
