@@ -30,6 +30,8 @@ CStatus CSystem::Open(const std::string& homeFolder)
             "CREATE TABLE IF NOT EXISTS host (key TEXT PRIMARY KEY, value INTEGER NOT NULL)");
     if (status.IsSuccess())
         status = CPersistanceEngine::Prepare(Database);
+    if (status.IsSuccess())
+        status = TapeIndexes.Prepare();
     if (status.Failed())
         return status;
 

@@ -8,6 +8,7 @@
 #include "vnservice/CEventSink.h"
 #include "vnservice/CIDSet.h"
 #include "vnservice/CStatus.h"
+#include "vnservice/CTapeIndexCache.h"
 #include "vnservice/CTraceRegistry.h"
 #include "vnservice/CVolume.h"
 #include "vnservice/Identities.h"
@@ -35,6 +36,8 @@ public:
     void SetStateSaver(std::function<CStatus()> saver) { StateSaver = std::move(saver); }
 
     CDatabase Database;
+    // The indexes of the tape images mounted before, kept in the database.
+    CTapeIndexCache TapeIndexes{Database};
     CConfiguration Configuration;
     CEventSink EventSink;
     CTraceRegistry TraceRegistry;

@@ -1,5 +1,6 @@
 #include "vnservice/CTapeImage.h"
 
+#include "vnservice/CTapeIndexCache.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
@@ -134,7 +135,7 @@ CStatus CTapeImage::Fault(int line, const std::string& what) const
     return CErrorGenMessage("TapeImage", line, HostErrorTapeImage, {Path, what});
 }
 
-CStatus CTapeImage::Open(const std::string& path)
+CStatus CTapeImage::Open(const std::string& path, CTapeIndexCache* cache)
 {
     Close();
     Path = path;
@@ -153,10 +154,43 @@ CStatus CTapeImage::Open(const std::string& path)
         Close();
         return Fault(__LINE__, "is not a regular file");
     }
-    auto status = Index(static_cast<std::uint64_t>(info.st_size));
+    const std::uint64_t fileSize = static_cast<std::uint64_t>(info.st_size);
+    const CTapeIndexCache::CFileState state{
+        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), fileSize,
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    if (cache && cache->Load(path, state, Lengths) && Rebuild(fileSize))
+        return CStatus::Success();
+    Lengths.clear();
+    Checkpoints.clear();
+    auto status = Index(fileSize);
     if (status.Failed())
         Close();
+    else if (cache)
+        cache->Save(path, state, Lengths);
     return status;
+}
+
+bool CTapeImage::Rebuild(std::uint64_t fileSize)
+{
+    CLengthTally tally;
+    Checkpoints.clear();
+    std::uint64_t pos = 0;
+    for (std::size_t entry = 0; entry < Lengths.size(); ++entry)
+    {
+        if (entry % Stride == 0)
+            Checkpoints.push_back(pos);
+        const std::uint32_t length = Lengths[entry];
+        if (length & BadRecordFlag)
+            return false;
+        pos += length == 0 ? 4 : 8 + std::uint64_t{length} + (length & 1);
+        if (length != 0)
+            tally.Add(length, entry);
+    }
+    if (pos > fileSize)
+        return false;
+    DataEnd = pos;
+    NaturalBlockSize = tally.MostCommon();
+    return true;
 }
 
 // One pass over the length words, in tape order. The trailing length of a record and the word after it

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class CTapeIndexCache;
+
 class CTapeImage
 {
 public:
@@ -26,7 +28,9 @@ public:
 
     // Opens and indexes the image. A truncated or inconsistent image is refused with a message that names
     // the byte offset of the fault; the image is then left closed, as it is before Open.
-    CStatus Open(const std::string& path);
+    // With a cache, an image the cache knows in its present state takes the index kept there, and one it
+    // does not is indexed and kept.
+    CStatus Open(const std::string& path, CTapeIndexCache* cache = nullptr);
 
     const std::string& GetPath() const { return Path; }
 
@@ -58,6 +62,9 @@ private:
     static constexpr std::size_t Stride = 32;
 
     CStatus Index(std::uint64_t fileSize);
+    // The checkpoints, the end of the data and the natural block size from the lengths of a kept index;
+    // false when the lengths do not fit an image of `fileSize` bytes.
+    bool Rebuild(std::uint64_t fileSize);
     void Close();
     CStatus Fault(int line, const std::string& what) const;
 

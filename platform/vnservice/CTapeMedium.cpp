@@ -26,11 +26,11 @@ std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit)
 }
 } // namespace
 
-CStatus CTapeMedium::Open(const std::string& imagePath)
+CStatus CTapeMedium::Open(const std::string& imagePath, CTapeIndexCache* cache)
 {
     AheadSize = 0;
     ShortStart = ShortEnd = 0;
-    return Image.Open(imagePath);
+    return Image.Open(imagePath, cache);
 }
 
 CStatus CTapeMedium::ReadImage(std::uint64_t offset, std::size_t size, const std::uint8_t*& bytes)

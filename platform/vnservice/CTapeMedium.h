@@ -23,7 +23,7 @@ public:
     static constexpr std::uint32_t Type() { return 1; }
 
     // Opens the image; the medium is unusable when it fails.
-    CStatus Open(const std::string& imagePath);
+    CStatus Open(const std::string& imagePath, CTapeIndexCache* cache = nullptr);
     const CTapeImage& GetImage() const { return Image; }
 
     // The drive's answers; each sets the members the file systems read afterwards.

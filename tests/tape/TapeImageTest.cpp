@@ -1,5 +1,7 @@
+#include "vnservice/CDatabase.h"
 #include "vnservice/CTapeImage.h"
 #include "vnservice/CTapeImageWriter.h"
+#include "vnservice/CTapeIndexCache.h"
 #include "vnservice/HostErrors.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -291,6 +295,58 @@ TEST_F(TapeImageTest, indexing_stops_at_the_end_of_medium_marker)
         EXPECT_EQ(image.HasNoRecords(),
                   std::count(c.Entries.begin(), c.Entries.end(), M) == std::ptrdiff_t(c.Entries.size()));
     }
+}
+
+TEST_F(TapeImageTest, a_kept_index_serves_the_same_image_and_a_changed_image_is_indexed_again)
+{
+    CDatabase database;
+    ASSERT_TRUE(database.Open(PathOf("host.db")).IsSuccess());
+    CTapeIndexCache cache(database);
+    ASSERT_TRUE(cache.Prepare().IsSuccess());
+    // Odd records, marks, more entries than one checkpoint stride, a less common length, and the end of
+    // the medium before trailing bytes.
+    std::vector<std::uint32_t> entries;
+    for (int i = 0; i < 100; ++i)
+        entries.push_back(i % 9 == 8 ? M : (i % 5 == 0 ? 333 : 1024));
+    const std::string path = PathOf("kept.tap");
+    const auto offsets = WriteEntries(path, entries);
+    {
+        std::ofstream(path, std::ios::binary | std::ios::app) << RawImage().Word(0xFFFFFFFF).Bytes << "junk";
+    }
+    CTapeImage fresh, kept;
+    ASSERT_TRUE(fresh.Open(path, &cache).IsSuccess());
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    std::vector<std::uint32_t> stored;
+    ASSERT_TRUE(cache.Load(path,
+                           {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                            static_cast<std::uint64_t>(info.st_size),
+                            info.st_mtim.tv_sec * 1000000000 + info.st_mtim.tv_nsec},
+                           stored));
+    EXPECT_EQ(stored, entries);
+    ASSERT_TRUE(kept.Open(path, &cache).IsSuccess());
+    ASSERT_EQ(kept.GetEntryCount(), entries.size());
+    EXPECT_EQ(kept.GetNaturalBlockSize(), fresh.GetNaturalBlockSize());
+    EXPECT_EQ(kept.GetDataEnd(), fresh.GetDataEnd());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+    {
+        ASSERT_EQ(kept.GetEntryLength(i), entries[i]) << i;
+        ASSERT_EQ(kept.GetEntryOffset(i), offsets[i]) << i;
+        if (entries[i] != M)
+        {
+            ASSERT_EQ(ReadAll(kept, i), Pattern(i, entries[i])) << i;
+        }
+    }
+
+    // Cut short after its index was kept: the image is indexed again and refused.
+    fs::resize_file(path, offsets[50] + 100);
+    CTapeImage cut;
+    CStatus status = cut.Open(path, &cache);
+    EXPECT_EQ(status.GetInternalErrorCode(), HostErrorTapeImage);
+    EXPECT_NE(MessageOf(status).find("byte " + std::to_string(offsets[50] - 4)), std::string::npos)
+        << MessageOf(status);
 }
 
 TEST_F(TapeImageTest, natural_block_size_is_the_most_common_length)

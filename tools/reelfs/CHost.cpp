@@ -79,7 +79,7 @@ CStatus CHost::Mount(const std::string& image, CSet<CVolume, 1>::pointer& mounte
     const std::string path = error ? image : absolute.lexically_normal().string();
     auto* tape = new CTapeMedium(path);
     CSet<CMedium, 1>::pointer medium(tape);
-    CStatus status = tape->Open(path);
+    CStatus status = tape->Open(path, &System.TapeIndexes);
     if (status.Failed())
         return status;
     CSet<CVolume, 1>::pointer volume(new CVolume(&System, CVolumeID(), path));

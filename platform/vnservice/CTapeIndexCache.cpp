@@ -1,0 +1,59 @@
+#include "vnservice/CTapeIndexCache.h"
+
+#include "vnservice/CDatabase.h"
+
+#include <cstring>
+
+CStatus CTapeIndexCache::Prepare()
+{
+    return Database.Execute(
+        "CREATE TABLE IF NOT EXISTS tape_index (path TEXT PRIMARY KEY, device INTEGER NOT NULL, "
+        "inode INTEGER NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL, "
+        "lengths BLOB NOT NULL)");
+}
+
+bool CTapeIndexCache::Load(const std::string& path, const CFileState& state,
+                           std::vector<std::uint32_t>& lengths)
+{
+    CDatabase::CStatement statement;
+    if (Database
+            .Prepare("SELECT lengths FROM tape_index WHERE path = ?1 AND device = ?2 AND inode = ?3 AND "
+                     "size = ?4 AND modified = ?5",
+                     statement)
+            .Failed())
+        return false;
+    statement.Bind(1, path)
+        .Bind(2, static_cast<std::int64_t>(state.Device))
+        .Bind(3, static_cast<std::int64_t>(state.Inode))
+        .Bind(4, static_cast<std::int64_t>(state.Size))
+        .Bind(5, state.ModifiedNanoseconds);
+    if (!statement.Step())
+        return false;
+    std::size_t size = 0;
+    const unsigned char* bytes = statement.ColumnBlob(0, size);
+    if (size % sizeof(std::uint32_t) != 0)
+        return false;
+    lengths.resize(size / sizeof(std::uint32_t));
+    if (size > 0)
+        std::memcpy(lengths.data(), bytes, size);
+    return true;
+}
+
+void CTapeIndexCache::Save(const std::string& path, const CFileState& state,
+                           const std::vector<std::uint32_t>& lengths)
+{
+    CDatabase::CStatement statement;
+    if (Database
+            .Prepare("INSERT OR REPLACE INTO tape_index (path, device, inode, size, modified, lengths) "
+                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+                     statement)
+            .Failed())
+        return;
+    statement.Bind(1, path)
+        .Bind(2, static_cast<std::int64_t>(state.Device))
+        .Bind(3, static_cast<std::int64_t>(state.Inode))
+        .Bind(4, static_cast<std::int64_t>(state.Size))
+        .Bind(5, state.ModifiedNanoseconds)
+        .BindBlob(6, lengths.data(), lengths.size() * sizeof(std::uint32_t));
+    statement.Step();
+}
