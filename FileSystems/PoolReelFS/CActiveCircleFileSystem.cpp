@@ -5,6 +5,7 @@
 #include "FileSystems/PoolReelFS/CActiveCircleTarFile.h"
 #include "FileSystems/TarFile/CTarFile.h"
 #include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TarReelFS/TarEstimate.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
@@ -52,43 +53,29 @@ CStatus CActiveCircleFileSystem::EstimateBlocks(CMedium* medium, CArchiveFileSys
                                                 std::uint8_t& flag)
 {
     CStatus status;
-    switch (operation->Opcode)
+    auto count = [this](const CFileName& name, std::uint64_t size, std::uint64_t& headerBlocks)
+    { return CountHeaderBlocks(name, size, headerBlocks); };
+    if (!EstimateTarOpcode(*this, *operation, count, blocks, status))
     {
-    case 0:
-    case 12:
-    case 13:
-    case 17:
-    case 18:
-        blocks = 0;
-        break;
-    case 3:
-        // The label block and its mark.
-        if (medium)
-            blocks = 2 * medium->AdjustToPhysicalBlockBoundary(1, true);
+        if (operation->Opcode == 3)
+        {
+            // The label block and its mark.
+            if (medium)
+                blocks = 2 * medium->AdjustToPhysicalBlockBoundary(1, true);
+            else
+                status = CErrorGenFileSystem(Source, __LINE__, ErrorNoMedium, VolumeID,
+                                             {FormatParameter("%d", operation->ReplicaIndex)});
+        }
         else
-            status = CErrorGenFileSystem(Source, __LINE__, ErrorNoMedium, VolumeID,
-                                         {FormatParameter("%d", operation->ReplicaIndex)});
-        break;
-    case 4:
-    {
-        // Files are catalogued as "0/" and the member's name.
-        const WString& path = operation->AnchoredFileName.GetText();
-        const std::uint64_t size = operation->ItemFileSize();
-        status =
-            CountHeaderBlocks(CFileName(path.substr(std::min<std::size_t>(2, path.size()))), size, blocks);
-        if (status.IsSuccess())
-            blocks += CTarFile::BlocksFor(size);
-        break;
-    }
-    case 16:
-        status = CountHeaderBlocks(operation->AnchoredFileName, 0, blocks);
-        break;
-    case 20:
-        blocks = operation->ItemSize() / 512;
-        break;
-    default:
-        status = CErrorGenMessage(Source, __LINE__, ErrorRefused);
-        break;
+        {
+            // A file: its header blocks, "0/" cut from its name, and its data.
+            const WString& path = operation->AnchoredFileName.GetText();
+            const std::uint64_t size = operation->ItemFileSize();
+            status = CountHeaderBlocks(CFileName(path.substr(std::min<std::size_t>(2, path.size()))), size,
+                                       blocks);
+            if (status.IsSuccess())
+                blocks += CTarFile::BlocksFor(size);
+        }
     }
     bytes = blocks * 512;
     flag = 0;

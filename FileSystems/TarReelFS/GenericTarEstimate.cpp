@@ -4,6 +4,7 @@
 #include "FileSystems/TarFile/CGenericTarFile.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TarReelFS/TarEstimate.h"
 #include "frame/CCatExtent.h"
 #include "frame/CCatSearch.h"
 #include "frame/CFileListPointer.h"
@@ -64,86 +65,76 @@ CStatus CGenericTarFileSystem::CountHeaderBlocks(const CFileName& name, std::uin
     return header.CountHeaderBlocks(VolumeID, name, size, blocks);
 }
 
+namespace
+{
+// Opcodes 3 and 4: the header blocks of a file version in the volume's catalogue and the blocks of its
+// first extent.
+CStatus EstimateFileVersion(CGenericTarFileSystem& fileSystem, CArchiveFileSystemOperation& operation,
+                            std::uint64_t& blocks)
+{
+    CStatus status;
+    CVolume& volume = *operation.Volume;
+    CFileListInternal* catalogue = volume.Catalogue;
+    if (!catalogue || !catalogue->IsOpen())
+        return CErrorGenMessage(Source, __LINE__, ErrorCatalogueClosed, {volume.GetName()});
+    FileVersion version;
+    try
+    {
+        if (operation.Opcode == 3)
+        {
+            // The first record the list holds decides.
+            auto first = catalogue->begin();
+            if (first != catalogue->end())
+            {
+                CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(first);
+                const CCatalogueItem& record = *handle.Get();
+                std::uint8_t kind = record.GetObjectType(false);
+                if (kind == KindArchive || kind == KindExtent)
+                    version = {record.GetKeyPath(), 0, 0, 1};
+                else if (kind == KindNamedEntry)
+                    status = fileSystem.CountHeaderBlocks(MemberName(record.GetKeyPath()),
+                                                          operation.ItemFileSize(), blocks);
+            }
+        }
+        else if (operation.ItemFileStart() != 0)
+        {
+            const CUserFragment& fragment = *operation.ItemFragment();
+            version = {fragment.GetCatalogueFileName().GetText(), fragment.SegmentIndex, fragment.OrderKey1,
+                       fragment.OrderKey2};
+        }
+    }
+    catch (std::uint32_t error)
+    {
+        status = CErrorNumber(Source, __LINE__, ErrorCatalogue, error, volume.GetIDAsString());
+    }
+    if (version.Path.empty() || status.Failed())
+        return status;
+    status = fileSystem.CountHeaderBlocks(MemberName(version.Path), operation.ItemFileSize(), blocks);
+    if (status.Failed())
+        return status;
+    catalogue->BeginQuery(1);
+    try
+    {
+        blocks += FirstExtentBlocks(*catalogue, version);
+    }
+    catch (std::uint32_t error)
+    {
+        status = CErrorNumber(Source, __LINE__, ErrorCatalogue, error, volume.GetIDAsString());
+    }
+    catalogue->EndQuery(1);
+    return status;
+}
+} // namespace
+
 CStatus CGenericTarFileSystem::EstimateBlocks(CMedium*, CArchiveFileSystemOperation* operation,
                                               std::uint64_t& blocks, std::uint64_t& bytes, std::uint8_t& flag)
 {
     blocks = 0;
     CStatus status;
-    switch (operation->Opcode)
-    {
-    case 0:
-    case 12:
-    case 13:
-    case 17:
-    case 18:
-        break;
-    case 16:
-        status = CountHeaderBlocks(operation->AnchoredFileName, 0, blocks);
-        break;
-    case 20:
-        blocks = operation->ItemSize() / 512;
-        break;
-    case 3:
-    case 4:
-    {
-        CVolume& volume = *operation->Volume;
-        CFileListInternal* catalogue = volume.Catalogue;
-        if (!catalogue || !catalogue->IsOpen())
-        {
-            status = CErrorGenMessage(Source, __LINE__, ErrorCatalogueClosed, {volume.GetName()});
-            break;
-        }
-        FileVersion version;
-        try
-        {
-            if (operation->Opcode == 3)
-            {
-                // The first record the list holds decides.
-                auto first = catalogue->begin();
-                if (first != catalogue->end())
-                {
-                    CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(first);
-                    const CCatalogueItem& record = *handle.Get();
-                    std::uint8_t kind = record.GetObjectType(false);
-                    if (kind == KindArchive || kind == KindExtent)
-                        version = {record.GetKeyPath(), 0, 0, 1};
-                    else if (kind == KindNamedEntry)
-                        status = CountHeaderBlocks(MemberName(record.GetKeyPath()), operation->ItemFileSize(),
-                                                   blocks);
-                }
-            }
-            else if (operation->ItemFileStart() != 0)
-            {
-                const CUserFragment& fragment = *operation->ItemFragment();
-                version = {fragment.GetCatalogueFileName().GetText(), fragment.SegmentIndex,
-                           fragment.OrderKey1, fragment.OrderKey2};
-            }
-        }
-        catch (std::uint32_t error)
-        {
-            status = CErrorNumber(Source, __LINE__, ErrorCatalogue, error, volume.GetIDAsString());
-        }
-        if (version.Path.empty() || status.Failed())
-            break;
-        status = CountHeaderBlocks(MemberName(version.Path), operation->ItemFileSize(), blocks);
-        if (status.Failed())
-            break;
-        catalogue->BeginQuery(1);
-        try
-        {
-            blocks += FirstExtentBlocks(*catalogue, version);
-        }
-        catch (std::uint32_t error)
-        {
-            status = CErrorNumber(Source, __LINE__, ErrorCatalogue, error, volume.GetIDAsString());
-        }
-        catalogue->EndQuery(1);
-        break;
-    }
-    default:
-        status = CErrorGenMessage(Source, __LINE__, ErrorRefused);
-        break;
-    }
+    auto count = [this](const CFileName& name, std::uint64_t size, std::uint64_t& headerBlocks)
+    { return CountHeaderBlocks(name, size, headerBlocks); };
+    if (!EstimateTarOpcode(*this, *operation, count, blocks, status))
+        status = EstimateFileVersion(*this, *operation, blocks);
     bytes = blocks * 512;
     flag = 0;
     return status;
