@@ -129,7 +129,7 @@ CStatus CActiveCircleFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
         if (status.Failed() || pending)
             return status;
         // Dated as the scan catalogued it.
-        std::uint64_t time = 0;
+        std::int64_t time = 0;
         status = operation.TarFile->GetCatalogueTime(VolumeID, time);
         if (status.IsSuccess())
         {

@@ -26,6 +26,7 @@ enum State : std::uint32_t
     PaxRead = 4,
     ZeroBlockRead = 5,
     ArchiveMarkPassed = 6,
+    DataEndRead = 7,
 };
 
 // One step of a scan operation: the shared TAR steps, and the label with its mark at the start.
@@ -44,6 +45,11 @@ private:
     CTarFile& Tar() override { return *Operation.TarFile; }
     CStatus RunState(std::uint32_t state) override;
     CStatus ArchiveEndNotZero() const override;
+    CStatus CheckData(const CFileName& name, std::uint64_t size) override;
+    CStatus FileFound(const CFileName& name, std::uint64_t size,
+                      const CGenericTarFragment& fragment) override;
+    CStatus DataEndRead();
+    CStatus CutShort(const std::string& name) const;
 
     CStatus StartItem();
     CStatus LabelRead();
@@ -66,6 +72,8 @@ CStatus ActiveCircleScanStep::RunState(std::uint32_t state)
         return LabelRead();
     case State::LabelMarkRead:
         return LabelMarkRead();
+    case State::DataEndRead:
+        return DataEndRead();
     default:
         return FileSystem.UnknownState(state, __LINE__);
     }
@@ -110,6 +118,42 @@ CStatus ActiveCircleScanStep::LabelMarkRead()
     Item.Opcode = 0;
     Item.ClearParameters();
     return Finish(status);
+}
+
+CStatus ActiveCircleScanStep::CheckData(const CFileName& name, std::uint64_t size)
+{
+    if (CStatus status = CTarScanStep::CheckData(name, size); status.Failed())
+        return status;
+    // A file lies whole on its tape: data that would run past the end of the tape's data mean a tape
+    // cut short, and a file that cannot be restored.
+    const std::uint64_t end =
+        Medium->AdjustToPhysicalBlockBoundary(Context.ScanPosition + CTarFile::BlocksFor(size), true);
+    return end <= Medium->LastWrittenBlock ? CStatus::Success() : CutShort(name.ToUtf8());
+}
+
+CStatus ActiveCircleScanStep::FileFound(const CFileName&, std::uint64_t size, const CGenericTarFragment&)
+{
+    Context.ScanPosition += CTarFile::BlocksFor(size);
+    // Data that end in the tape's last physical block may have run into the mark that closes the tape
+    // file, which takes that room: only a tape cut short ends so, and the medium tells.
+    const std::uint64_t physical = Medium->AdjustToPhysicalBlockBoundary(1, true);
+    const std::uint64_t end = Medium->AdjustToPhysicalBlockBoundary(Context.ScanPosition, true);
+    if (size == 0 || end + physical <= Medium->LastWrittenBlock)
+        return Finish(CStatus::Success());
+    Operation.NextState(Volume.ReadMarkOperation(&Operation, Operation.ReplicaIndex, 1, end - physical),
+                        State::DataEndRead);
+    return CStatus::Success();
+}
+
+CStatus ActiveCircleScanStep::DataEndRead()
+{
+    return Finish(Medium->AtFileMark == 1 ? CutShort(Item.AnchoredFileName.ToUtf8()) : CStatus::Success());
+}
+
+CStatus ActiveCircleScanStep::CutShort(const std::string& name) const
+{
+    return CErrorGenFileSystem(Source, __LINE__, ErrorDataPastEnd, FileSystem.VolumeID,
+                               {name, FormatParameter("%I64u", Medium->LastWrittenBlock)});
 }
 
 CStatus ActiveCircleScanStep::ArchiveEndNotZero() const

@@ -10,6 +10,31 @@ namespace
 {
 constexpr const char* Module = "GenericTarFile";
 constexpr std::uint32_t ErrorNotHeader = 0xC0002713;
+constexpr std::uint32_t ErrorNumberTooLarge = 0xC000271B;
+
+// A GNU base-256 field: 0x80, then a big-endian number in the other bytes; or, where negative numbers
+// are taken, 0xFF and the whole field a negative number in two's complement. GNU numbers are signed 64-bit:
+// one that needs more bits is refused (0xC000271B), never cut to its low bytes. False when the field is
+// not base-256.
+bool ReadBase256(const CVolumeID& volume, const char* field, std::size_t width, bool negativeTaken,
+                 const char* what, std::int64_t& value, CStatus& status)
+{
+    const auto lead = static_cast<unsigned char>(field[0]);
+    if (lead != 0x80 && !(negativeTaken && lead == 0xFF))
+        return false;
+    const unsigned char fill = lead == 0x80 ? 0x00 : 0xFF;
+    std::uint64_t bits = 0;
+    for (std::size_t i = width - 8; i < width; ++i)
+        bits = bits << 8 | static_cast<unsigned char>(field[i]);
+    bool fits = (bits >> 63) == (fill & 1);
+    for (std::size_t i = 1; i < width - 8; ++i)
+        fits = fits && static_cast<unsigned char>(field[i]) == fill;
+    value = fits ? static_cast<std::int64_t>(bits) : 0;
+    status = fits ? CStatus::Success()
+                  : CErrorGenFileSystem(Module, __LINE__, ErrorNumberTooLarge, volume,
+                                        {what, CTarFile::ByteList({field, width})});
+    return true;
+}
 } // namespace
 
 CStatus CGenericTarFile::GetName(unsigned codePage, CFileName& name) const
@@ -20,7 +45,11 @@ CStatus CGenericTarFile::GetName(unsigned codePage, CFileName& name) const
         text = text.substr(0, text.find('\0'));
         // An empty long name names nothing: the member's own header does.
         if (!text.empty())
+        {
+            if (CStatus status = CheckNameLength("GNU long name", text.size()); status.Failed())
+                return status;
             return DecodeName(CP_ACP, text, name);
+        }
     }
     return CTarFile::GetName(codePage, name);
 }
@@ -29,17 +58,26 @@ CStatus CGenericTarFile::GetSize(const CVolumeID& volume, std::uint64_t& size) c
 {
     if (!(HoldsPaxData() && !FindPaxRecord("size").empty()))
     {
-        // GNU base-256: 0x80, then a big-endian number of which the last eight bytes are taken.
         const TarHeaderBlock& block = UstarBlock();
-        if (static_cast<unsigned char>(block.Size[0]) == 0x80)
+        std::int64_t value = 0;
+        CStatus status;
+        if (ReadBase256(volume, block.Size, sizeof block.Size, false, "size", value, status))
         {
-            size = 0;
-            for (std::size_t i = sizeof block.Size - 8; i < sizeof block.Size; ++i)
-                size = size << 8 | static_cast<unsigned char>(block.Size[i]);
-            return CStatus::Success();
+            size = static_cast<std::uint64_t>(value);
+            return status;
         }
     }
     return CTarFile::GetSize(volume, size);
+}
+
+CStatus CGenericTarFile::ReadTimeField(const CVolumeID& volume, const TarHeaderBlock& block,
+                                       std::int64_t& time) const
+{
+    // GNU writers date times before 1970, and after 2242, in base-256.
+    CStatus status;
+    if (ReadBase256(volume, block.Mtime, sizeof block.Mtime, true, "mtime", time, status))
+        return status;
+    return CTarFile::ReadTimeField(volume, block, time);
 }
 
 CStatus CGenericTarFile::GetModificationTime(const CVolumeID& volume, std::uint64_t& time) const
@@ -59,24 +97,34 @@ bool CGenericTarFile::StoreName(std::string name)
     return name.size() > sizeof block.Name;
 }
 
-CStatus CGenericTarFile::AllocateLongName(const CVolumeID& volume, std::uint64_t position)
+CStatus CGenericTarFile::GetExtensionLength(const CVolumeID& volume, std::uint64_t position,
+                                            std::uint32_t& length) const
 {
-    std::uint64_t length = 0;
-    CStatus status = GetSize(volume, length);
-    if (status.Failed())
+    length = 0;
+    std::uint64_t size = 0;
+    if (CStatus status = GetSize(volume, size); status.Failed())
         return status;
-    // The length decides an allocation and a read: a corrupt one is refused before either.
-    if (length > MaxExtensionBytes)
+    // The length decides an allocation or a read: a corrupt one is refused before either.
+    if (size > MaxExtensionBytes)
         return CErrorGenFileSystem(Module, __LINE__, ErrorNotHeader, volume,
                                    {FormatParameter("%I64u", position)});
-    std::size_t capacity = RoundToBlocks(static_cast<std::size_t>(length));
+    length = static_cast<std::uint32_t>(size);
+    return CStatus::Success();
+}
+
+CStatus CGenericTarFile::AllocateLongName(const CVolumeID& volume, std::uint64_t position)
+{
+    std::uint32_t length = 0;
+    if (CStatus status = GetExtensionLength(volume, position, length); status.Failed())
+        return status;
+    std::size_t capacity = RoundToBlocks(length);
     auto buffer = Reallocate(nullptr, 0, capacity);
     if (!buffer)
-        return CErrorGenMemory(Module, __LINE__, static_cast<std::size_t>(length) + BlockBytes - 1);
+        return CErrorGenMemory(Module, __LINE__, std::size_t{length} + BlockBytes - 1);
     PaxData.reset();
     PaxLength = 0;
     PaxCapacity = static_cast<std::uint32_t>(capacity);
     LongName = std::move(buffer);
-    LongNameLength = static_cast<std::uint32_t>(length);
+    LongNameLength = length;
     return CStatus::Success();
 }

@@ -1,7 +1,7 @@
 // CGenericTarFile: the TAR header object of the generic TAR plug-in. Beyond POSIX ustar with pax records
-// it reads the GNU extensions: a long name carried by a preceding 'L' entry, base-256 sizes and an empty
-// mtime field. Names longer than 100 bytes are built with a pax "path" record. Owns its long-name buffer;
-// one operation uses an object at a time.
+// it reads the GNU extensions: a long name carried by a preceding 'L' entry, base-256 sizes and times
+// and an empty mtime field. Names longer than 100 bytes are built with a pax "path" record. Owns its
+// long-name buffer; one operation uses an object at a time.
 //
 // Reading a GNU long name: with the 'L' header in Header[0] (after GetPaxDataLength), AllocateLongName
 // sizes LongName for the entry, the caller reads LongNameLength bytes into it and then the member's own
@@ -26,6 +26,9 @@ public:
     // MaxExtensionBytes, as a corrupt header at `position`) rounded up to whole blocks, recorded in
     // PaxCapacity. Pax records held before are dropped.
     CStatus AllocateLongName(const CVolumeID& volume, std::uint64_t position);
+    // The data length of the GNU extension entry ('L' or 'K') whose header is in Header[0]; past
+    // MaxExtensionBytes it is refused as a corrupt header at `position`.
+    CStatus GetExtensionLength(const CVolumeID& volume, std::uint64_t position, std::uint32_t& length) const;
 
     // Header blocks a GNU writer uses for a name of `nameUnits` UTF-16 units: the member's header, plus
     // for a name past 100 units the 'L' header and the blocks of the name with its NUL.
@@ -37,4 +40,9 @@ public:
     std::unique_ptr<std::uint8_t[]> LongName;
     // The 'L' entry's size, which with GNU writers counts the name's closing NUL.
     std::uint32_t LongNameLength = 0;
+
+protected:
+    // Base-256 when the field's first byte is 0x80 or 0xFF (a time before 1970), else octal.
+    CStatus ReadTimeField(const CVolumeID& volume, const TarHeaderBlock& block,
+                          std::int64_t& time) const override;
 };

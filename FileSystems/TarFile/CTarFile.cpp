@@ -20,6 +20,8 @@ constexpr std::uint32_t ErrorFieldTooSmall = 0xC0002711;
 constexpr std::uint32_t ErrorChecksum = 0xC0002712;
 constexpr std::uint32_t ErrorNotHeader = 0xC0002713;
 constexpr std::uint32_t ErrorPaxSize = 0xC000271A;
+constexpr std::uint32_t ErrorPaxTime = 0xC000271D;
+constexpr std::uint32_t ErrorNameTooLong = 0xC000271E;
 
 bool IsSpace(char c)
 {
@@ -51,8 +53,9 @@ bool ScanOctal(const char* field, std::size_t width, std::uint64_t& value)
     return true;
 }
 
-// An unsigned decimal number: white space, an optional '+', at least one digit; the number ends at the
-// first other byte. A minus sign or a number past 64 bits is refused.
+// An unsigned decimal number: white space, an optional '+', then digits to the end of the text. A minus
+// sign, any other byte after the digits or a number past 64 bits is refused: a record value is the number
+// and nothing else, and reading only its leading digits would take a damaged record for a sound one.
 bool ScanDecimal(std::string_view text, std::uint64_t& value)
 {
     std::size_t i = 0;
@@ -69,26 +72,31 @@ bool ScanDecimal(std::string_view text, std::uint64_t& value)
             return false;
         number = number * 10 + digit;
     }
-    if (i == first)
+    if (i == first || i != text.size())
         return false;
     value = number;
     return true;
 }
 
-// "0x" followed by each byte as two hexadecimal digits, separated by ", ": how a field that is not a
-// number is shown in an error.
-std::string ByteList(std::string_view bytes)
+// A pax time: an optional minus sign, whole seconds, and optionally a '.' and the fraction's digits. The
+// whole seconds are taken rounded down, so that a time before 1970 keeps the second it falls in.
+bool ScanPaxTime(std::string_view text, std::int64_t& seconds)
 {
-    std::string text = "0x";
-    char hex[4];
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-    {
-        if (i != 0)
-            text += ", ";
-        std::snprintf(hex, sizeof hex, "%2.2X", static_cast<unsigned char>(bytes[i]));
-        text += hex;
-    }
-    return text;
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    const std::string_view whole = text.substr(0, text.find('.'));
+    const std::string_view fraction = whole.size() < text.size() ? text.substr(whole.size() + 1) : "";
+    std::uint64_t number = 0;
+    if (whole.empty() || !IsDigit(whole.front()) || !ScanDecimal(whole, number) ||
+        number > static_cast<std::uint64_t>(INT64_MAX) ||
+        !std::all_of(fraction.begin(), fraction.end(), IsDigit))
+        return false;
+    const bool belowWhole = std::any_of(fraction.begin(), fraction.end(), [](char c) { return c != '0'; });
+    seconds = static_cast<std::int64_t>(number);
+    if (negative)
+        seconds = -seconds - (belowWhole ? 1 : 0);
+    return true;
 }
 
 // A text field read up to its first NUL, all of it when it holds none.
@@ -240,7 +248,11 @@ CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
     {
         std::string_view path = FindPaxRecord("path");
         if (!path.empty())
+        {
+            if (CStatus status = CheckNameLength("pax \"path\" record", path.size()); status.Failed())
+                return status;
             return DecodeName(CP_UTF8, path, name);
+        }
     }
     const TarHeaderBlock& block = UstarBlock();
     std::string_view text = FieldText(block.Name, sizeof block.Name);
@@ -259,20 +271,28 @@ CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
     return DecodeName(posixVersion ? codePage : CP_OEMCP, text, name);
 }
 
+template <class Value, class Scan>
+bool CTarFile::ReadPaxNumber(const CVolumeID& volume, std::string_view key, Scan scan, std::uint32_t code,
+                             Value& value, CStatus& status) const
+{
+    std::string_view text = PaxData ? FindPaxRecord(key) : std::string_view();
+    if (text.empty())
+        return false;
+    status = CStatus::Success();
+    if (!scan(text, value))
+    {
+        value = 0;
+        status = CErrorGenFileSystem(Module, __LINE__, code, volume, {ByteList(text)});
+    }
+    return true;
+}
+
 CStatus CTarFile::GetSize(const CVolumeID& volume, std::uint64_t& size) const
 {
     size = 0;
-    if (PaxData)
-    {
-        std::string_view value = FindPaxRecord("size");
-        if (!value.empty())
-        {
-            if (ScanDecimal(value, size))
-                return CStatus::Success();
-            size = 0;
-            return CErrorGenFileSystem(Module, __LINE__, ErrorPaxSize, volume, {ByteList(value)});
-        }
-    }
+    CStatus status;
+    if (ReadPaxNumber(volume, "size", ScanDecimal, ErrorPaxSize, size, status))
+        return status;
     const TarHeaderBlock& block = UstarBlock();
     return ParseOctalField(volume, block.Size, sizeof block.Size, size);
 }
@@ -286,29 +306,45 @@ CStatus CTarFile::GetDeviceNumber(const CVolumeID& volume, std::uint64_t& number
 
 CStatus CTarFile::GetModificationTime(const CVolumeID& volume, std::uint64_t& time) const
 {
-    CStatus status = ParseOctalField(volume, Header[0].Mtime, sizeof Header[0].Mtime, time);
+    std::int64_t seconds = 0;
+    CStatus status = ReadTimeField(volume, Header[0], seconds);
+    time = static_cast<std::uint64_t>(seconds);
     if (time == 0)
         time = CurrentTime();
     return status;
 }
 
-CStatus CTarFile::GetTapeModificationTime(const CVolumeID& volume, std::uint64_t& time) const
+CStatus CTarFile::GetTapeModificationTime(const CVolumeID& volume, std::int64_t& time) const
 {
     time = 0;
     const TarHeaderBlock& block = UstarBlock();
     if (block.Mtime[0] == '\0')
         return CStatus::Success();
-    return ParseOctalField(volume, block.Mtime, sizeof block.Mtime, time);
+    return ReadTimeField(volume, block, time);
 }
 
-CStatus CTarFile::GetCatalogueTime(const CVolumeID& volume, std::uint64_t& time) const
+CStatus CTarFile::GetCatalogueTime(const CVolumeID& volume, std::int64_t& time) const
 {
     time = 0;
+    // A pax "mtime" record is the member's time: writers put stand-ins into the 'x' header's own field
+    // (0, or 2^31 - 1 for a time past January 2038).
+    CStatus status;
+    if (ReadPaxNumber(volume, "mtime", ScanPaxTime, ErrorPaxTime, time, status))
+        return status;
     if (Header[0].Mtime[0] != '\0')
-        if (CStatus status = ParseOctalField(volume, Header[0].Mtime, sizeof Header[0].Mtime, time);
-            status.Failed())
+        if (status = ReadTimeField(volume, Header[0], time); status.Failed())
             return status;
     return time != 0 ? CStatus::Success() : GetTapeModificationTime(volume, time);
+}
+
+CStatus CTarFile::ReadTimeField(const CVolumeID& volume, const TarHeaderBlock& block,
+                                std::int64_t& time) const
+{
+    // An octal number read with a minus sign wraps; taken back as signed, it is the time before 1970.
+    std::uint64_t value = 0;
+    CStatus status = ParseOctalField(volume, block.Mtime, sizeof block.Mtime, value);
+    time = static_cast<std::int64_t>(value);
+    return status;
 }
 
 CStatus CTarFile::BuildHeader(const CVolumeID& volume, const CFileName& name)
@@ -463,6 +499,20 @@ std::string_view CTarFile::FindPaxRecord(std::string_view key) const
     return {};
 }
 
+std::string CTarFile::ByteList(std::string_view bytes)
+{
+    std::string text = "0x";
+    char hex[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+    {
+        if (i != 0)
+            text += ", ";
+        std::snprintf(hex, sizeof hex, "%2.2X", static_cast<unsigned char>(bytes[i]));
+        text += hex;
+    }
+    return text;
+}
+
 std::uint64_t CTarFile::CurrentTime()
 {
     return static_cast<std::uint64_t>(FileTimeToUnixSeconds(GetSystemTimeAsFileTime()));
@@ -478,6 +528,15 @@ std::unique_ptr<std::uint8_t[]> CTarFile::Reallocate(const std::uint8_t* buffer,
     if (grown && keep != 0)
         std::memcpy(grown.get(), buffer, std::min(keep, capacity));
     return grown;
+}
+
+CStatus CTarFile::CheckNameLength(const char* origin, std::size_t bytes)
+{
+    if (bytes <= MaxNameBytes)
+        return CStatus::Success();
+    return CErrorGenFileSystem(
+        Module, __LINE__, ErrorNameTooLong, CVolumeID(),
+        {origin, FormatParameter("%I64u", bytes), FormatParameter("%I64u", MaxNameBytes)});
 }
 
 CStatus CTarFile::DecodeName(unsigned codePage, std::string_view text, CFileName& name)

@@ -27,6 +27,9 @@ public:
     // The largest pax record set or GNU long name accepted from tape. Real writers stay far below it,
     // even with large attribute sets; a length past it is taken as a corrupt header.
     static constexpr std::uint32_t MaxExtensionBytes = 64u << 20;
+    // The longest member name taken, in bytes: a catalogue page holds a path of some 32,600 UTF-16 units
+    // with its record, and no writer's file system has names of this length (Linux paths end at 4,096).
+    static constexpr std::size_t MaxNameBytes = 32000;
     // The largest size the 11 octal digits of a size field hold; larger sizes need a pax "size" record.
     static constexpr std::uint64_t MaxOctalSize = 0x1FFFFFFFFull;
 
@@ -64,13 +67,14 @@ public:
     CStatus CountHeaderBlocks(const CVolumeID& volume, const CFileName& name, std::uint64_t size,
                               std::uint64_t& blocks);
 
-    // The ustar block's own mtime as written, seconds since 1970: no current time in place of 0, and
-    // never the pax header's mtime. An empty field (first byte NUL) gives 0.
-    CStatus GetTapeModificationTime(const CVolumeID& volume, std::uint64_t& time) const;
-    // The member's time for the catalogue, as written: the first block's mtime (a pax header's), or the
-    // member's own ustar mtime when that holds 0 (some writers leave pax headers undated); 0 when
-    // neither holds a time, so that every reading of a tape gives the same time.
-    CStatus GetCatalogueTime(const CVolumeID& volume, std::uint64_t& time) const;
+    // The ustar block's own mtime as written, seconds since 1970 (negative before): no current time in
+    // place of 0, and never the pax header's mtime. An empty field (first byte NUL) gives 0.
+    CStatus GetTapeModificationTime(const CVolumeID& volume, std::int64_t& time) const;
+    // The member's time for the catalogue, as written: its pax "mtime" record (whole seconds), else the
+    // first block's mtime (a pax header's), or the member's own ustar mtime when that holds 0 (some
+    // writers leave pax headers undated); 0 when none holds a time, so that every reading of a tape gives
+    // the same time.
+    CStatus GetCatalogueTime(const CVolumeID& volume, std::int64_t& time) const;
 
     // Reads an octal field of `width` bytes: leading white space, an optional sign, then octal digits up
     // to the first other byte, all within the field. No digit: 0 and error 0xC0002710.
@@ -87,6 +91,9 @@ public:
     // the first malformed record.
     std::string_view FindPaxRecord(std::string_view key) const;
 
+    // "0x" followed by each byte as two hexadecimal digits, separated by ", ": how a field that is not a
+    // number is shown in an error.
+    static std::string ByteList(std::string_view bytes);
     // 0 when the block is a header (magic, then either checksum); else 0xC0002713 or 0xC0002712.
     static std::uint32_t VerifyHeader(const TarHeaderBlock& block);
     // Blocks that `bytes` bytes of data take, rounded up; exact for every 64-bit size.
@@ -107,6 +114,16 @@ public:
     std::uint32_t PaxLength = 0;
 
 protected:
+    // The block's mtime field as a signed time; octal here, a layout's header object may read more forms.
+    virtual CStatus ReadTimeField(const CVolumeID& volume, const TarHeaderBlock& block,
+                                  std::int64_t& time) const;
+    // The pax record `key` read by `scan`: false when no such record is held; a value that `scan` does not
+    // read gives 0 and fails `status` with `code` and the value's bytes.
+    template <class Value, class Scan>
+    bool ReadPaxNumber(const CVolumeID& volume, std::string_view key, Scan scan, std::uint32_t code,
+                       Value& value, CStatus& status) const;
+    // Fails with 0xC000271E, naming where the name comes from, when it is longer than MaxNameBytes.
+    static CStatus CheckNameLength(const char* origin, std::size_t bytes);
     // The current time in seconds since 1970, UTC.
     static std::uint64_t CurrentTime();
     // A zeroed buffer of `capacity` bytes holding the first `keep` bytes of `buffer`; null when memory

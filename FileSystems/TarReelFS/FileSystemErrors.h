@@ -11,11 +11,13 @@ constexpr std::uint32_t ErrorCatalogueClosed = 0xC0000818; // the volume's catal
 constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;        // no medium in the operation's replica
 constexpr std::uint32_t ErrorNoSuchVolume = 0xC000138F;
 constexpr std::uint32_t ErrorMediumState = 0xC0001B73;
-constexpr std::uint32_t ErrorWrongMember = 0xC0002717; // the header at a file's position names another
+constexpr std::uint32_t ErrorWrongMember = 0xC0002717;    // the header at a file's position names another
+constexpr std::uint32_t ErrorImpossibleSize = 0xC000271C; // a member size no volume's positions can hold
 constexpr std::uint32_t ErrorNotLabelled =
     0xC00036B0; // no label block and mark where a labelled tape has them
 constexpr std::uint32_t ErrorMalformedLabel = 0xC00036B1;
 constexpr std::uint32_t ErrorLabelledArchiveEndNotZero = 0xC00036B2;
+constexpr std::uint32_t ErrorDataPastEnd = 0xC00036B3; // a file's data run past the end of the tape's data
 constexpr std::uint32_t ErrorArchiveEndNotZero = 0xC0003778;
 constexpr std::uint32_t ErrorShortExtents = 0xC0003779;   // the extents found cover less than the file
 constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;   // the continuation names no known volume

@@ -28,12 +28,13 @@ using Outcome = RecognitionOutcome;
 constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, 0xC0003778};
 } // namespace
 
-WString FormatGmt(std::uint64_t seconds)
+WString FormatGmt(std::int64_t seconds)
 {
     using namespace std::chrono;
-    // Beyond the year 3000 the text is not made, as the UTC conversion refuses such times.
-    constexpr std::uint64_t endOf3000 = 32535215999ULL;
-    if (seconds > endOf3000)
+    // Outside the years 1 to 3000 the text is not made, as the UTC conversion refuses such times.
+    constexpr std::int64_t startOf1 = -62135596800LL;
+    constexpr std::int64_t endOf3000 = 32535215999LL;
+    if (seconds < startOf1 || seconds > endOf3000)
         return WString();
     sys_seconds time{std::chrono::seconds(static_cast<std::int64_t>(seconds))};
     auto day = floor<days>(time);
@@ -70,13 +71,17 @@ CStatus MakeTapeSignature(CGenericTarFileSystemOperation& operation, const CTarF
 {
     // The time as written on tape: a header that carries none (GNU and pax extension headers often
     // hold 0) gives 0, so that the signature is the same at every reading.
-    std::uint64_t time = 0;
+    std::int64_t time = 0;
     if (header.FirstBlock().Mtime[0] != 0)
         if (CStatus status = header.GetTapeModificationTime(CVolumeID(), time); status.Failed())
             return status;
-    operation.SignatureNumber = time;
+    operation.SignatureNumber = static_cast<std::uint64_t>(time);
+    // Times before 1970 are dated as GNU writes them, in base-256 (first byte 0xFF). An octal field with a
+    // minus sign dates nothing any writer meant and keeps the text such tapes have always had: none.
+    const bool base256 = static_cast<unsigned char>(header.FirstBlock().Mtime[0]) == 0xFF;
     std::string text;
-    WideToMultiByte(CP_UTF8, FormatGmt(time), text);
+    if (time >= 0 || base256)
+        WideToMultiByte(CP_UTF8, FormatGmt(time), text);
 
     CFileName name;
     CStatus status = header.GetName(CP_UTF7, name);

@@ -68,7 +68,7 @@ private:
     CStatus StartItem();
     CStatus StoreSignature();
     CStatus ReadLongName();
-    CStatus ReadMemberHeader();
+    CStatus PassLongLink();
     CStatus VolumeMarkPassed();
     CStatus HandleContinuation(const CFileName& name);
 
@@ -103,7 +103,7 @@ CStatus GenericTarScanStep::RunState(std::uint32_t state)
     case State::FirstHeader:
         return StoreSignature();
     case State::LongNameRead:
-        return ReadMemberHeader();
+        return ReadFollowingHeader();
     case State::VolumeMarkPassed:
         return VolumeMarkPassed();
     default:
@@ -141,9 +141,15 @@ void GenericTarScanStep::SetStandard(std::int32_t standard)
 
 CStatus GenericTarScanStep::HeaderWithoutRecords()
 {
-    if (Operation.TarFile->Header[0].Typeflag == 'L')
+    switch (Operation.TarFile->Header[0].Typeflag)
+    {
+    case 'L':
         return ReadLongName();
-    return HandleEntry();
+    case 'K':
+        return PassLongLink();
+    default:
+        return HandleEntry();
+    }
 }
 
 CStatus GenericTarScanStep::ReadLongName()
@@ -160,13 +166,18 @@ CStatus GenericTarScanStep::ReadLongName()
     return ReadInto(std::uint64_t{tar.LongNameLength} + 512, CTarFile::BlocksFor(bytes), State::LongNameRead);
 }
 
-CStatus GenericTarScanStep::ReadMemberHeader()
+CStatus GenericTarScanStep::PassLongLink()
 {
-    Operation.BlockBuffer->Clear();
-    if (CStatus status = Operation.BlockBuffer->Append(&Operation.TarFile->Header[0], 512, nullptr);
+    // A GNU long link target describes the link that follows, whose target this host does not keep: its
+    // blocks are passed over, and a long name read before it stays with the member.
+    SetStandard(2);
+    std::uint32_t length = 0;
+    if (CStatus status =
+            Operation.TarFile->GetExtensionLength(FileSystem.VolumeID, Context.ItemStart, length);
         status.Failed())
         return status;
-    return ReadInto(512, 1, State::HeaderRead);
+    Context.ScanPosition += CTarFile::BlocksFor(length);
+    return ReadFollowingHeader();
 }
 
 CStatus GenericTarScanStep::ArchiveEndNotZero() const
@@ -208,6 +219,8 @@ CStatus GenericTarScanStep::HandleContinuation(const CFileName& name)
     SetStandard(2);
     std::uint64_t size = 0;
     if (CStatus status = Operation.TarFile->GetSize(FileSystem.VolumeID, size); status.Failed())
+        return Finish(status);
+    if (CStatus status = CheckData(name, size); status.Failed())
         return Finish(status);
     FillArchiveEnd(Context.ScanPosition + DataOnVolume(CTarFile::BlocksFor(size)).Blocks);
     return RecordData(name, size, 1, AnyKey, AnyKey);

@@ -85,6 +85,15 @@ CStatus CTarScanStep::ReadHeader(std::uint32_t next)
     return ReadInto(CTarFile::BlockBytes, 1, next);
 }
 
+CStatus CTarScanStep::ReadFollowingHeader()
+{
+    Operation.BlockBuffer->Clear();
+    if (CStatus status = Operation.BlockBuffer->Append(&Tar().Header[0], CTarFile::BlockBytes, nullptr);
+        status.Failed())
+        return status;
+    return ReadInto(CTarFile::BlockBytes, 1, Next.HeaderRead);
+}
+
 CStatus CTarScanStep::ReadInto(std::uint64_t bytes, std::uint64_t advance, std::uint32_t next)
 {
     // The read takes its position now; the scan position moves on for the steps after it.
@@ -132,6 +141,12 @@ CStatus CTarScanStep::HeaderRead()
     if (tar.PaxLength == 0)
         return HeaderWithoutRecords();
     PaxHeaderSeen();
+    return ReadPaxRecords();
+}
+
+CStatus CTarScanStep::ReadPaxRecords()
+{
+    CTarFile& tar = Tar();
     std::uint64_t bytes = 0;
     if (CStatus status = TargetPaxRecords(*Operation.BlockBuffer, tar, bytes); status.Failed())
         return status;
@@ -142,9 +157,21 @@ CStatus CTarScanStep::HeaderRead()
 CStatus CTarScanStep::PaxRead()
 {
     // The ustar block has come with the records: verified now.
-    if (CStatus status = Tar().GetPaxDataLength(FileSystem.VolumeID, Context.ItemStart); status.Failed())
+    CTarFile& tar = Tar();
+    if (CStatus status = tar.GetPaxDataLength(FileSystem.VolumeID, Context.ItemStart); status.Failed())
         return EntryUnreadable(status);
-    return HandleEntry();
+    if (tar.Header[1].Typeflag != 'x')
+        return HandleEntry();
+    // Another pax header: it describes the same member, and its records replace the first one's, as GNU
+    // tar and bsdtar read them.
+    tar.Header[0] = tar.Header[1];
+    tar.PaxData.reset();
+    tar.PaxCapacity = 0;
+    if (CStatus status = tar.GetPaxDataLength(FileSystem.VolumeID, Context.ItemStart); status.Failed())
+        return EntryUnreadable(status);
+    if (tar.PaxLength == 0)
+        return ReadFollowingHeader();
+    return ReadPaxRecords();
 }
 
 CStatus CTarScanStep::HandleEntry()
@@ -158,7 +185,7 @@ CStatus CTarScanStep::HandleEntry()
 CStatus CTarScanStep::HandleMember(const CFileName& name)
 {
     CTarFile& tar = Tar();
-    std::uint64_t time = 0;
+    std::int64_t time = 0;
     if (CStatus status = tar.GetCatalogueTime(FileSystem.VolumeID, time); status.Failed())
         return Finish(status);
     const std::uint64_t fileTime = TimeToFileTime(time);
@@ -175,10 +202,23 @@ CStatus CTarScanStep::HandleMember(const CFileName& name)
     std::uint64_t size = 0;
     if (CStatus status = tar.GetSize(FileSystem.VolumeID, size); status.Failed())
         return Finish(status);
+    if (CStatus status = CheckData(name, size); status.Failed())
+        return Finish(status);
     CGenericTarFragment fragment;
     if (CStatus status = FillFile(name, size, fileTime, fragment); status.Failed())
         return Finish(status);
     return FileFound(name, size, fragment);
+}
+
+CStatus CTarScanStep::CheckData(const CFileName&, std::uint64_t size)
+{
+    // A volume's bytes are numbered in 63 bits, as every writer's file offsets are: a member whose data
+    // would end past them cannot have been written, and its size is damage, not a file that continues.
+    constexpr std::uint64_t lastPosition = (std::uint64_t{1} << 63) / CTarFile::BlockBytes;
+    if (CTarFile::BlocksFor(size) <= lastPosition - std::min(lastPosition, Context.ScanPosition))
+        return CStatus::Success();
+    return CErrorGenFileSystem(FileSystem.OpsSource, __LINE__, ErrorImpossibleSize, FileSystem.VolumeID,
+                               {FormatParameter("%I64u", Context.ItemStart), FormatParameter("%I64u", size)});
 }
 
 CStatus CTarScanStep::FillFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,

@@ -59,6 +59,9 @@ protected:
     // How a failure ends the step before the entry is handled: returned as the step's own failure, or
     // completing the operation with it.
     virtual CStatus EntryUnreadable(const CStatus& failure) { return failure; }
+    // Whether a file of `size` bytes whose data start at the scan position can be on tape; a failure
+    // ends the scan. Here: its data end within the numbers a volume's bytes can take.
+    virtual CStatus CheckData(const CFileName& name, std::uint64_t size);
     // A file item is filled: pass over its data on tape and complete.
     virtual CStatus FileFound(const CFileName& name, std::uint64_t size, const CGenericTarFragment& fragment);
     // The failure for a block after a zero block that is not zero too.
@@ -70,6 +73,9 @@ protected:
     CStatus CreateBlockBuffer();
     // Reads the header block at the scan position, where the item starts.
     CStatus ReadHeader(std::uint32_t next);
+    // Reads the header block at the scan position into the header object's first block: the header that
+    // follows an extension header, of the same item.
+    CStatus ReadFollowingHeader();
     // Reads `bytes` into the block buffer at the scan position, which moves on by `advance` blocks.
     CStatus ReadInto(std::uint64_t bytes, std::uint64_t advance, std::uint32_t next);
     CStatus SpaceOverMark(std::uint32_t next);
@@ -78,6 +84,8 @@ protected:
     CStatus StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails);
     // A header block has been read: a zero block, a pax header whose records follow, or the entry.
     CStatus HeaderRead();
+    // Reads the records of the pax header in Header[0] and the block after them into Header[1].
+    CStatus ReadPaxRecords();
     // A directory or a file of the name, dated by the member's time as written.
     CStatus HandleMember(const CFileName& name);
     void FillArchiveEnd(std::uint64_t itemEnd);

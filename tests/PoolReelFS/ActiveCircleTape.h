@@ -46,13 +46,13 @@ protected:
     // A tape as Active Circle writes it: the label block and its mark, then each archive and a mark. A
     // tape without a label of its own is labelled with its number, as a tape of its own.
     CVolumePointer MountLabelled(const std::vector<Bytes>& archives, std::uint32_t block = 10240,
-                                 std::string label = {})
+                                 std::string label = {}, bool markAfterLast = true)
     {
         if (label.empty())
             label = TapeLabel(Tapes + 1);
         std::vector<Bytes> files{actest::LabelBlock(label, block)};
         files.insert(files.end(), archives.begin(), archives.end());
-        return Mount(files, block);
+        return Mount(files, block, markAfterLast);
     }
 
     static std::string TapeLabel(int tape)

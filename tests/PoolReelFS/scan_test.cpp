@@ -31,7 +31,8 @@ protected:
 // it, its bytes as GNU tar extracts them, and each archive's members the next versions of their paths.
 TEST_F(ActiveCircleScan, members_of_several_peer_archives_keep_their_names_sizes_times_and_bytes)
 {
-    const std::vector<std::string> archives = {"gnutar/ustar", "gnutar/posix", "bsdtar/ustar", "bsdtar/pax"};
+    const std::vector<std::string> archives = {"gnutar/ustar", "gnutar/posix", "bsdtar/ustar", "bsdtar/pax",
+                                               "bsdtar/pax-dates"};
     std::vector<Bytes> files;
     for (const auto& archive : archives)
         files.push_back(ReadFixture(archive + ".tar"));
@@ -83,7 +84,7 @@ TEST_F(ActiveCircleScan, members_of_several_peer_archives_keep_their_names_sizes
             ends.push_back(item.Counter);
     }
     EXPECT_EQ(directoryItems, directories);
-    EXPECT_EQ(ends, (std::vector<std::uint64_t>{1, 2, 3, 4}));
+    EXPECT_EQ(ends, (std::vector<std::uint64_t>{1, 2, 3, 4, 5}));
 }
 
 TEST_F(ActiveCircleScan, the_label_and_its_mark_take_a_tape_block_each_and_an_archive_ends_after_its_mark)
@@ -159,6 +160,43 @@ TEST_F(ActiveCircleScan, members_are_read_as_written)
     };
     EXPECT_TRUE(has("0/././@LongLink", longName.size() + 5)); // the name, ".txt" and its NUL
     EXPECT_TRUE(has("0/" + (longName + ".txt").substr(0, 100), 102));
+}
+
+TEST_F(ActiveCircleScan, a_tape_cut_inside_a_file_ends_the_scan_with_the_files_before_it)
+{
+    // a.txt, then a member cut after the archive's first record: its data run past the end of the image,
+    // or into the mark that closes the tape file, by many blocks or by a few.
+    using namespace tartest;
+    for (const char* size : {"00000072460", "00000026000"}) // 30,000 bytes; 11,264, 5 blocks past the record
+        for (bool markAfterLast : {true, false})
+        {
+            SCOPED_TRACE(std::string(size) +
+                         (markAfterLast ? ", cut before a mark" : ", cut where the image ends"));
+            const std::string whole = Entry(UstarBlock("a.txt", "00000000002"), "a\n") +
+                                      Entry(UstarBlock("cut.bin", size), std::string(30000, 'c')) +
+                                      ArchiveEnd();
+            CVolumePointer volume =
+                MountLabelled({Bytes(whole.begin(), whole.begin() + 10240)}, 10240, {}, markAfterLast);
+            ASSERT_TRUE(Recognise(volume).IsSuccess());
+            CStatus status = Scan(volume);
+            EXPECT_EQ(status.GetInternalErrorCode(), 0xC00036B3u) << status.ToString();
+            const auto records = Files(volume);
+            ASSERT_EQ(records.size(), 1u);
+            EXPECT_EQ(records[0].Path, "0/a.txt");
+        }
+
+    // Two pax headers in a row describe one member, named by the second; GNU long links and names are
+    // members of their own in this layout, which has no GNU extensions.
+    const std::string second = PaxRecord("path", "second-path.txt");
+    char size[16];
+    std::snprintf(size, sizeof size, "%011o", static_cast<unsigned>(second.size()));
+    const std::string paxTwice = PaxEntry(PaxRecord("path", "first-path.txt"),
+                                          UstarBlock("PaxHeader/second", size, "14036030710", 'x'), second) +
+                                 Entry(UstarBlock("member.txt"), "hello") + ArchiveEnd();
+    ScanItems(MountLabelled({Bytes(paxTwice.begin(), paxTwice.end())}));
+    const auto records = Files(Volumes.back());
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Path, "0/second-path.txt");
 }
 
 TEST_F(ActiveCircleScan, a_broken_layout_ends_the_scan_with_what_came_before_catalogued)

@@ -40,6 +40,36 @@ void Seal(TarHeaderBlock& block, bool signedSum)
     block.Chksum[7] = ' ';
 }
 
+std::string PaxRecord(std::string_view key, std::string_view value)
+{
+    const std::string body = " " + std::string(key) + "=" + std::string(value) + "\n";
+    std::size_t length = body.size() + 1;
+    while (std::to_string(length).size() + body.size() != length)
+        ++length;
+    return std::to_string(length) + body;
+}
+
+std::string Entry(const TarHeaderBlock& header, std::string_view data)
+{
+    std::string entry(reinterpret_cast<const char*>(&header), sizeof header);
+    entry += data;
+    entry.resize((entry.size() + CTarFile::BlockBytes - 1) / CTarFile::BlockBytes * CTarFile::BlockBytes,
+                 '\0');
+    return entry;
+}
+
+std::string PaxEntry(std::string_view records, const TarHeaderBlock& header, std::string_view data)
+{
+    char size[16];
+    std::snprintf(size, sizeof size, "%011o", static_cast<unsigned>(records.size()));
+    return Entry(UstarBlock("PaxHeader/member", size, "14036030710", 'x'), records) + Entry(header, data);
+}
+
+std::string ArchiveEnd()
+{
+    return std::string(2 * CTarFile::BlockBytes, '\0');
+}
+
 namespace
 {
 bool Fits(std::string_view archive, std::uint64_t position, std::size_t bytes)
@@ -66,12 +96,21 @@ CStatus ReadExtensions(std::string_view archive, std::uint64_t start, std::uint6
 {
     const CVolumeID volume;
     CStatus status = tar.GetPaxDataLength(volume, start);
-    if (status.IsSuccess() && tar.PaxLength == 0 && tar.Header[0].Typeflag == 'L')
+    // A long link target ('K', passed over) and a long name ('L') come before the member they describe.
+    while (status.IsSuccess() && tar.PaxLength == 0 &&
+           (tar.Header[0].Typeflag == 'L' || tar.Header[0].Typeflag == 'K'))
     {
-        status = tar.AllocateLongName(volume, start);
-        if (status.IsSuccess())
-            status = Take(archive, position, tar.LongName.get(), tar.LongNameLength);
-        position += CTarFile::BlocksFor(tar.LongNameLength);
+        std::uint32_t length = 0;
+        if (tar.Header[0].Typeflag == 'L')
+        {
+            status = tar.AllocateLongName(volume, start);
+            length = tar.LongNameLength;
+            if (status.IsSuccess())
+                status = Take(archive, position, tar.LongName.get(), length);
+        }
+        else
+            status = tar.GetExtensionLength(volume, start, length);
+        position += CTarFile::BlocksFor(length);
         start = position;
         if (status.IsSuccess())
             status = Take(archive, position++, &tar.Header[0], CTarFile::BlockBytes);
@@ -118,10 +157,13 @@ std::vector<Member> ReadArchive(std::string_view archive, CStatus& status)
             status = tar->GetModificationTime(volume, member.Time);
         if (status.IsSuccess())
             status = tar->GetTapeModificationTime(volume, member.TapeTime);
+        if (status.IsSuccess())
+            status = tar->GetCatalogueTime(volume, member.CatalogueTime);
         if (status.Failed())
             break;
         member.Name = name.ToUtf8();
         member.FirstBlockTimeZero = std::string_view(tar->Header[0].Mtime, 11) == "00000000000";
+        member.HoldsPax = tar->HoldsPaxData();
         members.push_back(member);
         position += CTarFile::BlocksFor(member.Size);
     }
@@ -145,7 +187,7 @@ std::vector<Listed> ReadListing(const std::string& path)
         auto tab1 = line.find('\t');
         auto tab2 = line.find('\t', tab1 + 1);
         entries.push_back({std::stoull(line.substr(0, tab1)),
-                           std::stoull(line.substr(tab1 + 1, tab2 - tab1 - 1)), line.substr(tab2 + 1)});
+                           std::stoll(line.substr(tab1 + 1, tab2 - tab1 - 1)), line.substr(tab2 + 1)});
     }
     return entries;
 }

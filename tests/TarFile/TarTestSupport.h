@@ -22,13 +22,24 @@ template <std::size_t N> void Put(char (&field)[N], std::string_view text)
         field[i] = i < text.size() ? text[i] : '\0';
 }
 
+// A pax record "<length> <key>=<value>\n", the length counting its own digits.
+std::string PaxRecord(std::string_view key, std::string_view value);
+// An archive entry: the header block, then the data padded to whole blocks.
+std::string Entry(const TarHeaderBlock& header, std::string_view data = {});
+// A pax 'x' header holding the records, then the member's entry.
+std::string PaxEntry(std::string_view records, const TarHeaderBlock& header, std::string_view data = {});
+// The two zero blocks that end an archive.
+std::string ArchiveEnd();
+
 struct Member
 {
     std::string Name; // UTF-8
     std::uint64_t Size = 0;
-    std::uint64_t Time = 0;     // GetModificationTime
-    std::uint64_t TapeTime = 0; // GetTapeModificationTime
+    std::uint64_t Time = 0;         // GetModificationTime
+    std::int64_t TapeTime = 0;      // GetTapeModificationTime
+    std::int64_t CatalogueTime = 0; // GetCatalogueTime
     bool FirstBlockTimeZero = false;
+    bool HoldsPax = false;
 };
 
 // Reads every member of the archive; the first failure ends the walk and is returned in `status`. An
@@ -41,7 +52,7 @@ std::string ReadFile(const std::string& path);
 struct Listed
 {
     std::uint64_t Size;
-    std::uint64_t Time;
+    std::int64_t Time;
     std::string Name;
 };
 std::vector<Listed> ReadListing(const std::string& path);

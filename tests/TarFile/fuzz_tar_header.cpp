@@ -35,7 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)tar.GetName(1, name);
     (void)tar.GetSize(volume, value);
     (void)tar.GetModificationTime(volume, value);
-    (void)tar.GetTapeModificationTime(volume, value);
+    std::int64_t time = 0;
+    (void)tar.GetTapeModificationTime(volume, time);
+    (void)tar.GetCatalogueTime(volume, time);
     (void)tar.GetDeviceNumber(volume, value);
     (void)tar.FindPaxRecord("path");
     (void)tar.AllocateLongName(volume, 0);

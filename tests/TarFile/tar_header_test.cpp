@@ -352,6 +352,31 @@ TEST(GetName, decodes_by_version_pax_path_and_long_name)
     EXPECT_EQ(NameOf(latin1, CP_UTF7), "caf\xCE\x98");
 }
 
+TEST(GetName, refuses_a_name_longer_than_a_name_may_be_and_says_where_it_came_from)
+{
+    CGenericTarFile pax;
+    const std::string record = "70012 path=" + std::string(70000, 'p') + "\n";
+    ASSERT_EQ(record.size(), 70012u);
+    HoldPax(pax, record, UstarBlock("ustar-name"));
+    CGenericTarFile gnu;
+    gnu.LongName = std::make_unique<std::uint8_t[]>(40001);
+    std::memset(gnu.LongName.get(), 'l', 40000);
+    gnu.LongNameLength = 40001;
+    CGenericTarFile longest;
+    HoldPax(longest, "32012 path=" + std::string(CTarFile::MaxNameBytes, 'p') + "\n", UstarBlock("u"));
+
+    CFileName name;
+    EXPECT_EQ(pax.GetName(CP_OEMCP, name).ToString(),
+              "0xC000271E: the member's pax \"path\" record of 70000 bytes is longer than the 32000 bytes a "
+              "name may have");
+    EXPECT_EQ(
+        gnu.GetName(CP_OEMCP, name).ToString(),
+        "0xC000271E: the member's GNU long name of 40000 bytes is longer than the 32000 bytes a name may "
+        "have");
+    ASSERT_TRUE(longest.GetName(CP_OEMCP, name).IsSuccess());
+    EXPECT_EQ(name.GetText().size(), CTarFile::MaxNameBytes);
+}
+
 TEST(LongName, is_read_up_to_its_nul_and_bounded_before_allocation)
 {
     const std::string text = "long/" + std::string(200, 'l') + "/\xC3\xA9.txt";
@@ -379,9 +404,12 @@ TEST(LongName, is_read_up_to_its_nul_and_bounded_before_allocation)
         {"octal past the bound", UstarBlock("././@LongLink", "00400000001", "0", 'L'), false, 0xC0002713},
         {"base-256 near 4 GiB", UstarBlock("././@LongLink", "", "0", 'L'), false, 0xC0002713},
         {"no number", UstarBlock("././@LongLink", "zz", "0", 'L'), false, 0xC0002710},
+        {"base-256 past 64 bits, 16 in its low bytes", UstarBlock("././@LongLink", "", "0", 'L'), false,
+         0xC000271B},
         {"no memory", UstarBlock("././@LongLink", "00000001000", "0", 'L'), true, HostErrorOutOfMemory},
     };
     std::memcpy(refused[1].Header.Size, "\x80\0\0\0\0\0\0\0\xFF\xFF\xFE\x01", 12);
+    std::memcpy(refused[3].Header.Size, "\x80\0\0\x01\0\0\0\0\0\0\0\x10", 12);
     for (auto& c : refused)
     {
         CGenericTarFile entry;
@@ -401,7 +429,15 @@ TEST(GetSize, takes_pax_size_base_256_or_octal)
     octal.Header[0] = UstarBlock("f", "00000001750");
     CGenericTarFile base256;
     base256.Header[0] = UstarBlock("f");
-    std::memcpy(base256.Header[0].Size, "\x80\x7F\x7F\x7F\0\0\0\x02\0\0\0\0", 12);
+    std::memcpy(base256.Header[0].Size, "\x80\0\0\0\0\0\0\x02\0\0\0\0", 12);
+    // 2^80 + 16: cut to its low eight bytes it would read as 16.
+    CGenericTarFile base256Past64;
+    base256Past64.Header[0] = UstarBlock("f");
+    std::memcpy(base256Past64.Header[0].Size, "\x80\0\x01\0\0\0\0\0\0\0\0\x10", 12);
+    // 2^63: no signed 64-bit number, as GNU numbers are.
+    CGenericTarFile base256Sign;
+    base256Sign.Header[0] = UstarBlock("f");
+    std::memcpy(base256Sign.Header[0].Size, "\x80\0\0\0\x80\0\0\0\0\0\0\0", 12);
     CGenericTarFile notBase256;
     notBase256.Header[0] = UstarBlock("f");
     std::memcpy(notBase256.Header[0].Size, "\xFF\0\0\0\0\0\0\x02\0\0\0\0", 12);
@@ -413,6 +449,8 @@ TEST(GetSize, takes_pax_size_base_256_or_octal)
     HoldPax(paxNegative, "11 size=-1\n", UstarBlock("f", "00000000005"));
     CGenericTarFile paxOverflow;
     HoldPax(paxOverflow, "29 size=18446744073709551616\n", UstarBlock("f", "00000000005"));
+    CGenericTarFile paxTrailing;
+    HoldPax(paxTrailing, "15 size=300abc\n", UstarBlock("f", "00000000005"));
     // A pax member whose own header carries a base-256 size and no "size" record.
     CGenericTarFile paxThenBase256;
     TarHeaderBlock big = UstarBlock("f");
@@ -427,12 +465,15 @@ TEST(GetSize, takes_pax_size_base_256_or_octal)
         std::uint64_t Size;
     } cases[] = {
         {"octal", octal, 0, 1000},
-        {"base-256 uses the last eight bytes", base256, 0, 8589934592},
+        {"base-256", base256, 0, 8589934592},
+        {"base-256 past 64 bits", base256Past64, 0xC000271B, 0},
+        {"base-256 past 63 bits", base256Sign, 0xC000271B, 0},
         {"0xFF is not base-256", notBase256, 0xC0002710, 0},
         {"pax size", paxSize, 0, 9663676416},
         {"pax size not a number", paxBadSize, 0xC000271A, 0},
         {"pax size negative", paxNegative, 0xC000271A, 0},
         {"pax size past 64 bits", paxOverflow, 0xC000271A, 0},
+        {"pax size with bytes after its digits", paxTrailing, 0xC000271A, 0},
         {"base-256 after a pax header", paxThenBase256, 0, 8589934592},
     };
     for (const auto& c : cases)
@@ -444,6 +485,10 @@ TEST(GetSize, takes_pax_size_base_256_or_octal)
     }
     std::uint64_t size = 0;
     EXPECT_EQ(paxBadSize.GetSize(Volume, size).GetParameters()[0], "0x61, 62");
+    EXPECT_EQ(
+        base256Past64.GetSize(Volume, size).ToString(),
+        "0xC000271B: the TAR size field 0x80, 00, 01, 00, 00, 00, 00, 00, 00, 00, 00, 10 holds a number "
+        "that does not fit in 64 bits");
 }
 
 TEST(ModificationTime, reads_the_first_block_and_takes_zero_as_now)
@@ -489,8 +534,72 @@ TEST(ModificationTime, reads_the_first_block_and_takes_zero_as_now)
     std::uint64_t time = 0;
     ASSERT_TRUE(pax.GetModificationTime(Volume, time).IsSuccess());
     EXPECT_NEAR(static_cast<double>(time), static_cast<double>(Now()), 5.0);
-    ASSERT_TRUE(pax.GetTapeModificationTime(Volume, time).IsSuccess());
-    EXPECT_EQ(time, 1618489800u);
+    std::int64_t tapeTime = 0;
+    ASSERT_TRUE(pax.GetTapeModificationTime(Volume, tapeTime).IsSuccess());
+    EXPECT_EQ(tapeTime, 1618489800);
+}
+
+TEST(CatalogueTime, takes_the_pax_mtime_record_then_the_fields_octal_or_base_256)
+{
+    // bsdtar's pax header past January 2038: its own mtime clamped to 2^31 - 1, the time in the record.
+    const TarHeaderBlock member2040 = UstarBlock("f", "00000000005", "20352477200"); // 2208988800
+    const TarHeaderBlock member2021 = UstarBlock("f", "00000000005", "14036030710");
+    auto pax = [](std::string_view records, const TarHeaderBlock& ustar, std::string_view ownTime)
+    {
+        auto tar = std::make_unique<CGenericTarFile>();
+        HoldPax(*tar, records, ustar);
+        Put(tar->Header[0].Mtime, ownTime);
+        Seal(tar->Header[0]);
+        return tar;
+    };
+    auto plain = [](std::string_view mtime)
+    {
+        auto tar = std::make_unique<CGenericTarFile>();
+        tar->Header[0] = UstarBlock("f");
+        std::memcpy(tar->Header[0].Mtime, mtime.data(), mtime.size());
+        return tar;
+    };
+    struct
+    {
+        const char* What;
+        std::unique_ptr<CGenericTarFile> Tar;
+        std::uint32_t Code;
+        std::int64_t Time;
+    } cases[] = {
+        {"record past 2038", pax("20 mtime=2208988800\n", member2040, "17777777777"), 0, 2208988800},
+        {"record with a fraction", pax("30 mtime=1618489800.123456789\n", member2021, "0"), 0, 1618489800},
+        {"record before 1970, rounded down", pax("14 mtime=-1.5\n", member2021, "0"), 0, -2},
+        {"record of a whole negative second", pax("12 mtime=-1\n", member2021, "0"), 0, -1},
+        {"record not a time", pax("13 mtime=12x\n", member2021, "0"), 0xC000271D, 0},
+        {"record with a sign and a blank", pax("13 mtime=+ 1\n", member2021, "0"), 0xC000271D, 0},
+        {"record of two points", pax("15 mtime=1.2.3\n", member2021, "0"), 0xC000271D, 0},
+        {"no record: the pax header's own time", pax("12 path=abc\n", member2021, "14036030711"), 0,
+         1618489801},
+        {"no record, an undated pax header: the member's", pax("12 path=abc\n", member2021, "00000000000"), 0,
+         1618489800},
+        {"base-256 before 1970 (1960-01-01)", plain({"\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xED\x30\x08\x80", 12}),
+         0, -315619200},
+        {"base-256 after 2242", plain({"\x80\0\0\0\0\0\0\x02\0\0\0\0", 12}), 0, 8589934592},
+        {"base-256 past 64 bits", plain({"\x80\0\x01\0\0\0\0\0\0\0\0\x10", 12}), 0xC000271B, 0},
+        {"negative base-256 past 64 bits", plain({"\xFF\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xED\x30\x08\x80", 12}),
+         0xC000271B, 0},
+    };
+    for (const auto& c : cases)
+    {
+        std::int64_t time = 7;
+        CStatus status = c.Tar->GetCatalogueTime(Volume, time);
+        EXPECT_EQ(status.GetInternalErrorCode(), c.Code) << c.What << ": " << status.ToString();
+        EXPECT_EQ(time, c.Time) << c.What;
+    }
+
+    // Base-256 is a GNU form: the Active Circle header object, like the base, reads octal only.
+    struct PlainTar : CTarFile
+    {
+        bool StoreName(std::string) override { return false; }
+    } octalOnly;
+    octalOnly.Header[0] = cases[9].Tar->Header[0];
+    std::int64_t time = 0;
+    EXPECT_EQ(octalOnly.GetCatalogueTime(Volume, time).GetInternalErrorCode(), 0xC0002710u);
 }
 
 TEST(DeviceNumber, reads_devmajor_up_to_its_nul)

@@ -37,7 +37,8 @@ std::vector<tartest::Listed> ReadListing(const std::string& relative)
     return tartest::ReadListing(tartest::FixturePath(relative));
 }
 
-void WriteTape(const std::string& path, std::uint32_t block, const std::vector<Bytes>& files)
+void WriteTape(const std::string& path, std::uint32_t block, const std::vector<Bytes>& files,
+               bool markAfterLast)
 {
     CTapeImageWriter writer;
     ASSERT_TRUE(writer.Begin(path).IsSuccess());
@@ -49,7 +50,10 @@ void WriteTape(const std::string& path, std::uint32_t block, const std::vector<B
             std::memcpy(record.data(), file.data() + at, std::min<std::size_t>(block, file.size() - at));
             ASSERT_TRUE(writer.WriteRecord(record.data(), block).IsSuccess());
         }
-        ASSERT_TRUE(writer.WriteMark().IsSuccess());
+        if (markAfterLast || &file != &files.back())
+        {
+            ASSERT_TRUE(writer.WriteMark().IsSuccess());
+        }
     }
     ASSERT_TRUE(writer.Finish().IsSuccess());
 }
@@ -77,10 +81,10 @@ void TapeFixture::TearDown()
     std::filesystem::remove_all(Base);
 }
 
-CVolumePointer TapeFixture::Mount(const std::vector<Bytes>& files, std::uint32_t block)
+CVolumePointer TapeFixture::Mount(const std::vector<Bytes>& files, std::uint32_t block, bool markAfterLast)
 {
     std::string path = (Base / ("tape" + std::to_string(++Tapes) + ".tap")).string();
-    WriteTape(path, block, files);
+    WriteTape(path, block, files, markAfterLast);
     CSet<CMedium, 1>::pointer medium(new CTapeMedium("drive" + std::to_string(Tapes)));
     EXPECT_TRUE(static_cast<CTapeMedium*>(medium.get())->Open(path).IsSuccess());
     CVolumePointer volume(new CVolume(&System, CVolumeID(), "tape" + std::to_string(Tapes)));
@@ -142,12 +146,14 @@ CStatus TapeFixture::Scan(const CVolumePointer& volume, std::vector<ScanItem>* i
                                   operation.SetScanContext(context.get());
                                   operation.SetScanCatalogue(volume->Catalogue);
                               });
+        // A file's fragment is the host's, also when the operation failed after filling the item.
+        auto& item = context->ItemOperation;
+        std::unique_ptr<CUserFragment> fragment(item.Opcode == 4 ? item.ItemFragment() : nullptr);
+        item.SetItemFragment(nullptr);
         if (status.Failed())
             break;
-        auto& item = context->ItemOperation;
-        if (item.Opcode == 4)
+        if (fragment)
         {
-            std::unique_ptr<CUserFragment> fragment(item.ItemFragment());
             CCatArchive record(item.ItemFileStart(), fragment->CatalogueFileName.GetText(), fragment->Size,
                                fragment->Time, fragment->SegmentIndex, fragment->OrderKey1,
                                fragment->OrderKey2);

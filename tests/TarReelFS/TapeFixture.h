@@ -24,8 +24,9 @@ using Bytes = std::vector<std::uint8_t>;
 // A fixture file of tests/fixtures.
 Bytes ReadFixture(const std::string& relative);
 // Writes a tape image: each file cut into records of `block` bytes (the last one zero-padded) and
-// followed by a file mark.
-void WriteTape(const std::string& path, std::uint32_t block, const std::vector<Bytes>& files);
+// followed by a file mark, the last one too unless `markAfterLast` is false (data that end the image).
+void WriteTape(const std::string& path, std::uint32_t block, const std::vector<Bytes>& files,
+               bool markAfterLast = true);
 // A fixture listing of tests/fixtures.
 std::vector<tartest::Listed> ReadListing(const std::string& relative);
 // Gives the header block at `block` a valid checksum again after a test changed it.
@@ -50,8 +51,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A tape holding each file as one tape file of `block`-byte records, each followed by a mark.
-    CVolumePointer Mount(const std::vector<Bytes>& files, std::uint32_t block = 10240);
+    // A tape holding each file as one tape file of `block`-byte records, each followed by a mark (the
+    // last one unless `markAfterLast` is false).
+    CVolumePointer Mount(const std::vector<Bytes>& files, std::uint32_t block = 10240,
+                         bool markAfterLast = true);
     // Runs recognition with a file system of the volume's own; the volume then joins the system.
     CStatus Recognise(const CVolumePointer& volume);
     // Runs GetNextItem until the end of the data or a failure, cataloguing each file item.

@@ -100,6 +100,33 @@ TEST_F(Recognition, an_empty_time_gives_a_hash_of_the_header_and_stays_the_same_
     EXPECT_EQ(LabelText(), first);
 }
 
+TEST_F(Recognition, a_first_header_dated_in_base_256_is_dated_and_an_octal_sign_keeps_its_old_signature)
+{
+    // GNU tar dates times before 1970 and after 2242 in base-256.
+    Mount(ReadFixture("gnutar/gnu-dates.tar"), 10240);
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(LabelText().substr(0, 21), "1960-01-01 00:00:00, ");
+    EXPECT_EQ(Volume->GetID().GetNumber(), static_cast<std::uint32_t>(-315619200));
+
+    TarHeaderBlock far = tartest::UstarBlock("far.txt");
+    std::memcpy(far.Mtime, "\x80\0\0\0\0\0\0\x02\x6D\x8F\xD3\0", 12); // 2300-06-15 08:00:00
+    tartest::Seal(far);
+    const std::string farTape = tartest::Entry(far, "far\n") + tartest::ArchiveEnd();
+    Mount(Bytes(farTape.begin(), farTape.end()), 10240);
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(LabelText().substr(0, 21), "2300-06-15 08:00:00, ");
+    EXPECT_EQ(Volume->GetID().GetNumber(), static_cast<std::uint32_t>(10428076800));
+
+    // An octal time with a minus sign, which tapes read before carried too: no date in the text, as then.
+    const std::string signedTape =
+        tartest::Entry(tartest::UstarBlock("f", "00000000001", "-1"), "x") + tartest::ArchiveEnd();
+    Mount(Bytes(signedTape.begin(), signedTape.end()), 10240);
+    ASSERT_TRUE(Recognise().IsSuccess());
+    EXPECT_EQ(LabelText().substr(0, 2), ", ");
+    EXPECT_EQ(LabelText().size(), 18u);
+    EXPECT_EQ(Volume->GetID().GetNumber(), 0xFFFFFFFFu);
+}
+
 TEST_F(Recognition, a_pax_tape_whose_extension_header_has_no_time_is_stable)
 {
     // Python writes 0 as the time of its pax headers.

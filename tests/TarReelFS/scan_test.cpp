@@ -70,7 +70,10 @@ INSTANTIATE_TEST_SUITE_P(Peers, GenericTarPeerScan,
                                            PeerArchive{"gnutar/posix", 1}, PeerArchive{"gnutar/gnu-mtime", 2},
                                            PeerArchive{"bsdtar/ustar", 0}, PeerArchive{"bsdtar/gnutar", 2},
                                            PeerArchive{"bsdtar/pax", 1}, PeerArchive{"python/ustar", 0},
-                                           PeerArchive{"python/gnu", 2}, PeerArchive{"python/pax", 1}),
+                                           PeerArchive{"python/gnu", 2}, PeerArchive{"python/pax", 1},
+                                           PeerArchive{"gnutar/gnu-dates", 0},
+                                           PeerArchive{"gnutar/long-links", 2},
+                                           PeerArchive{"bsdtar/pax-dates", 1}),
                          [](const auto& info)
                          {
                              std::string name = info.param.Archive;
@@ -116,6 +119,90 @@ TEST_F(GenericTarScan, a_corrupt_header_ends_the_scan_and_keeps_what_came_before
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].Path, "0/empty.txt");
     EXPECT_EQ(records[1].Path, "0/short.txt");
+}
+
+// Headers no writer makes, between two sound members: the scan ends with the header's error, keeping the
+// member before it, and never takes the damage for a file that continues on a next volume.
+TEST_F(GenericTarScan, a_damaged_header_ends_the_scan_with_its_error_and_nothing_after_it_is_lost_silently)
+{
+    using namespace tartest;
+    TarHeaderBlock base256Sign = UstarBlock("huge.bin");
+    std::memcpy(base256Sign.Size, "\x80\0\0\0\x80\0\0\0\0\0\0\0", 12); // 2^63
+    Seal(base256Sign);
+    TarHeaderBlock base256Past64 = UstarBlock("huge.bin");
+    std::memcpy(base256Past64.Size, "\x80\0\x01\0\0\0\0\0\0\0\0\x10", 12); // 2^80 + 16
+    Seal(base256Past64);
+    const struct
+    {
+        const char* Case;
+        std::string Entry;
+        std::uint32_t Code;
+    } cases[] = {
+        {"octal size -1", Entry(UstarBlock("huge.bin", "-1")), 0xC000271C},
+        {"continuation of size -1", Entry(UstarBlock("huge.bin", "-1", "14036030710", 'M')), 0xC000271C},
+        {"pax size 2^63 - 1", PaxEntry(PaxRecord("size", "9223372036854775807"), UstarBlock("huge.bin", "0")),
+         0xC000271C},
+        {"base-256 size 2^63", Entry(base256Sign), 0xC000271B},
+        {"base-256 size 2^80 + 16", Entry(base256Past64, "sixteen bytes..."), 0xC000271B},
+        {"pax size 300abc", PaxEntry(PaxRecord("size", "300abc"), UstarBlock("m.txt", "0")), 0xC000271A},
+        {"pax mtime not a time", PaxEntry(PaxRecord("mtime", "soon"), UstarBlock("m.txt", "0")), 0xC000271D},
+        {"pax path of 70000 bytes",
+         PaxEntry(PaxRecord("path", std::string(70000, 'p')), UstarBlock("m.txt", "0")), 0xC000271E},
+    };
+    unsigned tape = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Case);
+        // A time of its own for each tape's first member: tapes that begin alike are one volume's copies.
+        char mtime[16];
+        std::snprintf(mtime, sizeof mtime, "%011o", 1618489800 + ++tape);
+        const std::string archive = Entry(UstarBlock("first.txt", "00000000005", mtime), "first") + c.Entry +
+                                    Entry(UstarBlock("after.txt"), "after") + ArchiveEnd();
+        CVolumePointer volume = Mount({Bytes(archive.begin(), archive.end())});
+        ASSERT_TRUE(Recognise(volume).IsSuccess());
+        CStatus status = Scan(volume);
+        EXPECT_EQ(status.GetInternalErrorCode(), c.Code) << status.ToString();
+        auto records = Files(volume);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].Path, "0/first.txt");
+    }
+}
+
+TEST_F(GenericTarScan, gnu_long_links_and_repeated_pax_headers_describe_the_member_that_follows)
+{
+    // GNU tar writes a 'K' entry for every symlink target past 100 bytes, before the 'L' of a long name.
+    std::vector<ScanItem> items;
+    CVolumePointer volume = Mount({ReadFixture("gnutar/long-links.tar")});
+    ASSERT_TRUE(Recognise(volume).IsSuccess());
+    ASSERT_TRUE(Scan(volume, &items).IsSuccess());
+    std::vector<std::string> paths;
+    for (const auto& record : Files(volume))
+        paths.push_back(record.Path);
+    std::vector<std::string> listed;
+    for (const auto& member : ReadListing("gnutar/long-links.list"))
+        listed.push_back("0/" + member.Name);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(paths, listed);
+    EXPECT_EQ(std::count_if(items.begin(), items.end(), [](const auto& i) { return i.Opcode == 4; }),
+              static_cast<std::ptrdiff_t>(listed.size()));
+
+    // Two pax headers in a row: the second's records replace the first's, as GNU tar and bsdtar read them.
+    using namespace tartest;
+    const std::string second = PaxRecord("path", "second-path.txt");
+    char size[16];
+    std::snprintf(size, sizeof size, "%011o", static_cast<unsigned>(second.size()));
+    const std::string archive =
+        PaxEntry(PaxRecord("path", "first-path.txt") + PaxRecord("mtime", "1700000000"),
+                 UstarBlock("PaxHeader/second", size, "14036030710", 'x'), second) +
+        Entry(UstarBlock("member.txt"), "hello") + ArchiveEnd();
+    CVolumePointer paxTwice = MountAndScan({Bytes(archive.begin(), archive.end())});
+    auto records = Files(paxTwice);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Path, "0/second-path.txt");
+    EXPECT_EQ(records[0].FileTime, TimeToFileTime(1618489800));
+    Bytes restored;
+    ASSERT_TRUE(Restore(paxTwice, records[0].Path, restored).IsSuccess());
+    EXPECT_EQ(std::string(restored.begin(), restored.end()), "hello");
 }
 
 TEST_F(GenericTarScan, a_zero_block_must_be_followed_by_another)
