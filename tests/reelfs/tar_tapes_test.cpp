@@ -14,7 +14,7 @@
 namespace
 {
 // Seconds since 1970 as `reelfs ls` writes them.
-std::string IsoTime(std::uint64_t seconds)
+std::string IsoTime(std::int64_t seconds)
 {
     std::time_t time = static_cast<std::time_t>(seconds);
     char text[32];
@@ -101,8 +101,11 @@ protected:
 
 TEST_F(TarTapeCommands, ls_lists_what_the_peers_list_and_restore_gives_what_tar_extracts)
 {
-    for (const char* archive : {"gnutar/ustar", "gnutar/gnu", "gnutar/posix", "bsdtar/pax", "python/ustar",
-                                "python/gnu", "python/pax"})
+    // Also members dated before 1970 and after 2242 (GNU base-256), a pax member of 2040 (bsdtar clamps its
+    // pax header's own time) and GNU long link targets ('K' entries).
+    for (const char* archive :
+         {"gnutar/ustar", "gnutar/gnu", "gnutar/posix", "bsdtar/pax", "python/ustar", "python/gnu",
+          "python/pax", "gnutar/gnu-dates", "bsdtar/pax-dates", "gnutar/long-links"})
     {
         SCOPED_TRACE(archive);
         const std::string tape =
@@ -168,5 +171,76 @@ TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_
                            std::to_string(length), "--with", tapes[1], "--with", tapes[2]}),
                   big.substr(offset, length))
             << offset << "+" << length;
+}
+} // namespace
+
+namespace
+{
+TEST_F(TarTapeCommands, a_damaged_header_fails_the_scan_and_keeps_the_files_before_it)
+{
+    using namespace tartest;
+    const struct
+    {
+        const char* Case;
+        std::string Entry;
+        std::string Message;
+    } cases[] = {
+        {"octal size -1", Entry(UstarBlock("huge.bin", "-1")),
+         "0xC000271C: the TAR header at 2 gives a size of 18446744073709551615 bytes, more than any volume "
+         "can "
+         "number"},
+        {"pax size 2^63 - 1", PaxEntry(PaxRecord("size", "9223372036854775807"), UstarBlock("huge.bin", "0")),
+         "0xC000271C: the TAR header at 2 gives a size of 9223372036854775807 bytes"},
+        {"pax size 300abc", PaxEntry(PaxRecord("size", "300abc"), UstarBlock("m.txt", "0")),
+         "0xC000271A: the pax size 0x33, 30, 30, 61, 62, 63 is not a number"},
+        {"pax path of 70000 bytes",
+         PaxEntry(PaxRecord("path", std::string(70000, 'p')), UstarBlock("m.txt", "0")),
+         "0xC000271E: the member's pax \"path\" record of 70000 bytes is longer than the 32000 bytes a name "
+         "may "
+         "have"},
+    };
+    unsigned tape = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Case);
+        char mtime[16];
+        std::snprintf(mtime, sizeof mtime, "%011o", 1618489800 + ++tape);
+        const std::string image =
+            MakeTape("damaged" + std::to_string(tape),
+                     Entry(UstarBlock("first.txt", "00000000005", mtime), "first") + c.Entry +
+                         Entry(UstarBlock("after.txt"), "after") + ArchiveEnd());
+        CRunResult scanned = Reelfs({"scan", image});
+        EXPECT_EQ(scanned.Exit, 1);
+        EXPECT_NE(scanned.Err.find(c.Message), std::string::npos) << scanned.Err;
+        CRunResult listed = Reelfs({"ls", image});
+        ASSERT_EQ(listed.Exit, 0) << listed.Err;
+        EXPECT_EQ(listed.Out, "5\t" + IsoTime(1618489800 + tape) + "\t0/first.txt\n");
+    }
+}
+
+TEST_F(TarTapeCommands, an_active_circle_tape_cut_inside_a_file_fails_the_scan_and_keeps_the_files_before_it)
+{
+    using namespace tartest;
+    const std::string label = (Folder / "label").string();
+    std::ofstream(label, std::ios::binary)
+        << "ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm\r\npool-7\r\nVOL002";
+    const std::string whole = Entry(UstarBlock("a.txt", "00000000002"), "a\n") +
+                              Entry(UstarBlock("cut.bin", "00000072460"), std::string(30000, 'c')) +
+                              ArchiveEnd();
+    const std::string cut = (Folder / "cut.tar").string();
+    std::ofstream(cut, std::ios::binary) << whole.substr(0, 10240);
+    const std::string tape = (Folder / "cut.tap").string();
+    CRunResult made = Reelfs({"mktape", "-o", tape, label, cut});
+    ASSERT_EQ(made.Exit, 0) << made.Err;
+
+    CRunResult scanned = Reelfs({"scan", tape});
+    EXPECT_EQ(scanned.Exit, 1);
+    EXPECT_NE(scanned.Err.find("0xC00036B3: the data of \"cut.bin\" run past the end of the tape's data"),
+              std::string::npos)
+        << scanned.Err;
+    CRunResult listed = Reelfs({"ls", tape});
+    ASSERT_EQ(listed.Exit, 0) << listed.Err;
+    EXPECT_EQ(listed.Out, "2\t" + IsoTime(1618489800) + "\t0/a.txt\n");
+    EXPECT_EQ(Restore({tape, "0/a.txt"}), "a\n");
 }
 } // namespace
