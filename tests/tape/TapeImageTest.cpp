@@ -1,3 +1,5 @@
+#include "ChildProcess.h"
+
 #include "vnservice/CDatabase.h"
 #include "vnservice/CTapeImage.h"
 #include "vnservice/CTapeImageWriter.h"
@@ -18,9 +20,7 @@
 
 #include <fcntl.h>
 #include <iterator>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -468,54 +468,42 @@ TEST_F(TapeImageTest, an_image_that_shrinks_while_it_is_indexed_fails_clearly_an
     WriteEntries(path, entries);
     std::ifstream in(path, std::ios::binary);
     const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-    {
-        std::atomic<bool> done{false};
-        std::thread shrinker(
-            [&]
-            {
-                const int fd = ::open(path.c_str(), O_WRONLY);
-                const std::size_t cut = whole.size() / 3;
-                while (!done && ::ftruncate(fd, static_cast<off_t>(cut)) == 0 &&
-                       ::pwrite(fd, whole.data() + cut, whole.size() - cut, static_cast<off_t>(cut)) > 0)
-                {
-                }
-                ::close(fd);
-            });
-        int unclear = 0;
-        for (auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
-             std::chrono::steady_clock::now() < until;)
+    const int status = RunInChild(
+        [&]
         {
-            CTapeImage image;
-            CStatus status = image.Open(path);
-            if (status.Failed() && status.GetInternalErrorCode() != HostErrorTapeImage)
-                ++unclear;
-        }
-        done = true;
-        shrinker.join();
-        ::_exit(unclear == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+            std::atomic<bool> done{false};
+            std::thread shrinker(
+                [&]
+                {
+                    const int fd = ::open(path.c_str(), O_WRONLY);
+                    const std::size_t cut = whole.size() / 3;
+                    while (!done && ::ftruncate(fd, static_cast<off_t>(cut)) == 0 &&
+                           ::pwrite(fd, whole.data() + cut, whole.size() - cut, static_cast<off_t>(cut)) > 0)
+                    {
+                    }
+                    ::close(fd);
+                });
+            int unclear = 0;
+            for (auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+                 std::chrono::steady_clock::now() < until;)
+            {
+                CTapeImage image;
+                CStatus opened = image.Open(path);
+                if (opened.Failed() && opened.GetInternalErrorCode() != HostErrorTapeImage)
+                    ++unclear;
+            }
+            done = true;
+            shrinker.join();
+            return unclear == 0 ? 0 : 1;
+        });
     ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define REELFS_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define REELFS_UNDER_ASAN 1
-#endif
-#endif
-
 TEST_F(TapeImageTest, an_index_that_finds_no_memory_is_refused_clearly)
 {
-#ifdef REELFS_UNDER_ASAN
-    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
-#else
+    if (!AddressSpaceLimitsHold)
+        GTEST_SKIP() << "the address space cannot be limited in this build";
     // Records of one byte between marks take 4 bytes of index for 7 of image: 64 MiB of them want more
     // than the few megabytes the child is left.
     RawImage pair;
@@ -526,30 +514,20 @@ TEST_F(TapeImageTest, an_index_that_finds_no_memory_is_refused_clearly)
     const std::string path = WriteFile("dense.tap", bytes);
     bytes.clear();
     bytes.shrink_to_fit();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-    {
-        std::ifstream statm("/proc/self/statm");
-        std::uint64_t pages = 0;
-        statm >> pages;
-        const std::uint64_t room = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) + (24 << 20);
-        const rlimit limit{room, room};
-        if (::setrlimit(RLIMIT_AS, &limit) != 0)
-            ::_exit(3);
-        CTapeImage image;
-        CStatus status = image.Open(path);
-        ::_exit(status.GetInternalErrorCode() == HostErrorTapeImage &&
-                        MessageOf(status).starts_with(
-                            "cannot be indexed: there is no memory for the index of its ")
-                    ? 0
-                    : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const int status = RunInChild(
+        [&]
+        {
+            CTapeImage image;
+            CStatus opened = image.Open(path);
+            return opened.GetInternalErrorCode() == HostErrorTapeImage &&
+                           MessageOf(opened).starts_with(
+                               "cannot be indexed: there is no memory for the index of its ")
+                       ? 0
+                       : 1;
+        },
+        AddressSpaceInUse() + (24 << 20));
     ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-#endif
 }
 
 TEST_F(TapeImageTest, natural_block_size_is_the_most_common_length)
