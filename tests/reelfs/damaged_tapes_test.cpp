@@ -5,6 +5,7 @@
 
 #include "../TarFile/TarTestSupport.h"
 #include "../tape/ChildProcess.h"
+#include "../tape/ShrinkingImage.h"
 #include "vnservice/CTapeImage.h"
 
 #include <fcntl.h>
@@ -210,9 +211,10 @@ INSTANTIATE_TEST_SUITE_P(Layouts, DamagedTapes,
                                            Layout{"ActiveCircle", true, "gnutar/ustar.tar"}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-// Runs the reelfs program with the address space limited to 1 GiB; its wait status, its standard error.
-std::pair<int, std::string> RunLimited(const std::string& home, const std::vector<std::string>& args,
-                                       const fs::path& errPath)
+// Runs the reelfs program in a child process, its address space limited to `addressLimit` bytes unless
+// that is 0; its wait status, its standard error.
+std::pair<int, std::string> RunProgram(const std::string& home, const std::vector<std::string>& args,
+                                       const fs::path& errPath, std::uint64_t addressLimit)
 {
     std::vector<std::string> argv = {REELFS_PROGRAM, "--home", home};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -230,8 +232,21 @@ std::pair<int, std::string> RunLimited(const std::string& home, const std::vecto
             ::execv(pointers[0], pointers.data());
             return 127;
         },
-        1ull << 30);
+        addressLimit);
     return {status, ReadFile(errPath)};
+}
+
+TEST_F(HostTest, an_image_that_shrinks_while_it_is_mounted_ends_reelfs_with_a_clear_exit)
+{
+    const std::string image = (Folder / "shrinking.tap").string();
+    CShrinkingImage shrinking(image);
+    for (int run = 0; run < 20; ++run)
+    {
+        auto [status, err] = RunProgram(Home, {"scan", image}, Folder / "err", 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1)
+            << "run " << run << " ended " << (WIFEXITED(status) ? "with " : "by signal ")
+            << (WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status)) << ": " << err;
+    }
 }
 
 TEST_F(HostTest, images_made_to_cost_memory_end_with_a_clear_exit_under_a_memory_limit)
@@ -270,7 +285,7 @@ TEST_F(HostTest, images_made_to_cost_memory_end_with_a_clear_exit_under_a_memory
     {
         SCOPED_TRACE(c.Image.string());
         const std::string home = (Folder / ("home-" + c.Image.stem().string())).string();
-        auto [status, err] = RunLimited(home, {"scan", c.Image.string()}, Folder / "err");
+        auto [status, err] = RunProgram(home, {"scan", c.Image.string()}, Folder / "err", 1ull << 30);
         ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << ": " << err;
         EXPECT_EQ(WEXITSTATUS(status), c.Exit) << err;
         EXPECT_NE(err.find(c.Message), std::string::npos) << err;

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "ShrinkingImage.h"
 
 #include "vnservice/CDatabase.h"
 #include "vnservice/CTapeImage.h"
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -18,10 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <iterator>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -460,29 +457,12 @@ TEST_F(TapeImageTest, an_index_kept_under_other_rules_is_not_taken)
 
 TEST_F(TapeImageTest, an_image_that_shrinks_while_it_is_indexed_fails_clearly_and_raises_no_signal)
 {
-    // Tens of megabytes of small records, cut to a third and written back over and over while they are
-    // indexed, in a child process, so that a signal ends the child and not the test.
-    std::vector<std::uint32_t> entries(48 << 10, 512);
-    entries.push_back(M);
+    // In a child process, so that a signal ends the child and not the test.
     const std::string path = PathOf("shrinking.tap");
-    WriteEntries(path, entries);
-    std::ifstream in(path, std::ios::binary);
-    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const int status = RunInChild(
         [&]
         {
-            std::atomic<bool> done{false};
-            std::thread shrinker(
-                [&]
-                {
-                    const int fd = ::open(path.c_str(), O_WRONLY);
-                    const std::size_t cut = whole.size() / 3;
-                    while (!done && ::ftruncate(fd, static_cast<off_t>(cut)) == 0 &&
-                           ::pwrite(fd, whole.data() + cut, whole.size() - cut, static_cast<off_t>(cut)) > 0)
-                    {
-                    }
-                    ::close(fd);
-                });
+            CShrinkingImage shrinking(path);
             int unclear = 0;
             for (auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
                  std::chrono::steady_clock::now() < until;)
@@ -492,8 +472,6 @@ TEST_F(TapeImageTest, an_image_that_shrinks_while_it_is_indexed_fails_clearly_an
                 if (opened.Failed() && opened.GetInternalErrorCode() != HostErrorTapeImage)
                     ++unclear;
             }
-            done = true;
-            shrinker.join();
             return unclear == 0 ? 0 : 1;
         });
     ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
