@@ -1,5 +1,6 @@
 #include "vnservice/CTapeImage.h"
 
+#include "vnservice/CImageReader.h"
 #include "vnservice/CTapeIndexCache.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
@@ -9,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <new>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -43,25 +44,6 @@ std::string Hex32(std::uint32_t word)
 std::string ErrnoText(int error)
 {
     return std::error_code(error, std::generic_category()).message();
-}
-
-// Reads up to size bytes at offset; fewer only at the end of the file. Returns -1 (errno set) on an error.
-long long ReadUpTo(int fd, std::uint64_t offset, void* dest, std::size_t size)
-{
-    auto* out = static_cast<unsigned char*>(dest);
-    std::size_t done = 0;
-    while (done < size)
-    {
-        ssize_t got = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<long long>(done);
 }
 
 // Why a read brought fewer bytes than the image's size promised.
@@ -128,6 +110,7 @@ void CTapeImage::Close()
     Checkpoints.shrink_to_fit();
     NaturalBlockSize = 0;
     DataEnd = 0;
+    CutShort.clear();
 }
 
 CStatus CTapeImage::Fault(int line, const std::string& what) const
@@ -158,21 +141,45 @@ CStatus CTapeImage::Open(const std::string& path, CTapeIndexCache* cache)
     const CTapeIndexCache::CFileState state{
         static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), fileSize,
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-    if (cache && cache->Load(path, state, Lengths) && Rebuild(fileSize))
-        return CStatus::Success();
-    Lengths.clear();
-    Checkpoints.clear();
-    auto status = Index(fileSize);
+    CStatus status;
+    bool kept = false;
+    try
+    {
+        kept = cache && cache->Load(path, state, Lengths) && Rebuild(fileSize);
+        if (!kept)
+        {
+            Lengths.clear();
+            Checkpoints.clear();
+            DataEnd = 0;
+        }
+        // A kept index ends where the recorded data do: indexing from there finds how they end.
+        status = Index(fileSize);
+        if (status.IsSuccess())
+        {
+            Lengths.shrink_to_fit();
+            Checkpoints.shrink_to_fit();
+            CLengthTally tally;
+            for (std::size_t entry = 0; entry < Lengths.size(); ++entry)
+                if (Lengths[entry] != 0)
+                    tally.Add(Lengths[entry], entry);
+            NaturalBlockSize = tally.MostCommon();
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        status = Fault(__LINE__, "cannot be indexed: there is no memory for the index of its " +
+                                     std::to_string(Lengths.size()) + " entries up to byte " +
+                                     std::to_string(DataEnd));
+    }
     if (status.Failed())
         Close();
-    else if (cache)
+    else if (cache && !kept)
         cache->Save(path, state, Lengths);
     return status;
 }
 
 bool CTapeImage::Rebuild(std::uint64_t fileSize)
 {
-    CLengthTally tally;
     Checkpoints.clear();
     std::uint64_t pos = 0;
     for (std::size_t entry = 0; entry < Lengths.size(); ++entry)
@@ -180,162 +187,101 @@ bool CTapeImage::Rebuild(std::uint64_t fileSize)
         if (entry % Stride == 0)
             Checkpoints.push_back(pos);
         const std::uint32_t length = Lengths[entry];
-        if (length & BadRecordFlag)
+        // The second of two marks ends the data and is never kept.
+        if ((length & BadRecordFlag) || (length == 0 && entry > 0 && Lengths[entry - 1] == 0))
             return false;
-        pos += length == 0 ? 4 : 8 + std::uint64_t{length} + (length & 1);
-        if (length != 0)
-            tally.Add(length, entry);
+        pos += Footprint(length);
     }
     if (pos > fileSize)
         return false;
     DataEnd = pos;
-    NaturalBlockSize = tally.MostCommon();
     return true;
 }
 
 // One pass over the length words, in tape order. The trailing length of a record and the word after it
 // are adjacent, so one read of eight bytes serves both, and no record data is ever read.
-namespace
-{
-// The image seen through a moving window of mapped pages while it is indexed: the length words lie a
-// record apart, and reading them from a window filled in one call costs far less than a system call
-// each. Memory stays bounded by the window.
-class CIndexWindow
-{
-public:
-    CIndexWindow(int fd, std::uint64_t fileSize) : Fd(fd), FileSize(fileSize) {}
-    CIndexWindow(const CIndexWindow&) = delete;
-    CIndexWindow& operator=(const CIndexWindow&) = delete;
-    ~CIndexWindow() { Unmap(); }
-
-    // Copies `size` bytes at `offset` (inside the file) into `dest`; false when the pages cannot be had.
-    bool Read(std::uint64_t offset, unsigned char* dest, std::size_t size)
-    {
-        if (offset + size > FileSize)
-        {
-            errno = EINVAL;
-            return false;
-        }
-        if (offset < Start || offset + size > Start + Size)
-        {
-            Unmap();
-            Start = offset / Span * Span;
-            Size = static_cast<std::size_t>(std::min<std::uint64_t>(Span + PageOverlap, FileSize - Start));
-            void* map =
-                ::mmap(nullptr, Size, PROT_READ, MAP_SHARED | MAP_POPULATE, Fd, static_cast<off_t>(Start));
-            if (map == MAP_FAILED)
-            {
-                Size = 0;
-                return false;
-            }
-            Map = static_cast<const unsigned char*>(map);
-        }
-        std::memcpy(dest, Map + (offset - Start), size);
-        return true;
-    }
-
-    // Asks the memory for the bytes at `offset` ahead of their reading, when the window holds them: the
-    // length words of records of one size lie a stride apart, and fetching several at once hides the
-    // latency of each.
-    void Prefetch(std::uint64_t offset) const
-    {
-        if (offset >= Start && offset < Start + Size)
-            __builtin_prefetch(Map + (offset - Start));
-    }
-
-private:
-    static constexpr std::uint64_t Span = 8 << 20;
-    // Windows overlap by a page, so a word that straddles a window's end is read whole from the next.
-    static constexpr std::uint64_t PageOverlap = 4096;
-
-    void Unmap()
-    {
-        if (Map)
-            ::munmap(const_cast<unsigned char*>(Map), Size);
-        Map = nullptr;
-        Size = 0;
-    }
-
-    int Fd;
-    std::uint64_t FileSize;
-    const unsigned char* Map = nullptr;
-    std::uint64_t Start = 0;
-    std::size_t Size = 0;
-};
-} // namespace
-
 CStatus CTapeImage::Index(std::uint64_t fileSize)
 {
-    // How many records ahead the window is asked for the trailing word of a record of the same size.
-    constexpr std::uint64_t LookAhead = 8;
-    CIndexWindow window(Fd, fileSize);
-    CLengthTally tally;
-    std::uint64_t pos = 0;
+    CImageReader reader(Fd);
+    std::uint64_t pos = DataEnd;
+    // How far apart the last record's length words lie, and so those of the next one most likely.
+    std::uint64_t stride = 4;
     // The word at pos when the previous read already brought it in.
     bool havePending = false;
     std::uint32_t pending = 0;
     unsigned char bytes[8];
+    // A read that finds fewer bytes than the image held when it was opened.
+    auto unreadable = [&](long long got, const char* what, std::uint64_t at)
+    {
+        return Fault(__LINE__, "cannot read " + std::string(what) + " at byte " + std::to_string(at) + ": " +
+                                   ShortReadText(got));
+    };
+    // Where the image ends inside an entry: the data end before it, unless it is the first, and the
+    // image holds nothing of a tape.
+    auto cutAt = [&](std::string what)
+    {
+        if (Lengths.empty())
+            return Fault(__LINE__, what);
+        CutShort = std::move(what);
+        return CStatus::Success();
+    };
     while (pos < fileSize)
     {
         std::uint32_t word = pending;
         if (!havePending)
         {
             if (fileSize - pos < 4)
-                return Fault(__LINE__, "only " + std::to_string(fileSize - pos) +
-                                           " of the 4 bytes of a length word at byte " + std::to_string(pos));
-            if (!window.Read(pos, bytes, 4))
-                return Fault(__LINE__, "cannot read the length word at byte " + std::to_string(pos) + ": " +
-                                           ErrnoText(errno));
+                return cutAt("only " + std::to_string(fileSize - pos) +
+                             " of the 4 bytes of a length word at byte " + std::to_string(pos));
+            if (long long got = reader.ReadWords(pos, bytes, 4, stride); got != 4)
+                return unreadable(got, "the length word", pos);
             word = LittleEndian32(bytes);
         }
         havePending = false;
         if (word == EndOfMedium)
-            break;
+            return CStatus::Success();
         if (word & BadRecordFlag)
             return Fault(__LINE__, "the record at byte " + std::to_string(pos) +
                                        " is marked bad (length word " + Hex32(word) + ")");
+        if (word == 0 && !Lengths.empty() && Lengths.back() == 0)
+            return CStatus::Success();
+        if (word != 0)
+        {
+            const std::uint64_t trailer = pos + 4 + word + (word & 1);
+            if (pos + 4 + word > fileSize)
+                return cutAt("the record of " + std::to_string(word) + " bytes at byte " +
+                             std::to_string(pos) + " runs past the end of the image at byte " +
+                             std::to_string(fileSize));
+            if (trailer + 4 > fileSize)
+                return cutAt("the record of " + std::to_string(word) + " bytes at byte " +
+                             std::to_string(pos) + " is cut short: its trailing length at byte " +
+                             std::to_string(trailer) + " is missing");
+            stride = trailer + 4 - pos;
+            const std::size_t wanted =
+                static_cast<std::size_t>(std::min<std::uint64_t>(8, fileSize - trailer));
+            if (long long got = reader.ReadWords(trailer, bytes, wanted, stride);
+                got != static_cast<long long>(wanted))
+                return unreadable(got, "the trailing length", trailer);
+            const std::uint32_t trailing = LittleEndian32(bytes);
+            if (trailing != word)
+                return Fault(__LINE__, "the record at byte " + std::to_string(pos) + " has leading length " +
+                                           std::to_string(word) + " but trailing length " +
+                                           std::to_string(trailing) + " at byte " + std::to_string(trailer));
+            if (wanted == sizeof bytes)
+            {
+                havePending = true;
+                pending = LittleEndian32(bytes + 4);
+            }
+        }
         if (Lengths.size() % Stride == 0)
             Checkpoints.push_back(pos);
-        if (word == 0)
-        {
-            Lengths.push_back(0);
-            pos += 4;
-            DataEnd = pos;
-            continue;
-        }
-        std::uint64_t dataEnd = pos + 4 + word;
-        if (dataEnd > fileSize)
-            return Fault(__LINE__, "the record of " + std::to_string(word) + " bytes at byte " +
-                                       std::to_string(pos) + " runs past the end of the image at byte " +
-                                       std::to_string(fileSize));
-        std::uint64_t trailer = dataEnd + (word & 1);
-        if (trailer + 4 > fileSize)
-            return Fault(__LINE__, "the record of " + std::to_string(word) + " bytes at byte " +
-                                       std::to_string(pos) + " is cut short: its trailing length at byte " +
-                                       std::to_string(trailer) + " is missing");
-        const std::size_t got = std::min<std::uint64_t>(sizeof bytes, fileSize - trailer);
-        if (!window.Read(trailer, bytes, got))
-            return Fault(__LINE__, "cannot read the trailing length at byte " + std::to_string(trailer) +
-                                       ": " + ErrnoText(errno));
-        std::uint32_t trailing = LittleEndian32(bytes);
-        if (trailing != word)
-            return Fault(__LINE__, "the record at byte " + std::to_string(pos) + " has leading length " +
-                                       std::to_string(word) + " but trailing length " +
-                                       std::to_string(trailing) + " at byte " + std::to_string(trailer));
-        tally.Add(word, Lengths.size());
         Lengths.push_back(word);
-        pos = trailer + 4;
+        pos += Footprint(word);
         DataEnd = pos;
-        window.Prefetch(pos + LookAhead * (pos - (dataEnd - word - 4)));
-        if (got == sizeof bytes)
-        {
-            havePending = true;
-            pending = LittleEndian32(bytes + 4);
-        }
     }
-    Lengths.shrink_to_fit();
-    Checkpoints.shrink_to_fit();
-    NaturalBlockSize = tally.MostCommon();
+    // The last record of a tape is closed by a mark; one that is not was cut off from it.
+    if (!Lengths.empty() && Lengths.back() != 0)
+        CutShort = "no file mark closes the last record, which ends at byte " + std::to_string(pos);
     return CStatus::Success();
 }
 
@@ -368,7 +314,7 @@ CStatus CTapeImage::Read(std::size_t entryIndex, std::uint32_t offsetInRecord, v
                                    " are not inside the " + std::to_string(length) + " bytes of record " +
                                    std::to_string(entryIndex));
     std::uint64_t at = GetEntryOffset(entryIndex) + offsetInRecord;
-    long long got = ReadUpTo(Fd, at, dest, size);
+    long long got = CImageReader::ReadUpTo(Fd, at, dest, size);
     if (got < 0 || static_cast<std::size_t>(got) != size)
         return Fault(__LINE__, "cannot read record " + std::to_string(entryIndex) + " at byte " +
                                    std::to_string(at) + ": " + ShortReadText(got));
@@ -377,7 +323,7 @@ CStatus CTapeImage::Read(std::size_t entryIndex, std::uint32_t offsetInRecord, v
 
 CStatus CTapeImage::ReadImage(std::uint64_t offset, void* dest, std::size_t size) const
 {
-    long long got = ReadUpTo(Fd, offset, dest, size);
+    long long got = CImageReader::ReadUpTo(Fd, offset, dest, size);
     if (got < 0 || static_cast<std::size_t>(got) != size)
         return Fault(__LINE__, "cannot read bytes " + std::to_string(offset) + " to " +
                                    std::to_string(offset + size) + ": " + ShortReadText(got));

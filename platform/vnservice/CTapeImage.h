@@ -1,6 +1,9 @@
 // CTapeImage: a tape image file (.tap), opened read-only and indexed once at Open: every record and file
-// mark in tape order, without reading any record data. The image owns its file descriptor and its index.
-// Open is not thread-safe; once it has succeeded, every const method may be called from several threads.
+// mark of the recorded data in tape order, without reading any record data. The recorded data end where
+// the image ends, at the end-of-medium word, or at the second of two consecutive marks, which is not
+// kept; an image cut short ends them after its last whole entry. The image owns its file descriptor and
+// its index. Open is not thread-safe; once it has succeeded, every const method may be called from
+// several threads.
 #pragma once
 
 #include "vnservice/CStatus.h"
@@ -26,15 +29,17 @@ public:
     CTapeImage& operator=(const CTapeImage&) = delete;
     ~CTapeImage();
 
-    // Opens and indexes the image. A truncated or inconsistent image is refused with a message that names
-    // the byte offset of the fault; the image is then left closed, as it is before Open.
+    // Opens and indexes the image. An inconsistent image, one that changes while it is indexed, or one
+    // whose index finds no memory is refused with a message that names the byte offset of the fault; the
+    // image is then left closed, as it is before Open. An image cut short is opened up to its last whole
+    // entry and says where it was cut; one cut inside its first entry holds no tape and is refused.
     // With a cache, an image the cache knows in its present state takes the index kept there, and one it
     // does not is indexed and kept.
     CStatus Open(const std::string& path, CTapeIndexCache* cache = nullptr);
 
     const std::string& GetPath() const { return Path; }
 
-    // Records and marks up to the end of the medium, in tape order.
+    // Records and marks up to the end of the recorded data, in tape order.
     std::size_t GetEntryCount() const { return Lengths.size(); }
     EntryKind GetEntryKind(std::size_t index) const;
     // A record's length in bytes (1 to 2^31-1); 0 for a mark.
@@ -49,6 +54,12 @@ public:
     // True when the image holds no records (it may hold marks).
     bool HasNoRecords() const { return NaturalBlockSize == 0; }
 
+    // True when the image is cut short: it ends inside an entry, or after a record that no mark closes.
+    bool IsCutShort() const { return !CutShort.empty(); }
+    // What is missing where ("the record of 10240 bytes at byte 92232 runs past the end of the image at
+    // byte 100000"); empty when the image is whole.
+    const std::string& GetCutShortText() const { return CutShort; }
+
     // Copies size bytes from offsetInRecord of record entryIndex into dest. Fails, reading nothing, when the
     // entry is a mark or the range is not inside the record.
     CStatus Read(std::size_t entryIndex, std::uint32_t offsetInRecord, void* dest, std::size_t size) const;
@@ -61,9 +72,10 @@ private:
     // keeps the index at a little over four bytes an entry.
     static constexpr std::size_t Stride = 32;
 
+    // Indexes the entries from DataEnd on, after those the index holds, to the end of the recorded data.
     CStatus Index(std::uint64_t fileSize);
-    // The checkpoints, the end of the data and the natural block size from the lengths of a kept index;
-    // false when the lengths do not fit an image of `fileSize` bytes.
+    // The checkpoints and the end of the data from the lengths of a kept index; false when the lengths do
+    // not fit an image of `fileSize` bytes or its rules.
     bool Rebuild(std::uint64_t fileSize);
     void Close();
     CStatus Fault(int line, const std::string& what) const;
@@ -74,4 +86,5 @@ private:
     std::vector<std::uint64_t> Checkpoints;
     std::uint32_t NaturalBlockSize = 0;
     std::uint64_t DataEnd = 0;
+    std::string CutShort;
 };

@@ -3,11 +3,15 @@
 #include "vnservice/CDatabase.h"
 
 #include <cstring>
+#include <new>
 
 CStatus CTapeIndexCache::Prepare()
 {
+    // The indexes kept in tape_index ran on past two consecutive marks, where the recorded data end,
+    // and could grow as large as their images: they are dropped rather than read.
     return Database.Execute(
-        "CREATE TABLE IF NOT EXISTS tape_index (path TEXT PRIMARY KEY, device INTEGER NOT NULL, "
+        "DROP TABLE IF EXISTS tape_index; "
+        "CREATE TABLE IF NOT EXISTS tape_index_2 (path TEXT PRIMARY KEY, device INTEGER NOT NULL, "
         "inode INTEGER NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL, "
         "lengths BLOB NOT NULL)");
 }
@@ -17,7 +21,7 @@ bool CTapeIndexCache::Load(const std::string& path, const CFileState& state,
 {
     CDatabase::CStatement statement;
     if (Database
-            .Prepare("SELECT lengths FROM tape_index WHERE path = ?1 AND device = ?2 AND inode = ?3 AND "
+            .Prepare("SELECT lengths FROM tape_index_2 WHERE path = ?1 AND device = ?2 AND inode = ?3 AND "
                      "size = ?4 AND modified = ?5",
                      statement)
             .Failed())
@@ -33,7 +37,15 @@ bool CTapeIndexCache::Load(const std::string& path, const CFileState& state,
     const unsigned char* bytes = statement.ColumnBlob(0, size);
     if (size % sizeof(std::uint32_t) != 0)
         return false;
-    lengths.resize(size / sizeof(std::uint32_t));
+    try
+    {
+        lengths.resize(size / sizeof(std::uint32_t));
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Without room for the kept index, the image is indexed afresh, which may find room.
+        return false;
+    }
     if (size > 0)
         std::memcpy(lengths.data(), bytes, size);
     return true;
@@ -44,7 +56,7 @@ void CTapeIndexCache::Save(const std::string& path, const CFileState& state,
 {
     CDatabase::CStatement statement;
     if (Database
-            .Prepare("INSERT OR REPLACE INTO tape_index (path, device, inode, size, modified, lengths) "
+            .Prepare("INSERT OR REPLACE INTO tape_index_2 (path, device, inode, size, modified, lengths) "
                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
                      statement)
             .Failed())

@@ -30,7 +30,29 @@ CStatus CTapeMedium::Open(const std::string& imagePath, CTapeIndexCache* cache)
 {
     AheadSize = 0;
     ShortStart = ShortEnd = 0;
-    return Image.Open(imagePath, cache);
+    CStatus status = Image.Open(imagePath, cache);
+    if (status.IsSuccess() && BlockBytes() > LargestBlock)
+        return CErrorGenMessage("TapeDrive", __LINE__, HostErrorTapeImage,
+                                {imagePath, "holds blocks of " + std::to_string(BlockBytes()) +
+                                                " bytes, longer than the " + std::to_string(LargestBlock) +
+                                                " a drive reads"});
+    return status;
+}
+
+CStatus CTapeMedium::CheckWhole() const
+{
+    if (!Image.IsCutShort())
+        return CStatus::Success();
+    return MakeFailure("TapeDrive", __LINE__, HostErrorTapeCutShort, ERROR_NO_DATA_DETECTED,
+                       {Image.GetPath(), std::to_string(Image.GetEntryCount()),
+                        std::to_string(Image.GetDataEnd()), Image.GetCutShortText()});
+}
+
+CStatus CTapeMedium::PastDataEnd(int line) const
+{
+    if (Image.IsCutShort())
+        return CheckWhole();
+    return MakeFailure("TapeDrive", line, ErrorNoData, ERROR_NO_DATA_DETECTED, {});
 }
 
 CStatus CTapeMedium::ReadImage(std::uint64_t offset, std::size_t size, const std::uint8_t*& bytes)
@@ -87,7 +109,7 @@ CStatus CTapeMedium::CheckRange(std::uint64_t start, std::uint64_t size) const
     for (std::uint64_t entry = first; entry <= last; ++entry)
     {
         if (entry >= Image.GetEntryCount())
-            return MakeFailure("TapeDrive", __LINE__, ErrorNoData, ERROR_NO_DATA_DETECTED, {});
+            return PastDataEnd(__LINE__);
         if (Image.GetEntryKind(entry) == CTapeImage::EntryKind::Mark)
             return DriveFailure(__LINE__, ERROR_FILEMARK_DETECTED,
                                 "file mark at block " + std::to_string(entry) + " of " + Image.GetPath());
@@ -118,14 +140,17 @@ template <class Sink> CStatus CTapeMedium::Transfer(std::uint64_t start, std::ui
         Pieces.clear();
         while (taken < size)
         {
-            std::size_t piece =
-                static_cast<std::size_t>(std::min<std::uint64_t>(size - taken, block - within));
+            const std::uint64_t rest = std::min(size - taken, block - within);
             std::uint64_t at = Pieces.empty() ? imageStart : Image.GetEntryOffset(entry);
-            if (!Pieces.empty() && at + piece - imageStart > BatchBytes)
+            if (!Pieces.empty() && at + rest - imageStart > BatchBytes)
                 break;
+            // A record longer than a batch is read a batch at a time.
+            const std::size_t piece = static_cast<std::size_t>(std::min(rest, BatchBytes));
             Pieces.push_back({at, piece});
             imageEnd = at + piece;
             taken += piece;
+            if (piece < rest)
+                break;
             ++entry;
             within = 0;
         }
@@ -235,7 +260,7 @@ CStatus CTapeMedium::ReadMark(std::uint64_t position)
         return MakeFailure("TapeDrive", __LINE__, ErrorBlank, ERROR_NO_DATA_DETECTED, {});
     std::uint64_t entry = position * LogicalBlockSize / BlockBytes();
     if (entry >= Image.GetEntryCount())
-        return MakeFailure("TapeDrive", __LINE__, ErrorNoData, ERROR_NO_DATA_DETECTED, {});
+        return PastDataEnd(__LINE__);
     AtFileMark = Image.GetEntryKind(entry) == CTapeImage::EntryKind::Mark ? 1 : 0;
     return CStatus::Success();
 }
@@ -249,7 +274,7 @@ CStatus CTapeMedium::SpaceMarks(std::uint64_t from, std::uint32_t count, std::ui
     for (std::uint32_t passed = 0; passed < count; ++entry)
     {
         if (entry >= Image.GetEntryCount())
-            return MakeFailure("TapeDrive", __LINE__, ErrorNoData, ERROR_NO_DATA_DETECTED, {});
+            return PastDataEnd(__LINE__);
         if (Image.GetEntryKind(entry) == CTapeImage::EntryKind::Mark)
             ++passed;
     }

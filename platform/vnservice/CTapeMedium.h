@@ -1,9 +1,11 @@
 // A medium whose tape is a tape image. Every entry of the image (a record or a file mark) takes the room
 // of one physical block of the tape's block size B; positions are given in a unit U (512 bytes, or B), so
 // the block at unit position p starts at byte p * U of the tape. A read that would meet a file mark, run
-// past the data or need bytes a short record lacks fails before it delivers anything. Reads fetch only
-// what the tape holds: a short read that closely follows the one before it (a scan reading the headers
-// of small members) brings the next records along, which the reads after it take; other reads come
+// past the data or need bytes a short record lacks fails before it delivers anything; past the data of
+// an image cut short, it fails saying where the image was cut. Records are read in pieces of at most a
+// mebibyte, and tapes of blocks longer than a drive reads are refused, so no read needs more memory. Reads
+// fetch only what the tape holds: a short read that closely follows the one before it (a scan reading the
+// headers of small members) brings the next records along, which the reads after it take; other reads come
 // straight from the image. Owned through counted handles; used by one operation thread at a time.
 #pragma once
 
@@ -21,10 +23,15 @@ class CTapeMedium : public CMedium
 {
 public:
     static constexpr std::uint32_t Type() { return 1; }
+    // The longest block a drive reads, as tape drives of our day do.
+    static constexpr std::uint32_t LargestBlock = 16 << 20;
 
     // Opens the image; the medium is unusable when it fails.
     CStatus Open(const std::string& imagePath, CTapeIndexCache* cache = nullptr);
     const CTapeImage& GetImage() const { return Image; }
+    // Success when the tape's data end with whole entries; for an image cut short, the failure that reads
+    // past its data meet, which names the image and where it ends.
+    CStatus CheckWhole() const;
 
     // The drive's answers; each sets the members the file systems read afterwards.
     CStatus ReportBlockSize();
@@ -63,6 +70,8 @@ private:
     // Copies tape bytes [start, start + size) to `sink`, in pieces, after checking the whole range.
     template <class Sink> CStatus Transfer(std::uint64_t start, std::uint64_t size, Sink sink);
     CStatus CheckRange(std::uint64_t start, std::uint64_t size) const;
+    // The failure of a read at or past the end of the data.
+    CStatus PastDataEnd(int line) const;
     // Image bytes [offset, offset + size), lent until the next read: a short read's in the read-ahead,
     // filled afresh from `offset` when the read follows the short read before it; others in Chunk.
     CStatus ReadImage(std::uint64_t offset, std::size_t size, const std::uint8_t*& bytes);

@@ -94,6 +94,9 @@ public:
                                          std::uint64_t from, std::uint32_t marks, std::uint64_t* reached);
     COperationStatus FindLastWrittenBlockOperation(COperation* operation, std::uint32_t replica,
                                                    std::uint32_t one);
+    // Success when the replica's tape holds whole entries to the end of its data; for a tape image cut
+    // short, the failure that says where it ends. Answered at once, for the host.
+    CStatus CheckTapeWhole(std::uint32_t replica) const;
 
 private:
     CTapeMedium* DriveMedium(std::uint32_t replica) const;

@@ -71,3 +71,9 @@ COperationStatus CVolume::FindLastWrittenBlockOperation(COperation*, std::uint32
 {
     return Start(replica, [](CTapeMedium& medium) { return medium.FindLastWrittenBlock(); });
 }
+
+CStatus CVolume::CheckTapeWhole(std::uint32_t replica) const
+{
+    CTapeMedium* medium = DriveMedium(replica);
+    return medium ? medium->CheckWhole() : CStatus::Success();
+}

@@ -25,6 +25,8 @@ std::string HostErrorText(std::uint32_t code)
         {HostErrorUnknownVolume, "no volume %1 is known"},
         {HostErrorScanStuck,
          "the scan stands still at position %1: the file system hands back items without moving on"},
+        {HostErrorTapeCutShort,
+         "the tape in %1 ends early: its %2 whole blocks and marks end at byte %3, and %4"},
         {0xC00001F8, "catalogue error %1 on volume %2"},
         {0xC00003ED, "the file system does not support this operation"},
         {0xC00007D7, "the operation reached an unknown state or sub-code %1"},

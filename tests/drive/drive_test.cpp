@@ -303,4 +303,112 @@ TEST_F(Drive, a_fragment_stream_gets_its_bytes_from_inside_the_first_unit)
     EXPECT_EQ(got[323], PatternByte(0, 1023));
     EXPECT_EQ(got[324], PatternByte(1, 0));
 }
+
+constexpr std::uint32_t ErrorNoData = 0xC00007E2;
+
+// Reads `size` bytes into memory from `position` in units of `unit` bytes; the status, and the bytes only
+// when it succeeded.
+CStatus ReadAt(CTapeMedium& medium, std::uint32_t unit, std::uint64_t position, std::size_t size,
+               std::vector<std::uint8_t>& bytes)
+{
+    bytes.assign(size, 0xEE);
+    CBlockBuffer buffer(nullptr, unit, unit, unit);
+    EXPECT_TRUE(buffer.Append(bytes.data(), bytes.size(), nullptr).IsSuccess());
+    return medium.ReadBlocks(buffer, position, 0, 0);
+}
+
+TEST_F(Drive, two_marks_end_the_data_and_what_follows_reads_as_no_data)
+{
+    // Two files, the second closed by two marks, then a record and a mark that tape tools never read.
+    auto* medium = Mount({512, 0, 512, 512, 0, 0, 512, 0});
+    medium->SetPhysicalBlockSize(0);
+    ASSERT_TRUE(medium->FindLastWrittenBlock().IsSuccess());
+    EXPECT_EQ(Medium->LastWrittenBlock, 5u);
+    EXPECT_TRUE(medium->CheckWhole().IsSuccess());
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadAt(*medium, 512, 3, 512, bytes).IsSuccess());
+    EXPECT_EQ(bytes[1], PatternByte(3, 1));
+    std::uint64_t reached = 0;
+    ASSERT_TRUE(medium->SpaceMarks(2, 1, reached).IsSuccess());
+    EXPECT_EQ(reached, 5u);
+    EXPECT_EQ(medium->SpaceMarks(5, 1, reached).GetInternalErrorCode(), ErrorNoData);
+    EXPECT_EQ(medium->ReadMark(5).GetInternalErrorCode(), ErrorNoData);
+    for (std::uint64_t beyond : {5u, 6u})
+        EXPECT_EQ(ReadAt(*medium, 512, beyond, 512, bytes).GetInternalErrorCode(), ErrorNoData) << beyond;
+}
+
+TEST_F(Drive, reads_past_the_end_of_an_image_cut_short_say_where_it_was_cut)
+{
+    // Three whole records, then the fourth cut inside its data.
+    auto* medium = Mount({1024, 1024, 1024, 1024, 0});
+    std::filesystem::resize_file(Path, 3 * 1032 + 600);
+    ASSERT_TRUE(medium->Open(Path).IsSuccess());
+    ASSERT_TRUE(medium->ReportBlockSize().IsSuccess());
+    medium->SetPhysicalBlockSize(0);
+    ASSERT_TRUE(medium->FindLastWrittenBlock().IsSuccess());
+    EXPECT_EQ(Medium->LastWrittenBlock, 3u);
+
+    const CStatus cut = medium->CheckWhole();
+    EXPECT_EQ(cut.GetInternalErrorCode(), HostErrorTapeCutShort);
+    EXPECT_EQ(cut.ToString(),
+              "0xC0000D10: the tape in " + Path +
+                  " ends early: its 3 whole blocks and marks end at byte 3096, and the record "
+                  "of 1024 bytes at byte 3096 runs past the end of the image at byte 3696");
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadAt(*medium, 1024, 2, 1024, bytes).IsSuccess());
+    EXPECT_EQ(bytes[1023], PatternByte(2, 1023));
+    // A read that runs into the cut delivers nothing; so does one beyond it.
+    for (std::uint64_t position : {2u, 3u, 7u})
+    {
+        CStatus status = ReadAt(*medium, 1024, position, 2048, bytes);
+        EXPECT_EQ(status.ToString(), cut.ToString()) << position;
+        EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0xEE), 2048) << position;
+    }
+    std::uint64_t reached = 0;
+    EXPECT_EQ(medium->SpaceMarks(0, 1, reached).GetInternalErrorCode(), HostErrorTapeCutShort);
+    EXPECT_EQ(medium->ReadMark(3).GetInternalErrorCode(), HostErrorTapeCutShort);
+}
+
+TEST_F(Drive, records_longer_than_a_batch_read_back_exactly_from_any_offset)
+{
+    // Records of three mebibytes and a block: two read whole, and a part of two from inside the first.
+    constexpr std::uint32_t Big = (3 << 20) + 512;
+    auto* medium = Mount({Big, Big, Big, 0});
+    const struct
+    {
+        std::uint64_t Start;
+        std::size_t Size;
+    } reads[] = {{Big, 2 * std::size_t{Big}}, {(1 << 20) + 12288, Big + 777}};
+    for (const auto& read : reads)
+    {
+        std::vector<std::uint8_t> bytes;
+        ASSERT_TRUE(ReadAt(*medium, 512, read.Start / 512, read.Size, bytes).IsSuccess());
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            ASSERT_EQ(bytes[i], PatternByte((read.Start + i) / Big, (read.Start + i) % Big))
+                << read.Start << "+" << i;
+    }
+}
+
+TEST_F(Drive, a_tape_of_blocks_longer_than_a_drive_reads_is_refused)
+{
+    // One record just past the limit, in a sparse image: refused before any read allocates its size.
+    const std::uint32_t length = CTapeMedium::LargestBlock + 2;
+    Path = (std::filesystem::temp_directory_path() / ("reelfs-drive-long-" + std::to_string(::getpid())))
+               .string();
+    {
+        std::ofstream out(Path, std::ios::binary);
+        const char word[4] = {static_cast<char>(length), static_cast<char>(length >> 8),
+                              static_cast<char>(length >> 16), static_cast<char>(length >> 24)};
+        out.write(word, 4);
+        out.seekp(4 + length);
+        out.write(word, 4);
+        out.write("\0\0\0\0", 4);
+    }
+    CTapeMedium medium("tape");
+    CStatus status = medium.Open(Path);
+    EXPECT_EQ(status.ToString(), "0xC0000D05: tape image " + Path +
+                                     ": holds blocks of 16777218 bytes, longer "
+                                     "than the 16777216 a drive reads");
+}
 } // namespace

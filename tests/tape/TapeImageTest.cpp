@@ -1,3 +1,6 @@
+#include "ChildProcess.h"
+#include "ShrinkingImage.h"
+
 #include "vnservice/CDatabase.h"
 #include "vnservice/CTapeImage.h"
 #include "vnservice/CTapeImageWriter.h"
@@ -7,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -117,7 +121,7 @@ std::vector<std::uint64_t> WriteEntries(const std::string& path, const std::vect
 
 TEST_F(TapeImageTest, written_records_and_marks_read_back_exactly)
 {
-    const std::vector<std::uint32_t> entries = {1, 2, 3, M, 80, 10240, 10241, M, M, 65535, 7, M};
+    const std::vector<std::uint32_t> entries = {1, 2, 3, M, 80, 10240, 10241, M, 65535, 7, M};
     auto path = PathOf("round.tap");
     auto offsets = WriteEntries(path, entries);
     // Nothing follows the last mark: the end of the file is the end of the medium.
@@ -138,6 +142,7 @@ TEST_F(TapeImageTest, written_records_and_marks_read_back_exactly)
             EXPECT_EQ(ReadAll(image, i), Pattern(i, entries[i]));
         }
     }
+    EXPECT_FALSE(image.IsCutShort());
     // A piece from the middle of a record, starting and ending on odd offsets.
     unsigned char piece[5];
     ASSERT_TRUE(image.Read(6, 10233, piece, sizeof piece).IsSuccess());
@@ -211,12 +216,10 @@ struct CorruptCase
     const char* Message;
 };
 
-TEST_F(TapeImageTest, corrupt_images_are_refused_naming_the_offset)
+TEST_F(TapeImageTest, corrupt_images_and_images_without_a_whole_entry_are_refused_naming_the_offset)
 {
     const CorruptCase cases[] = {
         {"partial_word_alone", "\x05", "only 1 of the 4 bytes of a length word at byte 0"},
-        {"partial_word_after_record", RawImage().Record(3).Bytes + "\x01\x02",
-         "only 2 of the 4 bytes of a length word at byte 12"},
         {"bad_record_flag", RawImage().Mark().Word(0x80000010).Data(16).Word(0x80000010).Bytes,
          "the record at byte 4 is marked bad (length word 0x80000010)"},
         {"lengths_disagree", RawImage().Record(8).Word(4).Data(4).Word(5).Bytes,
@@ -225,12 +228,12 @@ TEST_F(TapeImageTest, corrupt_images_are_refused_naming_the_offset)
          "the record of 10 bytes at byte 0 is cut short: its trailing length at byte 14 is missing"},
         {"trailing_length_partial", RawImage().Word(10).Data(10).Bytes + "\x0a\x00",
          "the record of 10 bytes at byte 0 is cut short: its trailing length at byte 14 is missing"},
-        {"odd_record_without_pad", RawImage().Mark().Word(3).Data(3).Word(3).Bytes,
-         "the record of 3 bytes at byte 4 is cut short: its trailing length at byte 12 is missing"},
-        {"length_past_end", RawImage().Mark().Mark().Word(100).Data(10).Bytes,
-         "the record of 100 bytes at byte 8 runs past the end of the image at byte 22"},
+        {"length_past_end", RawImage().Word(100).Data(10).Bytes,
+         "the record of 100 bytes at byte 0 runs past the end of the image at byte 14"},
         {"largest_length_past_end", RawImage().Word(0x7FFFFFFF).Data(16).Word(0x7FFFFFFF).Bytes,
          "the record of 2147483647 bytes at byte 0 runs past the end of the image at byte 24"},
+        {"plain_text", "plain text, not a tape image",
+         "the record of 1767992432 bytes at byte 0 runs past the end of the image at byte 28"},
     };
     auto good = PathOf("good.tap");
     WriteEntries(good, {512, M});
@@ -247,6 +250,66 @@ TEST_F(TapeImageTest, corrupt_images_are_refused_naming_the_offset)
         EXPECT_EQ(MessageOf(status), c.Message);
         // Nothing of the earlier image, nor of the part indexed before the fault, stays.
         EXPECT_EQ(image.GetEntryCount(), 0u);
+        EXPECT_FALSE(image.IsCutShort());
+    }
+}
+
+TEST_F(TapeImageTest, an_image_cut_short_opens_up_to_its_last_whole_entry_and_says_where)
+{
+    const struct
+    {
+        const char* Name;
+        std::string Bytes;
+        std::vector<std::uint32_t> Entries;
+        const char* Cut;
+    } cases[] = {
+        {"partial_word_after_record",
+         RawImage().Record(3).Mark().Bytes + "\x01\x02",
+         {3, M},
+         "only 2 of the 4 bytes of a length word at byte 16"},
+        {"odd_record_without_pad",
+         RawImage().Mark().Word(3).Data(3).Word(3).Bytes,
+         {M},
+         "the record of 3 bytes at byte 4 is cut short: its trailing length at byte 12 is missing"},
+        {"inside_a_record",
+         RawImage().Record(6).Record(6).Mark().Word(100).Data(10).Bytes,
+         {6, 6, M},
+         "the record of 100 bytes at byte 32 runs past the end of the image at byte 46"},
+        {"inside_a_trailing_length",
+         RawImage().Record(6).Word(6).Data(6).Bytes + "\x06",
+         {6},
+         "the record of 6 bytes at byte 14 is cut short: its trailing length at byte 24 is missing"},
+        {"after_a_record_no_mark_closes",
+         RawImage().Record(6).Mark().Record(6).Record(5).Bytes,
+         {6, M, 6, 5},
+         "no file mark closes the last record, which ends at byte 46"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        const std::string path = WriteFile(std::string(c.Name) + ".tap", c.Bytes);
+        CTapeImage image;
+        auto status = image.Open(path);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        EXPECT_TRUE(image.IsCutShort());
+        EXPECT_EQ(image.GetCutShortText(), c.Cut);
+        ASSERT_EQ(image.GetEntryCount(), c.Entries.size());
+        std::uint64_t end = 0;
+        for (std::size_t i = 0; i < c.Entries.size(); ++i)
+        {
+            EXPECT_EQ(image.GetEntryLength(i), c.Entries[i]);
+            end += c.Entries[i] == M ? 4 : 8 + c.Entries[i] + (c.Entries[i] & 1);
+        }
+        EXPECT_EQ(image.GetDataEnd(), end);
+        // The last whole record reads back.
+        auto last =
+            std::find_if(c.Entries.rbegin(), c.Entries.rend(), [](std::uint32_t e) { return e != M; });
+        if (last != c.Entries.rend())
+        {
+            const std::string data = RawImage().Data(*last).Bytes;
+            EXPECT_EQ(ReadAll(image, static_cast<std::size_t>(c.Entries.rend() - last - 1)),
+                      std::vector<unsigned char>(data.begin(), data.end()));
+        }
     }
 }
 
@@ -269,7 +332,7 @@ TEST_F(TapeImageTest, files_that_are_no_image_are_refused)
     }
 }
 
-TEST_F(TapeImageTest, indexing_stops_at_the_end_of_medium_marker)
+TEST_F(TapeImageTest, recorded_data_end_at_the_end_of_medium_marker_or_at_two_marks)
 {
     const std::string garbage = "\x07\x00\x00\x00xyz\x01\x02";
     const struct
@@ -281,7 +344,16 @@ TEST_F(TapeImageTest, indexing_stops_at_the_end_of_medium_marker)
         {"empty_file", "", {}},
         {"marker_first", RawImage().Word(0xFFFFFFFF).Bytes + garbage, {}},
         {"marker_after_entries", RawImage().Record(5).Mark().Word(0xFFFFFFFF).Bytes + garbage, {5, M}},
-        {"marks_only", RawImage().Mark().Mark().Word(0xFFFFFFFF).Bytes, {M, M}},
+        {"marker_after_a_record", RawImage().Record(5).Word(0xFFFFFFFF).Bytes, {5}},
+        {"single_mark_at_the_end", RawImage().Record(5).Mark().Record(7).Mark().Bytes, {5, M, 7, M}},
+        {"two_marks_at_the_end", RawImage().Record(5).Mark().Mark().Bytes, {5, M}},
+        {"two_marks_then_the_marker", RawImage().Record(5).Mark().Mark().Word(0xFFFFFFFF).Bytes, {5, M}},
+        {"two_marks_then_more_records",
+         RawImage().Record(5).Mark().Mark().Record(9).Mark().Bytes + garbage,
+         {5, M}},
+        {"marks_only", RawImage().Mark().Mark().Mark().Word(0xFFFFFFFF).Bytes, {M}},
+        // A sparse image of zeros reads as a tape of marks: its data end at the second.
+        {"zeros", std::string(1 << 16, '\0'), {M}},
     };
     for (const auto& c : cases)
     {
@@ -289,6 +361,7 @@ TEST_F(TapeImageTest, indexing_stops_at_the_end_of_medium_marker)
         CTapeImage image;
         auto status = image.Open(WriteFile(std::string(c.Name) + ".tap", c.Bytes));
         ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        EXPECT_FALSE(image.IsCutShort()) << image.GetCutShortText();
         ASSERT_EQ(image.GetEntryCount(), c.Entries.size());
         for (std::size_t i = 0; i < c.Entries.size(); ++i)
             EXPECT_EQ(image.GetEntryLength(i), c.Entries[i]);
@@ -340,13 +413,99 @@ TEST_F(TapeImageTest, a_kept_index_serves_the_same_image_and_a_changed_image_is_
         }
     }
 
-    // Cut short after its index was kept: the image is indexed again and refused.
+    // Cut short after its index was kept: the image is indexed again up to the cut, and the index kept
+    // for it says so again.
     fs::resize_file(path, offsets[50] + 100);
-    CTapeImage cut;
-    CStatus status = cut.Open(path, &cache);
-    EXPECT_EQ(status.GetInternalErrorCode(), HostErrorTapeImage);
-    EXPECT_NE(MessageOf(status).find("byte " + std::to_string(offsets[50] - 4)), std::string::npos)
-        << MessageOf(status);
+    for (int mount = 0; mount < 2; ++mount)
+    {
+        CTapeImage cut;
+        CStatus status = cut.Open(path, &cache);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        EXPECT_EQ(cut.GetEntryCount(), 50u);
+        EXPECT_EQ(cut.GetCutShortText(),
+                  "the record of 333 bytes at byte " + std::to_string(offsets[50] - 4) +
+                      " runs past the end of the image at byte " + std::to_string(offsets[50] + 100));
+    }
+}
+
+TEST_F(TapeImageTest, an_index_kept_under_other_rules_is_not_taken)
+{
+    // An index that runs on past two marks, as indexes were once kept, or that no image could give.
+    CDatabase database;
+    ASSERT_TRUE(database.Open(PathOf("host.db")).IsSuccess());
+    CTapeIndexCache cache(database);
+    ASSERT_TRUE(cache.Prepare().IsSuccess());
+    const std::string path = PathOf("rules.tap");
+    WriteEntries(path, {512, M, M, 512, M});
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    const CTapeIndexCache::CFileState state{
+        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec * 1000000000 + info.st_mtim.tv_nsec};
+    for (const std::vector<std::uint32_t>& kept :
+         {std::vector<std::uint32_t>{512, M, M, 512, M}, std::vector<std::uint32_t>{0x80000200u, M}})
+    {
+        cache.Save(path, state, kept);
+        CTapeImage image;
+        ASSERT_TRUE(image.Open(path, &cache).IsSuccess());
+        ASSERT_EQ(image.GetEntryCount(), 2u);
+        EXPECT_EQ(image.GetEntryLength(0), 512u);
+    }
+}
+
+TEST_F(TapeImageTest, an_image_that_shrinks_while_it_is_indexed_fails_clearly_and_raises_no_signal)
+{
+    // In a child process, so that a signal ends the child and not the test.
+    const std::string path = PathOf("shrinking.tap");
+    const int status = RunInChild(
+        [&]
+        {
+            CShrinkingImage shrinking(path);
+            int unclear = 0;
+            for (auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+                 std::chrono::steady_clock::now() < until;)
+            {
+                CTapeImage image;
+                CStatus opened = image.Open(path);
+                if (opened.Failed() && opened.GetInternalErrorCode() != HostErrorTapeImage)
+                    ++unclear;
+            }
+            return unclear == 0 ? 0 : 1;
+        });
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(TapeImageTest, an_index_that_finds_no_memory_is_refused_clearly)
+{
+    if (!AddressSpaceLimitsHold)
+        GTEST_SKIP() << "the address space cannot be limited in this build";
+    // Records of one byte between marks take 4 bytes of index for 7 of image: 64 MiB of them want more
+    // than the few megabytes the child is left.
+    RawImage pair;
+    pair.Record(1).Mark();
+    std::string bytes;
+    for (std::size_t i = 0; i < (64u << 20) / pair.Bytes.size(); ++i)
+        bytes += pair.Bytes;
+    const std::string path = WriteFile("dense.tap", bytes);
+    bytes.clear();
+    bytes.shrink_to_fit();
+    const int status = RunInChild(
+        [&]
+        {
+            CTapeImage image;
+            CStatus opened = image.Open(path);
+            return opened.GetInternalErrorCode() == HostErrorTapeImage &&
+                           MessageOf(opened).starts_with(
+                               "cannot be indexed: there is no memory for the index of its ")
+                       ? 0
+                       : 1;
+        },
+        AddressSpaceInUse() + (24 << 20));
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(TapeImageTest, natural_block_size_is_the_most_common_length)

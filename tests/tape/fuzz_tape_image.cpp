@@ -46,13 +46,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     std::uint64_t at = 0;
     bool anyRecord = false;
+    bool lastIsMark = false;
     std::vector<unsigned char> bytes;
     for (std::size_t i = 0; i < image.GetEntryCount(); ++i)
     {
         std::uint32_t length = image.GetEntryLength(i);
         bool mark = image.GetEntryKind(i) == CTapeImage::EntryKind::Mark;
-        if (mark != (length == 0) || at + 4 > size || word(at) != length)
+        // Two marks in a row end the data: the second is never an entry.
+        if (mark != (length == 0) || at + 4 > size || word(at) != length || (mark && lastIsMark))
             std::abort();
+        lastIsMark = mark;
         if (mark)
         {
             if (image.GetEntryOffset(i) != at)
@@ -71,8 +74,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             !std::equal(bytes.begin(), bytes.end(), data + offset))
             std::abort();
     }
-    // What follows the last entry ends the medium: the end of the input or its marker.
-    if (at != size && (at + 4 > size || word(at) != 0xFFFFFFFF))
+    if (image.GetDataEnd() != at)
+        std::abort();
+    // What follows the last entry ends the recorded data: the end of the input, the end-of-medium marker
+    // or the second of two marks; or, on an image cut short, less than a whole entry, or nothing after a
+    // record that no mark closes.
+    if (image.IsCutShort())
+    {
+        const bool partial = size - at < 4 || (word(at) != 0 && word(at) != 0xFFFFFFFF && !(word(at) >> 31) &&
+                                               at + 8 + word(at) + (word(at) & 1) > size);
+        if (image.GetEntryCount() == 0 || (at == size ? lastIsMark : !partial))
+            std::abort();
+    }
+    else if (at == size ? image.GetEntryCount() > 0 && !lastIsMark
+                        : at + 4 > size || (word(at) != 0xFFFFFFFF && !(word(at) == 0 && lastIsMark)))
         std::abort();
     if (anyRecord == image.HasNoRecords() || anyRecord != (image.GetNaturalBlockSize() != 0))
         std::abort();

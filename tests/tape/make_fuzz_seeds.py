@@ -19,6 +19,9 @@ SEEDS = {
     "odd-records.tap": record(b"x") + record(b"abc") + MARK + record(b"hello") + MARK + MARK,
     "end-of-medium.tap": record(b"VOL1" + b" " * 76) + MARK + END + b"\x07\0\0\0tail",
     "marks-only.tap": MARK * 3,
+    "after-two-marks.tap": record(b"D" * 32) + MARK + MARK + record(b"never read") + MARK,
+    "cut-in-a-record.tap": record(b"E" * 32) + MARK + record(b"F" * 48)[:30],
+    "cut-after-a-record.tap": record(b"G" * 32) + MARK + record(b"H" * 32),
 }
 
 os.makedirs(HERE, exist_ok=True)

@@ -184,5 +184,8 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
         finished = database.Commit();
     else
         database.Rollback();
+    // A tape cut short ends even a scan that found nothing amiss with the cut, what it catalogued kept.
+    if (status.IsSuccess() && finished.IsSuccess())
+        status = volume->CheckTapeWhole(0);
     return status.Failed() ? status : finished;
 }

@@ -37,7 +37,8 @@ public:
     // leaves the same catalogue. A failed operation ends the scan: what was catalogued before it is kept,
     // and when it was the first, the catalogue stays as it was before the scan. The catalogue, the
     // settings and the registry are committed together, so a scan cut short by the end of the process
-    // leaves the catalogue as it was too. `summary` tells what was found either way.
+    // leaves the catalogue as it was too. A tape image cut short ends the scan with that failure. `summary`
+    // tells what was found either way.
     static CStatus Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
                        const ProgressFunction& progress = {});
 };

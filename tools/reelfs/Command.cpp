@@ -135,8 +135,20 @@ int OpenHostAndMount(const GlobalOptions& options, CHost& host, const std::strin
 {
     if (int exit = OpenHost(options, host))
         return exit;
-    CStatus status = host.Mount(image, volume);
+    CStatus status = MountImage(host, image, volume);
     return status.Failed() ? Failure(status) : ExitSuccess;
+}
+
+CStatus MountImage(CHost& host, const std::string& image, CSet<CVolume, 1>::pointer& volume)
+{
+    CStatus status = host.Mount(image, volume);
+    if (status.IsSuccess())
+        if (CStatus cut = volume->CheckTapeWhole(0); cut.Failed())
+        {
+            ClearStatusLine();
+            std::cerr << "reelfs: warning: " << cut.ToString() << '\n';
+        }
+    return status;
 }
 
 void ShowStatusLine(const std::string& text)

@@ -69,9 +69,11 @@ std::string RefuseOption(const std::string& option);
 // ExitSuccess, or the exit status of the failure it has reported.
 int OpenHost(const GlobalOptions& options, CHost& host);
 
-// OpenHost, then mounts the image in the host.
+// OpenHost, then MountImage.
 int OpenHostAndMount(const GlobalOptions& options, CHost& host, const std::string& image,
                      CSet<CVolume, 1>::pointer& volume);
+// Mounts the image in the host, warning on standard error when the image is cut short.
+CStatus MountImage(CHost& host, const std::string& image, CSet<CVolume, 1>::pointer& volume);
 
 // A line on standard error that shows progress on a terminal and is written over as it changes.
 void ShowStatusLine(const std::string& text);

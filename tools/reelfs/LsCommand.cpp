@@ -43,7 +43,7 @@ int RunLs(const GlobalOptions& options, std::span<const std::string> args)
     CSet<CVolume, 1>::pointer volume;
     CStatus status;
     if (isImage)
-        status = host.Mount(operands[0], volume);
+        status = MountImage(host, operands[0], volume);
     else if (!(volume = host.System.Volumes.Find(id)))
         status = CErrorGenMessage("Ls", __LINE__, HostErrorUnknownVolume, {id.ToString()});
     if (status.IsSuccess())

@@ -66,7 +66,7 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
     {
         CSet<CVolume, 1>::pointer continuation;
         if (status.IsSuccess())
-            status = host.Mount(image, continuation);
+            status = MountImage(host, image, continuation);
     }
     if (status.IsSuccess())
         status = CRestoreDriver::Run(host, volume, request);
