@@ -145,7 +145,13 @@ TEST_P(DamagedTapes, a_tape_cut_short_keeps_the_files_before_the_cut_and_its_sca
                                      " whole blocks and marks end at byte " +
                                      std::to_string(image.GetEntryOffset(archiveStart + block) - 4);
             EXPECT_NE(scanned.Err.find("reelfs: warning: " + ends), std::string::npos) << scanned.Err;
-            EXPECT_NE(scanned.Err.find("\nreelfs: " + ends), std::string::npos) << scanned.Err;
+            // The scan ends with the drive's word that the tape ends early, or, where the Active Circle
+            // scan meets the cut inside a file's data, with its own word that the file runs past it.
+            const bool endsEarly = scanned.Err.find("\nreelfs: " + ends) != std::string::npos;
+            const bool fileCut =
+                scanned.Err.find("\nreelfs: 0xC00036B3: the data of ") != std::string::npos &&
+                scanned.Err.ends_with("the tape is cut short\n");
+            EXPECT_TRUE(endsEarly || (GetParam().Labelled && fileCut)) << scanned.Err;
 
             CRunResult listed = Reelfs({"ls", tape});
             EXPECT_EQ(listed.Exit, 0) << listed.Err;
