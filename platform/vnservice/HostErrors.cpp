@@ -25,6 +25,9 @@ std::string HostErrorText(std::uint32_t code)
         {HostErrorUnknownVolume, "no volume %1 is known"},
         {HostErrorScanStuck,
          "the scan stands still at position %1: the file system hands back items without moving on"},
+        {HostErrorOtherTape, "the catalogue of volume %1 was made from the tape in %2 (as it was then), and "
+                             "the tape in %3 is another one: the two share an identity, not their contents. "
+                             "Scan %3 to catalogue it (that replaces the catalogue of %2)"},
         {0xC00001F8, "catalogue error %1 on volume %2"},
         {0xC00003ED, "the file system does not support this operation"},
         {0xC00007D7, "the operation reached an unknown state or sub-code %1"},

@@ -1,5 +1,7 @@
 #include "CHost.h"
 
+#include "TapeFingerprint.h"
+
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
@@ -203,18 +205,50 @@ CStatus CHost::OpenScannedCatalogue(CVolume& volume)
 {
     CStatus status = volume.OpenCatalogue(false, false);
     if (status.IsSuccess() && !volume.Catalogue->IsOpen())
-    {
-        volume.CloseCatalogue();
         status = CErrorGenMessage(Source, __LINE__, HostErrorNotScanned, {volume.GetIDAsString()});
-    }
+    else if (status.IsSuccess())
+        status = CheckCatalogue(volume);
+    if (status.Failed())
+        CEventLog::LogStatus(volume.CloseCatalogue());
     return status;
+}
+
+CStatus CHost::CheckCatalogue(CVolume& volume)
+{
+    std::string tape;
+    CKnownVolume known;
+    bool found = false;
+    CStatus status = MountedTape(volume, tape);
+    if (status.IsSuccess() && !tape.empty())
+        status = Registry.Find(volume.GetID(), known, found);
+    if (status.Failed() || tape.empty() || known.CatalogueTape == tape)
+        return status;
+    if (known.CatalogueTape.empty())
+    {
+        Notice("the catalogue of volume " + volume.GetIDAsString() +
+               " was made before reelfs noted which tape a catalogue comes from; it is taken as the "
+               "catalogue of the tape in " +
+               volume.GetName() + ". Scan that image again to have it checked");
+        return CStatus::Success();
+    }
+    return CErrorGenMessage(Source, __LINE__, HostErrorOtherTape,
+                            {volume.GetIDAsString(), known.CatalogueImage, volume.GetName()});
+}
+
+CStatus CHost::MountedTape(CVolume& volume, std::string& fingerprint)
+{
+    fingerprint.clear();
+    CSet<CMedium, 1>::pointer medium =
+        volume.IsAccessible() ? volume.GetReplica(0) : CSet<CMedium, 1>::pointer();
+    auto* tape = dynamic_cast<CTapeMedium*>(medium.get());
+    return tape ? TapeFingerprint(tape->GetImage(), fingerprint) : CStatus::Success();
 }
 
 CStatus CHost::RecordVolume(CVolume& volume)
 {
     CArchiveFileSystem* fileSystem = volume.GetFileSystem();
     return Registry.Record({volume.GetID(), fileSystem ? WideParameter(fileSystem->GetFileSystemType()) : "",
-                            LabelOf(volume), volume.GetName()});
+                            LabelOf(volume), volume.GetName(), "", ""});
 }
 
 CStatus CHost::SaveSettings()

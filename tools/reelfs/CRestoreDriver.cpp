@@ -168,7 +168,11 @@ CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume
     // scanned stays closed, and the file system says so if it needs it.
     for (const CSet<CVolume, 1>::pointer& other : host.System.Volumes.All())
         if (status.IsSuccess() && other != volume && other->IsAccessible())
+        {
             status = other->OpenCatalogue(false, false);
+            if (status.IsSuccess() && other->Catalogue->IsOpen())
+                status = host.CheckCatalogue(*other);
+        }
     bool found = false;
     CFileVersion version;
     if (status.IsSuccess())

@@ -156,13 +156,22 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
                          const ProgressFunction& progress)
 {
     CArchiveFileSystem& fileSystem = *volume->GetFileSystem();
-    summary = CScanSummary{WideParameter(fileSystem.GetFileSystemType()), volume->GetID()};
+    summary = CScanSummary();
+    summary.FileSystemType = WideParameter(fileSystem.GetFileSystemType());
+    summary.Volume = volume->GetID();
     CDatabase& database = host.System.Database;
     CStatus status = database.Begin();
     if (status.Failed())
         return status;
+    std::string tape;
+    CKnownVolume known;
+    bool found = false;
+    status = CHost::MountedTape(*volume, tape);
+    if (status.IsSuccess())
+        status = host.Registry.Find(volume->GetID(), known, found);
     std::uint64_t taken = 0;
-    status = volume->DropCatalogue();
+    if (status.IsSuccess())
+        status = volume->DropCatalogue();
     if (status.IsSuccess())
         status = volume->OpenCatalogue(true, false);
     if (status.IsSuccess())
@@ -181,7 +190,11 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
     if (finished.IsSuccess())
         finished = host.RecordVolume(*volume);
     if (finished.IsSuccess())
+        finished = host.Registry.RecordCatalogue(volume->GetID(), tape, volume->GetName());
+    if (finished.IsSuccess())
         finished = database.Commit();
+    if (finished.IsSuccess() && !known.CatalogueTape.empty() && known.CatalogueTape != tape)
+        summary.ReplacedImage = known.CatalogueImage;
     else
         database.Rollback();
     return status.Failed() ? status : finished;

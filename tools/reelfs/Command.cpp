@@ -126,6 +126,11 @@ int OpenHost(const GlobalOptions& options, CHost& host)
         host.System.EventSink.SetListener([](const CEvent&) {});
         CEventLog::SetSink([](const CStatus&) {});
     }
+    host.Notice = [](const std::string& text)
+    {
+        ClearStatusLine();
+        std::cerr << "reelfs: note: " << text << '\n';
+    };
     CStatus status = host.Open(options.Home.empty() ? CSystem::DefaultHomeFolder() : options.Home);
     return status.Failed() ? Failure(status) : ExitSuccess;
 }

@@ -53,6 +53,11 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
     CScanSummary summary;
     CStatus status = CScanDriver::Run(host, volume, summary, progress);
     ClearStatusLine();
+    if (!summary.ReplacedImage.empty())
+        std::cerr << "reelfs: volume " << summary.Volume.ToString()
+                  << " had a catalogue made from another tape, in " << summary.ReplacedImage
+                  << " (the two share an identity); it is replaced by the catalogue of " << volume->GetName()
+                  << '\n';
     PrintSummary(summary);
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
