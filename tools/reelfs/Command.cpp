@@ -6,9 +6,12 @@
 #include "vnservice/CEventLog.h"
 #include "vnservice/ErrorGenerators.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <new>
 #include <variant>
 
 namespace reelfs
@@ -42,9 +45,21 @@ void PrintEvent(const CEvent& event)
     else
         std::cerr << WideParameter(std::get<WString>(event.Value)) << '\n';
 }
-} // namespace
 
-int Main(std::span<const std::string> args)
+// A command whose output did not all reach standard output has failed, whatever else it did.
+int CheckOutput(int exit)
+{
+    errno = 0;
+    std::cout.flush();
+    if (std::cout.good())
+        return exit;
+    ClearStatusLine();
+    std::cerr << "reelfs: cannot write to standard output" << (errno ? ": " : "")
+              << (errno ? std::strerror(errno) : "") << '\n';
+    return ExitFailure;
+}
+
+int RunCommand(std::span<const std::string> args)
 {
     ArgumentReader reader(args);
     GlobalOptions options;
@@ -71,6 +86,48 @@ int Main(std::span<const std::string> args)
         if (name == command->Name)
             return command->Run(options, reader.Rest());
     return MainUsage(std::cerr, "unknown command " + name);
+}
+} // namespace
+
+int Main(std::span<const std::string> args)
+{
+    try
+    {
+        return CheckOutput(RunCommand(args));
+    }
+    catch (...)
+    {
+        return ExceptionFailure();
+    }
+}
+
+int ExceptionFailure()
+{
+    ClearStatusLine();
+    std::cerr << "reelfs: ";
+    try
+    {
+        throw;
+    }
+    catch (const std::bad_alloc&)
+    {
+        std::cerr << "not enough memory: the work needs more than this process may have";
+    }
+    catch (const std::exception& error)
+    {
+        std::cerr << "unexpected failure: " << error.what();
+    }
+    // The catalogue reports what it cannot read by throwing its Win32 error number.
+    catch (std::uint32_t error)
+    {
+        std::cerr << CErrorNumber::OsError("Main", __LINE__, error).ToString();
+    }
+    catch (...)
+    {
+        std::cerr << "unexpected failure";
+    }
+    std::cerr << '\n';
+    return ExitFailure;
 }
 
 int UsageFailure(const Command& command, std::string_view problem)

@@ -51,7 +51,11 @@ extern const Command SetCommand;
 extern const Command VolumesCommand;
 
 // Reads the global options and runs the command that the rest of the arguments name; the exit status.
+// Output that cannot be written to standard output fails the command; no exception leaves it.
 int Main(std::span<const std::string> args);
+// Reports the exception being handled, as a failure (a failed allocation as too little memory); returns
+// ExitFailure. Only inside a handler.
+int ExceptionFailure();
 
 // Prints the problem and the command's usage to standard error; returns ExitUsage.
 int UsageFailure(const Command& command, std::string_view problem);

@@ -59,7 +59,6 @@ int RunLs(const GlobalOptions& options, std::span<const std::string> args)
                                                  << version.OrderKey1 << '\t' << version.OrderKey2 << '\t';
                                    std::cout << WideParameter(version.Path) << '\n';
                                });
-    std::cout.flush();
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace

@@ -26,7 +26,6 @@ int RunVolumes(const GlobalOptions& options, std::span<const std::string> args)
     for (const CKnownVolume& volume : known)
         std::cout << volume.ID.ToString() << '\t' << volume.Type << '\t'
                   << (volume.Label.empty() ? "-" : volume.Label) << '\t' << volume.Image << '\n';
-    std::cout.flush();
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace
