@@ -1,6 +1,7 @@
 #include "CRestoreDriver.h"
 
 #include "FileVersions.h"
+#include "NameQuoting.h"
 
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
@@ -158,6 +159,23 @@ CStatus RestoreRange(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::poi
         status = SystemFailure(__LINE__, "cannot close " + output.WritePath());
     return status;
 }
+// The failure for a path the catalogue does not hold; when the path lacks the "0/" that begins every
+// catalogued one and the catalogue holds it with one, the message names that.
+CStatus NotCatalogued(CVolume& volume, const WString& path)
+{
+    bool found = false;
+    CFileVersion version;
+    CStatus status;
+    if (!path.starts_with(u"0/"))
+        status = FindNewestVersion(*volume.Catalogue, u"0/" + path, found, version);
+    if (status.Failed())
+        return status;
+    return found ? CErrorGenMessage(
+                       Source, __LINE__, HostErrorPathWithoutRoot,
+                       {WideParameter(path), volume.GetIDAsString(), QuoteName(WideParameter(version.Path))})
+                 : CErrorGenMessage(Source, __LINE__, HostErrorNotCatalogued,
+                                    {WideParameter(path), volume.GetIDAsString()});
+}
 } // namespace
 
 CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume,
@@ -175,17 +193,17 @@ CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume
         }
     bool found = false;
     CFileVersion version;
-    if (status.IsSuccess())
-        status = FindNewestVersion(*volume->Catalogue, request.Path, found, version);
+    for (std::size_t i = 0; status.IsSuccess() && !found && i < request.Paths.size(); ++i)
+        status = FindNewestVersion(*volume->Catalogue, request.Paths[i], found, version);
     if (status.Failed())
         return status;
+    const WString& given = request.Paths.front();
     if (!found)
-        return CErrorGenMessage(Source, __LINE__, HostErrorNotCatalogued,
-                                {WideParameter(request.Path), volume->GetIDAsString()});
+        return NotCatalogued(*volume, given);
     if (request.Range && (request.Offset > version.Size || request.Length > version.Size - request.Offset))
         return CErrorGenMessage(Source, __LINE__, HostErrorRangePastEnd,
                                 {std::to_string(request.Length), std::to_string(request.Offset),
-                                 WideParameter(request.Path), std::to_string(version.Size)});
+                                 WideParameter(version.Path), std::to_string(version.Size)});
 
     CArchiveFileSystem& fileSystem = *volume->GetFileSystem();
     COutput output(request.Output);

@@ -1,9 +1,11 @@
 // reelfs ls: lists the file versions of a volume's catalogue, one a line: size, modification time and
-// path, with -l also the tape position and the three keys before the path. The volume is named by an
+// path (quoted, so that each file is one line), with -l also the tape position and the three keys
+// before the path. The volume is named by an
 // image of its tape, which is mounted and recognised (not scanned), or by its identity.
 #include "CHost.h"
 #include "Command.h"
 #include "FileVersions.h"
+#include "NameQuoting.h"
 
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
@@ -57,7 +59,7 @@ int RunLs(const GlobalOptions& options, std::span<const std::string> args)
                                    if (longFormat)
                                        std::cout << version.Position << '\t' << version.SegmentIndex << '\t'
                                                  << version.OrderKey1 << '\t' << version.OrderKey2 << '\t';
-                                   std::cout << WideParameter(version.Path) << '\n';
+                                   std::cout << QuoteName(WideParameter(version.Path)) << '\n';
                                });
     return status.Failed() ? Failure(status) : ExitSuccess;
 }

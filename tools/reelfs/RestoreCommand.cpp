@@ -3,6 +3,7 @@
 // past the end of its tape can be followed onto the next one.
 #include "CRestoreDriver.h"
 #include "Command.h"
+#include "NameQuoting.h"
 
 #include "vnservice/HostErrors.h"
 #include "win/CodePage.h"
@@ -49,10 +50,16 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
         problem = "restore takes an IMAGE and a PATH";
     if (problem.empty() && offset.has_value() != length.has_value())
         problem = "--offset and --length go together";
-    if (problem.empty() && MultiByteToWide(CP_UTF8, operands[1], request.Path) != 0)
+    WString path;
+    if (problem.empty() && MultiByteToWide(CP_UTF8, operands[1], path) != 0)
         problem = "the PATH is not UTF-8 text";
     if (!problem.empty())
         return UsageFailure(RestoreCommand, problem);
+    request.Paths.push_back(path);
+    // A name with characters that `reelfs ls` quotes goes by its quoted form as well.
+    if (std::optional<std::string> unquoted = UnquoteName(operands[1]);
+        unquoted && *unquoted != operands[1] && MultiByteToWide(CP_UTF8, *unquoted, path) == 0)
+        request.Paths.push_back(path);
     request.Range = offset.has_value();
     request.Offset = offset.value_or(0);
     request.Length = length.value_or(0);
