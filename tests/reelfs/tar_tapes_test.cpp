@@ -140,6 +140,14 @@ TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_
             FixtureTape("multi" + std::to_string(i), "gnutar/multi-" + std::to_string(i) + ".tar"));
         CRunResult scanned = Reelfs({"scan", tapes.back()});
         ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+        // The scan says which file runs on onto the next volume, and how to give that volume.
+        const bool named = scanned.Out.find("continues    0/big.bin runs on onto the next volume: name that "
+                                            "volume with reelfs set " +
+                                            tapes.back() +
+                                            " NextVolume=VOLUME, and give its image to restore "
+                                            "with --with") != std::string::npos;
+        EXPECT_EQ(named, i < 3) << scanned.Out;
+        EXPECT_EQ(scanned.Out.find("continues") != std::string::npos, i < 3) << scanned.Out;
     }
     const std::string big =
         Extract({"gnutar/multi-1.tar", "gnutar/multi-2.tar", "gnutar/multi-3.tar"})["big.bin"];

@@ -1,7 +1,10 @@
 #include "CScanDriver.h"
 
+#include "CatalogueWalk.h"
+
 #include "frame/CCatArchive.h"
 #include "frame/CCatDirectory.h"
+#include "frame/CCatExtent.h"
 #include "frame/CCatSearch.h"
 #include "frame/CFileListPointer.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
@@ -71,10 +74,78 @@ CStatus AddDirectory(CFileListInternal& catalogue, WString name)
     return CStatus::Success();
 }
 
+// A file version as the scan catalogued it, to be found again by its path and keys.
+struct CCataloguedFile
+{
+    WString Path;
+    std::uint64_t Size = 0;
+    std::uint32_t SegmentIndex = 0;
+    std::uint32_t OrderKey1 = 0;
+    std::uint32_t OrderKey2 = 0;
+};
+
+bool IsExtent(const CCatalogueItem& record)
+{
+    return record.GetObjectType(false) == KindExtent;
+}
+
+// The bytes that the file's extents on this volume hold.
+CStatus ExtentBytes(CFileListInternal& catalogue, const CCataloguedFile& file, std::uint64_t& bytes)
+{
+    bytes = 0;
+    return WalkCatalogue(catalogue, 1, catalogue.find(CCatSearch(file.Path, AnyKey, AnyKey, AnyKey), 1),
+                         [&](const CCatalogueItem& record)
+                         {
+                             if (record.GetKeyPath() != file.Path)
+                                 return false;
+                             if (IsExtent(record) && record.GetSegmentIndex() == file.SegmentIndex &&
+                                 record.GetOrderKey1() == file.OrderKey1 &&
+                                 record.GetOrderKey2() == file.OrderKey2)
+                             {
+                                 const auto& extent = static_cast<const CCatExtent&>(record);
+                                 bytes += std::uint64_t{extent.BlockCount} * extent.UnitBlocks * 512;
+                             }
+                             return true;
+                         });
+}
+
+// The file whose data run on past the end of the tape, or empty. Only the last file catalogued can:
+// it does when its extents here hold less than its size. A tape that catalogued no file may hold only
+// the rest of a file begun on the volume before, which runs on when the file system marked where its
+// data left the tape with a synchronisation point.
+CStatus ContinuingFile(CFileListInternal& catalogue, const CCataloguedFile& lastFile, WString& path)
+{
+    path.clear();
+    if (!lastFile.Path.empty())
+    {
+        std::uint64_t onTape = 0;
+        CStatus status = ExtentBytes(catalogue, lastFile, onTape);
+        if (status.IsSuccess() && onTape < lastFile.Size)
+            path = lastFile.Path;
+        return status;
+    }
+    bool synchronised = false;
+    CStatus status = WalkCatalogue(catalogue, 0, catalogue.begin(0),
+                                   [&](const CCatalogueItem& record)
+                                   {
+                                       synchronised = record.GetObjectType(false) == KindSync;
+                                       return !synchronised;
+                                   });
+    if (status.IsSuccess() && synchronised)
+        status = WalkCatalogue(catalogue, 1, catalogue.begin(1),
+                               [&](const CCatalogueItem& record)
+                               {
+                                   if (IsExtent(record))
+                                       path = record.GetKeyPath();
+                                   return path.empty();
+                               });
+    return status;
+}
+
 // Takes over the item the file system handed back. A file's fragment belongs to the host from here on,
 // also when the operation failed after filling the item.
 CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item, bool operationFailed,
-                 CScanSummary& summary)
+                 CScanSummary& summary, CCataloguedFile& lastFile)
 {
     std::unique_ptr<CUserFragment> fragment(item.Opcode == ItemFile ? item.ItemFragment() : nullptr);
     item.SetItemFragment(nullptr);
@@ -93,6 +164,8 @@ CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item
             return CErrorNumber::OsError(Source, __LINE__, error);
         ++summary.Files;
         summary.Bytes += fragment->Size;
+        lastFile = {record.GetKeyPath(), fragment->Size, fragment->SegmentIndex, fragment->OrderKey1,
+                    fragment->OrderKey2};
         return CStatus::Success();
     }
     case ItemDirectory:
@@ -107,9 +180,10 @@ CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item
     }
 }
 
-// Runs GetNextItem until the end of the data; `taken` counts the items handed back.
+// Runs GetNextItem until the end of the data; `taken` counts the items handed back, `lastFile` is the
+// last file catalogued.
 CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
-             const CScanDriver::ProgressFunction& progress, std::uint64_t& taken)
+             const CScanDriver::ProgressFunction& progress, std::uint64_t& taken, CCataloguedFile& lastFile)
 {
     std::unique_ptr<CGetOperationContext> context(
         fileSystem.CreateGetOperationContext(volume, volume->GetReplica(0)));
@@ -135,7 +209,7 @@ CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& vo
         CStatus status = COperationRunner::Run(fileSystem, *operation);
         operation.reset();
         const bool stuck = status.IsSuccess() && taken > 0 && context->GetItemStart() <= lastStart;
-        CStatus handled = TakeItem(*volume->Catalogue, item, status.Failed() || stuck, summary);
+        CStatus handled = TakeItem(*volume->Catalogue, item, status.Failed() || stuck, summary, lastFile);
         if (status.Failed())
             return status;
         if (stuck)
@@ -174,8 +248,11 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
         status = volume->DropCatalogue();
     if (status.IsSuccess())
         status = volume->OpenCatalogue(true, false);
+    CCataloguedFile lastFile;
     if (status.IsSuccess())
-        status = Walk(fileSystem, volume, summary, progress, taken);
+        status = Walk(fileSystem, volume, summary, progress, taken, lastFile);
+    if (status.IsSuccess())
+        status = ContinuingFile(*volume->Catalogue, lastFile, summary.ContinuingFile);
     if (status.Failed() && taken == 0)
     {
         // Nothing was catalogued: the catalogue stays as it was before the scan.

@@ -20,6 +20,9 @@ struct CScanSummary
     // The image of another tape of the volume's identity whose catalogue the scan replaced; empty when
     // the catalogue it replaced was made from this tape, or there was none.
     std::string ReplacedImage;
+    // The catalogued path of the file whose data run on past the end of the tape, onto the next volume;
+    // empty when none does.
+    WString ContinuingFile;
 };
 
 // Where the scan stands after an item: the position it began at against the tape's last written block,

@@ -2,6 +2,7 @@
 // On a terminal a status line shows how far the scan has come.
 #include "CScanDriver.h"
 #include "Command.h"
+#include "NameQuoting.h"
 
 #include <chrono>
 #include <iostream>
@@ -14,11 +15,15 @@ namespace
 // Often enough to look alive, rarely enough to cost nothing on a fast scan.
 constexpr std::chrono::milliseconds ProgressInterval(250);
 
-void PrintSummary(const CScanSummary& summary)
+void PrintSummary(const CScanSummary& summary, const std::string& image)
 {
     std::cout << "file system  " << summary.FileSystemType << "\nvolume       " << summary.Volume.ToString()
               << "\nfiles        " << summary.Files << "\ndirectories  " << summary.Directories
               << "\narchives     " << summary.Archives << "\nbytes        " << summary.Bytes << '\n';
+    if (!summary.ContinuingFile.empty())
+        std::cout << "continues    " << QuoteName(WideParameter(summary.ContinuingFile))
+                  << " runs on onto the next volume: name that volume with reelfs set " << image
+                  << " NextVolume=VOLUME, and give its image to restore with --with IMAGE\n";
 }
 
 int RunScan(const GlobalOptions& options, std::span<const std::string> args)
@@ -58,7 +63,7 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
                   << " had a catalogue made from another tape, in " << summary.ReplacedImage
                   << " (the two share an identity); it is replaced by the catalogue of " << volume->GetName()
                   << '\n';
-    PrintSummary(summary);
+    PrintSummary(summary, operands[0]);
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace
