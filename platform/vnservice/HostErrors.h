@@ -27,6 +27,7 @@ constexpr std::uint32_t HostErrorUnknownVolume = 0xC0000D0E;
 constexpr std::uint32_t HostErrorScanStuck = 0xC0000D0F;
 constexpr std::uint32_t HostErrorOtherTape = 0xC0000D10;
 constexpr std::uint32_t HostErrorPathWithoutRoot = 0xC0000D11;
+constexpr std::uint32_t HostErrorNotTapeImage = 0xC0000D12;
 
 // The message text for a host error number, with %1/%2 where its parameters go; empty when unknown.
 std::string HostErrorText(std::uint32_t code);

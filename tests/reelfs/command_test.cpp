@@ -7,7 +7,7 @@ namespace
 struct CCommandCase
 {
     std::vector<std::string> Args;
-    const char* Message; // what standard error says
+    std::string Message; // what standard error says
 };
 
 class CommandTest : public HostTest
@@ -38,7 +38,6 @@ TEST_F(CommandTest, command_lines_that_do_not_fit_are_usage_errors)
                {{"scan", "-x", image}, "unknown option -x"},
                {{"ls"}, "ls takes one IMAGE or VOLUME"},
                {{"ls", image, "-x"}, "unknown option -x"},
-               {{"ls", (Folder / "missing.tap").string()}, "is neither an image nor a volume identity"},
                {{"restore", image}, "restore takes an IMAGE and a PATH"},
                {{"restore", image, "0/a", "--offset", "1"}, "--offset and --length go together"},
                {{"restore", image, "0/a", "--offset", "0", "--length", "0"},
@@ -56,10 +55,20 @@ TEST_F(CommandTest, command_lines_that_do_not_fit_are_usage_errors)
 TEST_F(CommandTest, operations_that_fail_name_the_error_and_exit_with_1)
 {
     const std::string image = FixtureTape("tape", "gnutar/ustar.tar");
+    const std::string archive = std::filesystem::path(std::getenv("REELFS_FIXTURES")) / "gnutar/gnu.tar";
     ExpectExit(1, {
                       {{"ls", image}, "0xC0000D09: volume "},
                       {{"ls", "00000001-9-1"}, "0xC0000D0E: no volume 00000001-9-1 is known"},
                       {{"scan", MakeTape("text", "no tape layout at all")}, "0xC0000D08: the tape in "},
+                      {{"ls", (Folder / "missing.tap").string()}, "missing.tap: cannot be opened"},
+                      {{"scan", (Folder / "missing.tap").string()}, "missing.tap: cannot be opened"},
+                      // An archive given where its tape image belongs.
+                      {{"scan", archive},
+                       archive +
+                           " is a TAR archive, not a tape image: write it onto one with "
+                           "reelfs mktape -o TAPE.tap " +
+                           archive},
+                      {{"ls", archive}, "is a TAR archive, not a tape image"},
                       {{"restore", image, "0/short.txt"}, "0xC0000D09"},
                   });
 }

@@ -16,6 +16,8 @@
 #include "win/WinError.h"
 
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 
 namespace
 {
@@ -30,6 +32,14 @@ std::string LabelOf(CVolume& volume)
         return {};
     return CVolumeRegistry::PrintableLabel(header.ReplicaSlot[0].LabelId,
                                            sizeof header.ReplicaSlot[0].LabelId);
+}
+
+// True when the file begins with a TAR header rather than with a tape image's length word.
+bool IsTarArchive(const std::string& path)
+{
+    char header[512];
+    std::ifstream in(path, std::ios::binary);
+    return in.read(header, sizeof header) && std::string_view(header + 257, 5) == "ustar";
 }
 
 CStatus ToWide(const std::string& text, WString& wide)
@@ -83,7 +93,8 @@ CStatus CHost::Mount(const std::string& image, CSet<CVolume, 1>::pointer& mounte
     CSet<CMedium, 1>::pointer medium(tape);
     CStatus status = tape->Open(path, &System.TapeIndexes);
     if (status.Failed())
-        return status;
+        return IsTarArchive(path) ? CErrorGenMessage(Source, __LINE__, HostErrorNotTapeImage, {path})
+                                  : status;
     CSet<CVolume, 1>::pointer volume(new CVolume(&System, CVolumeID(), path));
     volume->SetReplica(0, medium);
     volume->SetAccessible(true);
@@ -92,7 +103,8 @@ CStatus CHost::Mount(const std::string& image, CSet<CVolume, 1>::pointer& mounte
     std::unique_ptr<CArchiveFileSystem> fileSystem;
     status = Recognise(volume, fileSystem);
     if (status.Failed())
-        return status;
+        return IsTarArchive(path) ? CErrorGenMessage(Source, __LINE__, HostErrorNotTapeImage, {path})
+                                  : status;
 
     const CVolumeID id = volume->GetID();
     if (CSet<CVolume, 1>::pointer known = System.Volumes.Find(id))

@@ -31,11 +31,11 @@ int RunLs(const GlobalOptions& options, std::span<const std::string> args)
                                                        });
     if (problem.empty() && operands.size() != 1)
         problem = "ls takes one IMAGE or VOLUME";
+    // An operand that is no volume identity names an image, which may be missing: mounting says so.
     CVolumeID id;
     std::error_code error;
-    const bool isImage = problem.empty() && std::filesystem::exists(operands[0], error);
-    if (problem.empty() && !isImage && CVolumeID::FromString(WidenAscii(operands[0]), id).Failed())
-        problem = operands[0] + " is neither an image nor a volume identity";
+    const bool isImage = problem.empty() && (std::filesystem::exists(operands[0], error) ||
+                                             CVolumeID::FromString(WidenAscii(operands[0]), id).Failed());
     if (!problem.empty())
         return UsageFailure(LsCommand, problem);
 

@@ -5,15 +5,76 @@
 #include "Command.h"
 #include "NameQuoting.h"
 
+#include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 #include "win/CodePage.h"
 
+#include <iostream>
 #include <limits>
+#include <set>
 
 namespace reelfs
 {
 namespace
 {
+// What the file systems answer when a file's extents run on onto volumes not given.
+constexpr std::uint32_t ErrorShortExtents = 0xC0003779;
+constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;
+constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B;
+
+// The volume that the volume's file system names as the next one; nothing when it names none.
+std::optional<CVolumeID> NextVolumeOf(CVolume& volume)
+{
+    CPropertyValue property;
+    CVariant value;
+    CArchiveFileSystem* fileSystem = volume.GetFileSystem();
+    CVolumeID id;
+    if (!fileSystem || BoundedCopy(property.Name, PropertyNameUnits, u"NextVolume") != 0 ||
+        fileSystem->GetProperty(property, value).Failed() || !value ||
+        CVolumeID::FromString(*value, id).Failed())
+        return std::nullopt;
+    return id;
+}
+
+// What to do when the file runs on onto a volume that was not given; empty for other failures.
+std::string ContinuationHint(CHost& host, const CSet<CVolume, 1>::pointer& first, const CStatus& status)
+{
+    const std::uint32_t code = status.GetInternalErrorCode();
+    const std::vector<std::string>& parameters = status.GetParameters();
+    if ((code == ErrorNoNextVolume || code == ErrorNextVolumeAway) && parameters.size() >= 2)
+    {
+        CVolumeID next;
+        CKnownVolume known;
+        bool found = false;
+        if (CVolumeID::FromString(WidenAscii(parameters[1]), next).IsSuccess())
+            host.Registry.Find(next, known, found);
+        if (!found)
+            return "the file runs on onto volume " + parameters[1] +
+                   ", which this host has not seen: scan the image of that tape, then give it with --with "
+                   "IMAGE";
+        return "the file runs on onto volume " + parameters[1] + ": give its image with --with " +
+               known.Image;
+    }
+    if (code != ErrorShortExtents)
+        return {};
+    // The volume where the chain of next volumes ends is the one to name its next.
+    CSet<CVolume, 1>::pointer volume = first;
+    std::set<CVolumeID> visited;
+    for (;;)
+    {
+        visited.insert(volume->GetID());
+        std::optional<CVolumeID> next = NextVolumeOf(*volume);
+        CSet<CVolume, 1>::pointer following = next ? host.System.Volumes.Find(*next) : nullptr;
+        if (!following || visited.count(*next))
+            break;
+        volume = following;
+    }
+    return "the file runs on past volume " + volume->GetIDAsString() + " (" + volume->GetName() +
+           "), which names no next volume: name the next with reelfs set " + volume->GetName() +
+           " NextVolume=VOLUME, the identity that its scan or reelfs volumes shows, and give the image of "
+           "each next volume with --with IMAGE";
+}
+
 int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
 {
     CRestoreRequest request;
@@ -79,11 +140,17 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
         status = CRestoreDriver::Run(host, volume, request);
     if (status.GetInternalErrorCode() == HostErrorRangePastEnd)
         return UsageFailure(RestoreCommand, status.ToString());
-    return status.Failed() ? Failure(status) : ExitSuccess;
+    if (status.IsSuccess())
+        return ExitSuccess;
+    const std::string hint = ContinuationHint(host, volume, status);
+    Failure(status);
+    if (!hint.empty())
+        std::cerr << "reelfs: " << hint << '\n';
+    return ExitFailure;
 }
 } // namespace
 
-const Command RestoreCommand = {"restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE...]",
+const Command RestoreCommand = {"restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE]...",
                                 &RunRestore};
 
 } // namespace reelfs
