@@ -73,6 +73,43 @@ TEST_F(CommandTest, operations_that_fail_name_the_error_and_exit_with_1)
                   });
 }
 
+TEST_F(CommandTest, help_explains_the_commands_paths_columns_exit_codes_and_next_volumes)
+{
+    struct CHelpCase
+    {
+        std::vector<std::string> Args;
+        std::vector<std::string> Says;
+    };
+    const std::vector<CHelpCase> cases = {
+        {{"--help"},
+         {"usage: reelfs [--home DIR] [-v] COMMAND", "  restore IMAGE PATH", "  volumes\n", "begins with 0/",
+          "NextVolume=IDENTITY", "--with NEXT.tap", "Exit status: 0", "; 1 when", "; 2 when"}},
+        {{"mktape", "--help"},
+         {"usage: reelfs [--home DIR] [-v] mktape [-b BYTES] -o IMAGE FILE...", "-b BYTES"}},
+        {{"scan", "-h"}, {"usage: reelfs [--home DIR] [-v] scan IMAGE", "replaces the catalogue"}},
+        {{"ls", "x.tap", "--help"},
+         {"SIZE MTIME PATH", "SIZE MTIME POSITION SEGMENT KEY1 KEY2 PATH", "begins with 0/",
+          "\\\\ for a backslash", "\\NNN in octal"}},
+        {{"restore", "--help"},
+         {"[--with IMAGE]...", "one image each", "reelfs set TAPE1.tap NextVolume=IDENTITY",
+          "--with TAPE2.tap --with TAPE3.tap", "as reelfs ls prints it"}},
+        {{"set", "--help"}, {"NextVolume=IDENTITY"}},
+        {{"volumes", "--help"}, {"IDENTITY", "last seen in"}},
+        {{"--version"}, {"reelfs 0."}},
+    };
+    for (const CHelpCase& c : cases)
+    {
+        CRunResult result = Reelfs(c.Args);
+        EXPECT_EQ(result.Exit, 0) << c.Args[0];
+        EXPECT_EQ(result.Err, "");
+        for (const std::string& text : c.Says)
+            EXPECT_NE(result.Out.find(text), std::string::npos) << c.Args[0] << ": " << text << "\n"
+                                                                << result.Out;
+    }
+    // After "--" a "--help" is an operand.
+    EXPECT_EQ(Reelfs({"scan", "--", "--help"}).Exit, 1);
+}
+
 TEST_F(CommandTest, the_program_finds_its_plugins_in_the_build_tree_and_lists_what_it_knows)
 {
     const std::string image = FixtureTape("tape", "gnutar/ustar.tar");

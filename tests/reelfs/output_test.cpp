@@ -2,6 +2,7 @@
 // the command, and running out of memory is a failure with a message, never an abort.
 #include "HostTestSupport.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -29,6 +30,33 @@ TEST_F(OutputTest, a_command_whose_output_cannot_be_written_fails)
         EXPECT_EQ(result.Exit, 1);
         EXPECT_NE(result.Err.find("No space left on device"), std::string::npos) << result.Err;
     }
+}
+
+TEST_F(OutputTest, long_work_shows_progress_on_a_terminal_only)
+{
+    const std::string archive = std::filesystem::path(std::getenv("REELFS_FIXTURES")) / "gnutar/ustar.tar";
+    const std::string tape = (Folder / "tape.tap").string();
+    const std::string restored = (Folder / "short.txt").string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"mktape", "-o", tape, archive}, "writing " + tape + ": "},
+        {{"scan", tape}, "scanning: block "},
+        {{"restore", tape, "0/short.txt", "-o", restored}, "restoring 0/short.txt: 5 of 5 bytes (100%)"},
+    };
+    for (const auto& [args, progress] : cases)
+    {
+        // script(1) runs the command with a terminal for its output.
+        std::string command = std::string(REELFS_PROGRAM) + " --home " + Home;
+        for (const std::string& arg : args)
+            command += " " + arg;
+        const std::string shown = (Folder / "terminal").string();
+        ASSERT_EQ(std::system(("script -qec '" + command + "' /dev/null >" + shown).c_str()), 0) << command;
+        EXPECT_NE(ReadFile(shown).find("\r\033[K" + progress), std::string::npos) << ReadFile(shown);
+
+        CRunResult plain = Program(args);
+        EXPECT_EQ(plain.Exit, 0) << plain.Err;
+        EXPECT_EQ(plain.Err.find(progress), std::string::npos) << plain.Err;
+    }
+    EXPECT_EQ(ReadFile(restored), "hello");
 }
 
 TEST_F(OutputTest, running_out_of_memory_ends_with_a_message_not_a_signal)

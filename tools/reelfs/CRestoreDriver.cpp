@@ -79,6 +79,28 @@ private:
     std::string Temporary;
 };
 
+// A destination that tells how far the file has come with each write.
+class CProgressFragmentFile : public CLocalFragmentFile
+{
+public:
+    CProgressFragmentFile(CSystem* system, const CRestoreRequest& request, std::uint64_t size)
+        : CLocalFragmentFile(system), Request(request), Size(size)
+    {
+    }
+
+    CStatus Write(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override
+    {
+        CStatus status = CLocalFragmentFile::Write(offset, data, size);
+        if (status.IsSuccess() && Request.Progress)
+            Request.Progress(offset + size, Size);
+        return status;
+    }
+
+private:
+    const CRestoreRequest& Request;
+    std::uint64_t Size;
+};
+
 // Runs a restore operation of the file system on the volume; `fill` sets the operation's own parameters.
 template <class Fill>
 CStatus RunRestore(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume,
@@ -95,9 +117,9 @@ CStatus RunRestore(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::point
 }
 
 CStatus RestoreWhole(CHost& host, CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume,
-                     const CFileVersion& version, const COutput& output)
+                     const CFileVersion& version, const CRestoreRequest& request, const COutput& output)
 {
-    CLocalFragmentFile file(&host.System);
+    CProgressFragmentFile file(&host.System, request, version.Size);
     CStatus status =
         file.ConstructFromCatalogue(CFileName(fileSystem.GetFileSystemType()),
                                     {CFileName(version.Path), version.Position, version.Size, version.Time,
@@ -210,7 +232,7 @@ CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume
     status = output.Prepare();
     if (status.IsSuccess())
         status = request.Range ? RestoreRange(fileSystem, volume, version, request, output)
-                               : RestoreWhole(host, fileSystem, volume, version, output);
+                               : RestoreWhole(host, fileSystem, volume, version, request, output);
     if (status.IsSuccess())
         status = output.Finish();
     return status;

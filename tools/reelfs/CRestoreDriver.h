@@ -8,6 +8,7 @@
 #include "CHost.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct CRestoreRequest
     bool Range = false; // only the bytes [Offset, Offset + Length) of the file
     std::uint64_t Offset = 0;
     std::uint64_t Length = 0;
+    // Told the bytes written of the file's size as a whole file is restored; nothing when empty.
+    std::function<void(std::uint64_t done, std::uint64_t size)> Progress;
 };
 
 class CRestoreDriver

@@ -65,6 +65,23 @@ int RunLs(const GlobalOptions& options, std::span<const std::string> args)
 }
 } // namespace
 
-const Command LsCommand = {"ls", "IMAGE|VOLUME [-l]", &RunLs};
+const Command LsCommand = {
+    "ls", "IMAGE|VOLUME [-l]", "list the file versions of a volume's catalogue",
+    "Lists every file version of the catalogue, one a line, in columns separated by tabs:\n"
+    "  SIZE MTIME PATH                                  and with -l\n"
+    "  SIZE MTIME POSITION SEGMENT KEY1 KEY2 PATH\n"
+    "SIZE is in bytes; MTIME is UTC, as YYYY-MM-DDTHH:MM:SSZ, or - when unknown; POSITION is where the "
+    "version\n"
+    "starts on tape, in the file system's blocks (512 bytes on TAR tapes); SEGMENT, KEY1 and KEY2 tell "
+    "versions\n"
+    "of one path apart, the highest KEY2 being the newest. Every catalogued PATH begins with 0/, the "
+    "volume's\n"
+    "root, followed by the file's name on tape, quoted as GNU tar lists names: \\\\ for a backslash, \\n "
+    "\\t\n"
+    "\\a \\b \\f \\r \\v for those characters and \\NNN in octal for any other byte that does not print.\n"
+    "With IMAGE, its tape is mounted and recognised, not scanned, and must be the tape that the catalogue "
+    "was\n"
+    "made from; with a VOLUME identity (as reelfs volumes shows it) the catalogue is listed as it is.\n",
+    &RunLs};
 
 } // namespace reelfs

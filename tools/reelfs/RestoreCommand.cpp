@@ -125,6 +125,11 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
     request.Offset = offset.value_or(0);
     request.Length = length.value_or(0);
 
+    ProgressLine line;
+    if (line.IsShown())
+        request.Progress = [&](std::uint64_t done, std::uint64_t size)
+        { line.Update([&] { return "restoring " + QuoteName(operands[1]) + ": " + BytesOf(done, size); }); };
+
     CHost host;
     CSet<CVolume, 1>::pointer volume;
     if (int exit = OpenHostAndMount(options, host, operands[0], volume))
@@ -138,6 +143,7 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
     }
     if (status.IsSuccess())
         status = CRestoreDriver::Run(host, volume, request);
+    ClearStatusLine();
     if (status.GetInternalErrorCode() == HostErrorRangePastEnd)
         return UsageFailure(RestoreCommand, status.ToString());
     if (status.IsSuccess())
@@ -150,7 +156,22 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
 }
 } // namespace
 
-const Command RestoreCommand = {"restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE]...",
-                                &RunRestore};
+const Command RestoreCommand = {
+    "restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE]...",
+    "restore a catalogued file, whole or a byte range of it",
+    "Restores the newest version of the file PATH from the tape in IMAGE, whose catalogue must have been "
+    "made\n"
+    "from that tape (reelfs scan IMAGE). PATH is as reelfs ls prints it, 0/ and quoting and all, or with "
+    "its\n"
+    "characters as they are.\n"
+    "  -o FILE                  write to FILE, under a temporary name beside it until the file is whole;\n"
+    "                           else to standard output\n"
+    "  --offset N --length M    only the M bytes from byte N of the file\n"
+    "  --with IMAGE             mount IMAGE too, a next volume that the file runs on onto; one image each\n"
+    "A file that runs on over several tapes: scan each tape, name each tape's next volume with\n"
+    "  reelfs set TAPE1.tap NextVolume=IDENTITY    (IDENTITY of TAPE2, as its scan or reelfs volumes shows)\n"
+    "then restore from the first: reelfs restore TAPE1.tap PATH --with TAPE2.tap --with TAPE3.tap\n"
+    "On a terminal, a status line shows the bytes restored of the file's size.\n",
+    &RunRestore};
 
 } // namespace reelfs

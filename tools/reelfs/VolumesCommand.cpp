@@ -30,6 +30,11 @@ int RunVolumes(const GlobalOptions& options, std::span<const std::string> args)
 }
 } // namespace
 
-const Command VolumesCommand = {"volumes", "", &RunVolumes};
+const Command VolumesCommand = {
+    "volumes", "", "list the volumes this host knows",
+    "Lists the volumes this host has seen, one a line, in columns separated by tabs: IDENTITY, the "
+    "file-system\n"
+    "TYPE, the LABEL identifier (- while unknown) and the IMAGE the volume was last seen in.\n",
+    &RunVolumes};
 
 } // namespace reelfs
