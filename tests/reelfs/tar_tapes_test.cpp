@@ -109,6 +109,7 @@ TEST_F(TarTapeCommands, ls_lists_what_the_peers_list_and_restore_gives_what_tar_
             FixtureTape(std::string(archive).replace(6, 1, "-"), std::string(archive) + ".tar");
         CRunResult scanned = Reelfs({"scan", tape});
         ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+        EXPECT_EQ(scanned.Out.find("continues"), std::string::npos) << scanned.Out;
 
         CheckListingAndRestores(tape, {archive});
     }
@@ -128,6 +129,8 @@ TEST_F(TarTapeCommands, an_active_circle_tape_of_several_archives_lists_and_rest
     CRunResult scanned = Reelfs({"scan", tape});
     ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
     EXPECT_NE(scanned.Out.find("ActiveCircle"), std::string::npos) << scanned.Out;
+    // Its files keep no extents; none of them runs on.
+    EXPECT_EQ(scanned.Out.find("continues"), std::string::npos) << scanned.Out;
     CheckListingAndRestores(tape, {"gnutar/ustar", "bsdtar/pax"});
 }
 

@@ -4,8 +4,8 @@
 
 #include "frame/CCatArchive.h"
 #include "frame/CCatDirectory.h"
-#include "frame/CCatExtent.h"
 #include "frame/CCatSearch.h"
+#include "frame/CCatSync.h"
 #include "frame/CFileListPointer.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/CEventLog.h"
@@ -74,72 +74,39 @@ CStatus AddDirectory(CFileListInternal& catalogue, WString name)
     return CStatus::Success();
 }
 
-// A file version as the scan catalogued it, to be found again by its path and keys.
+// The last file the scan catalogued: where it begins on tape and its path.
 struct CCataloguedFile
 {
+    std::uint64_t Position = 0;
     WString Path;
-    std::uint64_t Size = 0;
-    std::uint32_t SegmentIndex = 0;
-    std::uint32_t OrderKey1 = 0;
-    std::uint32_t OrderKey2 = 0;
 };
 
-bool IsExtent(const CCatalogueItem& record)
-{
-    return record.GetObjectType(false) == KindExtent;
-}
-
-// The bytes that the file's extents on this volume hold.
-CStatus ExtentBytes(CFileListInternal& catalogue, const CCataloguedFile& file, std::uint64_t& bytes)
-{
-    bytes = 0;
-    return WalkCatalogue(catalogue, 1, catalogue.find(CCatSearch(file.Path, AnyKey, AnyKey, AnyKey), 1),
-                         [&](const CCatalogueItem& record)
-                         {
-                             if (record.GetKeyPath() != file.Path)
-                                 return false;
-                             if (IsExtent(record) && record.GetSegmentIndex() == file.SegmentIndex &&
-                                 record.GetOrderKey1() == file.OrderKey1 &&
-                                 record.GetOrderKey2() == file.OrderKey2)
-                             {
-                                 const auto& extent = static_cast<const CCatExtent&>(record);
-                                 bytes += std::uint64_t{extent.BlockCount} * extent.UnitBlocks * 512;
-                             }
-                             return true;
-                         });
-}
-
-// The file whose data run on past the end of the tape, or empty. Only the last file catalogued can:
-// it does when its extents here hold less than its size. A tape that catalogued no file may hold only
-// the rest of a file begun on the volume before, which runs on when the file system marked where its
-// data left the tape with a synchronisation point.
+// The file whose data run on past the end of the tape, or empty. A file system that follows a file onto
+// the next volume marks where its data leave the tape with a synchronisation point, after the last file
+// (only that one can run on). A tape that catalogued no file holds only the rest of a file begun on the
+// volume before, in extents.
 CStatus ContinuingFile(CFileListInternal& catalogue, const CCataloguedFile& lastFile, WString& path)
 {
     path.clear();
-    if (!lastFile.Path.empty())
-    {
-        std::uint64_t onTape = 0;
-        CStatus status = ExtentBytes(catalogue, lastFile, onTape);
-        if (status.IsSuccess() && onTape < lastFile.Size)
-            path = lastFile.Path;
-        return status;
-    }
     bool synchronised = false;
-    CStatus status = WalkCatalogue(catalogue, 0, catalogue.begin(0),
+    CStatus status = WalkCatalogue(catalogue, 0, catalogue.find(CCatSync(lastFile.Position, 0, 0), 0),
                                    [&](const CCatalogueItem& record)
                                    {
                                        synchronised = record.GetObjectType(false) == KindSync;
                                        return !synchronised;
                                    });
-    if (status.IsSuccess() && synchronised)
-        status = WalkCatalogue(catalogue, 1, catalogue.begin(1),
-                               [&](const CCatalogueItem& record)
-                               {
-                                   if (IsExtent(record))
-                                       path = record.GetKeyPath();
-                                   return path.empty();
-                               });
-    return status;
+    if (status.Failed() || !synchronised || !lastFile.Path.empty())
+    {
+        path = synchronised ? lastFile.Path : WString();
+        return status;
+    }
+    return WalkCatalogue(catalogue, 1, catalogue.begin(1),
+                         [&](const CCatalogueItem& record)
+                         {
+                             if (record.GetObjectType(false) == KindExtent)
+                                 path = record.GetKeyPath();
+                             return path.empty();
+                         });
 }
 
 // Takes over the item the file system handed back. A file's fragment belongs to the host from here on,
@@ -164,8 +131,7 @@ CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item
             return CErrorNumber::OsError(Source, __LINE__, error);
         ++summary.Files;
         summary.Bytes += fragment->Size;
-        lastFile = {record.GetKeyPath(), fragment->Size, fragment->SegmentIndex, fragment->OrderKey1,
-                    fragment->OrderKey2};
+        lastFile = {item.ItemFileStart(), record.GetKeyPath()};
         return CStatus::Success();
     }
     case ItemDirectory:
