@@ -27,6 +27,13 @@ std::string HostErrorText(std::uint32_t code)
          "the scan stands still at position %1: the file system hands back items without moving on"},
         {HostErrorTapeCutShort,
          "the tape in %1 ends early: its %2 whole blocks and marks end at byte %3, and %4"},
+        {HostErrorOtherTape, "the catalogue of volume %1 was made from the tape in %2 (as it was then), and "
+                             "the tape in %3 is another one: the two share an identity, not their contents. "
+                             "Scan %3 to catalogue it (that replaces the catalogue of %2)"},
+        {HostErrorPathWithoutRoot, "no file \"%1\" in the catalogue of volume %2: every catalogued path "
+                                   "begins with 0/, as reelfs ls shows them; did you mean \"%3\"?"},
+        {HostErrorNotTapeImage, "%1 is a TAR archive, not a tape image: write it onto one with reelfs mktape -o "
+                                "TAPE.tap %1, and use TAPE.tap"},
         {0xC00001F8, "catalogue error %1 on volume %2"},
         {0xC00003ED, "the file system does not support this operation"},
         {0xC00007D7, "the operation reached an unknown state or sub-code %1"},

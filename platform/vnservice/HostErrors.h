@@ -26,6 +26,9 @@ constexpr std::uint32_t HostErrorMountedTwice = 0xC0000D0D;
 constexpr std::uint32_t HostErrorUnknownVolume = 0xC0000D0E;
 constexpr std::uint32_t HostErrorScanStuck = 0xC0000D0F;
 constexpr std::uint32_t HostErrorTapeCutShort = 0xC0000D10;
+constexpr std::uint32_t HostErrorOtherTape = 0xC0000D11;
+constexpr std::uint32_t HostErrorPathWithoutRoot = 0xC0000D12;
+constexpr std::uint32_t HostErrorNotTapeImage = 0xC0000D13;
 
 // The message text for a host error number, with %1/%2 where its parameters go; empty when unknown.
 std::string HostErrorText(std::uint32_t code);

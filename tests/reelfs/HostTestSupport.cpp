@@ -4,6 +4,7 @@
 #include "Command.h"
 #include "ScriptedFileSystem.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -62,6 +63,25 @@ CRunResult HostTest::Reelfs(std::vector<std::string> args)
     std::cout.rdbuf(savedOut);
     std::cerr.rdbuf(savedErr);
     return {exit, out.str(), err.str()};
+}
+
+CRunResult HostTest::Program(const std::vector<std::string>& args, const std::string& out)
+{
+    auto quoted = [](const std::string& text)
+    {
+        std::string result = "'";
+        for (char c : text)
+            result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return result + "'";
+    };
+    const std::string outPath = out.empty() ? (Folder / "program.out").string() : out;
+    const std::string errPath = (Folder / "program.err").string();
+    std::string command = quoted(REELFS_PROGRAM) + " --home " + quoted(Home);
+    for (const std::string& arg : args)
+        command += " " + quoted(arg);
+    command += " >" + quoted(outPath) + " 2>" + quoted(errPath);
+    const int status = std::system(command.c_str());
+    return {WEXITSTATUS(status), out.empty() ? ReadFile(outPath) : "", ReadFile(errPath)};
 }
 
 std::string ReadFile(const std::filesystem::path& path)

@@ -33,6 +33,9 @@ protected:
 
     // Runs reelfs with --home set to the test's home folder, catching what it writes.
     CRunResult Reelfs(std::vector<std::string> args);
+    // The same through the program, for what writes to the descriptors themselves: standard output
+    // goes to `out` (a file in the test folder when empty, and then caught).
+    CRunResult Program(const std::vector<std::string>& args, const std::string& out = "");
 
     std::filesystem::path Folder;
     std::string Home;

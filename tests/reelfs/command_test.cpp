@@ -7,7 +7,7 @@ namespace
 struct CCommandCase
 {
     std::vector<std::string> Args;
-    const char* Message; // what standard error says
+    std::string Message; // what standard error says
 };
 
 class CommandTest : public HostTest
@@ -38,7 +38,6 @@ TEST_F(CommandTest, command_lines_that_do_not_fit_are_usage_errors)
                {{"scan", "-x", image}, "unknown option -x"},
                {{"ls"}, "ls takes one IMAGE or VOLUME"},
                {{"ls", image, "-x"}, "unknown option -x"},
-               {{"ls", (Folder / "missing.tap").string()}, "is neither an image nor a volume identity"},
                {{"restore", image}, "restore takes an IMAGE and a PATH"},
                {{"restore", image, "0/a", "--offset", "1"}, "--offset and --length go together"},
                {{"restore", image, "0/a", "--offset", "0", "--length", "0"},
@@ -56,12 +55,59 @@ TEST_F(CommandTest, command_lines_that_do_not_fit_are_usage_errors)
 TEST_F(CommandTest, operations_that_fail_name_the_error_and_exit_with_1)
 {
     const std::string image = FixtureTape("tape", "gnutar/ustar.tar");
+    const std::string archive = std::filesystem::path(std::getenv("REELFS_FIXTURES")) / "gnutar/gnu.tar";
     ExpectExit(1, {
                       {{"ls", image}, "0xC0000D09: volume "},
                       {{"ls", "00000001-9-1"}, "0xC0000D0E: no volume 00000001-9-1 is known"},
                       {{"scan", MakeTape("text", "no tape layout at all")}, "0xC0000D08: the tape in "},
+                      {{"ls", (Folder / "missing.tap").string()}, "missing.tap: cannot be opened"},
+                      {{"scan", (Folder / "missing.tap").string()}, "missing.tap: cannot be opened"},
+                      // An archive given where its tape image belongs.
+                      {{"scan", archive},
+                       archive +
+                           " is a TAR archive, not a tape image: write it onto one with "
+                           "reelfs mktape -o TAPE.tap " +
+                           archive},
+                      {{"ls", archive}, "is a TAR archive, not a tape image"},
                       {{"restore", image, "0/short.txt"}, "0xC0000D09"},
                   });
+}
+
+TEST_F(CommandTest, help_explains_the_commands_paths_columns_exit_codes_and_next_volumes)
+{
+    struct CHelpCase
+    {
+        std::vector<std::string> Args;
+        std::vector<std::string> Says;
+    };
+    const std::vector<CHelpCase> cases = {
+        {{"--help"},
+         {"usage: reelfs [--home DIR] [-v] COMMAND", "  restore IMAGE PATH", "  volumes\n", "begins with 0/",
+          "NextVolume=IDENTITY", "--with NEXT.tap", "Exit status: 0", "; 1 when", "; 2 when"}},
+        {{"mktape", "--help"},
+         {"usage: reelfs [--home DIR] [-v] mktape [-b BYTES] -o IMAGE FILE...", "-b BYTES"}},
+        {{"scan", "-h"}, {"usage: reelfs [--home DIR] [-v] scan IMAGE", "replaces the catalogue"}},
+        {{"ls", "x.tap", "--help"},
+         {"SIZE MTIME PATH", "SIZE MTIME POSITION SEGMENT KEY1 KEY2 PATH", "begins with 0/",
+          "\\\\ for a backslash", "\\NNN in octal"}},
+        {{"restore", "--help"},
+         {"[--with IMAGE]...", "one image each", "reelfs set TAPE1.tap NextVolume=IDENTITY",
+          "--with TAPE2.tap --with TAPE3.tap", "as reelfs ls prints it"}},
+        {{"set", "--help"}, {"NextVolume=IDENTITY"}},
+        {{"volumes", "--help"}, {"IDENTITY", "last seen in"}},
+        {{"--version"}, {"reelfs 0."}},
+    };
+    for (const CHelpCase& c : cases)
+    {
+        CRunResult result = Reelfs(c.Args);
+        EXPECT_EQ(result.Exit, 0) << c.Args[0];
+        EXPECT_EQ(result.Err, "");
+        for (const std::string& text : c.Says)
+            EXPECT_NE(result.Out.find(text), std::string::npos) << c.Args[0] << ": " << text << "\n"
+                                                                << result.Out;
+    }
+    // After "--" a "--help" is an operand.
+    EXPECT_EQ(Reelfs({"scan", "--", "--help"}).Exit, 1);
 }
 
 TEST_F(CommandTest, the_program_finds_its_plugins_in_the_build_tree_and_lists_what_it_knows)

@@ -112,6 +112,7 @@ TEST_F(TarTapeCommands, ls_lists_what_the_peers_list_and_restore_gives_what_tar_
             FixtureTape(std::string(archive).replace(6, 1, "-"), std::string(archive) + ".tar");
         CRunResult scanned = Reelfs({"scan", tape});
         ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+        EXPECT_EQ(scanned.Out.find("continues"), std::string::npos) << scanned.Out;
 
         CheckListingAndRestores(tape, {archive});
     }
@@ -131,6 +132,8 @@ TEST_F(TarTapeCommands, an_active_circle_tape_of_several_archives_lists_and_rest
     CRunResult scanned = Reelfs({"scan", tape});
     ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
     EXPECT_NE(scanned.Out.find("ActiveCircle"), std::string::npos) << scanned.Out;
+    // Its files keep no extents; none of them runs on.
+    EXPECT_EQ(scanned.Out.find("continues"), std::string::npos) << scanned.Out;
     CheckListingAndRestores(tape, {"gnutar/ustar", "bsdtar/pax"});
 }
 
@@ -143,15 +146,28 @@ TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_
             FixtureTape("multi" + std::to_string(i), "gnutar/multi-" + std::to_string(i) + ".tar"));
         CRunResult scanned = Reelfs({"scan", tapes.back()});
         ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+        // The scan says which file runs on onto the next volume, and how to give that volume.
+        const bool named = scanned.Out.find("continues    0/big.bin runs on onto the next volume: name that "
+                                            "volume with reelfs set " +
+                                            tapes.back() +
+                                            " NextVolume=VOLUME, and give its image to restore "
+                                            "with --with") != std::string::npos;
+        EXPECT_EQ(named, i < 3) << scanned.Out;
+        EXPECT_EQ(scanned.Out.find("continues") != std::string::npos, i < 3) << scanned.Out;
     }
     const std::string big =
         Extract({"gnutar/multi-1.tar", "gnutar/multi-2.tar", "gnutar/multi-3.tar"})["big.bin"];
     ASSERT_EQ(big.size(), 50000u);
 
-    // Without its continuation the file falls short, by the blocks the other volumes hold.
+    // Without its continuation the file falls short, by the blocks the other volumes hold, and the
+    // message says how to name the next volume.
     CRunResult shortOf = Reelfs({"restore", tapes[0], "0/big.bin"});
     EXPECT_EQ(shortOf.Exit, 1);
     EXPECT_NE(shortOf.Err.find("0xC0003779"), std::string::npos) << shortOf.Err;
+    EXPECT_NE(shortOf.Err.find("which names no next volume: name the next with reelfs set " + tapes[0] +
+                               " NextVolume=VOLUME"),
+              std::string::npos)
+        << shortOf.Err;
 
     // Each volume names the one it continues on, by the identity `volumes` shows for the image.
     CRunResult known = Reelfs({"volumes"});
@@ -164,6 +180,13 @@ TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_
         CRunResult set = Reelfs({"set", tapes[i], "NextVolume=" + identityOf[tapes[i + 1]]});
         ASSERT_EQ(set.Exit, 0) << set.Err;
     }
+    // A next volume named but not given: the message names it and the image to give.
+    CRunResult away = Reelfs({"restore", tapes[0], "0/big.bin", "--with", tapes[1]});
+    EXPECT_EQ(away.Exit, 1);
+    EXPECT_NE(away.Err.find("the file runs on onto volume " + identityOf[tapes[2]] +
+                            ": give its image with --with " + tapes[2]),
+              std::string::npos)
+        << away.Err;
     EXPECT_EQ(Restore({tapes[0], "0/big.bin", "--with", tapes[1], "--with", tapes[2]}), big);
     for (auto [offset, length] :
          {std::pair<std::size_t, std::size_t>{0, 1}, {18943, 2}, {17000, 22000}, {49999, 1}})

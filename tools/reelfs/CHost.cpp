@@ -1,5 +1,7 @@
 #include "CHost.h"
 
+#include "TapeFingerprint.h"
+
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
@@ -14,6 +16,8 @@
 #include "win/WinError.h"
 
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 
 namespace
 {
@@ -28,6 +32,14 @@ std::string LabelOf(CVolume& volume)
         return {};
     return CVolumeRegistry::PrintableLabel(header.ReplicaSlot[0].LabelId,
                                            sizeof header.ReplicaSlot[0].LabelId);
+}
+
+// True when the file begins with a TAR header rather than with a tape image's length word.
+bool IsTarArchive(const std::string& path)
+{
+    char header[512];
+    std::ifstream in(path, std::ios::binary);
+    return in.read(header, sizeof header) && std::string_view(header + 257, 5) == "ustar";
 }
 
 CStatus ToWide(const std::string& text, WString& wide)
@@ -81,7 +93,8 @@ CStatus CHost::Mount(const std::string& image, CSet<CVolume, 1>::pointer& mounte
     CSet<CMedium, 1>::pointer medium(tape);
     CStatus status = tape->Open(path, &System.TapeIndexes);
     if (status.Failed())
-        return status;
+        return IsTarArchive(path) ? CErrorGenMessage(Source, __LINE__, HostErrorNotTapeImage, {path})
+                                  : status;
     CSet<CVolume, 1>::pointer volume(new CVolume(&System, CVolumeID(), path));
     volume->SetReplica(0, medium);
     volume->SetAccessible(true);
@@ -90,7 +103,8 @@ CStatus CHost::Mount(const std::string& image, CSet<CVolume, 1>::pointer& mounte
     std::unique_ptr<CArchiveFileSystem> fileSystem;
     status = Recognise(volume, fileSystem);
     if (status.Failed())
-        return status;
+        return IsTarArchive(path) ? CErrorGenMessage(Source, __LINE__, HostErrorNotTapeImage, {path})
+                                  : status;
 
     const CVolumeID id = volume->GetID();
     if (CSet<CVolume, 1>::pointer known = System.Volumes.Find(id))
@@ -203,18 +217,50 @@ CStatus CHost::OpenScannedCatalogue(CVolume& volume)
 {
     CStatus status = volume.OpenCatalogue(false, false);
     if (status.IsSuccess() && !volume.Catalogue->IsOpen())
-    {
-        volume.CloseCatalogue();
         status = CErrorGenMessage(Source, __LINE__, HostErrorNotScanned, {volume.GetIDAsString()});
-    }
+    else if (status.IsSuccess())
+        status = CheckCatalogue(volume);
+    if (status.Failed())
+        CEventLog::LogStatus(volume.CloseCatalogue());
     return status;
+}
+
+CStatus CHost::CheckCatalogue(CVolume& volume)
+{
+    std::string tape;
+    CKnownVolume known;
+    bool found = false;
+    CStatus status = MountedTape(volume, tape);
+    if (status.IsSuccess() && !tape.empty())
+        status = Registry.Find(volume.GetID(), known, found);
+    if (status.Failed() || tape.empty() || known.CatalogueTape == tape)
+        return status;
+    if (known.CatalogueTape.empty())
+    {
+        Notice("the catalogue of volume " + volume.GetIDAsString() +
+               " was made before reelfs noted which tape a catalogue comes from; it is taken as the "
+               "catalogue of the tape in " +
+               volume.GetName() + ". Scan that image again to have it checked");
+        return CStatus::Success();
+    }
+    return CErrorGenMessage(Source, __LINE__, HostErrorOtherTape,
+                            {volume.GetIDAsString(), known.CatalogueImage, volume.GetName()});
+}
+
+CStatus CHost::MountedTape(CVolume& volume, std::string& fingerprint)
+{
+    fingerprint.clear();
+    CSet<CMedium, 1>::pointer medium =
+        volume.IsAccessible() ? volume.GetReplica(0) : CSet<CMedium, 1>::pointer();
+    auto* tape = dynamic_cast<CTapeMedium*>(medium.get());
+    return tape ? TapeFingerprint(tape->GetImage(), fingerprint) : CStatus::Success();
 }
 
 CStatus CHost::RecordVolume(CVolume& volume)
 {
     CArchiveFileSystem* fileSystem = volume.GetFileSystem();
     return Registry.Record({volume.GetID(), fileSystem ? WideParameter(fileSystem->GetFileSystemType()) : "",
-                            LabelOf(volume), volume.GetName()});
+                            LabelOf(volume), volume.GetName(), "", ""});
 }
 
 CStatus CHost::SaveSettings()

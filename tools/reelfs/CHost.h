@@ -13,6 +13,7 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/CVolumeSet.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,7 +38,16 @@ public:
     CStatus Mount(const std::string& image, CSet<CVolume, 1>::pointer& volume);
 
     // Opens the volume's stored catalogue; a volume that was never scanned has none, which is a failure.
+    // With the volume's tape in hand, the catalogue must have been made from that tape (CheckCatalogue).
     CStatus OpenScannedCatalogue(CVolume& volume);
+
+    // Fails, naming both images, when the volume's open catalogue was made from another tape than the
+    // one mounted: tapes can share an identity, and their catalogues describe only themselves. A
+    // catalogue made before the host noted its tape is taken as it is, with a notice that says so.
+    CStatus CheckCatalogue(CVolume& volume);
+
+    // The fingerprint of the tape mounted in the volume; empty when no tape image is mounted in it.
+    static CStatus MountedTape(CVolume& volume, std::string& fingerprint);
 
     // Records the volume in the registry: its file system's type, the label identifier of replica 0 that
     // its open catalogue holds (kept as it was when the catalogue is closed) and its image.
@@ -51,6 +61,9 @@ public:
     // as it loads it (a refused value leaves the old one); then saves the settings. An empty value
     // clears a property.
     CStatus ChangeSetting(CVolume& volume, const std::string& name, const std::string& value);
+
+    // Hands on what the user should know of a choice the host made; nowhere when not set.
+    std::function<void(const std::string&)> Notice = [](const std::string&) {};
 
     CSystem System;
     CCatalogueListStore Store{System.Database};

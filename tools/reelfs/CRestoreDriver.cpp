@@ -1,6 +1,7 @@
 #include "CRestoreDriver.h"
 
 #include "FileVersions.h"
+#include "NameQuoting.h"
 
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
@@ -78,6 +79,28 @@ private:
     std::string Temporary;
 };
 
+// A destination that tells how far the file has come with each write.
+class CProgressFragmentFile : public CLocalFragmentFile
+{
+public:
+    CProgressFragmentFile(CSystem* system, const CRestoreRequest& request, std::uint64_t size)
+        : CLocalFragmentFile(system), Request(request), Size(size)
+    {
+    }
+
+    CStatus Write(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override
+    {
+        CStatus status = CLocalFragmentFile::Write(offset, data, size);
+        if (status.IsSuccess() && Request.Progress)
+            Request.Progress(offset + size, Size);
+        return status;
+    }
+
+private:
+    const CRestoreRequest& Request;
+    std::uint64_t Size;
+};
+
 // Runs a restore operation of the file system on the volume; `fill` sets the operation's own parameters.
 template <class Fill>
 CStatus RunRestore(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume,
@@ -94,9 +117,9 @@ CStatus RunRestore(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::point
 }
 
 CStatus RestoreWhole(CHost& host, CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume,
-                     const CFileVersion& version, const COutput& output)
+                     const CFileVersion& version, const CRestoreRequest& request, const COutput& output)
 {
-    CLocalFragmentFile file(&host.System);
+    CProgressFragmentFile file(&host.System, request, version.Size);
     CStatus status =
         file.ConstructFromCatalogue(CFileName(fileSystem.GetFileSystemType()),
                                     {CFileName(version.Path), version.Position, version.Size, version.Time,
@@ -158,6 +181,23 @@ CStatus RestoreRange(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::poi
         status = SystemFailure(__LINE__, "cannot close " + output.WritePath());
     return status;
 }
+// The failure for a path the catalogue does not hold; when the path lacks the "0/" that begins every
+// catalogued one and the catalogue holds it with one, the message names that.
+CStatus NotCatalogued(CVolume& volume, const WString& path)
+{
+    bool found = false;
+    CFileVersion version;
+    CStatus status;
+    if (!path.starts_with(u"0/"))
+        status = FindNewestVersion(*volume.Catalogue, u"0/" + path, found, version);
+    if (status.Failed())
+        return status;
+    return found ? CErrorGenMessage(
+                       Source, __LINE__, HostErrorPathWithoutRoot,
+                       {WideParameter(path), volume.GetIDAsString(), QuoteName(WideParameter(version.Path))})
+                 : CErrorGenMessage(Source, __LINE__, HostErrorNotCatalogued,
+                                    {WideParameter(path), volume.GetIDAsString()});
+}
 } // namespace
 
 CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume,
@@ -168,27 +208,31 @@ CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume
     // scanned stays closed, and the file system says so if it needs it.
     for (const CSet<CVolume, 1>::pointer& other : host.System.Volumes.All())
         if (status.IsSuccess() && other != volume && other->IsAccessible())
+        {
             status = other->OpenCatalogue(false, false);
+            if (status.IsSuccess() && other->Catalogue->IsOpen())
+                status = host.CheckCatalogue(*other);
+        }
     bool found = false;
     CFileVersion version;
-    if (status.IsSuccess())
-        status = FindNewestVersion(*volume->Catalogue, request.Path, found, version);
+    for (std::size_t i = 0; status.IsSuccess() && !found && i < request.Paths.size(); ++i)
+        status = FindNewestVersion(*volume->Catalogue, request.Paths[i], found, version);
     if (status.Failed())
         return status;
+    const WString& given = request.Paths.front();
     if (!found)
-        return CErrorGenMessage(Source, __LINE__, HostErrorNotCatalogued,
-                                {WideParameter(request.Path), volume->GetIDAsString()});
+        return NotCatalogued(*volume, given);
     if (request.Range && (request.Offset > version.Size || request.Length > version.Size - request.Offset))
         return CErrorGenMessage(Source, __LINE__, HostErrorRangePastEnd,
                                 {std::to_string(request.Length), std::to_string(request.Offset),
-                                 WideParameter(request.Path), std::to_string(version.Size)});
+                                 WideParameter(version.Path), std::to_string(version.Size)});
 
     CArchiveFileSystem& fileSystem = *volume->GetFileSystem();
     COutput output(request.Output);
     status = output.Prepare();
     if (status.IsSuccess())
         status = request.Range ? RestoreRange(fileSystem, volume, version, request, output)
-                               : RestoreWhole(host, fileSystem, volume, version, output);
+                               : RestoreWhole(host, fileSystem, volume, version, request, output);
     if (status.IsSuccess())
         status = output.Finish();
     return status;

@@ -8,21 +8,28 @@
 #include "CHost.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 struct CRestoreRequest
 {
-    WString Path;       // as catalogued ("0/...")
+    // The forms of the catalogued path ("0/...") the file may go by, tried in turn: as given, then as
+    // `reelfs ls` quotes it.
+    std::vector<WString> Paths;
     std::string Output; // the file to write; empty for standard output
     bool Range = false; // only the bytes [Offset, Offset + Length) of the file
     std::uint64_t Offset = 0;
     std::uint64_t Length = 0;
+    // Told the bytes written of the file's size as a whole file is restored; nothing when empty.
+    std::function<void(std::uint64_t done, std::uint64_t size)> Progress;
 };
 
 class CRestoreDriver
 {
 public:
-    // The volume's catalogue must hold the path; continuation volumes are mounted before. A range that
+    // The volume's catalogue must hold the path; one given without its "0/" fails with a message that
+    // names the catalogued one. Continuation volumes are mounted before. A range that
     // runs past the end of the file fails with HostErrorRangePastEnd before anything is written.
     static CStatus Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, const CRestoreRequest& request);
 };

@@ -1,8 +1,11 @@
 #include "CScanDriver.h"
 
+#include "CatalogueWalk.h"
+
 #include "frame/CCatArchive.h"
 #include "frame/CCatDirectory.h"
 #include "frame/CCatSearch.h"
+#include "frame/CCatSync.h"
 #include "frame/CFileListPointer.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/CEventLog.h"
@@ -71,10 +74,45 @@ CStatus AddDirectory(CFileListInternal& catalogue, WString name)
     return CStatus::Success();
 }
 
+// The last file the scan catalogued: where it begins on tape and its path.
+struct CCataloguedFile
+{
+    std::uint64_t Position = 0;
+    WString Path;
+};
+
+// The file whose data run on past the end of the tape, or empty. A file system that follows a file onto
+// the next volume marks where its data leave the tape with a synchronisation point, after the last file
+// (only that one can run on). A tape that catalogued no file holds only the rest of a file begun on the
+// volume before, in extents.
+CStatus ContinuingFile(CFileListInternal& catalogue, const CCataloguedFile& lastFile, WString& path)
+{
+    path.clear();
+    bool synchronised = false;
+    CStatus status = WalkCatalogue(catalogue, 0, catalogue.find(CCatSync(lastFile.Position, 0, 0), 0),
+                                   [&](const CCatalogueItem& record)
+                                   {
+                                       synchronised = record.GetObjectType(false) == KindSync;
+                                       return !synchronised;
+                                   });
+    if (status.Failed() || !synchronised || !lastFile.Path.empty())
+    {
+        path = synchronised ? lastFile.Path : WString();
+        return status;
+    }
+    return WalkCatalogue(catalogue, 1, catalogue.begin(1),
+                         [&](const CCatalogueItem& record)
+                         {
+                             if (record.GetObjectType(false) == KindExtent)
+                                 path = record.GetKeyPath();
+                             return path.empty();
+                         });
+}
+
 // Takes over the item the file system handed back. A file's fragment belongs to the host from here on,
 // also when the operation failed after filling the item.
 CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item, bool operationFailed,
-                 CScanSummary& summary)
+                 CScanSummary& summary, CCataloguedFile& lastFile)
 {
     std::unique_ptr<CUserFragment> fragment(item.Opcode == ItemFile ? item.ItemFragment() : nullptr);
     item.SetItemFragment(nullptr);
@@ -93,6 +131,7 @@ CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item
             return CErrorNumber::OsError(Source, __LINE__, error);
         ++summary.Files;
         summary.Bytes += fragment->Size;
+        lastFile = {item.ItemFileStart(), record.GetKeyPath()};
         return CStatus::Success();
     }
     case ItemDirectory:
@@ -107,9 +146,10 @@ CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item
     }
 }
 
-// Runs GetNextItem until the end of the data; `taken` counts the items handed back.
+// Runs GetNextItem until the end of the data; `taken` counts the items handed back, `lastFile` is the
+// last file catalogued.
 CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
-             const CScanDriver::ProgressFunction& progress, std::uint64_t& taken)
+             const CScanDriver::ProgressFunction& progress, std::uint64_t& taken, CCataloguedFile& lastFile)
 {
     std::unique_ptr<CGetOperationContext> context(
         fileSystem.CreateGetOperationContext(volume, volume->GetReplica(0)));
@@ -135,7 +175,7 @@ CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& vo
         CStatus status = COperationRunner::Run(fileSystem, *operation);
         operation.reset();
         const bool stuck = status.IsSuccess() && taken > 0 && context->GetItemStart() <= lastStart;
-        CStatus handled = TakeItem(*volume->Catalogue, item, status.Failed() || stuck, summary);
+        CStatus handled = TakeItem(*volume->Catalogue, item, status.Failed() || stuck, summary, lastFile);
         if (status.Failed())
             return status;
         if (stuck)
@@ -156,17 +196,29 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
                          const ProgressFunction& progress)
 {
     CArchiveFileSystem& fileSystem = *volume->GetFileSystem();
-    summary = CScanSummary{WideParameter(fileSystem.GetFileSystemType()), volume->GetID()};
+    summary = CScanSummary();
+    summary.FileSystemType = WideParameter(fileSystem.GetFileSystemType());
+    summary.Volume = volume->GetID();
     CDatabase& database = host.System.Database;
     CStatus status = database.Begin();
     if (status.Failed())
         return status;
+    std::string tape;
+    CKnownVolume known;
+    bool found = false;
+    status = CHost::MountedTape(*volume, tape);
+    if (status.IsSuccess())
+        status = host.Registry.Find(volume->GetID(), known, found);
     std::uint64_t taken = 0;
-    status = volume->DropCatalogue();
+    if (status.IsSuccess())
+        status = volume->DropCatalogue();
     if (status.IsSuccess())
         status = volume->OpenCatalogue(true, false);
+    CCataloguedFile lastFile;
     if (status.IsSuccess())
-        status = Walk(fileSystem, volume, summary, progress, taken);
+        status = Walk(fileSystem, volume, summary, progress, taken, lastFile);
+    if (status.IsSuccess())
+        status = ContinuingFile(*volume->Catalogue, lastFile, summary.ContinuingFile);
     if (status.Failed() && taken == 0)
     {
         // Nothing was catalogued: the catalogue stays as it was before the scan.
@@ -181,7 +233,11 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
     if (finished.IsSuccess())
         finished = host.RecordVolume(*volume);
     if (finished.IsSuccess())
+        finished = host.Registry.RecordCatalogue(volume->GetID(), tape, volume->GetName());
+    if (finished.IsSuccess())
         finished = database.Commit();
+    if (finished.IsSuccess() && !known.CatalogueTape.empty() && known.CatalogueTape != tape)
+        summary.ReplacedImage = known.CatalogueImage;
     else
         database.Rollback();
     // A tape cut short ends even a scan that found nothing amiss with the cut, what it catalogued kept.

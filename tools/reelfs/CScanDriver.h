@@ -17,6 +17,12 @@ struct CScanSummary
     std::uint64_t Directories = 0;
     std::uint64_t Archives = 0;
     std::uint64_t Bytes = 0; // the files' sizes
+    // The image of another tape of the volume's identity whose catalogue the scan replaced; empty when
+    // the catalogue it replaced was made from this tape, or there was none.
+    std::string ReplacedImage;
+    // The catalogued path of the file whose data run on past the end of the tape, onto the next volume;
+    // empty when none does.
+    WString ContinuingFile;
 };
 
 // Where the scan stands after an item: the position it began at against the tape's last written block,
@@ -37,8 +43,8 @@ public:
     // leaves the same catalogue. A failed operation ends the scan: what was catalogued before it is kept,
     // and when it was the first, the catalogue stays as it was before the scan. The catalogue, the
     // settings and the registry are committed together, so a scan cut short by the end of the process
-    // leaves the catalogue as it was too. A tape image cut short ends the scan with that failure. `summary`
-    // tells what was found either way.
+    // leaves the catalogue as it was too. The registry notes which tape the catalogue was made from. A
+    // tape image cut short ends the scan with that failure. `summary` tells what was found either way.
     static CStatus Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
                        const ProgressFunction& progress = {});
 };

@@ -9,9 +9,20 @@
 
 CStatus CVolumeRegistry::Prepare()
 {
-    return Database.Execute(
-        "CREATE TABLE IF NOT EXISTS volumes (identity TEXT PRIMARY KEY, type TEXT NOT NULL, "
-        "label TEXT NOT NULL, image TEXT NOT NULL)");
+    CSingleLock lock(Database.Lock(), true);
+    CStatus status =
+        Database.Execute("CREATE TABLE IF NOT EXISTS volumes (identity TEXT PRIMARY KEY, type TEXT NOT NULL, "
+                         "label TEXT NOT NULL, image TEXT NOT NULL)");
+    CDatabase::CStatement statement;
+    if (status.IsSuccess())
+        status = Database.Prepare("SELECT 1 FROM pragma_table_info('volumes') WHERE name = 'catalogue_tape'",
+                                  statement);
+    if (status.Failed() || statement.Step() || statement.LastStatus().Failed())
+        return status.Failed() ? status : statement.LastStatus();
+    status = Database.Execute("ALTER TABLE volumes ADD COLUMN catalogue_tape TEXT NOT NULL DEFAULT ''");
+    if (status.IsSuccess())
+        status = Database.Execute("ALTER TABLE volumes ADD COLUMN catalogue_image TEXT NOT NULL DEFAULT ''");
+    return status;
 }
 
 CStatus CVolumeRegistry::Record(const CKnownVolume& volume)
@@ -31,13 +42,47 @@ CStatus CVolumeRegistry::Record(const CKnownVolume& volume)
     return statement.LastStatus();
 }
 
+CStatus CVolumeRegistry::RecordCatalogue(const CVolumeID& id, const std::string& tape,
+                                         const std::string& image)
+{
+    CSingleLock lock(Database.Lock(), true);
+    CDatabase::CStatement statement;
+    CStatus status = Database.Prepare(
+        "UPDATE volumes SET catalogue_tape = ?2, catalogue_image = ?3 WHERE identity = ?1", statement);
+    if (status.Failed())
+        return status;
+    statement.Bind(1, id.ToString()).Bind(2, tape).Bind(3, image);
+    statement.Step();
+    return statement.LastStatus();
+}
+
 CStatus CVolumeRegistry::All(std::vector<CKnownVolume>& volumes) const
+{
+    return Select("", "", volumes);
+}
+
+CStatus CVolumeRegistry::Find(const CVolumeID& id, CKnownVolume& volume, bool& found) const
+{
+    std::vector<CKnownVolume> volumes;
+    CStatus status = Select("WHERE identity = ?1", id.ToString(), volumes);
+    found = !volumes.empty();
+    if (found)
+        volume = volumes.front();
+    return status;
+}
+
+CStatus CVolumeRegistry::Select(const std::string& where, const std::string& identity,
+                                std::vector<CKnownVolume>& volumes) const
 {
     CSingleLock lock(Database.Lock(), true);
     volumes.clear();
     CDatabase::CStatement statement;
-    CStatus status =
-        Database.Prepare("SELECT identity, type, label, image FROM volumes ORDER BY identity", statement);
+    CStatus status = Database.Prepare("SELECT identity, type, label, image, catalogue_tape, catalogue_image "
+                                      "FROM volumes " +
+                                          where + " ORDER BY identity",
+                                      statement);
+    if (status.IsSuccess() && !identity.empty())
+        statement.Bind(1, identity);
     while (status.IsSuccess() && statement.Step())
     {
         CKnownVolume volume;
@@ -49,6 +94,8 @@ CStatus CVolumeRegistry::All(std::vector<CKnownVolume>& volumes) const
         volume.Type = statement.ColumnText(1);
         volume.Label = statement.ColumnText(2);
         volume.Image = statement.ColumnText(3);
+        volume.CatalogueTape = statement.ColumnText(4);
+        volume.CatalogueImage = statement.ColumnText(5);
         volumes.push_back(std::move(volume));
     }
     return status.Failed() ? status : statement.LastStatus();

@@ -6,9 +6,13 @@
 #include "vnservice/CEventLog.h"
 #include "vnservice/ErrorGenerators.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <new>
+#include <unistd.h>
 #include <variant>
 
 namespace reelfs
@@ -25,10 +29,43 @@ int MainUsage(std::ostream& out, std::string_view problem)
 {
     if (!problem.empty())
         out << "reelfs: " << problem << '\n';
-    out << "usage: reelfs [--home DIR] [-v] COMMAND ...\ncommands:\n";
+    out << "usage: reelfs [--home DIR] [-v] COMMAND ...\n"
+           "       reelfs COMMAND --help | --help | --version\n";
+    if (!problem.empty())
+        return ExitUsage;
+    out << "Takes in the tapes of other archive systems from SIMH tape images (.tap): recognises a tape's "
+           "layout,\n"
+           "catalogues its files, lists them and restores them.\n"
+           "commands:\n";
     for (const Command* command : Commands)
-        out << "  " << command->Name << ' ' << command->Usage << '\n';
-    return problem.empty() ? ExitSuccess : ExitUsage;
+        out << "  " << command->Name << (*command->Usage ? " " : "") << command->Usage << "\n      "
+            << command->Summary << '\n';
+    out << "options:\n"
+           "  --home DIR   the home folder, which holds the host's database (else $REELFS_HOME, else\n"
+           "               ~/.local/share/reelfs)\n"
+           "  -v           print the events the plug-ins post and the statuses they log to standard error\n"
+           "Every catalogued path begins with 0/, the volume's root: the archive's dir/file is 0/dir/file.\n"
+           "A file that runs on over several tapes: scan each tape, name each one's next volume with\n"
+           "reelfs set TAPE.tap NextVolume=IDENTITY, then restore from the first tape with --with NEXT.tap "
+           "for each\n"
+           "next one. reelfs COMMAND --help tells more of each command.\n"
+           "Exit status: 0 on success; 1 when an operation fails (the message names the error number and "
+           "its\n"
+           "text), the output cannot be written or memory runs out; 2 when the command line does not fit.\n";
+    return ExitSuccess;
+}
+
+// True when the command's arguments ask for its help, before any "--" that ends the options.
+bool AsksForHelp(std::span<const std::string> args)
+{
+    for (const std::string& arg : args)
+    {
+        if (arg == "--")
+            return false;
+        if (arg == "--help" || arg == "-h")
+            return true;
+    }
+    return false;
 }
 
 void PrintEvent(const CEvent& event)
@@ -42,9 +79,21 @@ void PrintEvent(const CEvent& event)
     else
         std::cerr << WideParameter(std::get<WString>(event.Value)) << '\n';
 }
-} // namespace
 
-int Main(std::span<const std::string> args)
+// A command whose output did not all reach standard output has failed, whatever else it did.
+int CheckOutput(int exit)
+{
+    errno = 0;
+    std::cout.flush();
+    if (std::cout.good())
+        return exit;
+    ClearStatusLine();
+    std::cerr << "reelfs: cannot write to standard output" << (errno ? ": " : "")
+              << (errno ? std::strerror(errno) : "") << '\n';
+    return ExitFailure;
+}
+
+int RunCommand(std::span<const std::string> args)
 {
     ArgumentReader reader(args);
     GlobalOptions options;
@@ -61,6 +110,11 @@ int Main(std::span<const std::string> args)
             options.Verbose = true;
         else if (*option == "-h" || *option == "--help")
             return MainUsage(std::cout, "");
+        else if (*option == "--version")
+        {
+            std::cout << "reelfs " << REELFS_VERSION << '\n';
+            return ExitSuccess;
+        }
         else
             return MainUsage(std::cerr, "unknown option " + *option);
     }
@@ -68,9 +122,60 @@ int Main(std::span<const std::string> args)
         return MainUsage(std::cerr, "no command given");
     const std::string& name = reader.TakeOperand();
     for (const Command* command : Commands)
-        if (name == command->Name)
-            return command->Run(options, reader.Rest());
+    {
+        if (name != command->Name)
+            continue;
+        if (AsksForHelp(reader.Rest()))
+        {
+            std::cout << "usage: reelfs [--home DIR] [-v] " << command->Name << ' ' << command->Usage << '\n'
+                      << command->Help;
+            return ExitSuccess;
+        }
+        return command->Run(options, reader.Rest());
+    }
     return MainUsage(std::cerr, "unknown command " + name);
+}
+} // namespace
+
+int Main(std::span<const std::string> args)
+{
+    try
+    {
+        return CheckOutput(RunCommand(args));
+    }
+    catch (...)
+    {
+        return ExceptionFailure();
+    }
+}
+
+int ExceptionFailure()
+{
+    ClearStatusLine();
+    std::cerr << "reelfs: ";
+    try
+    {
+        throw;
+    }
+    catch (const std::bad_alloc&)
+    {
+        std::cerr << "not enough memory: the work needs more than this process may have";
+    }
+    catch (const std::exception& error)
+    {
+        std::cerr << "unexpected failure: " << error.what();
+    }
+    // The catalogue reports what it cannot read by throwing its Win32 error number.
+    catch (std::uint32_t error)
+    {
+        std::cerr << CErrorNumber::OsError("Main", __LINE__, error).ToString();
+    }
+    catch (...)
+    {
+        std::cerr << "unexpected failure";
+    }
+    std::cerr << '\n';
+    return ExitFailure;
 }
 
 int UsageFailure(const Command& command, std::string_view problem)
@@ -126,6 +231,11 @@ int OpenHost(const GlobalOptions& options, CHost& host)
         host.System.EventSink.SetListener([](const CEvent&) {});
         CEventLog::SetSink([](const CStatus&) {});
     }
+    host.Notice = [](const std::string& text)
+    {
+        ClearStatusLine();
+        std::cerr << "reelfs: note: " << text << '\n';
+    };
     CStatus status = host.Open(options.Home.empty() ? CSystem::DefaultHomeFolder() : options.Home);
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
@@ -155,6 +265,23 @@ void ShowStatusLine(const std::string& text)
 {
     std::cerr << "\r\033[K" << text << std::flush;
     StatusLineShown = true;
+}
+
+ProgressLine::ProgressLine() : Shown(::isatty(STDERR_FILENO) == 1) {}
+
+bool ProgressLine::IsDue()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (Last != std::chrono::steady_clock::time_point{} && now - Last < std::chrono::milliseconds(250))
+        return false;
+    Last = now;
+    return true;
+}
+
+std::string BytesOf(std::uint64_t done, std::uint64_t total)
+{
+    return std::to_string(done) + " of " + std::to_string(total) + " bytes (" +
+           std::to_string(total ? done * 100 / total : 100) + "%)";
 }
 
 void ClearStatusLine()

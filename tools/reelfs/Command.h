@@ -6,6 +6,7 @@
 #include "vnservice/CSet.h"
 #include "vnservice/CStatus.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -38,7 +39,9 @@ enum ExitStatus : int
 struct Command
 {
     const char* Name;
-    const char* Usage; // what follows the name on the command line
+    const char* Usage;   // what follows the name on the command line
+    const char* Summary; // what it does, in a few words
+    const char* Help;    // what `reelfs NAME --help` explains after the usage line
     int (*Run)(const GlobalOptions& options, std::span<const std::string> args);
 };
 
@@ -51,7 +54,11 @@ extern const Command SetCommand;
 extern const Command VolumesCommand;
 
 // Reads the global options and runs the command that the rest of the arguments name; the exit status.
+// Output that cannot be written to standard output fails the command; no exception leaves it.
 int Main(std::span<const std::string> args);
+// Reports the exception being handled, as a failure (a failed allocation as too little memory); returns
+// ExitFailure. Only inside a handler.
+int ExceptionFailure();
 
 // Prints the problem and the command's usage to standard error; returns ExitUsage.
 int UsageFailure(const Command& command, std::string_view problem);
@@ -77,6 +84,31 @@ CStatus MountImage(CHost& host, const std::string& image, CSet<CVolume, 1>::poin
 
 // A line on standard error that shows progress on a terminal and is written over as it changes.
 void ShowStatusLine(const std::string& text);
+
+// Progress of long work as a status line, when standard error is a terminal: the first update shows,
+// later ones every quarter of a second at most, often enough to look alive and rarely enough to cost
+// nothing. Elsewhere it shows nothing.
+class ProgressLine
+{
+public:
+    ProgressLine();
+    bool IsShown() const { return Shown; }
+    // Shows the text that `text()` gives, when it is time to.
+    template <class Text> void Update(Text text)
+    {
+        if (Shown && IsDue())
+            ShowStatusLine(text());
+    }
+
+private:
+    bool IsDue();
+
+    bool Shown;
+    std::chrono::steady_clock::time_point Last{};
+};
+
+// "DONE of TOTAL bytes (P%)", for a progress line.
+std::string BytesOf(std::uint64_t done, std::uint64_t total);
 // Clears the line, when one is shown, so that other output starts on a clean line.
 void ClearStatusLine();
 

@@ -1,8 +1,9 @@
 #include "FileVersions.h"
 
+#include "CatalogueWalk.h"
+
 #include "frame/CCatArchive.h"
 #include "frame/CCatSearch.h"
-#include "frame/CFileListPointer.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/FileTime.h"
 
@@ -11,28 +12,6 @@
 
 namespace
 {
-// Walks index 1 from `at` and hands each file version to `visit` until it answers false. The catalogue
-// reports what it cannot read by throwing its Win32 error number.
-template <class Visit>
-CStatus WalkVersions(CFileListInternal& catalogue, CFileListInternal::iterator at, Visit visit)
-{
-    try
-    {
-        for (CFileListInternal::iterator end = catalogue.end(1); at != end; ++at)
-        {
-            CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-            CCatalogueItem* record = handle.Get();
-            if (!visit(*record))
-                break;
-        }
-    }
-    catch (std::uint32_t error)
-    {
-        return CErrorNumber::OsError("FileVersions", __LINE__, error);
-    }
-    return CStatus::Success();
-}
-
 bool IsFileVersion(const CCatalogueItem& record)
 {
     return record.GetObjectType(false) == KindArchive;
@@ -54,13 +33,13 @@ CFileVersion VersionOf(const CCatalogueItem& record)
 CStatus ForEachFileVersion(CFileListInternal& catalogue,
                            const std::function<void(const CFileVersion&)>& visit)
 {
-    return WalkVersions(catalogue, catalogue.begin(1),
-                        [&](const CCatalogueItem& record)
-                        {
-                            if (IsFileVersion(record))
-                                visit(VersionOf(record));
-                            return true;
-                        });
+    return WalkCatalogue(catalogue, 1, catalogue.begin(1),
+                         [&](const CCatalogueItem& record)
+                         {
+                             if (IsFileVersion(record))
+                                 visit(VersionOf(record));
+                             return true;
+                         });
 }
 
 CStatus FindNewestVersion(CFileListInternal& catalogue, const WString& path, bool& found,
@@ -68,19 +47,19 @@ CStatus FindNewestVersion(CFileListInternal& catalogue, const WString& path, boo
 {
     found = false;
     CCatSearch key(path, AnyKey, AnyKey, AnyKey);
-    return WalkVersions(catalogue, catalogue.find(key, 1),
-                        [&](const CCatalogueItem& record)
-                        {
-                            if (record.GetKeyPath() != path)
-                                return false;
-                            if (IsFileVersion(record) &&
-                                (!found || record.GetOrderKey2() > version.OrderKey2))
-                            {
-                                version = VersionOf(record);
-                                found = true;
-                            }
-                            return true;
-                        });
+    return WalkCatalogue(catalogue, 1, catalogue.find(key, 1),
+                         [&](const CCatalogueItem& record)
+                         {
+                             if (record.GetKeyPath() != path)
+                                 return false;
+                             if (IsFileVersion(record) &&
+                                 (!found || record.GetOrderKey2() > version.OrderKey2))
+                             {
+                                 version = VersionOf(record);
+                                 found = true;
+                             }
+                             return true;
+                         });
 }
 
 std::string FormatFileTime(std::uint64_t fileTime)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -28,8 +29,18 @@ CStatus InputFault(int line, const std::string& path, int error)
         {"reading " + path + ": " + std::error_code(error, std::generic_category()).message()});
 }
 
+// How far the files have been read, for the progress line.
+struct CReadProgress
+{
+    ProgressLine Line;
+    std::string Image;
+    std::uint64_t Done = 0;
+    std::uint64_t Total = 0; // the files' sizes, as far as they are known
+};
+
 // One tape file: the file's bytes in records of the block's size, the last one zero-padded, then a mark.
-CStatus WriteTapeFile(CTapeImageWriter& writer, const std::string& path, std::vector<unsigned char>& block)
+CStatus WriteTapeFile(CTapeImageWriter& writer, const std::string& path, std::vector<unsigned char>& block,
+                      CReadProgress& progress)
 {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!in)
@@ -45,6 +56,9 @@ CStatus WriteTapeFile(CTapeImageWriter& writer, const std::string& path, std::ve
         auto status = writer.WriteRecord(block.data(), static_cast<std::uint32_t>(block.size()));
         if (status.Failed())
             return status;
+        progress.Done += got;
+        progress.Line.Update(
+            [&] { return "writing " + progress.Image + ": " + BytesOf(progress.Done, progress.Total); });
         if (got < block.size())
             break;
     }
@@ -86,16 +100,35 @@ int RunMkTape(const GlobalOptions&, std::span<const std::string> args)
         return UsageFailure(MkTapeCommand, "no FILE given");
 
     std::vector<unsigned char> block(blockSize);
+    CReadProgress progress;
+    progress.Image = image;
+    for (const std::string& file : files)
+    {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(file, error);
+        progress.Total += error ? 0 : size;
+    }
     CTapeImageWriter writer;
     auto status = writer.Begin(image);
     for (std::size_t i = 0; status.IsSuccess() && i < files.size(); ++i)
-        status = WriteTapeFile(writer, files[i], block);
+        status = WriteTapeFile(writer, files[i], block, progress);
     if (status.IsSuccess())
         status = writer.Finish();
+    ClearStatusLine();
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace
 
-const Command MkTapeCommand = {"mktape", "[-b BYTES] -o IMAGE FILE...", &RunMkTape};
+const Command MkTapeCommand = {
+    "mktape", "[-b BYTES] -o IMAGE FILE...", "write files onto a new tape image, one tape file each",
+    "Writes the SIMH tape image IMAGE afresh: one tape file for each FILE (a TAR archive, say), in records "
+    "of\n"
+    "BYTES bytes, the last one padded with zeros, each tape file closed by a file mark. This is how an "
+    "archive\n"
+    "becomes a tape that reelfs takes in.\n"
+    "  -o IMAGE   the image to write; one that exists is replaced\n"
+    "  -b BYTES   the record size, from 1 to 16777216 bytes (10240 unless given, as GNU tar writes)\n"
+    "On a terminal, a status line shows the bytes written.\n",
+    &RunMkTape};
 
 } // namespace reelfs

@@ -3,16 +3,78 @@
 // past the end of its tape can be followed onto the next one.
 #include "CRestoreDriver.h"
 #include "Command.h"
+#include "NameQuoting.h"
 
+#include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 #include "win/CodePage.h"
 
+#include <iostream>
 #include <limits>
+#include <set>
 
 namespace reelfs
 {
 namespace
 {
+// What the file systems answer when a file's extents run on onto volumes not given.
+constexpr std::uint32_t ErrorShortExtents = 0xC0003779;
+constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;
+constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B;
+
+// The volume that the volume's file system names as the next one; nothing when it names none.
+std::optional<CVolumeID> NextVolumeOf(CVolume& volume)
+{
+    CPropertyValue property;
+    CVariant value;
+    CArchiveFileSystem* fileSystem = volume.GetFileSystem();
+    CVolumeID id;
+    if (!fileSystem || BoundedCopy(property.Name, PropertyNameUnits, u"NextVolume") != 0 ||
+        fileSystem->GetProperty(property, value).Failed() || !value ||
+        CVolumeID::FromString(*value, id).Failed())
+        return std::nullopt;
+    return id;
+}
+
+// What to do when the file runs on onto a volume that was not given; empty for other failures.
+std::string ContinuationHint(CHost& host, const CSet<CVolume, 1>::pointer& first, const CStatus& status)
+{
+    const std::uint32_t code = status.GetInternalErrorCode();
+    const std::vector<std::string>& parameters = status.GetParameters();
+    if ((code == ErrorNoNextVolume || code == ErrorNextVolumeAway) && parameters.size() >= 2)
+    {
+        CVolumeID next;
+        CKnownVolume known;
+        bool found = false;
+        if (CVolumeID::FromString(WidenAscii(parameters[1]), next).IsSuccess())
+            host.Registry.Find(next, known, found);
+        if (!found)
+            return "the file runs on onto volume " + parameters[1] +
+                   ", which this host has not seen: scan the image of that tape, then give it with --with "
+                   "IMAGE";
+        return "the file runs on onto volume " + parameters[1] + ": give its image with --with " +
+               known.Image;
+    }
+    if (code != ErrorShortExtents)
+        return {};
+    // The volume where the chain of next volumes ends is the one to name its next.
+    CSet<CVolume, 1>::pointer volume = first;
+    std::set<CVolumeID> visited;
+    for (;;)
+    {
+        visited.insert(volume->GetID());
+        std::optional<CVolumeID> next = NextVolumeOf(*volume);
+        CSet<CVolume, 1>::pointer following = next ? host.System.Volumes.Find(*next) : nullptr;
+        if (!following || visited.count(*next))
+            break;
+        volume = following;
+    }
+    return "the file runs on past volume " + volume->GetIDAsString() + " (" + volume->GetName() +
+           "), which names no next volume: name the next with reelfs set " + volume->GetName() +
+           " NextVolume=VOLUME, the identity that its scan or reelfs volumes shows, and give the image of "
+           "each next volume with --with IMAGE";
+}
+
 int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
 {
     CRestoreRequest request;
@@ -49,13 +111,24 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
         problem = "restore takes an IMAGE and a PATH";
     if (problem.empty() && offset.has_value() != length.has_value())
         problem = "--offset and --length go together";
-    if (problem.empty() && MultiByteToWide(CP_UTF8, operands[1], request.Path) != 0)
+    WString path;
+    if (problem.empty() && MultiByteToWide(CP_UTF8, operands[1], path) != 0)
         problem = "the PATH is not UTF-8 text";
     if (!problem.empty())
         return UsageFailure(RestoreCommand, problem);
+    request.Paths.push_back(path);
+    // A name with characters that `reelfs ls` quotes goes by its quoted form as well.
+    if (std::optional<std::string> unquoted = UnquoteName(operands[1]);
+        unquoted && *unquoted != operands[1] && MultiByteToWide(CP_UTF8, *unquoted, path) == 0)
+        request.Paths.push_back(path);
     request.Range = offset.has_value();
     request.Offset = offset.value_or(0);
     request.Length = length.value_or(0);
+
+    ProgressLine line;
+    if (line.IsShown())
+        request.Progress = [&](std::uint64_t done, std::uint64_t size)
+        { line.Update([&] { return "restoring " + QuoteName(operands[1]) + ": " + BytesOf(done, size); }); };
 
     CHost host;
     CSet<CVolume, 1>::pointer volume;
@@ -70,13 +143,35 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
     }
     if (status.IsSuccess())
         status = CRestoreDriver::Run(host, volume, request);
+    ClearStatusLine();
     if (status.GetInternalErrorCode() == HostErrorRangePastEnd)
         return UsageFailure(RestoreCommand, status.ToString());
-    return status.Failed() ? Failure(status) : ExitSuccess;
+    if (status.IsSuccess())
+        return ExitSuccess;
+    const std::string hint = ContinuationHint(host, volume, status);
+    Failure(status);
+    if (!hint.empty())
+        std::cerr << "reelfs: " << hint << '\n';
+    return ExitFailure;
 }
 } // namespace
 
-const Command RestoreCommand = {"restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE...]",
-                                &RunRestore};
+const Command RestoreCommand = {
+    "restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE]...",
+    "restore a catalogued file, whole or a byte range of it",
+    "Restores the newest version of the file PATH from the tape in IMAGE, whose catalogue must have been "
+    "made\n"
+    "from that tape (reelfs scan IMAGE). PATH is as reelfs ls prints it, 0/ and quoting and all, or with "
+    "its\n"
+    "characters as they are.\n"
+    "  -o FILE                  write to FILE, under a temporary name beside it until the file is whole;\n"
+    "                           else to standard output\n"
+    "  --offset N --length M    only the M bytes from byte N of the file\n"
+    "  --with IMAGE             mount IMAGE too, a next volume that the file runs on onto; one image each\n"
+    "A file that runs on over several tapes: scan each tape, name each tape's next volume with\n"
+    "  reelfs set TAPE1.tap NextVolume=IDENTITY    (IDENTITY of TAPE2, as its scan or reelfs volumes shows)\n"
+    "then restore from the first: reelfs restore TAPE1.tap PATH --with TAPE2.tap --with TAPE3.tap\n"
+    "On a terminal, a status line shows the bytes restored of the file's size.\n",
+    &RunRestore};
 
 } // namespace reelfs

@@ -2,23 +2,23 @@
 // On a terminal a status line shows how far the scan has come.
 #include "CScanDriver.h"
 #include "Command.h"
+#include "NameQuoting.h"
 
-#include <chrono>
 #include <iostream>
-#include <unistd.h>
 
 namespace reelfs
 {
 namespace
 {
-// Often enough to look alive, rarely enough to cost nothing on a fast scan.
-constexpr std::chrono::milliseconds ProgressInterval(250);
-
-void PrintSummary(const CScanSummary& summary)
+void PrintSummary(const CScanSummary& summary, const std::string& image)
 {
     std::cout << "file system  " << summary.FileSystemType << "\nvolume       " << summary.Volume.ToString()
               << "\nfiles        " << summary.Files << "\ndirectories  " << summary.Directories
               << "\narchives     " << summary.Archives << "\nbytes        " << summary.Bytes << '\n';
+    if (!summary.ContinuingFile.empty())
+        std::cout << "continues    " << QuoteName(WideParameter(summary.ContinuingFile))
+                  << " runs on onto the next volume: name that volume with reelfs set " << image
+                  << " NextVolume=VOLUME, and give its image to restore with --with IMAGE\n";
 }
 
 int RunScan(const GlobalOptions& options, std::span<const std::string> args)
@@ -35,29 +35,45 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
     if (int exit = OpenHostAndMount(options, host, operands[0], volume))
         return exit;
 
+    ProgressLine line;
     CScanDriver::ProgressFunction progress;
-    auto shown = std::chrono::steady_clock::now();
-    if (::isatty(STDERR_FILENO))
+    if (line.IsShown())
         progress = [&](const CScanProgress& reached)
         {
-            auto now = std::chrono::steady_clock::now();
-            if (now - shown < ProgressInterval)
-                return;
-            shown = now;
-            std::uint64_t percent =
-                reached.LastWrittenBlock ? reached.Position * 100 / reached.LastWrittenBlock : 0;
-            ShowStatusLine("scanning: block " + std::to_string(reached.Position) + " of " +
+            line.Update(
+                [&]
+                {
+                    std::uint64_t percent =
+                        reached.LastWrittenBlock ? reached.Position * 100 / reached.LastWrittenBlock : 0;
+                    return "scanning: block " + std::to_string(reached.Position) + " of " +
                            std::to_string(reached.LastWrittenBlock) + " (" + std::to_string(percent) +
-                           "%), " + std::to_string(reached.Files) + " files");
+                           "%), " + std::to_string(reached.Files) + " files";
+                });
         };
     CScanSummary summary;
     CStatus status = CScanDriver::Run(host, volume, summary, progress);
     ClearStatusLine();
-    PrintSummary(summary);
+    if (!summary.ReplacedImage.empty())
+        std::cerr << "reelfs: volume " << summary.Volume.ToString()
+                  << " had a catalogue made from another tape, in " << summary.ReplacedImage
+                  << " (the two share an identity); it is replaced by the catalogue of " << volume->GetName()
+                  << '\n';
+    PrintSummary(summary, operands[0]);
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace
 
-const Command ScanCommand = {"scan", "IMAGE", &RunScan};
+const Command ScanCommand = {
+    "scan", "IMAGE", "recognise the tape in an image and catalogue every file on it",
+    "Mounts IMAGE, lets the plug-ins recognise its tape and builds the volume's catalogue afresh, in the "
+    "home\n"
+    "database, with a fingerprint of the tape it was made from. Prints the file system, the volume's "
+    "identity\n"
+    "and what was found, and names the file that runs on onto the next volume when one does. Tapes that\n"
+    "begin alike (archives of one folder made a day apart) share an identity and so one catalogue: scanning\n"
+    "one replaces the catalogue of the other, and says so. A scan that fails keeps what it catalogued "
+    "before\n"
+    "the failure. On a terminal, a status line shows how far it has come.\n",
+    &RunScan};
 
 } // namespace reelfs

@@ -29,6 +29,12 @@ int RunSet(const GlobalOptions& options, std::span<const std::string> args)
 }
 } // namespace
 
-const Command SetCommand = {"set", "IMAGE NAME=VALUE", &RunSet};
+const Command SetCommand = {
+    "set", "IMAGE NAME=VALUE", "change a setting of the file system of an image's volume",
+    "Changes a property or a setting of the file system of the volume in IMAGE and saves it in the home\n"
+    "database; an empty VALUE clears a property. NextVolume=IDENTITY names the volume that a file running "
+    "off\n"
+    "the end of this tape continues on (IDENTITY as its scan or reelfs volumes shows it).\n",
+    &RunSet};
 
 } // namespace reelfs

@@ -26,11 +26,15 @@ int RunVolumes(const GlobalOptions& options, std::span<const std::string> args)
     for (const CKnownVolume& volume : known)
         std::cout << volume.ID.ToString() << '\t' << volume.Type << '\t'
                   << (volume.Label.empty() ? "-" : volume.Label) << '\t' << volume.Image << '\n';
-    std::cout.flush();
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace
 
-const Command VolumesCommand = {"volumes", "", &RunVolumes};
+const Command VolumesCommand = {
+    "volumes", "", "list the volumes this host knows",
+    "Lists the volumes this host has seen, one a line, in columns separated by tabs: IDENTITY, the "
+    "file-system\n"
+    "TYPE, the LABEL identifier (- while unknown) and the IMAGE the volume was last seen in.\n",
+    &RunVolumes};
 
 } // namespace reelfs

@@ -6,5 +6,12 @@
 
 int main(int argc, char** argv)
 {
-    return reelfs::Main(std::vector<std::string>(argv + 1, argv + argc));
+    try
+    {
+        return reelfs::Main(std::vector<std::string>(argv + 1, argv + argc));
+    }
+    catch (...)
+    {
+        return reelfs::ExceptionFailure();
+    }
 }
