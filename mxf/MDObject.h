@@ -103,6 +103,16 @@ public:
     // Sizes the value to the type's fixed size when it has one, else to size; returns the size set.
     std::uint64_t ResizeValue(std::uint64_t size);
 
+    // The value as text through the traits (defaultText when it has none), the value set from text, and the
+    // comparison of two values by their encodings. Defined with the value access of objects.
+    std::string GetString(const std::string& defaultText) const;
+    void SetString(const std::string& text);
+    bool ValueEquals(const MDObjectPtr& other) const;
+    // The value decoded from size bytes (returning the bytes used) and encoded again. Defined with the KLV
+    // coding of objects.
+    std::uint64_t ReadValue(const std::uint8_t* buffer, std::uint64_t size, const PrimerPtr& primer);
+    DataChunkPtr EncodeValue(const PrimerPtr& primer);
+
     std::string FullName() const;
     std::uint64_t AbsoluteLocation() const;
     std::string SourceName() const;
