@@ -48,7 +48,8 @@ public:
     MDOType& operator=(const MDOType&) = delete;
 
     // Enters the class into the registry: by its label and, for SMPTE labels, under any version byte, and at
-    // the end of the list of all classes. Lookups by name go through the symbol spaces instead.
+    // the end of the list of all classes. Lookups by name go through the symbol spaces instead. The class
+    // must be held by a pointer already.
     void Register();
 
     static MDOTypePtr FindByName(const std::string& name, const SymbolSpacePtr& space = SymbolSpacePtr(),

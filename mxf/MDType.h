@@ -49,7 +49,7 @@ public:
     MDType& operator=(const MDType&) = delete;
 
     // Enters the type by name, by label and, for SMPTE labels, by label under any version byte; a later type
-    // replaces an earlier one of the same name or label there.
+    // replaces an earlier one of the same name or label there. The type must be held by a pointer already.
     void Register(const ULPtr& label);
 
     // Each definer makes, lists and registers a new type.
