@@ -459,6 +459,7 @@ TEST(IdentifierTraits, texts_become_as_many_bytes_as_the_value_holds)
          "0d 01 02 01 01 02 04 00 06 0e 2b 34 01 01 01 01"},
         {&UUIDTraits, 16, "01 2 0304", "01 02 03 04 00 00 00 00 00 00 00 00 00 00 00 00"},
         {&UUIDTraits, 4, "0102030405060708", "01 02 03 04"},
+        {&UUIDTraits, 16, "01[02", "01 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00"}, // a late bracket
         {&LabelTraits, 16, "{00112233-4455-6677-8899-aabbccddeeff}",
          "88 99 aa bb cc dd ee ff 00 11 22 33 44 55 66 77"},
         {&LabelTraits, 16, "urn:uuid:00112233-4455-6677-8899-aabbccddeeff",
@@ -473,6 +474,8 @@ TEST(IdentifierTraits, texts_become_as_many_bytes_as_the_value_holds)
          "06 0a 2b 34 01 01 01 01 01 01 0f 20 13 00 00 00 0d 01 02 01 01 02 04 00 06 0e 2b 34 71 01 01 01"},
         {&UMIDTraits, 32, "060a2b34010101010101 0f201300 0000 [aa]",
          "06 0a 2b 34 01 01 01 01 01 01 0f 20 13 00 00 00 00 00 00 00 00 00 00 00 aa 00 00 00 00 00 00 00"},
+        {&UMIDTraits, 32, "060a2b34010101010101 0f201300 0000 aa [bb]",
+         "06 0a 2b 34 01 01 01 01 01 01 0f 20 13 00 00 00 aa bb 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
     };
     for (const Case& c : cases)
     {
