@@ -1,6 +1,7 @@
 #include "mxf/Primer.h"
 
 #include "mxf/Diagnostics.h"
+#include "mxf/MDOType.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -63,11 +64,22 @@ std::uint64_t Primer::ReadPack(const std::uint8_t* bytes, std::uint64_t size)
         const Tag tag = Tag{item[0]} << 8 | item[1];
         const UL label(item + 2);
         InsertTag(tag, label);
-        char tagText[8];
-        std::snprintf(tagText, sizeof tagText, "%02x.%02x", item[0], item[1]);
-        DiagnosticNote("  %s -> %s\n", tagText, label.GetString().c_str());
+        DiagnosticNote("  %s -> %s\n", TagText(tag).c_str(), label.GetString().c_str());
     }
     return used;
+}
+
+Tag Primer::TagFor(const ULPtr& label, Tag preferred)
+{
+    const UL bytes(label);
+    if (const Tag existing = ExistingTagFor(bytes, preferred))
+        return existing;
+    if (const MDOTypePtr type = MDOType::FindByUL(bytes); type && type->StaticTag != 0)
+    {
+        InsertTag(type->StaticTag, bytes);
+        return type->StaticTag;
+    }
+    return NewDynamicTag(bytes);
 }
 
 Tag Primer::ExistingTagFor(const UL& label, Tag preferred) const
@@ -90,6 +102,16 @@ Tag Primer::NewDynamicTag(const UL& label)
         }
     DiagnosticError("Run out of dynamic tags!\n");
     return 0;
+}
+
+std::string TagText(Tag tag)
+{
+    char text[16];
+    if (tag <= 0xffff)
+        std::snprintf(text, sizeof text, "%02x.%02x", tag >> 8, tag & 0xff);
+    else
+        std::snprintf(text, sizeof text, "0x%04x", tag);
+    return text;
 }
 
 } // namespace mxf

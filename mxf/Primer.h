@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <utility>
 
 namespace mxf
@@ -32,7 +33,7 @@ public:
 
     // The tag to write for a label: the preferred tag when it stands for this label here, else the label's
     // tag in this primer, else the static tag of its class in the dictionary, else a new dynamic tag (0 when
-    // they have run out). Defined with the dictionary's class types, which it consults.
+    // they have run out).
     Tag TagFor(const ULPtr& label, Tag preferred);
     // The first two steps of TagFor: the preferred tag or the label's tag here; 0 when neither applies.
     Tag ExistingTagFor(const UL& label, Tag preferred) const;
@@ -49,5 +50,8 @@ private:
 };
 
 using PrimerPtr = SmartPtr<Primer>;
+
+// "3c.0a" for a 2-byte tag; "0x12345" for a larger one.
+std::string TagText(Tag tag);
 
 } // namespace mxf

@@ -19,7 +19,7 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> UTF16StringPieces(const std
                                                                        std::uint64_t size);
 
 // The texts of a string-array value object, each piece read as a "UTF16String" value. Defined with the
-// metadata objects, through which it reads the pieces.
+// encoding and decoding of object values, through which it gets the bytes and reads the pieces.
 std::list<std::string> SplitStringArray(const MDObjectPtr& value);
 
 } // namespace mxf

@@ -79,4 +79,17 @@ const SymbolSpacePtr& DefaultSymbolSpace()
     return SymbolSpaceRegistry::Get().Default;
 }
 
+ULPtr FindNamedLabel(const std::string& name, const SymbolSpacePtr& space, bool searchAll)
+{
+    if (const std::size_t colons = name.find("::"); name.size() > 1 && colons != std::string::npos)
+    {
+        const std::string spaceName = name.substr(0, colons);
+        const SymbolSpacePtr named =
+            spaceName.empty() ? DefaultSymbolSpace() : SymbolSpace::FindSymbolSpace(spaceName);
+        return named ? named->FindSymbol(name.substr(colons + 2), false) : ULPtr();
+    }
+    const SymbolSpacePtr& start = space ? space : DefaultSymbolSpace();
+    return start->FindSymbol(name, searchAll);
+}
+
 } // namespace mxf

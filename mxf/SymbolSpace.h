@@ -53,4 +53,9 @@ extern const char* const DefaultSymbolSpaceName;
 // The space of definitions that name none; it is the first space registered.
 const SymbolSpacePtr& DefaultSymbolSpace();
 
+// The label that a dictionary name stands for. A name "space::symbol" looks in that space only (an empty
+// space part means the default space; an unknown space gives nothing); any other name looks in the given
+// space (the default space when none is given) and, with searchAll, in every space.
+ULPtr FindNamedLabel(const std::string& name, const SymbolSpacePtr& space, bool searchAll);
+
 } // namespace mxf

@@ -1,0 +1,301 @@
+// Making metadata objects: the five constructors and the steps they share, which give a new object
+// everything its class or value type asks for.
+#include "mxf/MDObject.h"
+
+#include "mxf/Diagnostics.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace mxf
+{
+
+namespace
+{
+
+constexpr std::uint8_t AbstractObjectBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
+                                                  0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x7f, 0x00};
+
+// The dictionary's stand-ins for what it does not define.
+MDOTypePtr UnknownClass()
+{
+    return MDOType::FindByName("Unknown", DefaultSymbolSpace(), false);
+}
+
+MDTypePtr UnknownType()
+{
+    return MDType::FindByName("UnknownType", DefaultSymbolSpace(), false);
+}
+
+} // namespace
+
+MDObject::MDObject(const MDOTypePtr& classType)
+{
+    if (!classType)
+    {
+        NameUnresolved();
+        return;
+    }
+    ClassType = classType;
+    SetUpClassValue(classType.GetPtr());
+    Name = classType->Name;
+    ObjectUL = classType->TypeUL;
+    Tag = classType->StaticTag;
+    InitFromType();
+}
+
+MDObject::MDObject(MDType* type)
+{
+    ClassType = UnknownClass();
+    ValueType = MDType::FindByUL(type && type->TypeUL ? UL(type->TypeUL) : UL());
+    if (!ValueType)
+        ValueType = UnknownType();
+    if (ValueType)
+        Name = ValueType->Name;
+    IsValue = true;
+    ValueHolder = this;
+    RefKindFromValueType = true;
+    InitFromType();
+}
+
+MDObject::MDObject(const ULPtr& label) : ObjectUL(label)
+{
+    InitFromUL();
+}
+
+MDObject::MDObject(const UL& label) : ObjectUL(new UL(label))
+{
+    InitFromUL();
+}
+
+MDObject::MDObject(mxf::Tag tag, const PrimerPtr& primer)
+{
+    if (primer)
+    {
+        if (auto entry = primer->Tags().find(tag); entry != primer->Tags().end())
+        {
+            ObjectUL = new UL(entry->second);
+            ClassType = MDOType::FindByUL(*ObjectUL);
+        }
+        else if (tag >= 0x100)
+            DiagnosticError("Metadata object with Tag \"%s\" doesn't exist in specified Primer\n",
+                            TagText(tag).c_str());
+    }
+    if (!ObjectUL)
+    {
+        ClassType = MDOType::FindByTag(tag, PrimerPtr());
+        if (ClassType)
+            ObjectUL = ClassType->TypeUL;
+    }
+    Tag = tag;
+    if (!ClassType)
+    {
+        if (!ObjectUL)
+            ObjectUL = new UL(std::string_view("Unknown"));
+        NameUnresolved();
+        return;
+    }
+    Name = ClassType->Name;
+    SetUpClassValue(ClassType.GetPtr());
+    ResetPosition();
+    InitFromType();
+}
+
+void MDObject::InitFromUL()
+{
+    const UL key(ObjectUL);
+    ClassType = MDOType::FindByUL(key);
+    if (ClassType)
+    {
+        Name = ClassType->Name;
+        SetUpClassValue(ClassType.GetPtr());
+    }
+    else if (MDTypePtr type = MDType::FindByUL(key))
+    {
+        ClassType = UnknownClass();
+        ValueType = type;
+        Name = type->Name;
+        IsValue = true;
+        ValueHolder = this;
+    }
+    else
+    {
+        NameUnresolved();
+        return;
+    }
+    Tag = 0;
+    ResetPosition();
+    InitFromType();
+}
+
+void MDObject::SetUpClassValue(MDOType* classType)
+{
+    if (!classType || classType->ContainerKind != MDOType::ITEM)
+    {
+        IsValue = false;
+        return;
+    }
+    ValueType = classType->ValueType ? classType->ValueType : UnknownType();
+    ValueHolder = this;
+    IsValue = true;
+}
+
+// An object whose key no class or value type resolves is named from its tag and label.
+void MDObject::NameUnresolved()
+{
+    Name = "Unknown";
+    if (Tag != 0)
+        Name += " " + TagText(Tag);
+    const UL label(ObjectUL);
+    if (!label.Matches(UL(AbstractObjectBytes)))
+        Name += " " + label.GetString();
+    if (!ClassType)
+        ClassType = UnknownClass();
+    SetUpClassValue(ClassType.GetPtr());
+    ResetPosition();
+    InitFromType();
+}
+
+void MDObject::ResetPosition()
+{
+    RefKindFromValueType = false;
+    Location = 0;
+    KeyLengthSize = 0;
+    Parent = nullptr;
+}
+
+void MDObject::InitFromType()
+{
+    MDType* type = ValueType ? ValueType.GetPtr() : ClassType ? ClassType->ValueType.GetPtr() : nullptr;
+    if (type)
+        Traits = type->Traits;
+    switch (ContainerKind())
+    {
+    case KindArray:
+        // Identifier arrays are one run of bytes.
+        if (Traits && Traits->HandlesArrayAsValue())
+        {
+            if (!ValueType && ClassType)
+                ValueType = ClassType->ValueType;
+            if (ValueType && ValueType->Size > 0)
+                ResizeValue(static_cast<std::uint64_t>(ValueType->Size));
+            ValueHolder = this;
+            IsValue = true;
+        }
+        if (ValueType && ValueType->Traits && ValueType->Traits->HandlesArrayAsValue())
+            ApplyValueRule();
+        else
+            ApplyBatchAndArrayRule();
+        break;
+    case KindValue:
+        ApplyValueRule();
+        break;
+    case KindPack:
+        ApplyPackRule();
+        break;
+    case KindBatch:
+        ApplyBatchAndArrayRule();
+        break;
+    default:
+        break; // a new set has no children
+    }
+}
+
+void MDObject::ApplyBatchAndArrayRule()
+{
+    ValueHolder = this;
+    // Arrays and batches of references hold their references as children.
+    const int kind = RefKind();
+    IsValue = kind < 1 || kind > 5;
+    SetItemCount(ClassType ? ClassType->MinSize : 0);
+}
+
+void MDObject::ApplyPackRule()
+{
+    if (!ClassType)
+        return;
+    for (const MDOTypePtr& memberClass : ClassType->ChildList())
+    {
+        MDObjectPtr member(new MDObject(memberClass));
+        // A default that is a value is read by the member's traits; members that are sets, packs or
+        // element lists wait for the object decoder to read theirs.
+        if (member->IsValue && member->Traits && memberClass->Default.Size() > 0)
+            member->Traits->ReadValue(*member, memberClass->Default.Data(), memberClass->Default.Size(), 0);
+        AppendChild(member);
+    }
+}
+
+void MDObject::ApplyValueRule()
+{
+    MDType* type = ValueType.GetPtr();
+    if (!type)
+        return;
+    const int effectiveClass = type->EffectiveClass();
+    if ((type->Traits && type->Traits->HandlesArrayAsValue()) || effectiveClass == MDType::BASIC)
+    {
+        if (const std::uint32_t size = type->EffectiveSize())
+        {
+            ResizeValue(size);
+            if (Value.Size())
+                std::memset(Value.Data(), 0, Value.Size());
+        }
+    }
+    else if (effectiveClass == MDType::TYPEARRAY)
+    {
+        if (type->Size > 0)
+            SetItemCount(type->Size);
+        else if (ClassType && ClassType->MinSize != 0)
+            SetItemCount(ClassType->MinSize);
+    }
+    else if (effectiveClass == MDType::COMPOUND)
+        for (const MDTypePtr& member : type->EffectiveType()->ChildOrder())
+            AppendChild(MDObjectPtr(new MDObject(member.GetPtr())));
+}
+
+int MDObject::ContainerKind() const
+{
+    if (IsValue)
+    {
+        if (ValueType && ValueType->Class == MDType::TYPEARRAY)
+            return ValueType->ArrayClass == 1 ? KindBatch : KindArray;
+        return KindValue;
+    }
+    return ClassType ? ClassType->ContainerKind : KindValue;
+}
+
+MDTraitsPtr MDObject::FindTraits() const
+{
+    if (Traits)
+        return Traits;
+    if (ValueType)
+        return ValueType->Traits;
+    if (ClassType && ClassType->ValueType)
+        return ClassType->ValueType->Traits;
+    return MDTraitsPtr();
+}
+
+int MDObject::RefKind() const
+{
+    if (!RefKindFromValueType && ClassType)
+        return ClassType->RefType;
+    if (!ValueType)
+        return 0;
+    if (ValueType->RefType != -1)
+        return ValueType->RefType;
+    const int typeClass = ValueType->Class;
+    MDType* base = ValueType->GetBase();
+    if (base &&
+        (typeClass == MDType::INTERPRETATION || typeClass == MDType::TYPEARRAY || typeClass == MDType::ENUM))
+        return base->EffectiveRefKind();
+    return 0;
+}
+
+std::uint64_t MDObject::ResizeValue(std::uint64_t size)
+{
+    if (ValueType && ValueType->Size > 0)
+        size = static_cast<std::uint64_t>(ValueType->Size);
+    Value.Resize(size);
+    return size;
+}
+
+} // namespace mxf
