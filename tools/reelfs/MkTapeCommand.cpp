@@ -3,6 +3,7 @@
 #include "Command.h"
 
 #include "vnservice/CTapeImageWriter.h"
+#include "vnservice/CTapeMedium.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
@@ -19,8 +20,8 @@ namespace reelfs
 namespace
 {
 constexpr std::uint64_t DefaultBlockSize = 10240;
-// A block is held in memory whole; drives write none larger.
-constexpr std::uint64_t MaxBlockSize = 16 * 1024 * 1024;
+// A block is held in memory whole; a tape of larger ones could not be mounted.
+constexpr std::uint64_t MaxBlockSize = CTapeMedium::LargestBlock;
 
 CStatus InputFault(int line, const std::string& path, int error)
 {
