@@ -85,7 +85,7 @@ CStatus CTedialFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
         if (status.Failed())
             return status;
         // From the block that holds the offset, the bytes before the offset skipped: the stream gets
-        // exactly the bytes it asks for.
+        // exactly the bytes it asks for, which the host keeps within the file's catalogued size.
         const std::uint64_t offset = operation.FragmentOffset();
         const std::uint64_t length = fragment.Stream.Length;
         if (length == 0)

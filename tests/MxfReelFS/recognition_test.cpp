@@ -48,25 +48,32 @@ protected:
 
 TEST_F(TedialRecognition, a_tedial_tape_gets_its_number_from_the_label_date)
 {
-    CVolumePointer volume = MountTedial({tdtest::MxfFile(), tdtest::MxfFile()});
-    CStatus status = RecogniseTedial(volume);
-    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-    EXPECT_TRUE(Operation->IsComplete());
-    EXPECT_TRUE(Fs->IsRecognised(0));
-    EXPECT_EQ(Fs->BlockSize, 65536u);
-    EXPECT_EQ(Operation->LabelTime, LabelTime);
-    EXPECT_STREQ(reinterpret_cast<const char*>(Operation->LabelId), "C;25/12/2020 10:30");
-    EXPECT_EQ(Operation->BlockCounter, 2u); // the first file's first block
-    EXPECT_EQ(volume->GetID(), CVolumeID(CVolumeSetID(System.GetID(), 7), LabelTime));
-    EXPECT_EQ(volume->GetState(), 6u);
-    // Label, mark, a file of one block, mark, the same again: the data end at block 6.
-    EXPECT_EQ(volume->GetReplica(0)->LastWrittenBlock, 6u);
-    EXPECT_FALSE(volume->IsAlert());
-    auto events = System.EventSink.Take();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].Code, 0x8025Cu);
-    EXPECT_EQ(std::get<WString>(events[0].Value),
-              u"found file system " + WidenAscii(volume->GetIDAsString()));
+    // Any block size: positions on the tape are its blocks, which need not be multiples of 512 bytes.
+    for (std::uint32_t block : {65536u, 262144u, 1000u})
+    {
+        SCOPED_TRACE(block);
+        CVolumePointer volume = MountTedial({tdtest::MxfFile(), tdtest::MxfFile()}, block);
+        CStatus status = RecogniseTedial(volume);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        EXPECT_TRUE(Operation->IsComplete());
+        EXPECT_TRUE(Fs->IsRecognised(0));
+        EXPECT_EQ(Fs->BlockSize, block);
+        EXPECT_EQ(Operation->LabelTime, LabelTime);
+        EXPECT_STREQ(reinterpret_cast<const char*>(Operation->LabelId), "C;25/12/2020 10:30");
+        EXPECT_EQ(Operation->BlockCounter, 2u); // the first file's first block
+        EXPECT_EQ(volume->GetID(), CVolumeID(CVolumeSetID(System.GetID(), 7), LabelTime));
+        EXPECT_EQ(volume->GetState(), 6u);
+        // Label, mark, then each file's blocks and its mark.
+        const std::uint64_t fileBlocks = (tdtest::MxfFile().size() + block - 1) / block;
+        EXPECT_EQ(volume->GetReplica(0)->LastWrittenBlock, 2 + 2 * (fileBlocks + 1));
+        EXPECT_FALSE(volume->IsAlert());
+        auto events = System.EventSink.Take();
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].Code, 0x8025Cu);
+        EXPECT_EQ(std::get<WString>(events[0].Value),
+                  u"found file system " + WidenAscii(volume->GetIDAsString()));
+        ASSERT_TRUE(volume->CloseCatalogue().IsSuccess());
+    }
 }
 
 TEST_F(TedialRecognition, a_tape_read_again_keeps_its_number_and_another_of_the_same_date_takes_the_next)
