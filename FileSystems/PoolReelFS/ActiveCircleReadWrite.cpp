@@ -141,17 +141,11 @@ CStatus CActiveCircleFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
                 PrepareDestination(operation, file, size, TimeToFileTime(time), operation.FragmentFileOpen);
         if (status.Failed())
             return status;
-        // The destination's size decides how much is read.
-        operation.NextState(step.Volume.ReadBlocksOperation(&operation, 0, operation.ReplicaIndex, 1,
-                                                            operation.ReadBlock, 0, 0, operation.BlockBuffer,
-                                                            operation.EarlyResult() ? 2 : 0, false, nullptr),
-                            State::DataRead);
+        StartWholeFileRead(operation, operation.ReadBlock, State::DataRead);
         return CStatus::Success();
     }
     case State::DataRead:
-        operation.BlockBuffer->Clear();
-        operation.Complete(CStatus::Success(), 0, nullptr);
-        return CStatus::Success();
+        return EndWholeFileRead(operation);
     default:
         return UnknownState(operation.State, __LINE__);
     }

@@ -32,16 +32,9 @@ CStatus CActiveCircleFileSystem::RecogniseVolume(CArchiveFileSystemOperation* ba
     auto notLabelled = [&](int line)
     { return CErrorGenMessage(Source, line, ErrorNotLabelled, {medium->GetName()}); };
 
-    // The steps after a drive operation leave a failure that the status hook kept to the finishing.
-    const bool afterDrive = operation.State >= 1 && operation.State <= 4;
-    if (afterDrive && operation.KeptStatus.Failed())
+    if (!ReadyForRecognitionStep(*this, operation, medium, 4, status))
         return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
                                      QuietCodes);
-    if (afterDrive && !medium)
-        return FinishRecognitionStep(
-            *this, operation, volume, medium, outcome,
-            CErrorGenFileSystem(Source, __LINE__, ErrorNoMedium, VolumeID, {FormatParameter("%d", replica)}),
-            operation.Recognised, QuietCodes);
 
     switch (operation.State)
     {
@@ -50,17 +43,9 @@ CStatus CActiveCircleFileSystem::RecogniseVolume(CArchiveFileSystemOperation* ba
         break;
     case 1:
         operation.AlertFlag = false;
-        if (medium->BlockSizeKnown != 1)
-        {
-            status = notLabelled(__LINE__);
+        if (!TakeMediumBlockSize(*medium, ErrorNotLabelled, outcome, status))
             break;
-        }
-        BlockSize = medium->ReportedBlockSize;
-        if (std::uint32_t type = CMediumAttribute(medium->Attribute).GetType(); type == 3)
-            outcome = RecognitionOutcome::NotThisLayout;
-        else if (type != 1 && type != 2)
-            status = UnknownState(type, __LINE__);
-        else if (BlockSize & 511)
+        if (BlockSize & 511)
             outcome = RecognitionOutcome::NotThisLayout;
         else if (!(operation.BlockBuffer = CreateBlockBuffer(2, medium)))
             status = CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));

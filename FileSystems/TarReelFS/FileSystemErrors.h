@@ -17,7 +17,10 @@ constexpr std::uint32_t ErrorNotLabelled =
     0xC00036B0; // no label block and mark where a labelled tape has them
 constexpr std::uint32_t ErrorMalformedLabel = 0xC00036B1;
 constexpr std::uint32_t ErrorLabelledArchiveEndNotZero = 0xC00036B2;
-constexpr std::uint32_t ErrorDataPastEnd = 0xC00036B3; // a file's data run past the end of the tape's data
+constexpr std::uint32_t ErrorDataPastEnd = 0xC00036B3;  // a file's data run past the end of the tape's data
+constexpr std::uint32_t ErrorNoTedialMark = 0xC0003714; // no block size, label mark or MXF file where due
+constexpr std::uint32_t ErrorMalformedTedialLabel = 0xC0003715;
+constexpr std::uint32_t ErrorBlockSizeUnknown = 0xC0003718; // tape blocks counted before the size is known
 constexpr std::uint32_t ErrorArchiveEndNotZero = 0xC0003778;
 constexpr std::uint32_t ErrorShortExtents = 0xC0003779;   // the extents found cover less than the file
 constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;   // the continuation names no known volume

@@ -3,6 +3,7 @@
 #include "FileSystems/TarReelFS/CTapeOperation.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFragmentFile.h"
+#include "vnservice/CVolume.h"
 
 #include <algorithm>
 
@@ -34,6 +35,22 @@ CStatus PrepareDestination(CTapeOperation& operation, CFragmentFile& file, std::
         fileOpen = false;
     }
     return status;
+}
+
+void StartWholeFileRead(CTapeOperation& operation, std::uint64_t position, std::uint32_t next)
+{
+    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
+    operation.NextState(volume.ReadBlocksOperation(&operation, 0, operation.ReplicaIndex, 1, position, 0, 0,
+                                                   operation.BlockBuffer, operation.EarlyResult() ? 2 : 0,
+                                                   false, nullptr),
+                        next);
+}
+
+CStatus EndWholeFileRead(CTapeOperation& operation)
+{
+    operation.BlockBuffer->Clear();
+    operation.Complete(CStatus::Success(), 0, nullptr);
+    return CStatus::Success();
 }
 
 RangeRead ReadOfRange(std::uint64_t extentStart, std::uint64_t extentOffset, std::uint64_t extentBytes,

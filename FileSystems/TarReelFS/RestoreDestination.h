@@ -18,6 +18,13 @@ class CTapeOperation;
 CStatus PrepareDestination(CTapeOperation& operation, CFragmentFile& file, std::uint64_t size,
                            std::uint64_t fileTime, bool& fileOpen);
 
+// Starts the drive read of the whole destination file, which the operation's block buffer holds, from
+// `position` (in the buffer's unit); the destination's size decides how much is read, and an early
+// caller sees the progress. The step continues in `next`, which ends the restore with EndWholeFileRead.
+void StartWholeFileRead(CTapeOperation& operation, std::uint64_t position, std::uint32_t next);
+// The destination has been written: the block buffer lets it go and the operation completes.
+CStatus EndWholeFileRead(CTapeOperation& operation);
+
 // One drive read of a byte range: from `Position` (512-byte units), skip `Skip` bytes, then take `Length`,
 // the file's bytes from `FileOffset` on.
 struct RangeRead

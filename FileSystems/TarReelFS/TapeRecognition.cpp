@@ -31,6 +31,20 @@ CStatus StartRecognition(CTapeFileSystem& fileSystem, CArchiveFileSystemOperatio
     return CStatus::Success();
 }
 
+bool ReadyForRecognitionStep(CTapeFileSystem& fileSystem, CTapeOperation& operation, CMedium* medium,
+                             std::uint32_t lastDriveState, CStatus& status)
+{
+    if (operation.State < 1 || operation.State > lastDriveState)
+        return true;
+    if (operation.KeptStatus.Failed())
+        return false;
+    if (medium)
+        return true;
+    status = CErrorGenFileSystem(fileSystem.OpsSource, __LINE__, ErrorNoMedium, fileSystem.VolumeID,
+                                 {FormatParameter("%d", operation.ReplicaIndex)});
+    return false;
+}
+
 CStatus IdentifyVolume(CVolume& volume, CMedium& medium, RecognitionOutcome& outcome)
 {
     medium.MarkIdentified();

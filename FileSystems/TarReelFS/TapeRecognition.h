@@ -30,6 +30,13 @@ enum class RecognitionOutcome
 CStatus StartRecognition(CTapeFileSystem& fileSystem, CArchiveFileSystemOperation& operation, CVolume& volume,
                          CMedium* medium, bool& alertFlag);
 
+// Whether a step that follows one of the drive operations of states 1 to `lastDriveState` may do its work:
+// not when the status hook kept a failure of that operation (`status` stays as it is, the finishing
+// takes the kept one), nor when the replica has lost its medium (`status` is then 0xC0000FA2). Either
+// way the step goes straight to FinishRecognitionStep.
+bool ReadyForRecognitionStep(CTapeFileSystem& fileSystem, CTapeOperation& operation, CMedium* medium,
+                             std::uint32_t lastDriveState, CStatus& status);
+
 // The last step of every recognition, once the last written block is known: the medium is marked
 // identified and the volume's state updated; the outcome is recognised unless the update fails.
 CStatus IdentifyVolume(CVolume& volume, CMedium& medium, RecognitionOutcome& outcome);

@@ -1,6 +1,10 @@
 #include "vnservice/CConfiguration.h"
 
+#include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
 #include "win/CodePage.h"
+
+#include <charconv>
 
 #include <fstream>
 #include <sstream>
@@ -60,7 +64,8 @@ void CConfiguration::LoadText(const std::string& text)
         auto equals = line.find('=');
         if (equals == std::string::npos)
             continue;
-        Values[section + u'\n' + Fold(Wide(Trim(line.substr(0, equals))))] = Wide(Trim(line.substr(equals + 1)));
+        Values[section + u'\n' + Fold(Wide(Trim(line.substr(0, equals))))] =
+            Wide(Trim(line.substr(equals + 1)));
     }
 }
 
@@ -71,4 +76,21 @@ bool CConfiguration::GetValue(WStringView section, WStringView key, WString& val
         return false;
     value = found->second;
     return true;
+}
+
+CStatus CConfiguration::GetValue(WStringView section, WStringView key, std::uint32_t& value,
+                                 std::uint32_t defaultValue) const
+{
+    value = defaultValue;
+    WString wide;
+    if (!GetValue(section, key, wide))
+        return CStatus::Success();
+    std::string text;
+    WideToMultiByte(CP_UTF8, wide, text);
+    std::uint32_t number = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return CErrorGenMessage("Configuration", __LINE__, HostErrorBadSetting, {WideParameter(key), text});
+    value = number;
+    return CStatus::Success();
 }

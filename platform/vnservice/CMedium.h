@@ -42,6 +42,12 @@ public:
     // 0: address the medium in its physical blocks; otherwise the physical block size in bytes.
     void SetPhysicalBlockSize(std::uint32_t bytes);
     std::uint32_t GetPhysicalBlockSize() const { return PhysicalBlockSize; }
+    // Back to 512-byte logical blocks, as the medium was mounted.
+    void ResetAddressing()
+    {
+        LogicalBlockSize = 512;
+        PhysicalBlockSize = 0;
+    }
 
     void MarkIdentified()
     {

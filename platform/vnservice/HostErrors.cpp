@@ -62,6 +62,7 @@ std::string HostErrorText(std::uint32_t code)
         {0xC0003715, "the Tedial label \"%1\" is malformed"},
         {0xC0003716, "MXF file at %1: the transform gave no single %2"},
         {0xC0003717, "MXF file at %1: unreadable date \"%2\""},
+        {0xC0003718, "the block size of volume %1 is not known: the tape has not been recognised"},
         {0xC0003778, "the second end-of-archive block is not zero"},
         {0xC0003779, "the extents of \"%1\" fall %2 blocks short"},
         {0xC000377A, "the file continues on a next volume that is not known"},

@@ -135,11 +135,14 @@ CStatus CHost::Recognise(const CSet<CVolume, 1>::pointer& volume,
         const WString& type = factory->TypeNames[i];
         if (type.empty())
             continue;
-        // Each type starts from a volume without identity and without catalogue.
+        // Each type starts from a volume without identity and without catalogue, on a medium addressed
+        // as it was mounted: a type that addresses it in tape blocks may have refused the tape.
         CStatus status = volume->CloseCatalogue();
         if (status.Failed())
             return status;
         volume->SetID(CVolumeID());
+        if (CMediumPointer medium = volume->GetReplica(0))
+            medium->ResetAddressing();
         std::unique_ptr<CArchiveFileSystem> candidate(factory->Instances[i]->Create(&System));
         if (!candidate)
             return CErrorGenMemory(Source, __LINE__, sizeof(CArchiveFileSystem));

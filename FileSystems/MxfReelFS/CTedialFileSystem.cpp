@@ -1,0 +1,91 @@
+#include "FileSystems/MxfReelFS/CTedialFileSystem.h"
+
+#include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
+#include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "vnservice/CArchiveFileSystemOperation.h"
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/CEventLog.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/ErrorGenerators.h"
+#include "vnservice/HostErrors.h"
+#include "win/Allocation.h"
+
+namespace
+{
+constexpr char Source[] = "TedialFileSystem";
+} // namespace
+
+CTedialFileSystem::CTedialFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource)
+    : CLabelledTapeFileSystem(system, std::move(traceSource), Texts, "TedialOps")
+{
+    CEventLog::LogStatus(system->Configuration.GetValue(u"MXFREELFS", u"Scan File Sizes", ScanFileSizes, 0));
+}
+
+CArchiveFileSystemOperation* CTedialFileSystem::CreateOperation(CPriority priority,
+                                                                CResourceAffinity affinity,
+                                                                CVolumePointer volume,
+                                                                CRequestPointer request)
+{
+    return NewOperation<CTedialFileSystemOperation>(priority, affinity, std::move(volume),
+                                                    std::move(request));
+}
+
+CGetOperationContext* CTedialFileSystem::CreateGetOperationContext(CVolumePointer volume,
+                                                                   CMediumPointer medium)
+{
+    return NewNoThrow<CTedialGetOperationContext>(this, std::move(volume), std::move(medium));
+}
+
+CReplicationContext* CTedialFileSystem::CreateReplicationContext()
+{
+    return NewNoThrow<CTedialReplicationContext>();
+}
+
+CBlockBuffer* CTedialFileSystem::CreateBlockBuffer(std::uint32_t opcode, CMedium*)
+{
+    return NewNoThrow<CBlockBuffer>(System, BlockSize, 0, GetBlockSize(opcode));
+}
+
+CStatus CTedialFileSystem::EstimateBlocks(CMedium*, CArchiveFileSystemOperation* operation,
+                                          std::uint64_t& blocks, std::uint64_t& bytes, std::uint8_t& flag)
+{
+    flag = 0;
+    switch (operation->Opcode)
+    {
+    case 0:
+    case 12:
+    case 13:
+    case 16:
+    case 17:
+    case 18:
+    case 20:
+        blocks = 0;
+        bytes = 0;
+        return CStatus::Success();
+    case 3:
+        // The label block and its mark.
+        blocks = 2;
+        bytes = 0;
+        return CStatus::Success();
+    case 4:
+    {
+        if (BlockSize == 0)
+            return CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, VolumeID);
+        // The file's blocks and the mark that closes it.
+        const std::uint64_t size = operation->ItemFileSize();
+        blocks = size / BlockSize + (size % BlockSize != 0 ? 1 : 0) + 1;
+        bytes = size;
+        return CStatus::Success();
+    }
+    default:
+        return CErrorGenMessage(Source, __LINE__, ErrorRefused);
+    }
+}
+
+CStatus CTedialFileSystem::GetNextItem(CArchiveFileSystemOperation* operation)
+{
+    if (operation->State != 0)
+        return UnknownState(operation->State, __LINE__);
+    return CErrorGenMessage(OpsSource, __LINE__, HostErrorNotOffered, {"the scan of Tedial tapes"});
+}

@@ -1,0 +1,8 @@
+// The plug-in's only export.
+#include "FileSystems/MxfReelFS/CTedialFileSystem.h"
+#include "frame/PluginRegistration.h"
+
+extern "C" __attribute__((visibility("default"))) std::uint32_t RegisterFactory0711()
+{
+    return CPluginRegistration<CTedialFileSystem>::Register();
+}

@@ -1,0 +1,109 @@
+// Restores from Tedial tapes. An MXF file lies whole between two file marks, from the block its catalogue
+// record names, so a restore reads it with one drive operation from there: the whole file into the user
+// fragment's file, or a byte range of it into a stream. Neither handler reads MXF or the catalogue.
+#include "FileSystems/MxfReelFS/CTedialFileSystem.h"
+#include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TarReelFS/RestoreDestination.h"
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/CFragmentFile.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/CVantrelFragmentImpl.h"
+#include "vnservice/ErrorGenerators.h"
+
+namespace
+{
+constexpr char Source[] = "TedialReadWrite";
+
+enum State : std::uint32_t
+{
+    ReadData = 0,
+    DataRead = 1,
+};
+
+// The block buffer of a restore, once the operation's replica has a medium and the file system knows its
+// tape blocks: before recognition or Load no position on the tape can be found.
+CStatus MakeBlockBuffer(CTedialFileSystem& fileSystem, CTedialFileSystemOperation& operation)
+{
+    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
+    if (!volume.GetReplica(operation.ReplicaIndex))
+        return CTapeFileSystem::NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
+    if (fileSystem.BlockSize == 0)
+        return CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, fileSystem.VolumeID);
+    operation.BlockBuffer = fileSystem.CreateBlockBuffer(operation.Opcode, nullptr);
+    if (!operation.BlockBuffer)
+        return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+    operation.BlockBuffer->Clear();
+    return CStatus::Success();
+}
+} // namespace
+
+CStatus CTedialFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
+{
+    auto& operation = *static_cast<CTedialFileSystemOperation*>(base);
+    switch (operation.State)
+    {
+    case State::ReadData:
+    {
+        auto& file = *static_cast<CFragmentFile*>(operation.UserFragment());
+        System->EventSink.Post(EventSource, 0x80261, file.GetArchiveFileName(true).GetText());
+        operation.StartBlock = operation.RestoreStart();
+        // Sized and dated as the scan catalogued the file.
+        operation.ByteCount = file.ComputeFragmentFileSize();
+        operation.FileTime = file.Time;
+        CStatus status = MakeBlockBuffer(*this, operation);
+        if (status.IsSuccess())
+            status = operation.BlockBuffer->Append(&file, nullptr);
+        if (status.IsSuccess())
+            status = PrepareDestination(operation, file, operation.ByteCount, operation.FileTime,
+                                        operation.FragmentFileOpen);
+        if (status.Failed())
+            return status;
+        StartWholeFileRead(operation, operation.StartBlock, State::DataRead);
+        return CStatus::Success();
+    }
+    case State::DataRead:
+        return EndWholeFileRead(operation);
+    default:
+        return UnknownState(operation.State, __LINE__);
+    }
+}
+
+CStatus CTedialFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
+{
+    auto& operation = *static_cast<CTedialFileSystemOperation*>(base);
+    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
+    CVantrelFragmentImpl& fragment = *operation.SourceFragment();
+    switch (operation.State)
+    {
+    case State::ReadData:
+    {
+        System->EventSink.Post(EventSource, 0x80268, fragment.GetArchiveFileName().GetText());
+        CStatus status = MakeBlockBuffer(*this, operation);
+        if (status.IsSuccess())
+            status = operation.BlockBuffer->Append(&fragment.Stream);
+        if (status.Failed())
+            return status;
+        // From the block that holds the offset, the bytes before the offset skipped: the stream gets
+        // exactly the bytes it asks for, which the host keeps within the file's catalogued size.
+        const std::uint64_t offset = operation.FragmentOffset();
+        const std::uint64_t length = fragment.Stream.Length;
+        if (length == 0)
+        {
+            operation.GotoState(State::DataRead);
+            return CStatus::Success();
+        }
+        operation.NextState(volume.ReadBlocksOperation(&operation, 0, operation.ReplicaIndex, 1,
+                                                       operation.RestoreStart() + offset / BlockSize,
+                                                       offset % BlockSize, length, operation.BlockBuffer, 0,
+                                                       false, nullptr),
+                            State::DataRead);
+        return CStatus::Success();
+    }
+    case State::DataRead:
+        operation.Complete(CStatus::Success(), 0, nullptr);
+        return CStatus::Success();
+    default:
+        return UnknownState(operation.State, __LINE__);
+    }
+}

@@ -1,0 +1,127 @@
+// Recognition of Tedial tapes: a tape whose first block holds a valid label, on which a file mark follows
+// that block and whose third block begins with an MXF partition pack. The volume's number starts at the
+// label's date and is kept stable across readings through the label identifiers that scans store in the
+// catalogue header.
+#include "FileSystems/MxfReelFS/CTedialFileSystem.h"
+#include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
+#include "FileSystems/MxfReelFS/TedialLabel.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TarReelFS/TapeRecognition.h"
+#include "mxf/PartitionKey.h"
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/ErrorGenerators.h"
+
+namespace
+{
+constexpr char Source[] = "TedialOps";
+constexpr std::uint32_t VolumeSetTypeTedial = 7;
+constexpr std::size_t KeyBytes = 16;
+
+// Tape blocks: the label, its mark, the first block of the first MXF file.
+constexpr std::uint64_t LabelBlock = 0;
+constexpr std::uint64_t LabelMark = 1;
+constexpr std::uint64_t FirstFileBlock = 2;
+
+// The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.
+constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNoTedialMark,
+                                        ErrorMalformedTedialLabel};
+
+// Whether the block at the start of the buffer begins with the key of a partition pack.
+CStatus CheckPartitionPack(CBlockBuffer& buffer, bool& found)
+{
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+    CStatus status = buffer.GetData(0, false, KeyBytes, data, length);
+    if (status.Failed())
+        return status;
+    found = length == KeyBytes && mxf::IsPartitionPackKey(data);
+    buffer.ReleaseData(0, length);
+    return CStatus::Success();
+}
+} // namespace
+
+CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
+{
+    auto& operation = *static_cast<CTedialFileSystemOperation*>(base);
+    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
+    const std::uint32_t replica = operation.ReplicaIndex;
+    CMediumPointer held = volume.GetReplica(replica);
+    CMedium* medium = held.get();
+    RecognitionOutcome outcome = RecognitionOutcome::Continue;
+    CStatus status;
+
+    auto notTedial = [&](int line)
+    { return CErrorGenMessage(Source, line, ErrorNoTedialMark, {medium->GetName()}); };
+    auto readBlock = [&](std::uint64_t block, std::uint32_t next)
+    {
+        operation.BlockCounter = block;
+        operation.NextState(volume.ReadBlocksOperation(&operation, BlockSize, replica, 1, block, 0, 0,
+                                                       operation.BlockBuffer, 0, false, nullptr),
+                            next);
+    };
+
+    if (!ReadyForRecognitionStep(*this, operation, medium, 5, status))
+        return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
+                                     QuietCodes);
+
+    switch (operation.State)
+    {
+    case 0:
+        status = StartRecognition(*this, operation, volume, medium, operation.AlertFlag);
+        break;
+    case 1:
+        operation.AlertFlag = false;
+        if (!TakeMediumBlockSize(*medium, ErrorNoTedialMark, outcome, status))
+            break;
+        // Positions on this tape are its blocks.
+        medium->SetPhysicalBlockSize(0);
+        // The label, then the first block of the first file over it, land in the buffer's own block.
+        if (!(operation.BlockBuffer = CreateBlockBuffer(2, medium)))
+            status = CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+        else if ((status = operation.BlockBuffer->AppendMemory(BlockSize, medium)).IsSuccess())
+            readBlock(LabelBlock, 2);
+        break;
+    case 2:
+        status = ParseTedialLabel(operation);
+        if (status.IsSuccess())
+        {
+            operation.BlockCounter = LabelMark;
+            operation.NextState(volume.ReadMarkOperation(&operation, replica, 1, operation.BlockCounter), 3);
+        }
+        break;
+    case 3:
+        if (medium->AtFileMark != 1)
+            status = notTedial(__LINE__);
+        else
+            readBlock(FirstFileBlock, 4);
+        break;
+    case 4:
+    {
+        // Only the key of the pack at the start of the file's first block is looked at here, not its body.
+        bool pack = false;
+        status = CheckPartitionPack(*operation.BlockBuffer, pack);
+        if (status.IsSuccess() && !pack)
+            status = notTedial(__LINE__);
+        if (status.IsSuccess())
+            status = SettleVolumeNumber(*this, volume, CVolumeSetID(CSystemID(), VolumeSetTypeTedial),
+                                        static_cast<std::uint32_t>(operation.LabelTime), operation.LabelId,
+                                        operation.Recognised);
+        if (status.IsSuccess())
+        {
+            operation.AlertFlag = true;
+            operation.NextState(volume.FindLastWrittenBlockOperation(&operation, replica, 1), 5);
+        }
+        break;
+    }
+    case 5:
+        status = volume.ConditionallyUpdateState(CVolume::CState(6), false);
+        if (status.IsSuccess())
+            outcome = RecognitionOutcome::Recognised;
+        break;
+    default:
+        status = UnknownState(operation.State, __LINE__);
+        break;
+    }
+    return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
+                                 QuietCodes);
+}

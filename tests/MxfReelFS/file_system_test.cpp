@@ -1,0 +1,168 @@
+#include "FileSystems/MxfReelFS/CTedialFileSystem.h"
+#include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
+#include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
+#include "frame/CInstance.h"
+#include "vnservice/CEventLog.h"
+#include "vnservice/CFactory.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/HostErrors.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace
+{
+class Tedial : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Home =
+            std::filesystem::temp_directory_path() /
+            ("reelfs-tdfs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(Home);
+        ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
+        Fs = Create();
+        ASSERT_TRUE(Fs);
+        Volume = System.Volumes.Insert(
+            CVolumePointer(new CVolume(&System, CVolumeID(CVolumeSetID(System.GetID(), 7), 1), "tape")));
+    }
+    void TearDown() override { std::filesystem::remove_all(Home); }
+
+    std::unique_ptr<CTedialFileSystem> Create()
+    {
+        return std::unique_ptr<CTedialFileSystem>(static_cast<CTedialFileSystem*>(Instance.Create(&System)));
+    }
+
+    std::unique_ptr<CTedialFileSystemOperation> Operation(std::uint32_t opcode)
+    {
+        std::unique_ptr<CTedialFileSystemOperation> operation(
+            static_cast<CTedialFileSystemOperation*>(Fs->CreateOperation({}, {}, Volume, {})));
+        operation->Opcode = opcode;
+        return operation;
+    }
+
+    std::filesystem::path Home;
+    CSystem System;
+    CInstance<CArchiveFileSystem, CTedialFileSystem> Instance;
+    std::unique_ptr<CTedialFileSystem> Fs;
+    CVolumePointer Volume;
+};
+
+TEST_F(Tedial, reads_scan_file_sizes_from_the_configuration_and_never_fails_for_it)
+{
+    const struct
+    {
+        const char* Ini;
+        std::uint32_t ScanFileSizes;
+        bool Logged;
+    } cases[] = {
+        {"", 0, false},
+        {"[MXFREELFS]\nScan File Sizes=1\n", 1, false},
+        {"[mxfreelfs]\nscan file sizes = 7\n", 7, false},
+        {"[MXFREELFS]\nScan File Sizes=yes\n", 0, true},
+        {"[MXFREELFS]\nScan File Sizes=4294967296\n", 0, true},
+        {"[OTHER]\nScan File Sizes=1\n", 0, false},
+    };
+    for (const auto& c : cases)
+    {
+        CSystem system;
+        ASSERT_TRUE(system.Open((Home / "other").string()).IsSuccess());
+        system.Configuration.LoadText(c.Ini);
+        CEventLog::TakeLogged();
+        std::unique_ptr<CTedialFileSystem> fs(static_cast<CTedialFileSystem*>(Instance.Create(&system)));
+        ASSERT_TRUE(fs) << c.Ini;
+        EXPECT_EQ(fs->ScanFileSizes, c.ScanFileSizes) << c.Ini;
+        EXPECT_EQ(fs->BlockSize, 0u) << c.Ini;
+        auto logged = CEventLog::TakeLogged();
+        ASSERT_EQ(logged.size(), c.Logged ? 1u : 0u) << c.Ini;
+        if (c.Logged)
+        {
+            EXPECT_EQ(logged[0].GetInternalErrorCode(), HostErrorBadSetting);
+        }
+    }
+}
+
+TEST_F(Tedial, estimates_count_tape_blocks_of_the_block_size)
+{
+    Fs->BlockSize = 262144;
+    const struct
+    {
+        std::uint32_t Opcode;
+        std::uint64_t FileSize;
+        std::uint64_t Blocks, Bytes;
+        std::uint32_t Error;
+    } cases[] = {
+        {4, 1048577, 6, 1048577, 0}, // five blocks, the last one begun, and the mark
+        {4, 1048576, 5, 1048576, 0},
+        {4, 0, 1, 0, 0},
+        {3, 0, 2, 0, 0},
+        {0, 5, 0, 0, 0},
+        {16, 5, 0, 0, 0},
+        {20, 5, 0, 0, 0},
+        {7, 5, 77, 1, 0xC00003ED},
+        {11, 5, 77, 1, 0xC00003ED},
+    };
+    for (const auto& c : cases)
+    {
+        auto operation = Operation(c.Opcode);
+        operation->ItemFileSize() = c.FileSize;
+        std::uint64_t blocks = 77, bytes = 1;
+        std::uint8_t flag = 1;
+        CStatus status = Fs->EstimateBlocks(nullptr, operation.get(), blocks, bytes, flag);
+        EXPECT_EQ(status.GetInternalErrorCode(), c.Error) << c.Opcode << " " << c.FileSize;
+        EXPECT_EQ(blocks, c.Blocks) << c.Opcode << " " << c.FileSize;
+        EXPECT_EQ(bytes, c.Bytes) << c.Opcode << " " << c.FileSize;
+        EXPECT_EQ(flag, 0) << c.Opcode;
+    }
+
+    // Before recognition or Load no block can be counted.
+    Fs->BlockSize = 0;
+    auto operation = Operation(4);
+    operation->ItemFileSize() = 10;
+    std::uint64_t blocks = 77, bytes = 1;
+    std::uint8_t flag = 1;
+    EXPECT_EQ(Fs->EstimateBlocks(nullptr, operation.get(), blocks, bytes, flag).GetInternalErrorCode(),
+              0xC0003718u);
+}
+
+TEST_F(Tedial, answers_the_host_with_its_own_names_and_objects)
+{
+    auto* saved = CFactory<CArchiveFileSystem>::Factory;
+    CFactory<CArchiveFileSystem> factory;
+    CFactory<CArchiveFileSystem>::Factory = &factory;
+    Instance.Self = &Instance;
+    factory.Register(&Instance, u"Tedial");
+    FileSystemTypeDescriptor descriptor;
+    CStatus status = Fs->GetTypeDescriptor(0, descriptor);
+    CFactory<CArchiveFileSystem>::Factory = saved;
+    ASSERT_TRUE(status.IsSuccess());
+    EXPECT_EQ(descriptor.Instance, &Instance);
+    EXPECT_EQ(WString(descriptor.TypeName), u"Tedial");
+    EXPECT_EQ(WString(descriptor.DisplayName), u"Tedial");
+    EXPECT_EQ(WString(descriptor.DescriptorText), u"0");
+
+    // Scan positions count tape blocks of the file system's block size, not the medium's logical blocks.
+    Fs->BlockSize = 262144;
+    CMediumPointer medium(new CMedium("m"));
+    medium->LastWrittenBlock = 9;
+    std::unique_ptr<CGetOperationContext> context(Fs->CreateGetOperationContext(Volume, medium));
+    ASSERT_TRUE(context);
+    auto& tedial = static_cast<CTedialGetOperationContext&>(*context);
+    EXPECT_EQ(tedial.FileSystem, Fs.get());
+    context->SetItemStart(5);
+    EXPECT_EQ(context->GetItemStartBytes(), 1310720u);
+    EXPECT_EQ(context->GetLastWrittenBytes(), 9u * 262144);
+    EXPECT_EQ(context->GetItemSizeHint(), 0x100000u);
+    tedial.ScanPosition = 9;
+    EXPECT_TRUE(context->IsEndOfData());
+    std::unique_ptr<CReplicationContext> replication(Fs->CreateReplicationContext());
+    EXPECT_TRUE(replication);
+
+    auto operation = Operation(2);
+    EXPECT_EQ(operation->OwnerResource, static_cast<CResource*>(Fs.get()));
+    EXPECT_EQ(operation->TargetResource, static_cast<CResource*>(Volume.get()));
+}
+} // namespace
