@@ -217,10 +217,8 @@ void MDObject::ApplyPackRule()
     for (const MDOTypePtr& memberClass : ClassType->ChildList())
     {
         MDObjectPtr member(new MDObject(memberClass));
-        // A default that is a value is read by the member's traits; members that are sets, packs or
-        // element lists wait for the object decoder to read theirs.
-        if (member->IsValue && member->Traits && memberClass->Default.Size() > 0)
-            member->Traits->ReadValue(*member, memberClass->Default.Data(), memberClass->Default.Size(), 0);
+        if ((member->IsValue || !member->Traits) && memberClass->Default.Size() > 0)
+            member->ReadValue(memberClass->Default, PrimerPtr());
         AppendChild(member);
     }
 }
