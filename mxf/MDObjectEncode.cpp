@@ -180,8 +180,9 @@ std::uint64_t MDObject::EncodeBody(DataChunk& body, const PrimerPtr& primer) con
                 member->second->AppendObject(body, this, primer, 0);
         }
     }
+    // A batch of references is held as children, not as a value, and keeps its header all the same.
     else if (kind == MDOType::BATCH ||
-             (IsValue && effective && effective->Class == MDType::TYPEARRAY && effective->ArrayClass == 1))
+             (effective && effective->Class == MDType::TYPEARRAY && effective->ArrayClass == 1))
         EncodeItems(body, primer);
     else if (!ChildEntries.empty())
         for (const auto& [label, child] : ChildEntries)
