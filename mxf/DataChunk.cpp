@@ -52,4 +52,12 @@ std::string DataChunk::GetString() const
     return text;
 }
 
+void CopyInto(DataChunk& chunk, const DataChunk& other)
+{
+    if (chunk.Size() < other.Size())
+        chunk.Resize(other.Size());
+    if (other.Size())
+        std::memcpy(chunk.Data(), other.Data(), other.Size());
+}
+
 } // namespace mxf

@@ -46,4 +46,7 @@ private:
 
 using DataChunkPtr = SmartPtr<DataChunk>;
 
+// Grows the chunk to the other's size when it is smaller, then copies the other's bytes over its first ones.
+void CopyInto(DataChunk& chunk, const DataChunk& other);
+
 } // namespace mxf

@@ -1,21 +1,10 @@
 #include "mxf/MDOType.h"
 
-#include <cstring>
-
 namespace mxf
 {
 
 namespace
 {
-
-// Grows the chunk to the other's size when it is smaller, then copies the other's bytes in.
-void CopyInto(DataChunk& chunk, const DataChunk& other)
-{
-    if (chunk.Size() < other.Size())
-        chunk.Resize(other.Size());
-    if (other.Size())
-        std::memcpy(chunk.Data(), other.Data(), other.Size());
-}
 
 constexpr std::uint8_t InstanceUIDBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x01,
                                                0x01, 0x01, 0x15, 0x02, 0x00, 0x00, 0x00, 0x00};

@@ -5,6 +5,7 @@
 // a class's own fields are written while dictionaries load and only read afterwards.
 #pragma once
 
+#include "mxf/ClassRecord.h"
 #include "mxf/DataChunk.h"
 #include "mxf/MDType.h"
 #include "mxf/Primer.h"
@@ -51,6 +52,19 @@ public:
     // the end of the list of all classes. Lookups by name go through the symbol spaces instead. The class
     // must be held by a pointer already.
     void Register();
+
+    // The class the record defines or extends, with its members; null when it cannot be defined yet. With a
+    // deferral list, members that fail go there (knowing their parent's label) and the class is still
+    // returned; without one, a failing member fails the whole record. A new class enters the registry, its
+    // symbol space and its parent only once each of its members is defined or deferred.
+    static MDOTypePtr DefineFromClassRecord(const ClassRecordPtr& record, const SymbolSpacePtr& space,
+                                            ClassRecordList* deferred, const MDOTypePtr& parent);
+    static MDOTypePtr DefineFromClassRecord(const ClassRecordPtr& record, const MDOTypePtr& parent,
+                                            const SymbolSpacePtr& space);
+    // Changes an item class: a detail and a value type (by name or label text) that are given, and sizes
+    // that are not 0. An unknown value type is reported and the value type kept.
+    void Redefine(const std::string& detail, const std::string& typeName, std::int32_t minSize,
+                  std::int32_t maxSize);
 
     static MDOTypePtr FindByName(const std::string& name, const SymbolSpacePtr& space = SymbolSpacePtr(),
                                  bool searchAll = false);

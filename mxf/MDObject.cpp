@@ -2,6 +2,7 @@
 // everything its class or value type asks for.
 #include "mxf/MDObject.h"
 
+#include "mxf/BuiltInDictionary.h"
 #include "mxf/Diagnostics.h"
 
 #include <cstring>
@@ -31,6 +32,7 @@ MDTypePtr UnknownType()
 
 MDObject::MDObject(const MDOTypePtr& classType)
 {
+    InitBuiltInDictionary();
     if (!classType)
     {
         NameUnresolved();
@@ -46,6 +48,7 @@ MDObject::MDObject(const MDOTypePtr& classType)
 
 MDObject::MDObject(MDType* type)
 {
+    InitBuiltInDictionary();
     ClassType = UnknownClass();
     ValueType = MDType::FindByUL(type && type->TypeUL ? UL(type->TypeUL) : UL());
     if (!ValueType)
@@ -101,8 +104,10 @@ MDObject::MDObject(mxf::Tag tag, const PrimerPtr& primer)
     InitFromType();
 }
 
+// Both constructors from a label come here first.
 void MDObject::InitFromUL()
 {
+    InitBuiltInDictionary();
     const UL key(ObjectUL);
     ClassType = MDOType::FindByUL(key);
     if (ClassType)
@@ -217,10 +222,8 @@ void MDObject::ApplyPackRule()
     for (const MDOTypePtr& memberClass : ClassType->ChildList())
     {
         MDObjectPtr member(new MDObject(memberClass));
-        // A default that is a value is read by the member's traits; members that are sets, packs or
-        // element lists wait for the object decoder to read theirs.
-        if (member->IsValue && member->Traits && memberClass->Default.Size() > 0)
-            member->Traits->ReadValue(*member, memberClass->Default.Data(), memberClass->Default.Size(), 0);
+        if ((member->IsValue || !member->Traits) && memberClass->Default.Size() > 0)
+            member->ReadValue(memberClass->Default, PrimerPtr());
         AppendChild(member);
     }
 }

@@ -92,6 +92,7 @@ public:
     // Appends the object, first removing the children of its class when replace is set. Always true.
     bool AddChild(const MDObjectPtr& child, bool replace);
     void RemoveChild(const MDOTypePtr& childClass);
+    void ClearChildren() { ChildEntries.clear(); }
 
     MDObjectPtr FindChildByName(const std::string& name) const;
     MDObjectPtr FindChildByUL(const UL& label) const;
@@ -103,15 +104,54 @@ public:
     // Sizes the value to the type's fixed size when it has one, else to size; returns the size set.
     std::uint64_t ResizeValue(std::uint64_t size);
 
-    // The value as text through the traits (defaultText when it has none), the value set from text, and the
-    // comparison of two values by their encodings. Defined with the value access of objects.
+    // The value as text through the traits (defaultText when it has none), and the value set from text.
     std::string GetString(const std::string& defaultText) const;
     void SetString(const std::string& text);
-    bool ValueEquals(const MDObjectPtr& other) const;
-    // The value decoded from size bytes (returning the bytes used) and encoded again. Defined with the KLV
-    // coding of objects.
+    // The numbers and texts of the child for a label: defaultValue (or 0, or defaultText) when there is no
+    // such child, 0 when the child has no value or no traits.
+    std::int32_t GetChildInt(const UL& label, std::int32_t defaultValue = 0) const;
+    std::int64_t GetChildInt64(const UL& label) const;
+    std::uint32_t GetChildUInt(const UL& label) const;
+    std::string GetChildString(const UL& label, const std::string& defaultText) const;
+    // Adds the child when it is missing.
+    void SetChildString(const UL& label, const std::string& text);
+    // Makes this value equal to the source's: by bytes when both share one effective type, else by text.
+    void SetValueFrom(const MDObject& source);
+    void SetValueFrom(const MDObjectPtr& source) { SetValueFrom(*source); }
+    // Two values are equal when their encodings are; objects without value types must share the class.
+    bool ValueEquals(const MDObject& other) const;
+    bool ValueEquals(const MDObjectPtr& other) const { return ValueEquals(*other); }
+
+    // The object this reference points to; empty when there is none or it has died.
+    MDObjectParent GetReferencedObject() const;
+    // Points this reference at the target, keeping the target alive when the reference is strong.
+    void SetReferencedObject(const MDObjectPtr& target);
+    // Takes the target's instance UUID (giving the target a new one when it has none) as this value and
+    // links to the target. A note, but the same result, when this object is no reference source and force
+    // is false. Always true.
+    bool MakeReference(const MDObjectPtr& target, bool force = false);
+    // A deep copy with no parent; a set's copy has no InstanceUID.
+    MDObjectPtr MakeCopy() const;
+
+    // The value decoded from size bytes by the object's kind (set, pack, batch, array or value); returns the
+    // bytes used. Never reads past size; each inconsistency is reported and the bytes present are used.
     std::uint64_t ReadValue(const std::uint8_t* buffer, std::uint64_t size, const PrimerPtr& primer);
-    DataChunkPtr EncodeValue(const PrimerPtr& primer);
+    std::uint64_t ReadValue(const DataChunk& chunk, const PrimerPtr& primer);
+    // A key of the format from at most size bytes: a tag, or the 16 key bytes into key; 0 on failure.
+    static std::uint32_t ReadKey(int format, std::uint64_t size, const std::uint8_t* bytes, DataChunk& key,
+                                 std::uint32_t& tag);
+    // A length of the format from at most size bytes; the bytes used, 0 (and length 0) on failure.
+    static std::uint32_t ReadLength(int format, std::uint64_t size, const std::uint8_t* bytes,
+                                    std::uint64_t& length);
+    // The value's bytes: the value itself, or its elements, members or items one after the other.
+    DataChunkPtr EncodeValue(const PrimerPtr& primer) const;
+    // Appends key, length and value as the parent's class codes them (a 16-byte key and BER length
+    // without a parent); returns the bytes appended.
+    std::uint64_t EncodeObject(const DataChunkPtr& buffer, const MDObject* parent, const PrimerPtr& primer,
+                               int berSize) const;
+    static std::uint32_t EncodeLength(const DataChunkPtr& buffer, std::uint64_t length, int format,
+                                      int berSize);
+    std::uint32_t WriteKey(const DataChunkPtr& buffer, int format, const PrimerPtr& primer) const;
 
     std::string FullName() const;
     std::uint64_t AbsoluteLocation() const;
@@ -134,6 +174,8 @@ public:
     std::string Name;
     MDTraitsPtr Traits;
     MDObject* ValueHolder = nullptr; // the object whose Value the traits work on: itself, or null
+    MDObjectParent Link;             // the object this reference points to
+    MDObjectPtr StrongLink;          // the same object, held only by strong references
 
 private:
     void InitFromUL();
@@ -144,6 +186,19 @@ private:
     void ApplyValueRule();
     void ApplyPackRule();
     void ApplyBatchAndArrayRule();
+    std::uint64_t ReadSet(const std::uint8_t* buffer, std::uint64_t size, const PrimerPtr& primer);
+    std::uint64_t ReadPack(const std::uint8_t* buffer, std::uint64_t size);
+    std::uint64_t ReadBatch(const std::uint8_t* buffer, std::uint64_t size);
+    std::uint64_t ReadElements(const std::uint8_t* buffer, std::uint64_t size, bool counted,
+                               std::uint32_t count, std::uint32_t itemSize);
+    MDObjectPtr MakeSetItem(int keyFormat, const std::uint8_t* key, std::uint32_t tag,
+                            const PrimerPtr& primer);
+    std::uint64_t AppendObject(DataChunk& buffer, const MDObject* parent, const PrimerPtr& primer,
+                               int berSize) const;
+    std::uint32_t AppendKey(DataChunk& buffer, int format, const PrimerPtr& primer) const;
+    static std::uint32_t AppendLength(DataChunk& buffer, std::uint64_t length, int format, int berSize);
+    std::uint64_t EncodeBody(DataChunk& buffer, const PrimerPtr& primer) const;
+    std::uint64_t EncodeItems(DataChunk& buffer, const PrimerPtr& primer) const;
 
     ChildList ChildEntries;
 };

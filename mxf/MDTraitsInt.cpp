@@ -2,6 +2,7 @@
 
 #include "mxf/Diagnostics.h"
 #include "mxf/MDObject.h"
+#include "mxf/UTF8.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -227,21 +228,8 @@ std::string MDTraits_UTF16::GetString(const MDObject& object) const
 {
     const std::uint32_t unit = static_cast<std::uint32_t>(GetInt(object)) & 0xffff;
     std::string text;
-    if (unit == 0)
-        return text;
-    if (unit < 0x80)
-        text += static_cast<char>(unit);
-    else if (unit < 0x800)
-    {
-        text += static_cast<char>(0xc0 | unit >> 6);
-        text += static_cast<char>(0x80 | (unit & 0x3f));
-    }
-    else
-    {
-        text += static_cast<char>(0xe0 | unit >> 12);
-        text += static_cast<char>(0x80 | ((unit >> 6) & 0x3f));
-        text += static_cast<char>(0x80 | (unit & 0x3f));
-    }
+    if (unit != 0)
+        AppendUTF8(text, unit);
     return text;
 }
 

@@ -1,5 +1,8 @@
 #include "mxf/StringArray.h"
 
+#include "mxf/Diagnostics.h"
+#include "mxf/MDObject.h"
+
 namespace mxf
 {
 
@@ -22,6 +25,29 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> UTF16StringPieces(const std
         start = end;
     }
     return pieces;
+}
+
+std::list<std::string> SplitStringArray(const MDObjectPtr& value)
+{
+    std::list<std::string> texts;
+    if (!value)
+        return texts;
+    // Looked up once, also when the dictionary lacks it then.
+    static const MDTypePtr stringType = MDType::FindByName("UTF16String", DefaultSymbolSpace(), false);
+    if (!stringType)
+    {
+        DiagnosticError("Can't build UTF16String value required by SplitStringArray() - need this type to be "
+                        "defined in the dictionary file\n");
+        return texts;
+    }
+    const DataChunkPtr bytes = value->EncodeValue(PrimerPtr());
+    for (const auto& [offset, length] : UTF16StringPieces(bytes->Data(), bytes->Size()))
+    {
+        MDObjectPtr piece(new MDObject(stringType.GetPtr()));
+        piece->ReadValue(bytes->Data() + offset, length, PrimerPtr());
+        texts.push_back(piece->GetString(std::string()));
+    }
+    return texts;
 }
 
 } // namespace mxf

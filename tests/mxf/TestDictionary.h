@@ -24,7 +24,7 @@ mxf::MDTypePtr DefineValueType(const std::string& name, std::int32_t size, mxf::
 mxf::MDOTypePtr DefineClass(int containerKind, const std::string& name, const mxf::MDTypePtr& valueType,
                             std::uint8_t family, mxf::Tag tag = 0, const mxf::MDOTypePtr& parent = {});
 
-// The class "Unknown" and the value type "UnknownType" (raw bytes), defined once.
+// The class "Unknown" (with the built-in label) and the value type "UnknownType" (raw bytes), defined once.
 void DefineUnknownEntries();
 
 // A value object of the type; its traits are the type's.
