@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <vector>
+#include <unordered_set>
 
 namespace mxf
 {
@@ -108,14 +108,14 @@ private:
     void AddWeak(ParentPtr<T>* weak)
     {
         if (!WeakPointers)
-            WeakPointers = std::make_unique<std::vector<ParentPtr<T>*>>();
-        WeakPointers->push_back(weak);
+            WeakPointers = std::make_unique<WeakPointerSet>();
+        WeakPointers->insert(weak);
     }
     bool RemoveWeak(ParentPtr<T>* weak)
     {
         if (!WeakPointers)
             return false;
-        auto entry = std::find(WeakPointers->begin(), WeakPointers->end(), weak);
+        auto entry = WeakPointers->find(weak);
         if (entry == WeakPointers->end())
             return false;
         WeakPointers->erase(entry);
@@ -138,7 +138,10 @@ private:
 
     std::int32_t Count = 0;
     bool Dying = false; // set when the count reached 0; from then on no weak pointer can promote
-    std::unique_ptr<std::vector<ParentPtr<T>*>> WeakPointers;
+    // A multiset, one entry a registration: a parent of many children drops each child's weak pointer in
+    // constant time, where a search of a list would make freeing a large tree quadratic.
+    using WeakPointerSet = std::unordered_multiset<ParentPtr<T>*>;
+    std::unique_ptr<WeakPointerSet> WeakPointers;
     std::atomic<bool> Flag{false};
     std::mutex Lock;
 };

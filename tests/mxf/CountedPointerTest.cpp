@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace
 {
@@ -113,6 +115,19 @@ TEST(CountedPointers, each_registration_of_a_weak_pointer_is_removed_once)
                                                " but that ParentPtr does not exist\n"};
     EXPECT_EQ(mxftest::Errors(), expected);
     strong->RegisterParentPtr(&weak); // so that the weak pointer's own unregistration finds itself
+}
+
+// A set of many children each holds a weak pointer to its parent; freeing them one by one must not cost
+// a search through all the others (a hostile array of a few bytes an element makes thousands of them).
+TEST(CountedPointers, many_weak_pointers_to_one_object_are_dropped_in_linear_time)
+{
+    int deaths = 0;
+    TrackedPtr strong = new Tracked(deaths);
+    std::vector<TrackedParent> weak(200000, TrackedParent(strong));
+    const auto start = std::chrono::steady_clock::now();
+    weak.clear();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+    EXPECT_EQ(deaths, 0);
 }
 
 TEST(CountedPointers, unregistering_from_an_object_without_weak_pointers_reports_it)
