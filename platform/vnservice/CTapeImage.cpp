@@ -140,7 +140,8 @@ CStatus CTapeImage::Open(const std::string& path, CTapeIndexCache* cache)
     const std::uint64_t fileSize = static_cast<std::uint64_t>(info.st_size);
     const CTapeIndexCache::CFileState state{
         static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), fileSize,
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+        static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
     CStatus status;
     bool kept = false;
     try

@@ -8,12 +8,13 @@
 CStatus CTapeIndexCache::Prepare()
 {
     // The indexes kept in tape_index ran on past two consecutive marks, where the recorded data end,
-    // and could grow as large as their images: they are dropped rather than read.
+    // and could grow as large as their images; those kept in tape_index_2 served an image rewritten in
+    // place with its size and modification time set back. They are dropped rather than read.
     return Database.Execute(
-        "DROP TABLE IF EXISTS tape_index; "
-        "CREATE TABLE IF NOT EXISTS tape_index_2 (path TEXT PRIMARY KEY, device INTEGER NOT NULL, "
+        "DROP TABLE IF EXISTS tape_index; DROP TABLE IF EXISTS tape_index_2; "
+        "CREATE TABLE IF NOT EXISTS tape_index_3 (path TEXT PRIMARY KEY, device INTEGER NOT NULL, "
         "inode INTEGER NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL, "
-        "lengths BLOB NOT NULL)");
+        "changed INTEGER NOT NULL, lengths BLOB NOT NULL)");
 }
 
 bool CTapeIndexCache::Load(const std::string& path, const CFileState& state,
@@ -21,8 +22,8 @@ bool CTapeIndexCache::Load(const std::string& path, const CFileState& state,
 {
     CDatabase::CStatement statement;
     if (Database
-            .Prepare("SELECT lengths FROM tape_index_2 WHERE path = ?1 AND device = ?2 AND inode = ?3 AND "
-                     "size = ?4 AND modified = ?5",
+            .Prepare("SELECT lengths FROM tape_index_3 WHERE path = ?1 AND device = ?2 AND inode = ?3 AND "
+                     "size = ?4 AND modified = ?5 AND changed = ?6",
                      statement)
             .Failed())
         return false;
@@ -30,7 +31,8 @@ bool CTapeIndexCache::Load(const std::string& path, const CFileState& state,
         .Bind(2, static_cast<std::int64_t>(state.Device))
         .Bind(3, static_cast<std::int64_t>(state.Inode))
         .Bind(4, static_cast<std::int64_t>(state.Size))
-        .Bind(5, state.ModifiedNanoseconds);
+        .Bind(5, state.ModifiedNanoseconds)
+        .Bind(6, state.ChangedNanoseconds);
     if (!statement.Step())
         return false;
     std::size_t size = 0;
@@ -56,8 +58,8 @@ void CTapeIndexCache::Save(const std::string& path, const CFileState& state,
 {
     CDatabase::CStatement statement;
     if (Database
-            .Prepare("INSERT OR REPLACE INTO tape_index_2 (path, device, inode, size, modified, lengths) "
-                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+            .Prepare("INSERT OR REPLACE INTO tape_index_3 (path, device, inode, size, modified, changed, "
+                     "lengths) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
                      statement)
             .Failed())
         return;
@@ -66,6 +68,7 @@ void CTapeIndexCache::Save(const std::string& path, const CFileState& state,
         .Bind(3, static_cast<std::int64_t>(state.Inode))
         .Bind(4, static_cast<std::int64_t>(state.Size))
         .Bind(5, state.ModifiedNanoseconds)
-        .BindBlob(6, lengths.data(), lengths.size() * sizeof(std::uint32_t));
+        .Bind(6, state.ChangedNanoseconds)
+        .BindBlob(7, lengths.data(), lengths.size() * sizeof(std::uint32_t));
     statement.Step();
 }

@@ -1,7 +1,8 @@
 // The indexes of the tape images a host has mounted, kept in its database, so that mounting an image
 // again does not read every record's length words again. An index is kept under the image's path with
-// what identifies the file's contents (device, inode, size and modification time to the nanosecond); an
-// image that changed in any of them is indexed afresh. Used by the host's operation thread; the database
+// what identifies the file's contents (device, inode, size, and modification and change times to the
+// nanosecond); an image that changed in any of them is indexed afresh. The change time is the one that
+// every write moves and no tool can set back. Used by the host's operation thread; the database
 // serialises its own use.
 #pragma once
 
@@ -23,6 +24,7 @@ public:
         std::uint64_t Inode = 0;
         std::uint64_t Size = 0;
         std::int64_t ModifiedNanoseconds = 0;
+        std::int64_t ChangedNanoseconds = 0;
     };
 
     explicit CTapeIndexCache(CDatabase& database) : Database(database) {}
