@@ -20,6 +20,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace
 {
@@ -631,16 +632,41 @@ TEST_F(TapeImageTest, writer_refuses_records_the_format_cannot_hold)
     EXPECT_EQ(writer.GetSize(), 0u);
 }
 
-TEST_F(TapeImageTest, writer_leaves_no_half_image_behind)
+TEST_F(TapeImageTest, writer_leaves_no_half_image_behind_and_what_it_was_to_replace_as_it_was)
 {
     auto path = PathOf("half.tap");
+    for (const bool existed : {false, true})
     {
-        CTapeImageWriter writer;
-        ASSERT_TRUE(writer.Begin(path).IsSuccess());
-        ASSERT_TRUE(writer.WriteMark().IsSuccess());
-        EXPECT_TRUE(fs::exists(path));
+        if (existed)
+            WriteFile("half.tap", "the image before");
+        {
+            CTapeImageWriter writer;
+            ASSERT_TRUE(writer.Begin(path).IsSuccess());
+            ASSERT_TRUE(writer.WriteMark().IsSuccess());
+        }
+        EXPECT_EQ(fs::exists(path), existed);
+        if (existed)
+        {
+            std::ifstream in(path, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the image before");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), existed ? 1 : 0);
     }
-    EXPECT_FALSE(fs::exists(path));
+    // A device is written as it is and never removed.
+    const std::string device = PathOf("null");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
+    {
+        {
+            CTapeImageWriter writer;
+            ASSERT_TRUE(writer.Begin(device).IsSuccess());
+            ASSERT_TRUE(writer.WriteMark().IsSuccess());
+        }
+        struct stat info
+        {
+        };
+        EXPECT_EQ(::stat(device.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISCHR(info.st_mode));
+    }
 
     CTapeImageWriter writer;
     auto status = writer.Begin(PathOf("no/such/folder.tap"));
