@@ -58,6 +58,26 @@ TEST_F(ListingTest, names_are_listed_quoted_as_gnu_tar_lists_them_and_restore_by
     EXPECT_EQ(ReadFile(output), "file 2\n");
 }
 
+TEST_F(ListingTest, a_path_as_ls_shows_it_names_that_file_where_another_is_named_by_its_letters)
+{
+    using namespace tartest;
+    const std::string tape =
+        MakeTape("alike", Entry(UstarBlock("x\\ny", "00000000011"), "backslash") +
+                              Entry(UstarBlock("x\ny", "00000000007"), "newline") + ArchiveEnd());
+    ASSERT_EQ(Reelfs({"scan", tape}).Exit, 0);
+    const std::string output = (Folder / "restored").string();
+    for (const auto& [path, bytes] : {std::pair{"0/x\\ny", "newline"}, std::pair{"0/x\\\\ny", "backslash"},
+                                      std::pair{"0/x\ny", "newline"}})
+    {
+        SCOPED_TRACE(path);
+        CRunResult restored = Reelfs({"restore", tape, path, "-o", output});
+        EXPECT_EQ(restored.Exit, 0) << restored.Err;
+        EXPECT_EQ(ReadFile(output), bytes);
+        EXPECT_EQ(Reelfs({"restore", tape, path, "--offset", "0", "--length", "7", "-o", output}).Exit, 0);
+        EXPECT_EQ(ReadFile(output), std::string(bytes).substr(0, 7));
+    }
+}
+
 TEST_F(ListingTest, quoting_gives_back_every_byte_and_refuses_what_it_never_writes)
 {
     std::string every;

@@ -181,9 +181,9 @@ CStatus RestoreRange(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::poi
         status = SystemFailure(__LINE__, "cannot close " + output.WritePath());
     return status;
 }
-// The failure for a path the catalogue does not hold, in any of the forms it was given in; when the path
-// lacks the "0/" that begins every catalogued one and the catalogue holds it with one, the message names
-// that.
+// The failure for a path the catalogue does not hold in any of its forms, named as given (the last
+// form); when the path lacks the "0/" that begins every catalogued one and the catalogue holds it with
+// one, the message names that.
 CStatus NotCatalogued(CVolume& volume, const std::vector<WString>& paths)
 {
     bool found = false;
@@ -194,7 +194,7 @@ CStatus NotCatalogued(CVolume& volume, const std::vector<WString>& paths)
             status = FindNewestVersion(*volume.Catalogue, u"0/" + paths[i], found, version);
     if (status.Failed())
         return status;
-    const WString& path = paths.front();
+    const WString& path = paths.back();
     return found ? CErrorGenMessage(
                        Source, __LINE__, HostErrorPathWithoutRoot,
                        {WideParameter(path), volume.GetIDAsString(), QuoteName(WideParameter(version.Path))})

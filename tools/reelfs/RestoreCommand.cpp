@@ -116,11 +116,14 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
         problem = "the PATH is not UTF-8 text";
     if (!problem.empty())
         return UsageFailure(RestoreCommand, problem);
-    request.Paths.push_back(path);
-    // A name with characters that `reelfs ls` quotes goes by its quoted form as well.
+    // A name with characters that `reelfs ls` quotes goes by its quoted form, which comes first: the path
+    // "0/x\ny" that ls shows for a name with a line break is that file, even where another is named with
+    // a backslash and an n (ls shows that one as "0/x\\ny").
+    WString name;
     if (std::optional<std::string> unquoted = UnquoteName(operands[1]);
-        unquoted && *unquoted != operands[1] && MultiByteToWide(CP_UTF8, *unquoted, path) == 0)
-        request.Paths.push_back(path);
+        unquoted && *unquoted != operands[1] && MultiByteToWide(CP_UTF8, *unquoted, name) == 0)
+        request.Paths.push_back(name);
+    request.Paths.push_back(path);
     request.Range = offset.has_value();
     request.Offset = offset.value_or(0);
     request.Length = length.value_or(0);
