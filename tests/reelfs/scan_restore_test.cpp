@@ -168,6 +168,12 @@ TEST_F(ScanTest, the_newest_version_is_restored_whole_or_in_part_and_a_failure_l
     struct stat restored;
     ASSERT_EQ(::stat(out.c_str(), &restored), 0);
     EXPECT_EQ(restored.st_mtime, 1618489800);
+    // The tape's own image is no place to restore to.
+    const std::string image = ReadFile(tape);
+    CRunResult onto = Reelfs({"restore", tape, "0/f", "-o", tape});
+    EXPECT_EQ(onto.Exit, 2);
+    EXPECT_NE(onto.Err.find("is the tape image"), std::string::npos) << onto.Err;
+    EXPECT_EQ(ReadFile(tape), image);
     ASSERT_EQ(Reelfs({"restore", tape, "0/fails", "-o", (Folder / "new").string()}).Exit, 1);
     EXPECT_FALSE(std::filesystem::exists(Folder / "new"));
     for (const auto& entry : std::filesystem::directory_iterator(Folder))

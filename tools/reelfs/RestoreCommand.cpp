@@ -12,6 +12,7 @@
 #include <iostream>
 #include <limits>
 #include <set>
+#include <sys/stat.h>
 
 namespace reelfs
 {
@@ -21,6 +22,14 @@ namespace
 constexpr std::uint32_t ErrorShortExtents = 0xC0003779;
 constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;
 constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B;
+
+// Whether the two paths name one file that exists.
+bool IsSameFile(const std::string& one, const std::string& other)
+{
+    struct stat first, second;
+    return ::stat(one.c_str(), &first) == 0 && ::stat(other.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
 
 // The volume that the volume's file system names as the next one; nothing when it names none.
 std::optional<CVolumeID> NextVolumeOf(CVolume& volume)
@@ -114,6 +123,12 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
     WString path;
     if (problem.empty() && MultiByteToWide(CP_UTF8, operands[1], path) != 0)
         problem = "the PATH is not UTF-8 text";
+    if (problem.empty() && !request.Output.empty())
+        for (std::size_t i = 0; i <= continuations.size() && problem.empty(); ++i)
+            if (const std::string& image = i == 0 ? operands[0] : continuations[i - 1];
+                IsSameFile(request.Output, image))
+                problem = "-o " + request.Output + " is the tape image " + image +
+                          ", which the restored file would replace: restore to another file";
     if (!problem.empty())
         return UsageFailure(RestoreCommand, problem);
     // A name with characters that `reelfs ls` quotes goes by its quoted form, which comes first: the path
