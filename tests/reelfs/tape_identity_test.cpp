@@ -3,6 +3,8 @@
 // from a catalogue made from that tape.
 #include "HostTestSupport.h"
 
+#include "../TarFile/TarTestSupport.h"
+
 #include "vnservice/CDatabase.h"
 
 #include <filesystem>
@@ -70,6 +72,37 @@ TEST_F(TapeIdentityTest, a_catalogue_of_another_tape_of_the_identity_is_never_us
     EXPECT_EQ(restored.Exit, 0) << restored.Err;
     EXPECT_EQ(restored.Out, "alpha on monday\n");
     EXPECT_EQ(Reelfs({"restore", Tuesday, "0/proj/a.txt", "-o", output}).Exit, 1);
+}
+
+TEST_F(TapeIdentityTest, tapes_that_differ_in_one_byte_far_inside_are_told_apart)
+{
+    // Three MB of 10,000-byte files, and a second tape whose one byte differs, late in a record in the
+    // tape's middle: the tapes' records have the same lengths, and their ends and first bytes agree.
+    using namespace tartest;
+    constexpr std::size_t Files = 300, FileBytes = 10000, Record = 10240;
+    std::string archive = Entry(UstarBlock("proj/", "00000000000", "14036030710", '5'));
+    const std::size_t firstData = archive.size() + 512;
+    for (std::size_t k = 0; k < Files; ++k)
+        archive += Entry(UstarBlock("proj/f" + std::to_string(k), "00000023420"),
+                         std::string(FileBytes, static_cast<char>('a' + k % 26)));
+    archive += ArchiveEnd();
+    const std::size_t changed = Files / 2 * Record + Record - 100;
+    const std::size_t member = (changed - firstData) / (FileBytes + 240 + 512);
+    ASSERT_LT(changed - firstData - member * (FileBytes + 240 + 512), FileBytes);
+    std::string other = archive;
+    other[changed] = '!';
+    const std::string first = MakeTape("first", archive), second = MakeTape("second", other);
+    const std::string path = "0/proj/f" + std::to_string(member);
+
+    Scan(first);
+    Scan(second);
+    EXPECT_EQ(Program({"ls", first}).Exit, 1);
+    CRunResult refused = Program({"restore", first, path});
+    EXPECT_EQ(refused.Exit, 1);
+    EXPECT_EQ(refused.Out, "");
+    Scan(first);
+    EXPECT_EQ(Program({"restore", first, path}).Out,
+              std::string(FileBytes, static_cast<char>('a' + member % 26)));
 }
 
 TEST_F(TapeIdentityTest, a_continuation_volume_catalogued_from_another_tape_is_refused)

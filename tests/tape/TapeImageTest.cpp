@@ -445,9 +445,11 @@ TEST_F(TapeImageTest, an_image_rewritten_in_place_with_its_size_and_time_set_bac
     WriteEntries(path, {1024, M});
     const struct timespec times[2] = {{1704067200, 0}, {1704067200, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    std::string before;
     {
         CTapeImage first;
         ASSERT_TRUE(first.Open(path, &cache).IsSuccess());
+        ASSERT_TRUE(first.GetContentDigest(before).IsSuccess());
     }
     const std::uint64_t size = fs::file_size(path);
     {
@@ -462,6 +464,12 @@ TEST_F(TapeImageTest, an_image_rewritten_in_place_with_its_size_and_time_set_bac
     ASSERT_EQ(again.GetEntryCount(), 3u);
     EXPECT_EQ(again.GetEntryLength(0), 508u);
     EXPECT_EQ(again.GetEntryLength(1), 508u);
+    // The digest kept for the image before is not taken for it either; the one now kept is.
+    std::string after, kept;
+    ASSERT_TRUE(again.GetContentDigest(after).IsSuccess());
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(cache.LoadDigest(path, StateOf(path), kept));
+    EXPECT_EQ(kept, after);
 }
 
 TEST_F(TapeImageTest, an_index_kept_under_other_rules_is_not_taken)
