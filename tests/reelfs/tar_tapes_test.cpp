@@ -187,6 +187,12 @@ TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_
                             ": give its image with --with " + tapes[2]),
               std::string::npos)
         << away.Err;
+    // Not even when another image of that volume, a cut copy of it, was mounted since.
+    const std::string cut = (Folder / "multi3-cut.tap").string();
+    std::ofstream(cut, std::ios::binary) << ReadFile(tapes[2]).substr(0, 10250);
+    EXPECT_EQ(Reelfs({"ls", cut}).Exit, 1);
+    away = Reelfs({"restore", tapes[0], "0/big.bin", "--with", tapes[1]});
+    EXPECT_NE(away.Err.find("give its image with --with " + tapes[2]), std::string::npos) << away.Err;
     EXPECT_EQ(Restore({tapes[0], "0/big.bin", "--with", tapes[1], "--with", tapes[2]}), big);
     for (auto [offset, length] :
          {std::pair<std::size_t, std::size_t>{0, 1}, {18943, 2}, {17000, 22000}, {49999, 1}})

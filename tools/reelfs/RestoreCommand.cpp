@@ -61,8 +61,9 @@ std::string ContinuationHint(CHost& host, const CSet<CVolume, 1>::pointer& first
             return "the file runs on onto volume " + parameters[1] +
                    ", which this host has not seen: scan the image of that tape, then give it with --with "
                    "IMAGE";
+        // The image its catalogue was made from, which the image last mounted for it need not be.
         return "the file runs on onto volume " + parameters[1] + ": give its image with --with " +
-               known.Image;
+               (known.CatalogueImage.empty() ? known.Image : known.CatalogueImage);
     }
     if (code != ErrorShortExtents)
         return {};
