@@ -93,7 +93,9 @@ CStatus CLocalFragmentFile::Close()
     if (!OwnsDescriptor || Descriptor < 0)
         return CStatus::Success();
     CStatus status;
-    if (PreparedTime != 0)
+    // The file takes the catalogued time; a device or pipe written to keeps its own.
+    struct stat info;
+    if (PreparedTime != 0 && ::fstat(Descriptor, &info) == 0 && S_ISREG(info.st_mode))
     {
         std::int64_t seconds = FileTimeToUnixSeconds(PreparedTime);
         std::uint64_t rest = (PreparedTime - FileTimeUnixEpoch) % FileTimeTicksPerSecond;

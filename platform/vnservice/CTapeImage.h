@@ -7,13 +7,12 @@
 #pragma once
 
 #include "vnservice/CStatus.h"
+#include "vnservice/CTapeIndexCache.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class CTapeIndexCache;
 
 class CTapeImage
 {
@@ -67,6 +66,11 @@ public:
     // found from the index where the records it wants lie.
     CStatus ReadImage(std::uint64_t offset, void* dest, std::size_t size) const;
 
+    // Sixteen hexadecimal digits that digest every record's length and bytes up to the end of the
+    // recorded data, read in pieces of a mebibyte; the cache the image was opened with keeps the digest
+    // for the image in its present state, so that it is read whole once in that state.
+    CStatus GetContentDigest(std::string& digest) const;
+
 private:
     // Every Stride-th entry's header offset is kept; the others follow from the lengths in between, which
     // keeps the index at a little over four bytes an entry.
@@ -82,6 +86,8 @@ private:
 
     std::string Path;
     int Fd = -1;
+    CTapeIndexCache* Cache = nullptr;
+    CTapeIndexCache::CFileState State;
     std::vector<std::uint32_t> Lengths; // 0 for a mark: a record is never empty
     std::vector<std::uint64_t> Checkpoints;
     std::uint32_t NaturalBlockSize = 0;

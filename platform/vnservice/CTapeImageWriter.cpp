@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <system_error>
 #include <unistd.h>
@@ -29,10 +31,9 @@ std::string ErrnoText(int error)
 CTapeImageWriter::~CTapeImageWriter()
 {
     if (Fd >= 0)
-    {
         ::close(Fd);
-        ::unlink(Path.c_str());
-    }
+    if (!Temporary.empty())
+        ::unlink(Temporary.c_str());
 }
 
 CStatus CTapeImageWriter::Fault(int line, const std::string& what) const
@@ -46,9 +47,26 @@ CStatus CTapeImageWriter::Begin(const std::string& path)
         return Fault(__LINE__, "is still being written; " + path + " cannot be begun");
     Path = path;
     Size = 0;
-    Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    Temporary.clear();
+    // A device or pipe takes the image as it comes; a file is written under a temporary name beside it,
+    // so that a failed write leaves whatever was there before.
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    {
+        Fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (Fd < 0)
+            return Fault(__LINE__, "cannot be opened: " + ErrnoText(errno));
+        return CStatus::Success();
+    }
+    std::string pattern = path + ".reelfs-XXXXXX";
+    Fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (Fd < 0)
         return Fault(__LINE__, "cannot be created: " + ErrnoText(errno));
+    Temporary = pattern;
+    // The image gets the permissions of any file made here, not those of a temporary one.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(Fd, 0666 & ~mask);
     return CStatus::Success();
 }
 
@@ -116,10 +134,9 @@ CStatus CTapeImageWriter::Finish()
     int fd = Fd;
     Fd = -1;
     if (::close(fd) != 0)
-    {
-        auto status = Fault(__LINE__, "cannot be closed: " + ErrnoText(errno));
-        ::unlink(Path.c_str());
-        return status;
-    }
+        return Fault(__LINE__, "cannot be closed: " + ErrnoText(errno));
+    if (!Temporary.empty() && ::rename(Temporary.c_str(), Path.c_str()) != 0)
+        return Fault(__LINE__, "cannot be given its name: " + ErrnoText(errno));
+    Temporary.clear();
     return CStatus::Success();
 }

@@ -1,6 +1,7 @@
 // CTapeImageWriter: writes a tape image file (.tap) in tape order, record by record and mark by mark. The
-// writer owns the file until Finish; destroyed before a successful Finish, it removes what it wrote, so no
-// half-written image is left behind. Not thread-safe: one thread writes.
+// writer owns the file until Finish, which gives it its name; destroyed before a successful Finish, it
+// removes what it wrote, so no half-written image is left behind and a file it was to replace stays as it
+// was. A device or pipe is written as it is and never removed. Not thread-safe: one thread writes.
 #pragma once
 
 #include "vnservice/CStatus.h"
@@ -18,7 +19,7 @@ public:
     CTapeImageWriter& operator=(const CTapeImageWriter&) = delete;
     ~CTapeImageWriter();
 
-    // Creates the image at path, replacing any file there.
+    // Begins the image at path, to replace any file there when finished.
     CStatus Begin(const std::string& path);
     // One record of 1 to 2^31-1 bytes (an empty record cannot be told from a mark).
     CStatus WriteRecord(const void* data, std::uint32_t size);
@@ -35,6 +36,8 @@ private:
     CStatus Fault(int line, const std::string& what) const;
 
     std::string Path;
+    // Where the image is written until Finish; empty when it goes straight to Path.
+    std::string Temporary;
     int Fd = -1;
     std::uint64_t Size = 0;
 };

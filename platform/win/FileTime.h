@@ -16,14 +16,14 @@ constexpr std::uint64_t UnixSecondsToFileTime(std::uint64_t seconds)
     return seconds * FileTimeTicksPerSecond + FileTimeUnixEpoch;
 }
 
-// FILETIME to whole seconds since 1970, rounded down; times before 1970 give negative numbers.
+// FILETIME to whole seconds since 1970, rounded down; times before 1970 give negative numbers. Counted
+// in unsigned numbers, since FILETIME runs on past the largest signed 64-bit number (in the year 30828).
 constexpr std::int64_t FileTimeToUnixSeconds(std::uint64_t fileTime)
 {
-    auto ticks = static_cast<std::int64_t>(fileTime) - static_cast<std::int64_t>(FileTimeUnixEpoch);
-    auto seconds = ticks / static_cast<std::int64_t>(FileTimeTicksPerSecond);
-    if (ticks < 0 && ticks % static_cast<std::int64_t>(FileTimeTicksPerSecond) != 0)
-        --seconds;
-    return seconds;
+    if (fileTime >= FileTimeUnixEpoch)
+        return static_cast<std::int64_t>((fileTime - FileTimeUnixEpoch) / FileTimeTicksPerSecond);
+    const std::uint64_t before = FileTimeUnixEpoch - fileTime;
+    return -static_cast<std::int64_t>((before + FileTimeTicksPerSecond - 1) / FileTimeTicksPerSecond);
 }
 
 // Milliseconds since an unspecified start, monotonic (the tick count).

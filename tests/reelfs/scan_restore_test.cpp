@@ -5,9 +5,11 @@
 #include "frame/CFileListPointer.h"
 #include "win/FileTime.h"
 
+#include <fcntl.h>
 #include <fstream>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -166,9 +168,36 @@ TEST_F(ScanTest, the_newest_version_is_restored_whole_or_in_part_and_a_failure_l
     struct stat restored;
     ASSERT_EQ(::stat(out.c_str(), &restored), 0);
     EXPECT_EQ(restored.st_mtime, 1618489800);
+    // The tape's own image is no place to restore to.
+    const std::string image = ReadFile(tape);
+    CRunResult onto = Reelfs({"restore", tape, "0/f", "-o", tape});
+    EXPECT_EQ(onto.Exit, 2);
+    EXPECT_NE(onto.Err.find("is the tape image"), std::string::npos) << onto.Err;
+    EXPECT_EQ(ReadFile(tape), image);
     ASSERT_EQ(Reelfs({"restore", tape, "0/fails", "-o", (Folder / "new").string()}).Exit, 1);
     EXPECT_FALSE(std::filesystem::exists(Folder / "new"));
     for (const auto& entry : std::filesystem::directory_iterator(Folder))
         EXPECT_EQ(entry.path().string().find(".reelfs-"), std::string::npos) << entry.path();
+}
+
+TEST_F(ScanTest, a_restore_to_a_pipe_gives_it_the_bytes_and_leaves_its_times_alone)
+{
+    CScriptedFileSystem::Script = {{4, "f", 100, April, 1}};
+    const std::string tape = ScriptTape("tape");
+    ASSERT_EQ(Reelfs({"scan", tape}).Exit, 0);
+    const std::string pipe = (Folder / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    // Opened for reading first, so that the restore's open finds a reader; the bytes wait in the pipe.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    CRunResult result = Reelfs({"restore", tape, "0/f", "-o", pipe});
+    EXPECT_EQ(result.Exit, 0) << result.Err;
+    std::string bytes(200, '\0');
+    const ssize_t got = ::read(reader, bytes.data(), bytes.size());
+    ::close(reader);
+    EXPECT_EQ(bytes.substr(0, got > 0 ? got : 0), ScriptedContent(u"0/f", 1, 100));
+    struct stat info;
+    ASSERT_EQ(::stat(pipe.c_str(), &info), 0);
+    EXPECT_NE(info.st_mtime, 1618489800);
 }
 } // namespace

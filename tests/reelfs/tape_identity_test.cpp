@@ -3,6 +3,8 @@
 // from a catalogue made from that tape.
 #include "HostTestSupport.h"
 
+#include "../TarFile/TarTestSupport.h"
+
 #include "vnservice/CDatabase.h"
 
 #include <filesystem>
@@ -72,6 +74,37 @@ TEST_F(TapeIdentityTest, a_catalogue_of_another_tape_of_the_identity_is_never_us
     EXPECT_EQ(Reelfs({"restore", Tuesday, "0/proj/a.txt", "-o", output}).Exit, 1);
 }
 
+TEST_F(TapeIdentityTest, tapes_that_differ_in_one_byte_far_inside_are_told_apart)
+{
+    // Three MB of 10,000-byte files, and a second tape whose one byte differs, late in a record in the
+    // tape's middle: the tapes' records have the same lengths, and their ends and first bytes agree.
+    using namespace tartest;
+    constexpr std::size_t Files = 300, FileBytes = 10000, Record = 10240;
+    std::string archive = Entry(UstarBlock("proj/", "00000000000", "14036030710", '5'));
+    const std::size_t firstData = archive.size() + 512;
+    for (std::size_t k = 0; k < Files; ++k)
+        archive += Entry(UstarBlock("proj/f" + std::to_string(k), "00000023420"),
+                         std::string(FileBytes, static_cast<char>('a' + k % 26)));
+    archive += ArchiveEnd();
+    const std::size_t changed = Files / 2 * Record + Record - 100;
+    const std::size_t member = (changed - firstData) / (FileBytes + 240 + 512);
+    ASSERT_LT(changed - firstData - member * (FileBytes + 240 + 512), FileBytes);
+    std::string other = archive;
+    other[changed] = '!';
+    const std::string first = MakeTape("first", archive), second = MakeTape("second", other);
+    const std::string path = "0/proj/f" + std::to_string(member);
+
+    Scan(first);
+    Scan(second);
+    EXPECT_EQ(Program({"ls", first}).Exit, 1);
+    CRunResult refused = Program({"restore", first, path});
+    EXPECT_EQ(refused.Exit, 1);
+    EXPECT_EQ(refused.Out, "");
+    Scan(first);
+    EXPECT_EQ(Program({"restore", first, path}).Out,
+              std::string(FileBytes, static_cast<char>('a' + member % 26)));
+}
+
 TEST_F(TapeIdentityTest, a_continuation_volume_catalogued_from_another_tape_is_refused)
 {
     // Tuesday's tape given as the continuation of a volume whose catalogue Monday's tape made.
@@ -106,5 +139,22 @@ TEST_F(TapeIdentityTest, a_catalogue_made_before_the_host_noted_its_tape_is_used
     CRunResult checked = Reelfs({"ls", Monday});
     EXPECT_EQ(checked.Err, "");
     EXPECT_EQ(Reelfs({"ls", Tuesday}).Exit, 1);
+}
+
+TEST_F(TapeIdentityTest, a_catalogue_kept_with_the_sampled_digest_alone_is_checked_by_it)
+{
+    Scan(Monday);
+    {
+        // As a host kept it while the fingerprint was the sampled digest's sixteen digits.
+        CDatabase database;
+        ASSERT_TRUE(database.Open(Home + "/reelfs.db").IsSuccess());
+        ASSERT_TRUE(database.Execute("UPDATE volumes SET catalogue_tape = substr(catalogue_tape, 1, 16)")
+                        .IsSuccess());
+    }
+    CRunResult listed = Reelfs({"ls", Monday});
+    EXPECT_EQ(listed.Exit, 0) << listed.Err;
+    EXPECT_EQ(listed.Err, "");
+    EXPECT_EQ(Reelfs({"ls", Tuesday}).Exit, 1);
+    EXPECT_EQ(Scan(Monday).Err, "");
 }
 } // namespace

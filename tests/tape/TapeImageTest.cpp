@@ -18,7 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace
 {
@@ -91,6 +93,18 @@ std::string MessageOf(const CStatus& status)
 }
 
 constexpr std::uint32_t M = 0; // a mark, in the entry lists below
+
+// The state of the image file that its kept index goes by.
+CTapeIndexCache::CFileState StateOf(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec * 1000000000 + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * 1000000000 + info.st_ctim.tv_nsec};
+}
 
 // Writes the entries (record lengths, M for a mark) with the writer; returns the offsets where each
 // entry's data lies by the format's layout.
@@ -388,16 +402,8 @@ TEST_F(TapeImageTest, a_kept_index_serves_the_same_image_and_a_changed_image_is_
     }
     CTapeImage fresh, kept;
     ASSERT_TRUE(fresh.Open(path, &cache).IsSuccess());
-    struct stat info
-    {
-    };
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
     std::vector<std::uint32_t> stored;
-    ASSERT_TRUE(cache.Load(path,
-                           {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                            static_cast<std::uint64_t>(info.st_size),
-                            info.st_mtim.tv_sec * 1000000000 + info.st_mtim.tv_nsec},
-                           stored));
+    ASSERT_TRUE(cache.Load(path, StateOf(path), stored));
     EXPECT_EQ(stored, entries);
     ASSERT_TRUE(kept.Open(path, &cache).IsSuccess());
     ASSERT_EQ(kept.GetEntryCount(), entries.size());
@@ -428,6 +434,44 @@ TEST_F(TapeImageTest, a_kept_index_serves_the_same_image_and_a_changed_image_is_
     }
 }
 
+TEST_F(TapeImageTest, an_image_rewritten_in_place_with_its_size_and_time_set_back_is_indexed_again)
+{
+    // As cp -p or rsync -t of another tape of the same size onto the image leaves it.
+    CDatabase database;
+    ASSERT_TRUE(database.Open(PathOf("host.db")).IsSuccess());
+    CTapeIndexCache cache(database);
+    ASSERT_TRUE(cache.Prepare().IsSuccess());
+    const std::string path = PathOf("rewritten.tap");
+    WriteEntries(path, {1024, M});
+    const struct timespec times[2] = {{1704067200, 0}, {1704067200, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    std::string before;
+    {
+        CTapeImage first;
+        ASSERT_TRUE(first.Open(path, &cache).IsSuccess());
+        ASSERT_TRUE(first.GetContentDigest(before).IsSuccess());
+    }
+    const std::uint64_t size = fs::file_size(path);
+    {
+        // Written through the same file, so that device and inode stay too.
+        const std::string bytes = RawImage().Record(508).Record(508).Mark().Bytes;
+        ASSERT_EQ(bytes.size(), size);
+        std::ofstream(path, std::ios::binary | std::ios::in) << bytes;
+    }
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    CTapeImage again;
+    ASSERT_TRUE(again.Open(path, &cache).IsSuccess());
+    ASSERT_EQ(again.GetEntryCount(), 3u);
+    EXPECT_EQ(again.GetEntryLength(0), 508u);
+    EXPECT_EQ(again.GetEntryLength(1), 508u);
+    // The digest kept for the image before is not taken for it either; the one now kept is.
+    std::string after, kept;
+    ASSERT_TRUE(again.GetContentDigest(after).IsSuccess());
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(cache.LoadDigest(path, StateOf(path), kept));
+    EXPECT_EQ(kept, after);
+}
+
 TEST_F(TapeImageTest, an_index_kept_under_other_rules_is_not_taken)
 {
     // An index that runs on past two marks, as indexes were once kept, or that no image could give.
@@ -437,13 +481,7 @@ TEST_F(TapeImageTest, an_index_kept_under_other_rules_is_not_taken)
     ASSERT_TRUE(cache.Prepare().IsSuccess());
     const std::string path = PathOf("rules.tap");
     WriteEntries(path, {512, M, M, 512, M});
-    struct stat info
-    {
-    };
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    const CTapeIndexCache::CFileState state{
-        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-        static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec * 1000000000 + info.st_mtim.tv_nsec};
+    const CTapeIndexCache::CFileState state = StateOf(path);
     for (const std::vector<std::uint32_t>& kept :
          {std::vector<std::uint32_t>{512, M, M, 512, M}, std::vector<std::uint32_t>{0x80000200u, M}})
     {
@@ -602,16 +640,41 @@ TEST_F(TapeImageTest, writer_refuses_records_the_format_cannot_hold)
     EXPECT_EQ(writer.GetSize(), 0u);
 }
 
-TEST_F(TapeImageTest, writer_leaves_no_half_image_behind)
+TEST_F(TapeImageTest, writer_leaves_no_half_image_behind_and_what_it_was_to_replace_as_it_was)
 {
     auto path = PathOf("half.tap");
+    for (const bool existed : {false, true})
     {
-        CTapeImageWriter writer;
-        ASSERT_TRUE(writer.Begin(path).IsSuccess());
-        ASSERT_TRUE(writer.WriteMark().IsSuccess());
-        EXPECT_TRUE(fs::exists(path));
+        if (existed)
+            WriteFile("half.tap", "the image before");
+        {
+            CTapeImageWriter writer;
+            ASSERT_TRUE(writer.Begin(path).IsSuccess());
+            ASSERT_TRUE(writer.WriteMark().IsSuccess());
+        }
+        EXPECT_EQ(fs::exists(path), existed);
+        if (existed)
+        {
+            std::ifstream in(path, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the image before");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), existed ? 1 : 0);
     }
-    EXPECT_FALSE(fs::exists(path));
+    // A device is written as it is and never removed.
+    const std::string device = PathOf("null");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
+    {
+        {
+            CTapeImageWriter writer;
+            ASSERT_TRUE(writer.Begin(device).IsSuccess());
+            ASSERT_TRUE(writer.WriteMark().IsSuccess());
+        }
+        struct stat info
+        {
+        };
+        EXPECT_EQ(::stat(device.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISCHR(info.st_mode));
+    }
 
     CTapeImageWriter writer;
     auto status = writer.Begin(PathOf("no/such/folder.tap"));

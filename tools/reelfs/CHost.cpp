@@ -236,7 +236,7 @@ CStatus CHost::CheckCatalogue(CVolume& volume)
     CStatus status = MountedTape(volume, tape);
     if (status.IsSuccess() && !tape.empty())
         status = Registry.Find(volume.GetID(), known, found);
-    if (status.Failed() || tape.empty() || known.CatalogueTape == tape)
+    if (status.Failed() || tape.empty() || IsFingerprintOf(known.CatalogueTape, tape))
         return status;
     if (known.CatalogueTape.empty())
     {

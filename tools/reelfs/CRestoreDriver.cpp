@@ -181,17 +181,20 @@ CStatus RestoreRange(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::poi
         status = SystemFailure(__LINE__, "cannot close " + output.WritePath());
     return status;
 }
-// The failure for a path the catalogue does not hold; when the path lacks the "0/" that begins every
-// catalogued one and the catalogue holds it with one, the message names that.
-CStatus NotCatalogued(CVolume& volume, const WString& path)
+// The failure for a path the catalogue does not hold in any of its forms, named as given (the last
+// form); when the path lacks the "0/" that begins every catalogued one and the catalogue holds it with
+// one, the message names that.
+CStatus NotCatalogued(CVolume& volume, const std::vector<WString>& paths)
 {
     bool found = false;
     CFileVersion version;
     CStatus status;
-    if (!path.starts_with(u"0/"))
-        status = FindNewestVersion(*volume.Catalogue, u"0/" + path, found, version);
+    for (std::size_t i = 0; status.IsSuccess() && !found && i < paths.size(); ++i)
+        if (!paths[i].starts_with(u"0/"))
+            status = FindNewestVersion(*volume.Catalogue, u"0/" + paths[i], found, version);
     if (status.Failed())
         return status;
+    const WString& path = paths.back();
     return found ? CErrorGenMessage(
                        Source, __LINE__, HostErrorPathWithoutRoot,
                        {WideParameter(path), volume.GetIDAsString(), QuoteName(WideParameter(version.Path))})
@@ -219,9 +222,8 @@ CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume
         status = FindNewestVersion(*volume->Catalogue, request.Paths[i], found, version);
     if (status.Failed())
         return status;
-    const WString& given = request.Paths.front();
     if (!found)
-        return NotCatalogued(*volume, given);
+        return NotCatalogued(*volume, request.Paths);
     if (request.Range && (request.Offset > version.Size || request.Length > version.Size - request.Offset))
         return CErrorGenMessage(Source, __LINE__, HostErrorRangePastEnd,
                                 {std::to_string(request.Length), std::to_string(request.Offset),

@@ -14,8 +14,8 @@
 
 struct CRestoreRequest
 {
-    // The forms of the catalogued path ("0/...") the file may go by, tried in turn: as given, then as
-    // `reelfs ls` quotes it.
+    // The forms of the catalogued path ("0/...") the file may go by, tried in turn: the name that the
+    // path gives as `reelfs ls` quotes names, then the path as given, last.
     std::vector<WString> Paths;
     std::string Output; // the file to write; empty for standard output
     bool Range = false; // only the bytes [Offset, Offset + Length) of the file

@@ -1,4 +1,5 @@
 #include "CScanDriver.h"
+#include "TapeFingerprint.h"
 
 #include "CatalogueWalk.h"
 
@@ -236,7 +237,7 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
         finished = host.Registry.RecordCatalogue(volume->GetID(), tape, volume->GetName());
     if (finished.IsSuccess())
         finished = database.Commit();
-    if (finished.IsSuccess() && !known.CatalogueTape.empty() && known.CatalogueTape != tape)
+    if (finished.IsSuccess() && !known.CatalogueTape.empty() && !IsFingerprintOf(known.CatalogueTape, tape))
         summary.ReplacedImage = known.CatalogueImage;
     else
         database.Rollback();

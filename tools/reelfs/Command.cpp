@@ -2,6 +2,7 @@
 
 #include "CHost.h"
 #include "CPluginLoader.h"
+#include "NameQuoting.h"
 
 #include "vnservice/CEventLog.h"
 #include "vnservice/ErrorGenerators.h"
@@ -77,7 +78,7 @@ void PrintEvent(const CEvent& event)
     if (const auto* number = std::get_if<std::uint64_t>(&event.Value))
         std::cerr << *number << '\n';
     else
-        std::cerr << WideParameter(std::get<WString>(event.Value)) << '\n';
+        std::cerr << QuoteMessage(WideParameter(std::get<WString>(event.Value))) << '\n';
 }
 
 // A command whose output did not all reach standard output has failed, whatever else it did.
@@ -180,14 +181,14 @@ int ExceptionFailure()
 
 int UsageFailure(const Command& command, std::string_view problem)
 {
-    std::cerr << "reelfs: " << problem << "\nusage: reelfs [--home DIR] [-v] " << command.Name << ' '
-              << command.Usage << '\n';
+    std::cerr << "reelfs: " << QuoteMessage(problem) << "\nusage: reelfs [--home DIR] [-v] " << command.Name
+              << ' ' << command.Usage << '\n';
     return ExitUsage;
 }
 
 int Failure(const CStatus& status)
 {
-    std::cerr << "reelfs: " << status.ToString() << '\n';
+    std::cerr << "reelfs: " << QuoteMessage(status.ToString()) << '\n';
     return ExitFailure;
 }
 
@@ -223,7 +224,7 @@ int OpenHost(const GlobalOptions& options, CHost& host)
             [](const CStatus& status)
             {
                 ClearStatusLine();
-                std::cerr << "logged " << status.ToStringWithSource() << '\n';
+                std::cerr << "logged " << QuoteMessage(status.ToStringWithSource()) << '\n';
             });
     }
     else
@@ -234,7 +235,7 @@ int OpenHost(const GlobalOptions& options, CHost& host)
     host.Notice = [](const std::string& text)
     {
         ClearStatusLine();
-        std::cerr << "reelfs: note: " << text << '\n';
+        std::cerr << "reelfs: note: " << QuoteMessage(text) << '\n';
     };
     CStatus status = host.Open(options.Home.empty() ? CSystem::DefaultHomeFolder() : options.Home);
     return status.Failed() ? Failure(status) : ExitSuccess;
@@ -256,7 +257,7 @@ CStatus MountImage(CHost& host, const std::string& image, CSet<CVolume, 1>::poin
         if (CStatus cut = volume->CheckTapeWhole(0); cut.Failed())
         {
             ClearStatusLine();
-            std::cerr << "reelfs: warning: " << cut.ToString() << '\n';
+            std::cerr << "reelfs: warning: " << QuoteMessage(cut.ToString()) << '\n';
         }
     return status;
 }

@@ -7,8 +7,8 @@
 #include "vnservice/ErrorGenerators.h"
 #include "win/FileTime.h"
 
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 
 namespace
 {
@@ -64,17 +64,13 @@ CStatus FindNewestVersion(CFileListInternal& catalogue, const WString& path, boo
 
 std::string FormatFileTime(std::uint64_t fileTime)
 {
-    using namespace std::chrono;
     if (fileTime == 0)
         return "-";
-    sys_seconds time{seconds(FileTimeToUnixSeconds(fileTime))};
-    auto day = floor<days>(time);
-    year_month_day date{day};
-    hh_mm_ss clock{time - day};
+    // The C library's calendar, since FILETIME runs to the year 60056, past what std::chrono::year holds.
+    const auto time = static_cast<std::time_t>(FileTimeToUnixSeconds(fileTime));
+    std::tm civil{};
     char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02ld:%02ld:%02ldZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),
-                  static_cast<long>(clock.seconds().count()));
+    if (!::gmtime_r(&time, &civil) || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &civil) == 0)
+        return "-";
     return text;
 }

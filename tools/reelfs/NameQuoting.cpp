@@ -29,15 +29,16 @@ std::size_t PrintableLength(std::string_view text)
     const bool unprintable = code < 0xA0 || (code >= 0xD800 && code < 0xE000) || code > 0x10FFFF;
     return overlong || unprintable ? 0 : length;
 }
-} // namespace
 
-std::string QuoteName(std::string_view name)
+// `name` quoted, its backslashes escaped too when `backslashes`.
+std::string Quote(std::string_view name, bool backslashes)
 {
+    const std::string_view escaped = backslashes ? Escaped : Escaped.substr(0, Escaped.size() - 1);
     std::string quoted;
     quoted.reserve(name.size());
     while (!name.empty())
     {
-        const std::size_t letter = Escaped.find(name[0]);
+        const std::size_t letter = escaped.find(name[0]);
         const std::size_t printable = letter == std::string_view::npos ? PrintableLength(name) : 0;
         if (letter != std::string_view::npos)
             quoted += {'\\', Letters[letter]};
@@ -52,6 +53,17 @@ std::string QuoteName(std::string_view name)
         name.remove_prefix(printable ? printable : 1);
     }
     return quoted;
+}
+} // namespace
+
+std::string QuoteName(std::string_view name)
+{
+    return Quote(name, true);
+}
+
+std::string QuoteMessage(std::string_view message)
+{
+    return Quote(message, false);
 }
 
 std::optional<std::string> UnquoteName(std::string_view quoted)

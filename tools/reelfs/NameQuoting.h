@@ -11,6 +11,11 @@
 
 std::string QuoteName(std::string_view name);
 
+// A message as reelfs prints it, on one line and with nothing that a terminal acts on, whatever the names
+// from tape in it hold: quoted as QuoteName quotes, but for backslashes, so that the names it quotes
+// itself stay as reelfs ls shows them.
+std::string QuoteMessage(std::string_view message);
+
 // The name that QuoteName gives `quoted`; nothing when `quoted` holds a backslash that begins none of
 // those escapes.
 std::optional<std::string> UnquoteName(std::string_view quoted);

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <limits>
 #include <set>
+#include <sys/stat.h>
 
 namespace reelfs
 {
@@ -21,6 +22,14 @@ namespace
 constexpr std::uint32_t ErrorShortExtents = 0xC0003779;
 constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;
 constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B;
+
+// Whether the two paths name one file that exists.
+bool IsSameFile(const std::string& one, const std::string& other)
+{
+    struct stat first, second;
+    return ::stat(one.c_str(), &first) == 0 && ::stat(other.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
 
 // The volume that the volume's file system names as the next one; nothing when it names none.
 std::optional<CVolumeID> NextVolumeOf(CVolume& volume)
@@ -52,8 +61,9 @@ std::string ContinuationHint(CHost& host, const CSet<CVolume, 1>::pointer& first
             return "the file runs on onto volume " + parameters[1] +
                    ", which this host has not seen: scan the image of that tape, then give it with --with "
                    "IMAGE";
+        // The image its catalogue was made from, which the image last mounted for it need not be.
         return "the file runs on onto volume " + parameters[1] + ": give its image with --with " +
-               known.Image;
+               (known.CatalogueImage.empty() ? known.Image : known.CatalogueImage);
     }
     if (code != ErrorShortExtents)
         return {};
@@ -114,13 +124,22 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
     WString path;
     if (problem.empty() && MultiByteToWide(CP_UTF8, operands[1], path) != 0)
         problem = "the PATH is not UTF-8 text";
+    if (problem.empty() && !request.Output.empty())
+        for (std::size_t i = 0; i <= continuations.size() && problem.empty(); ++i)
+            if (const std::string& image = i == 0 ? operands[0] : continuations[i - 1];
+                IsSameFile(request.Output, image))
+                problem = "-o " + request.Output + " is the tape image " + image +
+                          ", which the restored file would replace: restore to another file";
     if (!problem.empty())
         return UsageFailure(RestoreCommand, problem);
-    request.Paths.push_back(path);
-    // A name with characters that `reelfs ls` quotes goes by its quoted form as well.
+    // A name with characters that `reelfs ls` quotes goes by its quoted form, which comes first: the path
+    // "0/x\ny" that ls shows for a name with a line break is that file, even where another is named with
+    // a backslash and an n (ls shows that one as "0/x\\ny").
+    WString name;
     if (std::optional<std::string> unquoted = UnquoteName(operands[1]);
-        unquoted && *unquoted != operands[1] && MultiByteToWide(CP_UTF8, *unquoted, path) == 0)
-        request.Paths.push_back(path);
+        unquoted && *unquoted != operands[1] && MultiByteToWide(CP_UTF8, *unquoted, name) == 0)
+        request.Paths.push_back(name);
+    request.Paths.push_back(path);
     request.Range = offset.has_value();
     request.Offset = offset.value_or(0);
     request.Length = length.value_or(0);

@@ -99,6 +99,15 @@ CStatus TapeFingerprint(const CTapeImage& image, std::string& fingerprint)
             digest.Add(bytes.data(), size);
         }
     }
-    fingerprint = digest.Text();
+    std::string whole;
+    if (CStatus status = image.GetContentDigest(whole); status.Failed())
+        return status;
+    fingerprint = digest.Text() + whole;
     return CStatus::Success();
+}
+
+bool IsFingerprintOf(const std::string& kept, const std::string& mounted)
+{
+    constexpr std::size_t SampledDigits = 16;
+    return kept.size() == SampledDigits ? mounted.compare(0, SampledDigits, kept) == 0 : kept == mounted;
 }
