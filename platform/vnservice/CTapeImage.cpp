@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <unordered_map>
+#include <xxhash.h>
 
 namespace
 {
@@ -339,42 +341,23 @@ CStatus CTapeImage::GetContentDigest(std::string& digest) const
 {
     if (Cache && Cache->LoadDigest(Path, State, digest))
         return CStatus::Success();
-    // Four lanes of multiply-rotate rounds over eight-byte words, so that the digest keeps up with the
-    // disk; the fixed constants keep it the same from one build to the next, as a digest kept in a
-    // database must stay.
-    constexpr std::uint64_t Prime1 = 0x9E3779B185EBCA87ull, Prime2 = 0xC2B2AE3D27D4EB4Full;
-    std::uint64_t lanes[4] = {Prime1, Prime2, ~Prime1, ~Prime2};
-    auto mix = [](std::uint64_t lane, std::uint64_t word)
-    {
-        lane += word * Prime2;
-        lane = lane << 31 | lane >> 33;
-        return lane * Prime1;
-    };
+    // The image's bytes up to the end of the data hold every record's length and bytes and every mark.
+    std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
+        return Fault(__LINE__, "has no memory for the digest of its contents");
     constexpr std::size_t Piece = 1 << 20;
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t entry = 0; entry < Lengths.size(); ++entry)
+    std::vector<std::uint8_t> bytes(std::min<std::uint64_t>(Piece, DataEnd));
+    for (std::uint64_t offset = 0; offset < DataEnd; offset += Piece)
     {
-        lanes[entry % 4] = mix(lanes[entry % 4], Lengths[entry] + 1);
-        for (std::uint32_t offset = 0; offset < Lengths[entry]; offset += Piece)
-        {
-            const std::size_t size = std::min<std::size_t>(Piece, Lengths[entry] - offset);
-            bytes.assign((size + 31) / 32 * 32, 0);
-            if (CStatus status = Read(entry, offset, bytes.data(), size); status.Failed())
-                return status;
-            for (std::size_t at = 0; at < bytes.size(); at += 8)
-            {
-                std::uint64_t word = 0;
-                for (int i = 7; i >= 0; --i)
-                    word = word << 8 | bytes[at + i];
-                lanes[at / 8 % 4] = mix(lanes[at / 8 % 4], word);
-            }
-        }
+        const std::size_t size = std::min<std::uint64_t>(Piece, DataEnd - offset);
+        if (CStatus status = ReadImage(offset, bytes.data(), size); status.Failed())
+            return status;
+        XXH3_128bits_update(state.get(), bytes.data(), size);
     }
-    std::uint64_t value = Lengths.size() * Prime1;
-    for (std::uint64_t lane : lanes)
-        value = mix(value ^ lane, lane);
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    const XXH128_hash_t value = XXH3_128bits_digest(state.get());
+    char text[33];
+    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(value.high64),
+                  static_cast<unsigned long long>(value.low64));
     digest = text;
     if (Cache)
         Cache->SaveDigest(Path, State, digest);

@@ -66,9 +66,10 @@ public:
     // found from the index where the records it wants lie.
     CStatus ReadImage(std::uint64_t offset, void* dest, std::size_t size) const;
 
-    // Sixteen hexadecimal digits that digest every record's length and bytes up to the end of the
-    // recorded data, read in pieces of a mebibyte; the cache the image was opened with keeps the digest
-    // for the image in its present state, so that it is read whole once in that state.
+    // Thirty-two hexadecimal digits, the 128-bit XXH3 digest of the image's bytes up to the end of the
+    // recorded data (every record's length and bytes, every mark), read in pieces of a mebibyte. The
+    // cache the image was opened with keeps the digest for the image in its present state, so that the
+    // image is read whole once in that state.
     CStatus GetContentDigest(std::string& digest) const;
 
 private:

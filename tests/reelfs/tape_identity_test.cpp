@@ -140,21 +140,4 @@ TEST_F(TapeIdentityTest, a_catalogue_made_before_the_host_noted_its_tape_is_used
     EXPECT_EQ(checked.Err, "");
     EXPECT_EQ(Reelfs({"ls", Tuesday}).Exit, 1);
 }
-
-TEST_F(TapeIdentityTest, a_catalogue_kept_with_the_sampled_digest_alone_is_checked_by_it)
-{
-    Scan(Monday);
-    {
-        // As a host kept it while the fingerprint was the sampled digest's sixteen digits.
-        CDatabase database;
-        ASSERT_TRUE(database.Open(Home + "/reelfs.db").IsSuccess());
-        ASSERT_TRUE(database.Execute("UPDATE volumes SET catalogue_tape = substr(catalogue_tape, 1, 16)")
-                        .IsSuccess());
-    }
-    CRunResult listed = Reelfs({"ls", Monday});
-    EXPECT_EQ(listed.Exit, 0) << listed.Err;
-    EXPECT_EQ(listed.Err, "");
-    EXPECT_EQ(Reelfs({"ls", Tuesday}).Exit, 1);
-    EXPECT_EQ(Scan(Monday).Err, "");
-}
 } // namespace

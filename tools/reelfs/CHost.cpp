@@ -1,7 +1,5 @@
 #include "CHost.h"
 
-#include "TapeFingerprint.h"
-
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
@@ -236,7 +234,7 @@ CStatus CHost::CheckCatalogue(CVolume& volume)
     CStatus status = MountedTape(volume, tape);
     if (status.IsSuccess() && !tape.empty())
         status = Registry.Find(volume.GetID(), known, found);
-    if (status.Failed() || tape.empty() || IsFingerprintOf(known.CatalogueTape, tape))
+    if (status.Failed() || tape.empty() || known.CatalogueTape == tape)
         return status;
     if (known.CatalogueTape.empty())
     {
@@ -256,7 +254,7 @@ CStatus CHost::MountedTape(CVolume& volume, std::string& fingerprint)
     CSet<CMedium, 1>::pointer medium =
         volume.IsAccessible() ? volume.GetReplica(0) : CSet<CMedium, 1>::pointer();
     auto* tape = dynamic_cast<CTapeMedium*>(medium.get());
-    return tape ? TapeFingerprint(tape->GetImage(), fingerprint) : CStatus::Success();
+    return tape ? tape->GetImage().GetContentDigest(fingerprint) : CStatus::Success();
 }
 
 CStatus CHost::RecordVolume(CVolume& volume)

@@ -1,5 +1,4 @@
 #include "CScanDriver.h"
-#include "TapeFingerprint.h"
 
 #include "CatalogueWalk.h"
 
@@ -237,10 +236,10 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
         finished = host.Registry.RecordCatalogue(volume->GetID(), tape, volume->GetName());
     if (finished.IsSuccess())
         finished = database.Commit();
-    if (finished.IsSuccess() && !known.CatalogueTape.empty() && !IsFingerprintOf(known.CatalogueTape, tape))
-        summary.ReplacedImage = known.CatalogueImage;
     else
         database.Rollback();
+    if (finished.IsSuccess() && !known.CatalogueTape.empty() && known.CatalogueTape != tape)
+        summary.ReplacedImage = known.CatalogueImage;
     // A tape cut short ends even a scan that found nothing amiss with the cut, what it catalogued kept.
     if (status.IsSuccess() && finished.IsSuccess())
         status = volume->CheckTapeWhole(0);
