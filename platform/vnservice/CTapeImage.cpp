@@ -337,10 +337,29 @@ CStatus CTapeImage::ReadImage(std::uint64_t offset, void* dest, std::size_t size
     return CStatus::Success();
 }
 
+bool CTapeImage::GetKeptDigest(std::string& digest) const
+{
+    return Cache && Cache->LoadDigest(Path, State, digest);
+}
+
+void CTapeImage::KeepDigest(const std::string& digest) const
+{
+    if (Cache)
+        Cache->SaveDigest(Path, State, digest);
+}
+
 CStatus CTapeImage::GetContentDigest(std::string& digest) const
 {
-    if (Cache && Cache->LoadDigest(Path, State, digest))
+    if (GetKeptDigest(digest))
         return CStatus::Success();
+    CStatus status = DigestContents(digest);
+    if (status.IsSuccess())
+        KeepDigest(digest);
+    return status;
+}
+
+CStatus CTapeImage::DigestContents(std::string& digest) const
+{
     // The image's bytes up to the end of the data hold every record's length and bytes and every mark.
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
@@ -359,7 +378,5 @@ CStatus CTapeImage::GetContentDigest(std::string& digest) const
     std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(value.high64),
                   static_cast<unsigned long long>(value.low64));
     digest = text;
-    if (Cache)
-        Cache->SaveDigest(Path, State, digest);
     return CStatus::Success();
 }

@@ -67,9 +67,14 @@ public:
     CStatus ReadImage(std::uint64_t offset, void* dest, std::size_t size) const;
 
     // Thirty-two hexadecimal digits, the 128-bit XXH3 digest of the image's bytes up to the end of the
-    // recorded data (every record's length and bytes, every mark), read in pieces of a mebibyte. The
-    // cache the image was opened with keeps the digest for the image in its present state, so that the
-    // image is read whole once in that state.
+    // recorded data (every record's length and bytes, every mark), read in pieces of a mebibyte.
+    CStatus DigestContents(std::string& digest) const;
+    // The digest that the cache the image was opened with keeps for the image in its present state; false
+    // when it keeps none. KeepDigest hands it one to keep, so that the image is read whole once in that
+    // state; both use the cache's database, which DigestContents never touches.
+    bool GetKeptDigest(std::string& digest) const;
+    void KeepDigest(const std::string& digest) const;
+    // The kept digest, else the one read now and kept.
     CStatus GetContentDigest(std::string& digest) const;
 
 private:

@@ -248,13 +248,19 @@ CStatus CHost::CheckCatalogue(CVolume& volume)
                             {volume.GetIDAsString(), known.CatalogueImage, volume.GetName()});
 }
 
-CStatus CHost::MountedTape(CVolume& volume, std::string& fingerprint)
+const CTapeImage* CHost::MountedImage(CVolume& volume)
 {
-    fingerprint.clear();
     CSet<CMedium, 1>::pointer medium =
         volume.IsAccessible() ? volume.GetReplica(0) : CSet<CMedium, 1>::pointer();
     auto* tape = dynamic_cast<CTapeMedium*>(medium.get());
-    return tape ? tape->GetImage().GetContentDigest(fingerprint) : CStatus::Success();
+    return tape ? &tape->GetImage() : nullptr;
+}
+
+CStatus CHost::MountedTape(CVolume& volume, std::string& fingerprint)
+{
+    fingerprint.clear();
+    const CTapeImage* image = MountedImage(volume);
+    return image ? image->GetContentDigest(fingerprint) : CStatus::Success();
 }
 
 CStatus CHost::RecordVolume(CVolume& volume)

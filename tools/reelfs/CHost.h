@@ -11,6 +11,7 @@
 #include "frame/CCatalogueListStore.h"
 #include "vnservice/CArchiveFileSystem.h"
 #include "vnservice/CSystem.h"
+#include "vnservice/CTapeImage.h"
 #include "vnservice/CVolumeSet.h"
 
 #include <functional>
@@ -46,6 +47,8 @@ public:
     // catalogue made before the host noted its tape is taken as it is, with a notice that says so.
     CStatus CheckCatalogue(CVolume& volume);
 
+    // The tape image mounted in the volume; null when there is none.
+    static const CTapeImage* MountedImage(CVolume& volume);
     // The fingerprint of the tape mounted in the volume; empty when no tape image is mounted in it.
     static CStatus MountedTape(CVolume& volume, std::string& fingerprint);
 

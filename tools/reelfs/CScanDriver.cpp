@@ -16,7 +16,9 @@
 #include "vnservice/HostErrors.h"
 #include "win/FileTime.h"
 
+#include <future>
 #include <memory>
+#include <utility>
 
 namespace
 {
@@ -199,16 +201,26 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
     summary = CScanSummary();
     summary.FileSystemType = WideParameter(fileSystem.GetFileSystemType());
     summary.Volume = volume->GetID();
+    // The tape's fingerprint reads the whole image, which the walk mostly passes over: it is read beside
+    // the walk, on a thread that touches only the image.
+    const CTapeImage* image = CHost::MountedImage(*volume);
+    std::string tape;
+    std::future<std::pair<CStatus, std::string>> digest;
+    if (image && !image->GetKeptDigest(tape))
+        digest = std::async(std::launch::async,
+                            [image]
+                            {
+                                std::string text;
+                                CStatus status = image->DigestContents(text);
+                                return std::make_pair(status, text);
+                            });
     CDatabase& database = host.System.Database;
     CStatus status = database.Begin();
     if (status.Failed())
         return status;
-    std::string tape;
     CKnownVolume known;
     bool found = false;
-    status = CHost::MountedTape(*volume, tape);
-    if (status.IsSuccess())
-        status = host.Registry.Find(volume->GetID(), known, found);
+    status = host.Registry.Find(volume->GetID(), known, found);
     std::uint64_t taken = 0;
     if (status.IsSuccess())
         status = volume->DropCatalogue();
@@ -219,6 +231,19 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
         status = Walk(fileSystem, volume, summary, progress, taken, lastFile);
     if (status.IsSuccess())
         status = ContinuingFile(*volume->Catalogue, lastFile, summary.ContinuingFile);
+    if (digest.valid())
+    {
+        auto [digested, text] = digest.get();
+        if (digested.Failed())
+        {
+            // A catalogue without its tape's fingerprint could not be checked against the tape: none is kept.
+            CEventLog::LogStatus(volume->CloseCatalogue());
+            database.Rollback();
+            return digested;
+        }
+        tape = text;
+        image->KeepDigest(tape);
+    }
     if (status.Failed() && taken == 0)
     {
         // Nothing was catalogued: the catalogue stays as it was before the scan.
