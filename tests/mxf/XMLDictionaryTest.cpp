@@ -113,9 +113,9 @@ TEST(XMLDictionary, class_attributes_set_formats_keys_and_sizes)
   <XcLate type="universalSet" keyFormat="2" lengthFormat="BER" globalKey="06 0e 2b 34 7f 53 01 01 0d 01 01 01 01 01 02 00"/>
   <XcPlain type="localSet" globalKey="06 0e 2b 34 7f 53 01 01 0d 01 01 01 01 01 03 00"/>
   <XcPack type="fixedPack" globalKey="06 0e 2b 34 7f 05 01 01 0d 01 01 01 01 01 04 00">
-    <XcHex type="UInt8" tag="0x3c0a" use="Required" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 01 00 00 00 00"/>
-    <XcDecimal type="UInt8" tag="15370" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 02 00 00 00 00"/>
-    <XcTwoBytes type="UInt8" key="3c 0a" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 03 00 00 00 00"/>
+    <XcHex type="UInt8" tag="0x7f0a" use="Required" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 01 00 00 00 00"/>
+    <XcDecimal type="UInt8" tag="32522" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 02 00 00 00 00"/>
+    <XcTwoBytes type="UInt8" key="7f 0a" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 03 00 00 00 00"/>
     <XcThreeBytes type="UInt8" key="01 02 03" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 04 00 00 00 00"/>
     <XcLongKey type="UInt8" key="06 0e 2b 34 7f 01 01 01 01 01 01 05 00 00 00 00"/>
     <XcUnbounded type="UInt8" minLength="2" maxLength="unbounded" use="best effort" globalKey="06 0e 2b 34 7f 01 01 01 01 01 01 06 00 00 00 00"/>
@@ -142,10 +142,10 @@ TEST(XMLDictionary, class_attributes_set_formats_keys_and_sizes)
               (std::vector<std::string>{"XcHex", "XcDecimal", "XcTwoBytes", "XcThreeBytes", "XcLongKey",
                                         "XcUnbounded"}));
     const auto& members = pack->ChildrenByName();
-    EXPECT_EQ(members.at("XcHex")->StaticTag, 15370);
+    EXPECT_EQ(members.at("XcHex")->StaticTag, 32522);
     EXPECT_EQ(members.at("XcHex")->Usage, 4);
-    EXPECT_EQ(members.at("XcDecimal")->StaticTag, 15370);
-    EXPECT_EQ(members.at("XcTwoBytes")->StaticTag, 15370);
+    EXPECT_EQ(members.at("XcDecimal")->StaticTag, 32522);
+    EXPECT_EQ(members.at("XcTwoBytes")->StaticTag, 32522);
     EXPECT_EQ(members.at("XcThreeBytes")->StaticTag, 66051);
     // A 16-byte key without a global key becomes the label and gives no tag.
     EXPECT_EQ(members.at("XcLongKey")->StaticTag, 0);
@@ -161,7 +161,7 @@ TEST(XMLDictionary, classes_derive_and_later_sections_extend_them)
     ASSERT_EQ(Load(R"(<MXFDictionary>
 <MXFClasses>
   <XbBase type="localSet" globalKey="06 0e 2b 34 7f 53 01 01 0d 01 01 01 02 01 01 00">
-    <XbId type="UUID" key="3c 0a" globalKey="06 0e 2b 34 7f 01 01 01 02 01 01 01 00 00 00 00"/>
+    <XbId type="UUID" key="7f 0b" globalKey="06 0e 2b 34 7f 01 01 01 02 01 01 01 00 00 00 00"/>
   </XbBase>
   <XbDerived base="XbBase" type="localSet" globalKey="06 0e 2b 34 7f 53 01 01 0d 01 01 01 02 01 02 00">
     <XbOwn type="UInt8" key="80 01" globalKey="06 0e 2b 34 7f 01 01 01 02 01 01 02 00 00 00 00"/>
