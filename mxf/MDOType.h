@@ -55,8 +55,8 @@ public:
 
     // The class the record defines or extends, with its members; null when it cannot be defined yet. With a
     // deferral list, members that fail go there (knowing their parent's label) and the class is still
-    // returned; without one, a failing member fails the whole record. A class enters the registry, its
-    // symbol space and its parent only once it and all its members are defined.
+    // returned; without one, a failing member fails the whole record. A new class enters the registry, its
+    // symbol space and its parent only once each of its members is defined or deferred.
     static MDOTypePtr DefineFromClassRecord(const ClassRecordPtr& record, const SymbolSpacePtr& space,
                                             ClassRecordList* deferred, const MDOTypePtr& parent);
     static MDOTypePtr DefineFromClassRecord(const ClassRecordPtr& record, const MDOTypePtr& parent,

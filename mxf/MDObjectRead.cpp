@@ -364,7 +364,10 @@ std::uint64_t MDObject::ReadElements(const std::uint8_t* buffer, std::uint64_t s
             element = AddChild();
         if (!element)
             break;
-        element->Parent = this;
+        // An appended element has its parent already; setting it again costs a search of this object's
+        // weak pointers.
+        if (element->Parent.GetPtr() != this)
+            element->Parent = this;
         element->Location = used;
         element->KeyLengthSize = 0;
         const std::uint64_t offered = counted ? std::min<std::uint64_t>(itemSize, size - used) : size - used;

@@ -4,6 +4,7 @@
 #include "mxf/ClassDefinition.h"
 #include "mxf/MDOType.h"
 #include "mxf/MDTraitsInt.h"
+#include "mxf/TypeDefinition.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,29 @@ TEST_F(ClassDefinition, items_keep_their_default_and_distinguished_values_as_enc
     const mxf::MDOTypePtr type = Class("DefaultedWord");
     EXPECT_EQ(type->Default.GetString(), "01 02");
     EXPECT_EQ(type->DValue.GetString(), "ff ff");
+}
+
+TEST_F(ClassDefinition, items_without_reference_settings_take_them_from_their_value_type)
+{
+    mxf::TypeRecordPtr element(new mxf::TypeRecord);
+    element->Kind = mxf::TypeRecord::BASIC;
+    element->Name = "NestedElement";
+    element->Size = 16;
+    element->RefKind = 7;
+    element->RefTarget = "TargetSet";
+    mxf::TypeRecordPtr batch(new mxf::TypeRecord);
+    batch->Kind = mxf::TypeRecord::MULTIPLE;
+    batch->Name = "NestedBatch";
+    batch->Base = "NestedElement";
+    batch->ArrayKind = 1;
+    ASSERT_EQ(mxf::DefineTypesFromRecords({element, batch}, mxf::DefaultSymbolSpace()), 0);
+
+    ASSERT_EQ(Define({Record(mxf::ClassRecord::ITEM, "NestedItems", "NestedBatch")}), 0);
+    const mxf::MDOTypePtr items = Class("NestedItems");
+    EXPECT_EQ(items->ContainerKind, mxf::MDOType::BATCH);
+    EXPECT_EQ(items->RefType, 1);
+    EXPECT_TRUE(items->IsNested);
+    EXPECT_EQ(items->RefTargetName, "TargetSet");
 }
 
 TEST_F(ClassDefinition, an_item_listed_in_a_second_set_becomes_a_member_of_both)

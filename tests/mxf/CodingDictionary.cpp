@@ -84,6 +84,13 @@ CodingDictionary::CodingDictionary()
     LengthA = Item("LengthA", U16, 0, LengthPack);
     LengthB = Item("LengthB", Raw, 0, LengthPack);
 
+    Nested = Item("Nested", Raw);
+    Nested->RefType = 1;
+    Nested->IsNested = true;
+    Nested->RefTargetName = "CodingLengthPack";
+    mxf::MDOType::ResolveRefTargets();
+    Tags->InsertTag(0x6005, mxf::UL(Nested->TypeUL));
+
     Batch = Container(mxf::MDOType::BATCH, "CodingBatch", 0, 0, U32Batch);
     Array = Container(mxf::MDOType::ARRAY, "CodingArray", 0, 0, U32Elements);
     mxf::MDOType::BuildStaticPrimer();

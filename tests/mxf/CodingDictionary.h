@@ -16,6 +16,8 @@ struct CodingDictionary
     mxf::MDTypePtr U8, U16, U32, Uuid, Raw, U32Elements, U32Batch, Interpreted;
     // A set with 2-byte tags and lengths and its items, tagged through Tags.
     mxf::MDOTypePtr Set, Word, Long, Bytes, InstanceUID, StrongRef, WeakRef, Plain;
+    // A strong reference whose target, a LengthPack, is held in its value.
+    mxf::MDOTypePtr Nested;
     // Sets keyed by 1-byte tags (with BER lengths), OID tags, labels and the unsupported 4-byte tags.
     mxf::MDOTypePtr ShortTagSet, ShortA, ShortB, OidSet, OidItem, LabelSet, WideTagSet;
     // A fixed pack (a word, a partition array, a long) and a pack with 1-byte lengths.

@@ -96,6 +96,9 @@ ContainerDictionary::ContainerDictionary()
     Text7 = Multiple("ContainerText7", Char7, 0, new mxf::MDTraits_BasicStringArray);
     Text16 = Multiple("ContainerText16", Char16, 0, new mxf::MDTraits_UTF16String);
     Texts = Multiple("ContainerTexts", Char16, 0, new mxf::MDTraits_StringArray);
+    // The type by which string arrays are split.
+    const mxf::MDTypePtr utf16 = Multiple("UTF16String", Char16, 0, new mxf::MDTraits_UTF16String);
+    mxf::DefaultSymbolSpace()->AddSymbol("UTF16String", utf16->TypeUL);
     RawNumbers = Multiple("ContainerRawNumbers", U32, 0, new mxf::MDTraits_RawArray);
     RawWords = Multiple("ContainerRawWords", U16, 0, new mxf::MDTraits_RawArray);
 

@@ -5,10 +5,12 @@
 
 #include "mxf/MDObject.h"
 #include "mxf/Primer.h"
+#include "mxf/StringArray.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -164,6 +166,10 @@ TEST(ContainerTraitsTest, utf16_text_is_set_from_utf8_with_surrogate_pairs_and_a
     const mxf::MDObjectPtr ascii = FromText(D().Text7, "Tape 1");
     EXPECT_EQ(Encoded(ascii), Bytes("54 61 70 65 20 31"));
     EXPECT_EQ(ascii->GetString(""), "Tape 1");
+
+    const std::list<std::string> split =
+        mxf::SplitStringArray(Read(D().Texts, Bytes("0061 0062 0000 00e9 0000 0063")));
+    EXPECT_EQ(split, (std::list<std::string>{"ab", "\xc3\xa9", "c"}));
 
     mxftest::ClearDiagnostics();
     const mxf::MDObjectPtr texts = Read(D().Texts, Bytes("0061 0000"));

@@ -78,6 +78,20 @@ TEST(ObjectCodingTest, set_items_of_no_length_are_skipped_and_overlong_ones_get_
                   "Not enough bytes for value for CodingSet at 0x00000000 in memory buffer\n"});
 }
 
+TEST(ObjectCodingTest, a_nested_strong_reference_holds_its_target_in_its_value)
+{
+    const auto bytes = Bytes("6005 0005  02 0001 01 aa");
+    const mxf::MDObjectPtr set = Read(D().Set, bytes, nullptr, D().Tags);
+    ASSERT_EQ(set->size(), 1u);
+    const mxf::MDObjectPtr reference = set->Children()[0].second;
+    const mxf::MDObjectParent target = reference->GetReferencedObject();
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->Name, "CodingLengthPack");
+    EXPECT_EQ(target->Children()[1].second->Value.GetString(), "aa");
+    EXPECT_TRUE(reference->ValueEquals(target->FindChildByUL(mxf::InstanceUIDLabel())));
+    EXPECT_EQ(Encoded(*set, D().Tags), bytes);
+}
+
 TEST(ObjectCodingTest, sets_of_one_byte_and_oid_tags_find_items_by_the_static_tags_of_their_classes)
 {
     mxftest::ClearDiagnostics();

@@ -10,45 +10,10 @@
 #include "mxf/Primer.h"
 #include "mxf/UL.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
-
-namespace
-{
-
-// Formats every message, so that wrong arguments show, and keeps none.
-void Discard(const char* format, va_list arguments)
-{
-    char text[512];
-    std::vsnprintf(text, sizeof text, format, arguments);
-}
-
-} // namespace
-
-namespace mxf
-{
-
-void DiagnosticNote(const char* format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    Discard(format, arguments);
-    va_end(arguments);
-}
-
-void DiagnosticError(const char* format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    Discard(format, arguments);
-    va_end(arguments);
-}
-
-} // namespace mxf
 
 namespace
 {
