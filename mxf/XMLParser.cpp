@@ -1,5 +1,6 @@
 #include "mxf/XMLParser.h"
 
+#include "crt/LowIO.h"
 #include "mxf/Diagnostics.h"
 
 #include <cstdarg>
@@ -16,9 +17,22 @@ namespace
 constexpr int ReportBufferSize = 10240;
 constexpr int FileBlockSize = 65536;
 
-struct FileCloser
+// Closes a file of the C run-time layer when it goes out of scope.
+class FileHandle
 {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+public:
+    explicit FileHandle(int handle) : Handle(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle()
+    {
+        if (Handle >= 0)
+            crt::Close(Handle);
+    }
+    int Get() const { return Handle; }
+
+private:
+    int Handle;
 };
 
 const XML_Memory_Handling_Suite* ParserMemory = nullptr;
@@ -51,8 +65,8 @@ bool XMLParserParseFile(const ParserHandlerTable* table, void* userData, const s
         DiagnosticError("No handler defined in call to XMLParserParseFile()\n");
         return false;
     }
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
+    const FileHandle file(crt::Open(fileName.c_str(), crt::OpenMode::ReadOnly));
+    if (file.Get() < 0)
     {
         table->FatalError(userData, "Couldn't open file %s\n", fileName.c_str());
         return false;
@@ -75,13 +89,13 @@ bool XMLParserParseFile(const ParserHandlerTable* table, void* userData, const s
             table->FatalError(userData, "Out of memory for a parser buffer of %d bytes\n", FileBlockSize);
             return false;
         }
-        const std::size_t count = std::fread(buffer, 1, FileBlockSize, file.get());
-        if (std::ferror(file.get()))
+        const std::int64_t count = crt::Read(file.Get(), buffer, FileBlockSize);
+        if (count < 0)
         {
             table->FatalError(userData, "Couldn't read file %s\n", fileName.c_str());
             return false;
         }
-        const bool atEnd = std::feof(file.get()) != 0;
+        const bool atEnd = crt::Eof(file.Get()) != 0;
         if (XML_ParseBuffer(parser.get(), static_cast<int>(count), atEnd) == XML_STATUS_ERROR)
         {
             table->FatalError(userData, "Parse error at line %d:\n%s\n",
