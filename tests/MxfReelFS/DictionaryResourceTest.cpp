@@ -4,7 +4,10 @@
 
 #include "mxf/DictionaryLoad.h"
 #include "mxf/MDOType.h"
+#include "mxf/MDObject.h"
 #include "mxf/MDType.h"
+#include "mxf/MXFFile.h"
+#include "mxf/Partition.h"
 
 #include "win/ModuleResource.h"
 
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <regex>
 
 namespace
 {
@@ -157,5 +161,86 @@ TEST_F(DictionaryDocument, every_set_and_property_that_ffmpeg_writes_is_known)
     EXPECT_GT(sets, 0);
     EXPECT_GT(properties, 0);
 }
+
+// Where the dictionary's class names differ from the names that mediainfo gives the same sets.
+const std::map<std::string, std::string> OtherNames = {{"Timeline Track", "Track"},
+                                                       {"AES3 Descriptor", "AES3PCMDescriptor"}};
+
+std::string Fixture(const std::string& name)
+{
+    return std::string(std::getenv("REELFS_FIXTURES")) + "/ffmpeg/" + name;
+}
+
+// The name that mediainfo gives the item at each file offset, without what it adds after " - ".
+std::map<std::uint64_t, std::string> MediainfoNames(const std::string& name)
+{
+    std::map<std::uint64_t, std::string> names;
+    std::ifstream in(Fixture(name + ".mediainfo"));
+    const std::regex item(R"(^([0-9A-F]+) (.*?)( - .*)? \(\d+ bytes\)$)");
+    std::smatch match;
+    for (std::string line; std::getline(in, line);)
+        if (std::regex_match(line, match, item))
+            names[std::stoull(match[1], nullptr, 16)] = match[2];
+    return names;
+}
+
+// The names of the object and of every value below it that the dictionary did not know.
+void CollectUnknown(const mxf::MDObjectPtr& object, std::vector<std::string>& unknown)
+{
+    if (object->Name == "Unknown" || object->Name == "UnknownSet")
+        unknown.push_back(object->FullName());
+    for (const mxf::MDObject::Child& child : *object)
+        CollectUnknown(child.second, unknown);
+}
+
+class DictionaryDocumentFiles : public DictionaryDocument, public testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(DictionaryDocumentFiles, ffmpeg_files_read_with_every_set_known_by_the_name_mediainfo_gives_it)
+{
+    const std::string name = GetParam();
+    mxf::MXFFilePtr file(new mxf::MXFFile);
+    ASSERT_TRUE(file->Open(Fixture(name + ".mxf"), true));
+    file->Seek(0);
+    const mxf::PartitionPtr header = file->ReadPartition();
+    ASSERT_TRUE(header);
+    mxftest::ClearDiagnostics();
+    ASSERT_GT(header->ReadMetadata(), 0u);
+    EXPECT_EQ(mxftest::Errors(), std::vector<std::string>{});
+
+    const std::map<std::uint64_t, std::string> shown = MediainfoNames(name);
+    std::vector<std::string> unknown;
+    int compared = 0;
+    for (const mxf::MDObjectPtr& object : header->Objects)
+    {
+        CollectUnknown(object, unknown);
+        const auto at = shown.find(object->Location + file->RunInSize);
+        ASSERT_NE(at, shown.end()) << object->Name << " at " << object->Location;
+        const auto other = OtherNames.find(at->second);
+        EXPECT_EQ(Letters(object->Name), Letters(other == OtherNames.end() ? at->second : other->second))
+            << at->second << " at " << at->first;
+        ++compared;
+    }
+    EXPECT_GT(compared, 10);
+    EXPECT_EQ(unknown, std::vector<std::string>{});
+
+    mxf::MDObjectPtr preface;
+    for (const mxf::MDObjectPtr& object : header->TopLevelObjects)
+        if (object->Name == "Preface")
+            preface = object;
+    ASSERT_TRUE(preface);
+    const mxf::MDObjectPtr modified = preface->FindChildByName("LastModifiedDate");
+    ASSERT_TRUE(modified);
+    EXPECT_FALSE(modified->GetString("").empty());
+    const mxf::MDObjectPtr storage = preface->FindChildByName("ContentStorageObject");
+    ASSERT_TRUE(storage);
+    const mxf::MDObjectPtr target(storage->GetReferencedObject());
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->Name, "ContentStorage");
+}
+
+INSTANTIATE_TEST_SUITE_P(Flavours, DictionaryDocumentFiles,
+                         testing::Values("op1a", "d10", "opatom", "pipe", "runin"));
 
 } // namespace
