@@ -37,7 +37,10 @@ TEST(XMLDictionary, types_of_every_kind_are_defined_from_groups_and_kind_attribu
 {
     ASSERT_EQ(Load(R"(<MXFDictionary><MXFTypes>
   <Basic><XtInt24 detail="three bytes" size="3" endian="yes" ul="06.0e.2b.34.7f.01.01.01.01.00.00.00.00.00.00.01"/></Basic>
-  <Interpretation><XtChar base="UInt16" character="true" baseline="yes"/></Interpretation>
+  <Interpretation>
+    <XtChar base="UInt16" character="true" baseline="yes"/>
+    <XtRef base="UUID" ref="Weak" target="XtTarget"/>
+  </Interpretation>
   <Multiple>
     <XtBatch base="UInt8" type="Batch"/>
     <XtString base="XtChar" type="String"/>
@@ -64,6 +67,9 @@ TEST(XMLDictionary, types_of_every_kind_are_defined_from_groups_and_kind_attribu
     ASSERT_TRUE(character);
     EXPECT_TRUE(character->Character);
     EXPECT_TRUE(character->Baseline);
+    ASSERT_TRUE(TypeNamed("XtRef"));
+    EXPECT_EQ(TypeNamed("XtRef")->RefType, 2);
+    EXPECT_EQ(TypeNamed("XtRef")->RefTargetName, "XtTarget");
     EXPECT_EQ(TypeNamed("XtBatch")->ArrayClass, 1);
     EXPECT_EQ(TypeNamed("XtString")->ArrayClass, 2);
     EXPECT_EQ(TypeNamed("XtFour")->ArrayClass, 0);
@@ -304,6 +310,11 @@ TEST(XMLDictionary, file_loads_report_the_name_they_could_not_use)
     EXPECT_EQ(mxftest::Errors(),
               (std::vector<std::string>{
                   "XML FATAL ERROR: Failed to load dictionary \"/nonexistent/none.xml\"\n\n"}));
+
+    mxftest::ClearDiagnostics();
+    EXPECT_FALSE(mxf::XMLParserParseFile(nullptr, nullptr, "/nonexistent/none.xml", false));
+    EXPECT_EQ(mxftest::Errors(),
+              (std::vector<std::string>{"No handler defined in call to XMLParserParseFile()\n"}));
 
     const std::string empty = mxftest::WriteTempFile("empty.xml", "");
     mxftest::ClearDiagnostics();
