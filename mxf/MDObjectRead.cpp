@@ -7,6 +7,7 @@
 #include "mxf/Hex.h"
 
 #include <algorithm>
+#include <list>
 #include <string>
 
 namespace mxf
@@ -269,7 +270,8 @@ std::uint64_t MDObject::ReadPack(const std::uint8_t* buffer, std::uint64_t size)
     while (next < members && used < size)
     {
         MDObject& member = *ChildEntries[next++].second;
-        member.Parent = this;
+        if (member.Parent.GetPtr() != this)
+            member.Parent = this;
         member.Location = used;
         member.KeyLengthSize = 0;
         std::uint64_t offered = size - used;
@@ -296,7 +298,7 @@ std::uint64_t MDObject::ReadPack(const std::uint8_t* buffer, std::uint64_t size)
                 offered = length;
         }
         if (decode)
-            used += member.ReadValue(buffer + used, offered, PrimerPtr());
+            used += std::min(member.ReadValue(buffer + used, offered, PrimerPtr()), offered);
     }
     if (used < size)
         DiagnosticNote("Extra bytes found parsing buffer for %s in MDObject::ReadValue()\n",
@@ -344,11 +346,12 @@ std::uint64_t MDObject::ReadElements(const std::uint8_t* buffer, std::uint64_t s
                                      std::uint32_t count, std::uint32_t itemSize)
 {
     ChildEntries.clear();
-    const MDOType::ChildMap* oldStyle =
-        ClassType && !ClassType->ChildrenByName().empty() ? &ClassType->ChildrenByName() : nullptr;
+    // Old-style definitions give the item classes in turn, in the class's child order.
+    const std::list<MDOTypePtr>* oldStyle =
+        ClassType && !ClassType->ChildList().empty() ? &ClassType->ChildList() : nullptr;
     if (oldStyle)
         DiagnosticNote("Entered dead code for reading old-style batches/arrays for %s\n", FullName().c_str());
-    auto nextClass = oldStyle ? oldStyle->begin() : MDOType::ChildMap::const_iterator();
+    auto nextClass = oldStyle ? oldStyle->begin() : std::list<MDOTypePtr>::const_iterator();
     std::uint64_t used = 0;
     std::uint32_t read = 0;
     while (used < size || (counted && read < count))
@@ -356,7 +359,7 @@ std::uint64_t MDObject::ReadElements(const std::uint8_t* buffer, std::uint64_t s
         MDObjectPtr element;
         if (oldStyle)
         {
-            element = new MDObject(nextClass->second);
+            element = new MDObject(*nextClass);
             if (++nextClass == oldStyle->end())
                 nextClass = oldStyle->begin();
         }
@@ -364,8 +367,7 @@ std::uint64_t MDObject::ReadElements(const std::uint8_t* buffer, std::uint64_t s
             element = AddChild();
         if (!element)
             break;
-        // An appended element has its parent already; setting it again costs a search of this object's
-        // weak pointers.
+        // Setting a parent the element has already costs a search of this object's weak pointers.
         if (element->Parent.GetPtr() != this)
             element->Parent = this;
         element->Location = used;

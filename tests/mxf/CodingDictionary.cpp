@@ -93,6 +93,9 @@ CodingDictionary::CodingDictionary()
 
     Batch = Container(mxf::MDOType::BATCH, "CodingBatch", 0, 0, U32Batch);
     Array = Container(mxf::MDOType::ARRAY, "CodingArray", 0, 0, U32Elements);
+    OldArray = Container(mxf::MDOType::ARRAY, "CodingOldArray", 0, 0, U32Elements);
+    Item("OldWord", U16, 0, OldArray);
+    Item("OldByte", U8, 0, OldArray);
     mxf::MDOType::BuildStaticPrimer();
 }
 

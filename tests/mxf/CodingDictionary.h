@@ -24,6 +24,8 @@ struct CodingDictionary
     mxf::MDOTypePtr FixedPack, PackWord, PackArray, PackLong, LengthPack, LengthA, LengthB;
     // A batch and an array of 4-byte elements whose type has no traits, so the object decoder reads them.
     mxf::MDOTypePtr Batch, Array;
+    // An array defined the old way, by item classes taken in turn: a byte, then a word.
+    mxf::MDOTypePtr OldArray;
     mxf::PrimerPtr Tags;
 
     static const CodingDictionary& Get();

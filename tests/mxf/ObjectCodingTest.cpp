@@ -304,6 +304,24 @@ TEST(ObjectCodingTest, an_array_reads_elements_to_the_end_of_its_bytes)
     EXPECT_EQ(Encoded(*array), bytes);
 }
 
+TEST(ObjectCodingTest, an_old_style_array_takes_its_item_classes_in_turn)
+{
+    mxftest::ClearDiagnostics();
+    std::uint64_t used = 0;
+    const mxf::MDObjectPtr array = Read(D().OldArray, Bytes("0001 02  0003"), &used);
+    EXPECT_EQ(used, 5u);
+    std::vector<std::string> names;
+    for (const auto& [label, child] : *array)
+        names.push_back(child->Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"OldWord", "OldByte", "OldWord"}));
+    EXPECT_EQ(mxftest::Notes(),
+              std::vector<std::string>{
+                  "Entered dead code for reading old-style batches/arrays for CodingOldArray\n"});
+    EXPECT_EQ(mxftest::Errors(),
+              std::vector<std::string>{"Multiple CodingOldArray at 0x00000000 in memory buffer "
+                                       "does not contain an integer number of sub-items\n"});
+}
+
 TEST(ObjectCodingTest, a_set_key_states_the_key_and_length_coding_of_its_class_in_byte_6)
 {
     struct Case
