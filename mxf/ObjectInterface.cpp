@@ -1,3 +1,4 @@
+// Copies of wrapped metadata objects.
 #include "mxf/ObjectInterface.h"
 
 namespace mxf

@@ -1,4 +1,4 @@
-// MXF files written by ffmpeg (tests/fixtures/ffmpeg/make_mxf_files.sh), checked against what mediainfo
+// MXF files written by ffmpeg (tests/fixtures/ffmpeg-mxf/make_mxf_files.sh), checked against what mediainfo
 // shows of each: their partitions, random index pack, footer, and header metadata.
 #include "FileBytes.h"
 #include "FileDictionary.h"
@@ -27,7 +27,7 @@ using mxftest::operator+;
 std::string Fixture(const std::string& name)
 {
     const char* root = std::getenv("REELFS_FIXTURES");
-    return std::string(root ? root : "tests/fixtures") + "/ffmpeg/" + name;
+    return std::string(root ? root : "tests/fixtures") + "/ffmpeg-mxf/" + name;
 }
 
 // What mediainfo shows of a file: partition packs and the random index pack by offset, the Preface's date

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -237,6 +240,19 @@ TEST_F(MXFFileAccess, a_disk_file_is_written_truncated_and_read_back)
     file->Close();
     EXPECT_TRUE(file->Open(disk.Path(), false)); // a pack cut short still starts with its key
     EXPECT_EQ(file->RunInSize, 0u);
+
+    // An adopted handle is read like any other and left open.
+    EXPECT_FALSE(file->OpenHandle(-1));
+    EXPECT_FALSE(file->IsOpen);
+    const int handle = ::open(disk.Path().c_str(), O_RDONLY);
+    ASSERT_GE(handle, 0);
+    ASSERT_TRUE(file->OpenHandle(handle));
+    EXPECT_EQ(file->Name, "Existing Open File");
+    EXPECT_TRUE(file->ReadULKey());
+    EXPECT_TRUE(file->Truncate(0)); // an adopted file is never cut
+    EXPECT_EQ(file->FileSize(), 40);
+    file->Close();
+    EXPECT_EQ(::close(handle), 0);
 }
 
 } // namespace
