@@ -166,9 +166,10 @@ TEST_F(DictionaryDocument, every_set_and_property_that_ffmpeg_writes_is_known)
 const std::map<std::string, std::string> OtherNames = {{"Timeline Track", "Track"},
                                                        {"AES3 Descriptor", "AES3PCMDescriptor"}};
 
+// The whole files that ffmpeg wrote for the file-access tests, with what mediainfo shows of each.
 std::string Fixture(const std::string& name)
 {
-    return std::string(std::getenv("REELFS_FIXTURES")) + "/ffmpeg/" + name;
+    return std::string(std::getenv("REELFS_FIXTURES")) + "/ffmpeg-mxf/" + name;
 }
 
 // The name that mediainfo gives the item at each file offset, without what it adds after " - ".
