@@ -42,6 +42,19 @@ bool IsNestedStrongRef(const MDOType* type)
     return type && type->RefType == 1 && type->IsNested;
 }
 
+// Sets inside sets are chosen by the keys in the data, so bytes from tape could nest them until the stack
+// runs out; real metadata nests a few levels.
+constexpr int MaxSetDepth = 64;
+thread_local int SetDepth = 0;
+
+struct SetDepthGuard
+{
+    SetDepthGuard() { ++SetDepth; }
+    ~SetDepthGuard() { --SetDepth; }
+    SetDepthGuard(const SetDepthGuard&) = delete;
+    SetDepthGuard& operator=(const SetDepthGuard&) = delete;
+};
+
 } // namespace
 
 std::uint64_t MDObject::ReadValue(const DataChunk& chunk, const PrimerPtr& primer)
@@ -195,6 +208,13 @@ std::uint64_t MDObject::ReadSet(const std::uint8_t* buffer, std::uint64_t size, 
 {
     DiagnosticNote("Reading set at 0x%s\n", LocationText(*this).c_str());
     ChildEntries.clear();
+    const SetDepthGuard depth;
+    if (SetDepth > MaxSetDepth)
+    {
+        DiagnosticError("%s at 0x%s in %s is nested more than %d sets deep; its items are not read\n",
+                        FullName().c_str(), LocationText(*this).c_str(), SourceName().c_str(), MaxSetDepth);
+        return size;
+    }
     const int keyFormat = ClassType->KeyFormat;
     const int lenFormat = ClassType->LenFormat;
     DataChunk key;

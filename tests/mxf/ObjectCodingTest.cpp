@@ -386,3 +386,29 @@ TEST(ObjectCodingTest, writing_keys_reports_missing_labels_and_unsupported_forma
 }
 
 } // namespace
+
+// Sets keyed by labels can hold sets of their own label, so a few megabytes nest them past any stack.
+TEST(ObjectCodingTest, sets_nested_past_the_depth_limit_are_passed_over_with_an_error)
+{
+    mxftest::ClearDiagnostics();
+    const std::uint8_t* key = D().LabelSet->TypeUL->GetValue();
+    const std::size_t levels = 200000;
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t level = 1; level < levels; ++level)
+    {
+        const std::size_t inner = (levels - 1 - level) * 20;
+        bytes.insert(bytes.end(), key, key + 16);
+        for (std::uint8_t byte : {std::size_t{0x83}, inner >> 16 & 0xff, inner >> 8 & 0xff, inner & 0xff})
+            bytes.push_back(byte);
+    }
+    std::uint64_t used = 0;
+    const mxf::MDObjectPtr set = Read(D().LabelSet, bytes, &used);
+    EXPECT_EQ(used, bytes.size());
+    int depth = 1;
+    for (mxf::MDObjectPtr at = set; !at->empty(); at = at->Children()[0].second)
+        ++depth;
+    EXPECT_EQ(depth, 65);
+    const std::vector<std::string> errors = mxftest::Errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("nested more than 64 sets deep"), std::string::npos);
+}
