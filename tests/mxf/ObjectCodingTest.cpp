@@ -385,30 +385,52 @@ TEST(ObjectCodingTest, writing_keys_reports_missing_labels_and_unsupported_forma
     }
 }
 
-} // namespace
-
-// Sets keyed by labels can hold sets of their own label, so a few megabytes nest them past any stack.
+// Sets chosen by the keys in their parents' bytes nest as deep as the bytes go: sets keyed by labels that
+// hold sets of their own label, and 2-byte-tag sets that hold chains of nested strong references.
 TEST(ObjectCodingTest, sets_nested_past_the_depth_limit_are_passed_over_with_an_error)
 {
-    mxftest::ClearDiagnostics();
-    const std::uint8_t* key = D().LabelSet->TypeUL->GetValue();
-    const std::size_t levels = 200000;
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t level = 1; level < levels; ++level)
+    struct Case
     {
-        const std::size_t inner = (levels - 1 - level) * 20;
-        bytes.insert(bytes.end(), key, key + 16);
-        for (std::uint8_t byte : {std::size_t{0x83}, inner >> 16 & 0xff, inner >> 8 & 0xff, inner & 0xff})
-            bytes.push_back(byte);
+        mxf::MDOTypePtr type;
+        std::vector<std::uint8_t> key;
+        int lengthBytes;
+        std::size_t levels;
+    };
+    const std::uint8_t* label = D().LabelSet->TypeUL->GetValue();
+    const Case cases[] = {{D().LabelSet, std::vector<std::uint8_t>(label, label + 16), 4, 200000},
+                          {D().Set, Bytes("6006"), 2, 16000}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.type->Name);
+        mxftest::ClearDiagnostics();
+        const std::size_t header = c.key.size() + static_cast<std::size_t>(c.lengthBytes);
+        std::vector<std::uint8_t> bytes;
+        for (std::size_t level = 1; level < c.levels; ++level)
+        {
+            const std::size_t inner = (c.levels - 1 - level) * header;
+            bytes.insert(bytes.end(), c.key.begin(), c.key.end());
+            if (c.lengthBytes == 4)
+                bytes.push_back(0x83);
+            for (int shift = (c.lengthBytes == 4 ? 3 : c.lengthBytes) * 8 - 8; shift >= 0; shift -= 8)
+                bytes.push_back(static_cast<std::uint8_t>(inner >> shift));
+        }
+        std::uint64_t used = 0;
+        const mxf::MDObjectPtr set = Read(c.type, bytes, &used);
+        EXPECT_EQ(used, bytes.size());
+        // A nested strong reference holds its set as its target, not as a child.
+        int depth = 1;
+        for (mxf::MDObjectPtr at = set; !at->empty();)
+        {
+            const mxf::MDObjectPtr child = at->Children()[0].second;
+            at = child->StrongLink ? child->StrongLink : child;
+            if (at->ClassType == c.type)
+                ++depth;
+        }
+        EXPECT_EQ(depth, 65);
+        const std::vector<std::string> errors = mxftest::Errors();
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].find("nested more than 64 sets deep"), std::string::npos);
     }
-    std::uint64_t used = 0;
-    const mxf::MDObjectPtr set = Read(D().LabelSet, bytes, &used);
-    EXPECT_EQ(used, bytes.size());
-    int depth = 1;
-    for (mxf::MDObjectPtr at = set; !at->empty(); at = at->Children()[0].second)
-        ++depth;
-    EXPECT_EQ(depth, 65);
-    const std::vector<std::string> errors = mxftest::Errors();
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("nested more than 64 sets deep"), std::string::npos);
 }
+
+} // namespace
