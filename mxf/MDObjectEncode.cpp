@@ -16,7 +16,7 @@ namespace mxf
 namespace
 {
 
-// Encodings grow by appending; the granularity keeps that from copying the buffer at every step.
+// Encodings grow by appending; the granularity spares small encodings the first few copies.
 DataChunkPtr NewBuffer()
 {
     DataChunkPtr buffer(new DataChunk);
@@ -29,6 +29,10 @@ void Append(DataChunk& buffer, const std::uint8_t* bytes, std::uint64_t size)
     if (!size)
         return;
     const std::uint64_t at = buffer.Size();
+    // Doubling the allocation keeps an encoding of a million small elements linear: growing by the
+    // granularity alone copies the whole buffer every few hundred bytes.
+    if (at + size > buffer.Allocated())
+        buffer.Resize(std::max(at + size, 2 * buffer.Allocated()));
     buffer.Resize(at + size);
     std::memcpy(buffer.Data() + at, bytes, size);
 }
