@@ -5,6 +5,7 @@
 
 #include "mxf/BER.h"
 #include "mxf/Diagnostics.h"
+#include "mxf/MDOTypeRegistry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -324,8 +325,8 @@ std::uint32_t MDObject::AppendKey(DataChunk& buffer, int format, const PrimerPtr
         Append(buffer, key, 16);
         return 16;
     }
-    const PrimerPtr tags = primer ? primer : StaticPrimer();
-    const mxf::Tag tag = tags->TagFor(ObjectUL, Tag);
+    const mxf::Tag tag =
+        primer ? primer->TagFor(ObjectUL, Tag) : MDOTypeRegistry::Get().StaticTagFor(ObjectUL, Tag);
     if (format == 1)
     {
         AppendBigEndian(buffer, tag, 1);
