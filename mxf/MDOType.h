@@ -129,7 +129,8 @@ private:
     ChildMap Children;
 };
 
-// The static primer as last built, built first when it has not been yet.
+// The static primer as last built, built first when it has not been yet. The library looks tags up in it
+// and enters them under a lock of its own; a caller that changes it must not do so on several threads.
 PrimerPtr StaticPrimer();
 
 // The label of InstanceUID, the item by which object instances are told apart.

@@ -54,9 +54,22 @@ MDOTypePtr MDOType::FindByUL(const UL& label)
 
 MDOTypePtr MDOType::FindByTag(Tag tag, const PrimerPtr& primer)
 {
-    const PrimerPtr tags = primer ? primer : StaticPrimer();
-    const auto entry = tags->Tags().find(tag);
-    return entry == tags->Tags().end() ? MDOTypePtr() : FindByUL(entry->second);
+    if (primer)
+    {
+        const auto entry = primer->Tags().find(tag);
+        return entry == primer->Tags().end() ? MDOTypePtr() : FindByUL(entry->second);
+    }
+    MDOTypeRegistry& registry = MDOTypeRegistry::Get();
+    UL label;
+    {
+        std::lock_guard guard(registry.StaticLock);
+        const Primer::TagMap& tags = registry.StaticLocked().Tags();
+        const auto entry = tags.find(tag);
+        if (entry == tags.end())
+            return MDOTypePtr();
+        label = entry->second;
+    }
+    return FindByUL(label);
 }
 
 void MDOType::ResolveRefTargets()
@@ -85,12 +98,24 @@ PrimerPtr MDOType::BuildStaticPrimer()
     return registry.Static;
 }
 
+Primer& MDOTypeRegistry::StaticLocked()
+{
+    if (!Static)
+        Static = NewStaticPrimer();
+    return *Static;
+}
+
+Tag MDOTypeRegistry::StaticTagFor(const ULPtr& label, Tag preferred)
+{
+    std::lock_guard guard(StaticLock);
+    return StaticLocked().TagFor(label, preferred);
+}
+
 PrimerPtr StaticPrimer()
 {
     MDOTypeRegistry& registry = MDOTypeRegistry::Get();
     std::lock_guard guard(registry.StaticLock);
-    if (!registry.Static)
-        registry.Static = NewStaticPrimer();
+    registry.StaticLocked();
     return registry.Static;
 }
 

@@ -35,6 +35,12 @@ struct MDOTypeRegistry
     }
 
     static void SetRefTarget(MDOType& type, MDOType* target) { type.RefTarget = MDOTypePtr(target); }
+
+    // The static primer, built first when it has not been yet; needs StaticLock held.
+    Primer& StaticLocked();
+    // The static primer's TagFor, under StaticLock: encodings without a primer enter new dynamic tags in
+    // it while other threads look tags up.
+    Tag StaticTagFor(const ULPtr& label, Tag preferred);
 };
 
 } // namespace mxf

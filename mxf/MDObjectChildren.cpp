@@ -4,6 +4,7 @@
 
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
+#include "mxf/SetReading.h"
 
 #include <iterator>
 
@@ -87,10 +88,9 @@ MDObjectPtr MDObject::FindChildByName(const std::string& name) const
 
 MDObjectPtr MDObject::FindChildByUL(const UL& label) const
 {
-    for (const auto& [key, child] : ChildEntries)
-        if (key.Matches(label) ||
-            (child->ValueType && child->ValueType->TypeUL && child->ValueType->TypeUL->Matches(label)))
-            return child;
+    for (const Child& child : ChildEntries)
+        if (ChildCarries(child, label))
+            return child.second;
     return MDObjectPtr();
 }
 

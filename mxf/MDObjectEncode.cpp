@@ -5,6 +5,7 @@
 
 #include "mxf/BER.h"
 #include "mxf/Diagnostics.h"
+#include "mxf/MDOTypeRegistry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +17,7 @@ namespace mxf
 namespace
 {
 
-// Encodings grow by appending; the granularity keeps that from copying the buffer at every step.
+// Encodings grow by appending; the granularity spares small encodings the first few copies.
 DataChunkPtr NewBuffer()
 {
     DataChunkPtr buffer(new DataChunk);
@@ -29,6 +30,10 @@ void Append(DataChunk& buffer, const std::uint8_t* bytes, std::uint64_t size)
     if (!size)
         return;
     const std::uint64_t at = buffer.Size();
+    // Doubling the allocation keeps an encoding of a million small elements linear: growing by the
+    // granularity alone copies the whole buffer every few hundred bytes.
+    if (at + size > buffer.Allocated())
+        buffer.Resize(std::max(at + size, 2 * buffer.Allocated()));
     buffer.Resize(at + size);
     std::memcpy(buffer.Data() + at, bytes, size);
 }
@@ -320,8 +325,8 @@ std::uint32_t MDObject::AppendKey(DataChunk& buffer, int format, const PrimerPtr
         Append(buffer, key, 16);
         return 16;
     }
-    const PrimerPtr tags = primer ? primer : StaticPrimer();
-    const mxf::Tag tag = tags->TagFor(ObjectUL, Tag);
+    const mxf::Tag tag =
+        primer ? primer->TagFor(ObjectUL, Tag) : MDOTypeRegistry::Get().StaticTagFor(ObjectUL, Tag);
     if (format == 1)
     {
         AppendBigEndian(buffer, tag, 1);

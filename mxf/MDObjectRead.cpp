@@ -5,6 +5,7 @@
 
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
+#include "mxf/SetReading.h"
 
 #include <algorithm>
 #include <list>
@@ -42,7 +43,55 @@ bool IsNestedStrongRef(const MDOType* type)
     return type && type->RefType == 1 && type->IsNested;
 }
 
+// Sets inside sets are chosen by the keys in the data, so bytes from tape could nest them until the stack
+// runs out; real metadata nests a few levels.
+constexpr int MaxSetDepth = 64;
+
+// A set this thread is reading, innermost first, with what a lookup in it has looked through so far.
+struct SetReading
+{
+    explicit SetReading(const MDObject& set)
+        : Set(&set), Outer(Innermost), Depth(Outer ? Outer->Depth + 1 : 1)
+    {
+        Innermost = this;
+    }
+    ~SetReading() { Innermost = Outer; }
+    SetReading(const SetReading&) = delete;
+    SetReading& operator=(const SetReading&) = delete;
+
+    const MDObject* Set;
+    SetReading* Outer;
+    int Depth;
+    UL Label;
+    std::size_t Scanned = 0;
+    MDObjectPtr Found;
+
+    static thread_local SetReading* Innermost;
+};
+
+thread_local SetReading* SetReading::Innermost = nullptr;
+
 } // namespace
+
+MDObjectPtr FindChildWhileReading(const MDObject& set, const UL& label)
+{
+    SetReading* reading = SetReading::Innermost;
+    while (reading && reading->Set != &set)
+        reading = reading->Outer;
+    if (!reading)
+        return set.FindChildByUL(label);
+    if (reading->Label != label)
+    {
+        reading->Label = label;
+        reading->Scanned = 0;
+        reading->Found = MDObjectPtr();
+    }
+    const MDObject::ChildList& children = set.Children();
+    for (; !reading->Found && reading->Scanned < children.size(); ++reading->Scanned)
+        if (ChildCarries(children[reading->Scanned], label))
+            reading->Found = children[reading->Scanned].second;
+    return reading->Found;
+}
 
 std::uint64_t MDObject::ReadValue(const DataChunk& chunk, const PrimerPtr& primer)
 {
@@ -195,6 +244,13 @@ std::uint64_t MDObject::ReadSet(const std::uint8_t* buffer, std::uint64_t size, 
 {
     DiagnosticNote("Reading set at 0x%s\n", LocationText(*this).c_str());
     ChildEntries.clear();
+    const SetReading reading(*this);
+    if (reading.Depth > MaxSetDepth)
+    {
+        DiagnosticError("%s at 0x%s in %s is nested more than %d sets deep; its items are not read\n",
+                        FullName().c_str(), LocationText(*this).c_str(), SourceName().c_str(), MaxSetDepth);
+        return size;
+    }
     const int keyFormat = ClassType->KeyFormat;
     const int lenFormat = ClassType->LenFormat;
     DataChunk key;

@@ -2,6 +2,7 @@
 
 #include "mxf/Diagnostics.h"
 #include "mxf/MDObject.h"
+#include "mxf/SetReading.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -44,7 +45,9 @@ std::uint64_t SliceOffsetBytes(const MDObject& object, bool& found)
         if (ancestor->IsKindOf(UL(IndexTableSegmentBytes)))
         {
             found = true;
-            const std::int32_t slices = ancestor->GetChildInt(UL(SliceCountBytes), 0);
+            const MDObjectPtr count = FindChildWhileReading(*ancestor, UL(SliceCountBytes));
+            const MDTraitsPtr traits = count && count->ValueHolder ? count->FindTraits() : MDTraitsPtr();
+            const std::int32_t slices = traits ? traits->GetInt(*count->ValueHolder) : 0;
             return slices > 0 ? 4 * static_cast<std::uint64_t>(slices) : 0;
         }
     found = false;

@@ -88,8 +88,13 @@ CodingDictionary::CodingDictionary()
     Nested->RefType = 1;
     Nested->IsNested = true;
     Nested->RefTargetName = "CodingLengthPack";
+    NestedSet = Item("NestedSet", Raw, 0x6006);
+    NestedSet->RefType = 1;
+    NestedSet->IsNested = true;
+    NestedSet->RefTargetName = "CodingSet";
     mxf::MDOType::ResolveRefTargets();
     Tags->InsertTag(0x6005, mxf::UL(Nested->TypeUL));
+    Tags->InsertTag(0x6006, mxf::UL(NestedSet->TypeUL));
 
     Batch = Container(mxf::MDOType::BATCH, "CodingBatch", 0, 0, U32Batch);
     Array = Container(mxf::MDOType::ARRAY, "CodingArray", 0, 0, U32Elements);

@@ -16,8 +16,9 @@ struct CodingDictionary
     mxf::MDTypePtr U8, U16, U32, Uuid, Raw, U32Elements, U32Batch, Interpreted;
     // A set with 2-byte tags and lengths and its items, tagged through Tags.
     mxf::MDOTypePtr Set, Word, Long, Bytes, InstanceUID, StrongRef, WeakRef, Plain;
-    // A strong reference whose target, a LengthPack, is held in its value.
-    mxf::MDOTypePtr Nested;
+    // A strong reference whose target, a LengthPack, is held in its value, and one (of static tag 0x6006)
+    // whose target is a Set, so that sets can hold chains of them.
+    mxf::MDOTypePtr Nested, NestedSet;
     // Sets keyed by 1-byte tags (with BER lengths), OID tags, labels and the unsupported 4-byte tags.
     mxf::MDOTypePtr ShortTagSet, ShortA, ShortB, OidSet, OidItem, LabelSet, WideTagSet;
     // A fixed pack (a word, a partition array, a long) and a pack with 1-byte lengths.

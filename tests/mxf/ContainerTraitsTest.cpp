@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <list>
 #include <string>
 #include <vector>
@@ -334,4 +335,41 @@ TEST(ContainerTraitsTest, slice_offsets_take_no_more_than_the_bytes_left_in_thei
                   "SliceOffsetArray not in IndexTableSegment in MDTraits_BasicCompound::ReadValue()\n"});
 }
 
+// Each index entry looks up its segment's slice count; behind twenty thousand other items, looking through
+// them all again for every entry took a hundred times as long as reading the segment without them.
+TEST(ContainerTraitsTest, index_entries_find_the_slice_count_in_time_that_does_not_grow_with_the_items_before)
+{
+    mxf::PrimerPtr tags(new mxf::Primer);
+    tags->InsertTag(0x3f08, mxf::UL(D().SliceCount->TypeUL));
+    tags->InsertTag(0x3f09, mxf::UL(mxftest::Bytes16("060e2b34 01010105 04040402 7f000000").data()));
+    tags->InsertTag(0x3f0a, mxf::UL(D().IndexEntryArray->TypeUL));
+    // Four arrays of 4364 entries of 15 bytes: 11 of their own and the offset of the one slice.
+    std::vector<std::uint8_t> entries = Bytes("3f08 0001 01");
+    for (int array = 0; array < 4; ++array)
+    {
+        for (std::uint8_t byte : Bytes("3f0a ffbc 0000110c 0000000f"))
+            entries.push_back(byte);
+        for (int entry = 0; entry < 4364; ++entry)
+            for (std::uint8_t byte : Bytes("00 00 80 0000000000000000 00000022"))
+                entries.push_back(byte);
+    }
+    std::vector<std::uint8_t> behind;
+    for (int item = 0; item < 20000; ++item)
+        for (std::uint8_t byte : Bytes("3f09 0001 00"))
+            behind.push_back(byte);
+    behind.insert(behind.end(), entries.begin(), entries.end());
+
+    const auto readTime = [&](const std::vector<std::uint8_t>& bytes)
+    {
+        const mxf::MDObjectPtr segment(new mxf::MDObject(D().IndexTableSegment));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(segment->ReadValue(bytes.data(), bytes.size(), tags), bytes.size());
+        const auto time = std::chrono::steady_clock::now() - start;
+        const mxf::MDObjectPtr last = segment->Children().back().second->Children().back().second;
+        EXPECT_EQ(last->FindChildByName("SliceOffsetArray")->GetString(""), "34");
+        return time;
+    };
+    const auto alone = readTime(entries);
+    EXPECT_LT(readTime(behind), 20 * alone);
+}
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -385,4 +386,70 @@ TEST(ObjectCodingTest, writing_keys_reports_missing_labels_and_unsupported_forma
     }
 }
 
+// Sets chosen by the keys in their parents' bytes nest as deep as the bytes go: sets keyed by labels that
+// hold sets of their own label, and 2-byte-tag sets that hold chains of nested strong references.
+TEST(ObjectCodingTest, sets_nested_past_the_depth_limit_are_passed_over_with_an_error)
+{
+    struct Case
+    {
+        mxf::MDOTypePtr type;
+        std::vector<std::uint8_t> key;
+        int lengthBytes;
+        std::size_t levels;
+    };
+    const std::uint8_t* label = D().LabelSet->TypeUL->GetValue();
+    const Case cases[] = {{D().LabelSet, std::vector<std::uint8_t>(label, label + 16), 4, 200000},
+                          {D().Set, Bytes("6006"), 2, 16000}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.type->Name);
+        mxftest::ClearDiagnostics();
+        const std::size_t header = c.key.size() + static_cast<std::size_t>(c.lengthBytes);
+        std::vector<std::uint8_t> bytes;
+        for (std::size_t level = 1; level < c.levels; ++level)
+        {
+            const std::size_t inner = (c.levels - 1 - level) * header;
+            bytes.insert(bytes.end(), c.key.begin(), c.key.end());
+            if (c.lengthBytes == 4)
+                bytes.push_back(0x83);
+            for (int shift = (c.lengthBytes == 4 ? 3 : c.lengthBytes) * 8 - 8; shift >= 0; shift -= 8)
+                bytes.push_back(static_cast<std::uint8_t>(inner >> shift));
+        }
+        std::uint64_t used = 0;
+        const mxf::MDObjectPtr set = Read(c.type, bytes, &used);
+        EXPECT_EQ(used, bytes.size());
+        // A nested strong reference holds its set as its target, not as a child.
+        int depth = 1;
+        for (mxf::MDObjectPtr at = set; !at->empty();)
+        {
+            const mxf::MDObjectPtr child = at->Children()[0].second;
+            at = child->StrongLink ? child->StrongLink : child;
+            if (at->ClassType == c.type)
+                ++depth;
+        }
+        EXPECT_EQ(depth, 65);
+        const std::vector<std::string> errors = mxftest::Errors();
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].find("nested more than 64 sets deep"), std::string::npos);
+    }
+}
+
+// Eight megabytes of small items: encoding them by growing the buffer a few hundred bytes at a time copied
+// the whole buffer at almost every item and took a thousand times as long as reading them.
+TEST(ObjectCodingTest, a_set_of_many_items_encodes_in_time_linear_in_its_bytes)
+{
+    std::vector<std::uint8_t> bytes;
+    for (int item = 0; item < 40000; ++item)
+    {
+        for (std::uint8_t byte : Bytes("6003 00c8"))
+            bytes.push_back(byte);
+        bytes.insert(bytes.end(), 200, 0x55);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const mxf::MDObjectPtr set = Read(D().Set, bytes, nullptr, D().Tags);
+    const auto read = std::chrono::steady_clock::now();
+    EXPECT_EQ(Encoded(*set, D().Tags), bytes);
+    const auto encoded = std::chrono::steady_clock::now();
+    EXPECT_LT(encoded - read, 50 * (read - start));
+}
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,6 +72,45 @@ TEST(RegistryThreads, lookups_on_many_threads_find_every_entry_while_definitions
     stop = true;
     definer.join();
     EXPECT_EQ(misses, 0);
+}
+
+// Encoding a 2-byte-tag set without a primer takes its items' tags from the static primer, entering a new
+// dynamic tag for each label it lacks, while other threads look tags up in it.
+TEST(RegistryThreads, encodings_without_a_primer_on_many_threads_give_each_label_a_tag_of_its_own)
+{
+    mxftest::DefineUnknownEntries();
+    const mxf::MDOTypePtr setClass = mxftest::DefineClass(mxf::MDOType::SET, "ThreadSet", {}, Family);
+    constexpr int Threads = 6;
+    constexpr int Labels = 200;
+    std::vector<std::vector<mxf::ULPtr>> labels(Threads);
+    for (std::vector<mxf::ULPtr>& each : labels)
+        for (int i = 0; i < Labels; ++i)
+            each.push_back(mxftest::NewLabel(Family));
+    std::vector<std::vector<mxf::Tag>> written(Threads);
+    std::vector<std::thread> encoders;
+    for (int t = 0; t < Threads; ++t)
+        encoders.emplace_back(
+            [&, t]
+            {
+                for (int i = 0; i < Labels; ++i)
+                {
+                    const mxf::MDObjectPtr set = new mxf::MDObject(setClass);
+                    set->AppendChild(mxf::MDObjectPtr(new mxf::MDObject(labels[t][i])));
+                    const mxf::DataChunkPtr bytes = set->EncodeValue(mxf::PrimerPtr());
+                    if (bytes->Size() >= 2)
+                        written[t].push_back(static_cast<mxf::Tag>(bytes->Data()[0] << 8 | bytes->Data()[1]));
+                    (void)mxf::MDOType::FindByTag(0x7500, mxf::PrimerPtr());
+                }
+            });
+    for (std::thread& encoder : encoders)
+        encoder.join();
+    std::set<mxf::Tag> tags;
+    for (const std::vector<mxf::Tag>& each : written)
+    {
+        EXPECT_EQ(each.size(), static_cast<std::size_t>(Labels));
+        tags.insert(each.begin(), each.end());
+    }
+    EXPECT_EQ(tags.size(), static_cast<std::size_t>(Threads * Labels));
 }
 
 } // namespace

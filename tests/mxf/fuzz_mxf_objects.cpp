@@ -1,7 +1,8 @@
 // Fuzzes the decoding of metadata objects: the input is read as a run of KLV items, each decoded by its key
 // with the primer of the last primer pack met (as the committed ffmpeg items are), and then as the value of
-// every kind of set, pack, batch, array, compound and enumeration of the test dictionaries. Every object
-// read is shown and encoded again; no reading may claim more bytes than it was given.
+// every kind of set, pack, batch, array, compound and enumeration of the test dictionaries, sets of labels
+// and chains of nested strong references among them. Every object read is shown, copied and encoded again;
+// no reading may claim more bytes than it was given.
 #include "CodingDictionary.h"
 #include "ContainerDictionary.h"
 
@@ -19,6 +20,7 @@ void Check(const mxf::MDObjectPtr& object, const std::uint8_t* data, std::uint64
     if (object->ReadValue(data, size, primer) > size)
         __builtin_trap();
     (void)object->GetString(std::string());
+    (void)object->MakeCopy();
     (void)object->EncodeValue(primer);
     for (const auto& [label, child] : *object)
         (void)child->GetString(std::string());
