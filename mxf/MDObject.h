@@ -9,6 +9,7 @@
 #include "mxf/MDOType.h"
 #include "mxf/MDTraits.h"
 #include "mxf/MDType.h"
+#include "mxf/MXFFile.h"
 #include "mxf/Primer.h"
 #include "mxf/RefCount.h"
 #include "mxf/UL.h"
@@ -169,6 +170,7 @@ public:
     std::uint64_t Location = 0; // a child's offset in its parent's value; a top-level object's file position
     std::uint32_t KeyLengthSize = 0; // key and length bytes in front of the value
     MDObjectParent Parent;
+    MXFFileParent SourceFile; // the file a top-level object was read from; never keeps it open
     ULPtr ObjectUL;
     mxf::Tag Tag = 0;
     std::string Name;

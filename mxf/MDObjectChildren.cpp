@@ -150,6 +150,8 @@ std::string MDObject::SourceName() const
 {
     if (const MDObject* parent = Parent.GetPtr())
         return parent->SourceName();
+    if (const MXFFilePtr file(SourceFile); file)
+        return "file \"" + file->Name + "\"";
     return "memory buffer";
 }
 

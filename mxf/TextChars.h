@@ -39,4 +39,10 @@ constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     return true;
 }
 
+// lower is lower case; text equals it in any letter case.
+constexpr bool EqualsNoCase(std::string_view text, std::string_view lower)
+{
+    return text.size() == lower.size() && StartsWithNoCase(text, lower);
+}
+
 } // namespace mxf

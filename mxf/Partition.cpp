@@ -1,0 +1,402 @@
+// Reading a partition's header metadata, and adding and linking its objects.
+#include "mxf/Partition.h"
+
+#include "mxf/Hex.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace mxf
+{
+
+namespace
+{
+
+constexpr std::uint8_t HeaderByteCountKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x04,
+                                                 0x04, 0x06, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00};
+constexpr std::uint8_t KLVFillKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x02,
+                                         0x03, 0x01, 0x02, 0x10, 0x01, 0x00, 0x00, 0x00};
+constexpr std::uint8_t PrimerPackKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x05, 0x01, 0x01,
+                                            0x0d, 0x01, 0x02, 0x01, 0x01, 0x05, 0x01, 0x00};
+const UL HeaderByteCount(HeaderByteCountKey);
+const UL KLVFill(KLVFillKey);
+const UL PrimerKey(PrimerPackKey);
+
+// The sizes in messages are shown as the hooks expect them.
+int SizeForMessage(std::uint64_t size)
+{
+    return static_cast<int>(std::min<std::uint64_t>(size, 0x7fffffff));
+}
+
+Identifier<16> UUIDOf(const MDObject& value)
+{
+    const DataChunkPtr bytes = value.EncodeValue(PrimerPtr());
+    return Identifier<16>(bytes && bytes->Size() >= 16 ? bytes->Data() : nullptr);
+}
+
+const MDObject* RootOf(const MDObject* object)
+{
+    while (const MDObject* parent = object->Parent.GetPtr())
+        object = parent;
+    return object;
+}
+
+// Whether wanted lies in the tree of from or in what from owns through strong links.
+bool Owns(const MDObject* from, const MDObject* wanted, std::set<const MDObject*>& seen)
+{
+    if (from == wanted)
+        return true;
+    if (!seen.insert(from).second)
+        return false;
+    if (const MDObject* target = from->StrongLink.GetPtr(); target && Owns(target, wanted, seen))
+        return true;
+    for (const MDObject::Child& child : from->Children())
+        if (child.second && Owns(child.second.GetPtr(), wanted, seen))
+            return true;
+    return false;
+}
+
+} // namespace
+
+Partition::Partition(const ULPtr& key)
+{
+    Object = MDObjectPtr(new MDObject(*key));
+}
+
+Partition::~Partition()
+{
+    UnmatchedRefs.clear();
+    TargetsByUUID.clear();
+    TopLevelObjects.clear();
+    Objects.clear();
+    HeaderPrimer = nullptr;
+}
+
+std::uint64_t Partition::ReadMetadata()
+{
+    if (!Object)
+        return 0;
+    const std::uint64_t size = static_cast<std::uint64_t>(Object->GetChildInt64(HeaderByteCount));
+    if (size == 0)
+        return 0;
+    const MXFFilePtr file(Object->SourceFile);
+    if (!file)
+    {
+        DiagnosticError("Call to Partition::ReadMetadata() on a partition that is not read from a file\n");
+        return 0;
+    }
+    file->Seek(Object->AbsoluteLocation() + 16);
+    const std::int64_t length = file->ReadBERLength();
+    if (length < 0)
+        return 0;
+    file->Seek(file->Tell() + static_cast<std::uint64_t>(length));
+    return ReadMetadata(file, size);
+}
+
+std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size)
+{
+    ClearMetadata();
+    if (size == 0)
+        return 0;
+    std::uint64_t start = file->Tell();
+    const ULPtr first = file->ReadULKey();
+    if (!first)
+    {
+        DiagnosticError("Error reading first KLV after %s at 0x%s in %s\n", FullName().c_str(),
+                        HexText64(Object->AbsoluteLocation(), 8).c_str(), Object->SourceName().c_str());
+        return 0;
+    }
+    std::uint64_t fill = 0;
+    if (first->Matches(KLVFill))
+    {
+        const std::int64_t length = file->ReadBERLength();
+        if (length < 0)
+            return 0;
+        const std::uint64_t end = file->Tell() + static_cast<std::uint64_t>(length);
+        fill = end - start;
+        start = end;
+    }
+    file->Seek(start);
+    // Bounded by what the file holds: the size comes from the partition pack.
+    const DataChunkPtr buffer = file->ReadValueBytes(size);
+    if (buffer->Size() < size)
+    {
+        DiagnosticError(
+            "Header Metadata starting at 0x%s should contain 0x%s bytes, but only 0x%s could be read\n",
+            HexText64(start, 8).c_str(), HexText64(size, 8).c_str(), HexText64(buffer->Size(), 8).c_str());
+        size = buffer->Size();
+    }
+    const std::uint8_t* bytes = buffer->Data();
+    const char* name = file->Name.c_str();
+    std::uint64_t consumed = 0;
+    std::uint64_t remaining = size;
+    while (remaining > 0)
+    {
+        const std::uint64_t keyAt = consumed;
+        if (remaining < 16)
+        {
+            DiagnosticError(
+                "Less than 16-bytes of header metadata available after reading 0x%s bytes at 0x%s in "
+                "file \"%s\"\n",
+                HexText64(consumed, 8).c_str(), HexText64(file->Tell(), 8).c_str(), name);
+            break;
+        }
+        const MDObjectPtr object(new MDObject(ULPtr(new UL(bytes + consumed))));
+        consumed += 16;
+        remaining -= 16;
+        if (remaining < 1)
+        {
+            DiagnosticError("Incomplete BER length at 0x%s in file \"%s\"\n",
+                            HexText64(file->Tell(), 8).c_str(), name);
+            break;
+        }
+        std::uint64_t length = bytes[consumed];
+        consumed += 1;
+        remaining -= 1;
+        if (length >= 0x80)
+        {
+            const std::uint64_t count = length - 0x80;
+            if (remaining < count)
+            {
+                DiagnosticError("Incomplete BER length at 0x%s in \"%s\"\n",
+                                HexText64(file->Tell(), 8).c_str(), name);
+                break;
+            }
+            length = 0;
+            for (std::uint64_t i = 0; i < count; ++i)
+                length = (length << 8) | bytes[consumed + i];
+            consumed += count;
+            remaining -= count;
+        }
+        if (length > 0xffffffff)
+        {
+            DiagnosticError(
+                "Current implementation KLV size limit of 0xffffffff bytes exceeded at 0x%s in file "
+                "\"%s\"\n",
+                HexText64(start + consumed, 8).c_str(), name);
+            break;
+        }
+        if (length > remaining)
+        {
+            DiagnosticError(
+                "KLV length is %s but available data size is only %s after reading 0x%s of header "
+                "metadata at 0x%s in \"%s\"\n",
+                std::to_string(length).c_str(), std::to_string(remaining).c_str(),
+                HexText64(consumed, 8).c_str(), HexText64(start + consumed, 8).c_str(), name);
+            length = remaining;
+        }
+        if (!HeaderPrimer && object->IsKindOf(PrimerKey))
+        {
+            HeaderPrimer = PrimerPtr(new Primer);
+            // Only what the pack's items used is consumed; a malformed pack's rest is read as the next item.
+            const std::uint64_t used = HeaderPrimer->ReadPack(bytes + consumed, length);
+            consumed += used;
+            remaining -= used;
+        }
+        else if (object->IsKindOf(KLVFill))
+        {
+            consumed += length;
+            remaining -= length;
+        }
+        else
+        {
+            if (length > 0)
+            {
+                object->Location = start + keyAt;
+                object->KeyLengthSize = static_cast<std::uint32_t>(consumed - keyAt);
+                object->Parent = nullptr;
+                object->SourceFile = file.GetPtr();
+                object->ReadValue(bytes + consumed, length, HeaderPrimer);
+                consumed += length;
+                remaining -= length;
+            }
+            AddMetadata(object, false);
+        }
+    }
+    return fill + consumed;
+}
+
+void Partition::ClearMetadata()
+{
+    HeaderPrimer = nullptr;
+    Objects.clear();
+    TopLevelObjects.clear();
+    TargetsByUUID.clear();
+    UnmatchedRefs.clear();
+}
+
+void Partition::AddMetadata(const MDObjectPtr& object, bool atFront)
+{
+    Path path;
+    Add(object, atFront, path);
+}
+
+void Partition::AddStrongRefTargets(const MDObjectPtr& object, bool atFront)
+{
+    Path path;
+    AddTargetsInside(object, atFront, path);
+}
+
+void Partition::Add(const MDObjectPtr& object, bool atFront, Path& path)
+{
+    // Objects already on the way down are not added again: links that a caller made before adding could
+    // otherwise lead round a loop for ever.
+    if (std::find(path.begin(), path.end(), object.GetPtr()) != path.end())
+        return;
+    path.push_back(object.GetPtr());
+    if (!atFront)
+        Objects.push_back(object);
+    bool owned = false;
+    for (const MDObject::Child& entry : *object)
+    {
+        const MDObjectPtr& child = entry.second;
+        if (!child)
+            continue;
+        const int kind = child->RefKind();
+        if (kind == 6)
+        {
+            const MDObject* holder = child->ValueHolder;
+            const std::uint64_t size = holder ? holder->Value.Size() : 0;
+            if (size != 16)
+            {
+                DiagnosticError(
+                    "Metadata Object \"%s/%s\" should be a reference target (a UUID), but has size %d\n",
+                    object->Name.c_str(), child->Name.c_str(), SizeForMessage(size));
+                continue;
+            }
+            const Identifier<16> id = UUIDOf(*child);
+            TargetsByUUID.emplace(id, object);
+            const auto [first, last] = UnmatchedRefs.equal_range(id);
+            for (auto waiting = first; waiting != last;)
+            {
+                const MDObjectPtr source = waiting->second;
+                waiting = UnmatchedRefs.erase(waiting);
+                if (source->GetReferencedObject())
+                    DiagnosticError("Internal error - %s at 0x%s in UnmatchedRefs but already linked!\n",
+                                    source->FullName().c_str(),
+                                    HexText64(source->AbsoluteLocation(), 8).c_str());
+                if (Link(source, object) && source->RefKind() == 1)
+                    owned = true;
+            }
+        }
+        else if (kind == 1)
+        {
+            if (const MDObjectPtr target(child->GetReferencedObject()); target)
+                AddOwned(target, atFront, path);
+            else
+                for (const MDObject::Child& element : *child)
+                    if (const MDObjectPtr owned(element.second ? element.second->GetReferencedObject()
+                                                               : MDObjectParent());
+                        owned)
+                        AddOwned(owned, atFront, path);
+        }
+        else if (!child->empty())
+            AddTargetsInside(child, atFront, path);
+    }
+    if (atFront)
+        Objects.push_front(object);
+    if (!owned)
+    {
+        if (atFront)
+            TopLevelObjects.push_front(object);
+        else
+            TopLevelObjects.push_back(object);
+    }
+    LinkChildReferences(object);
+    path.pop_back();
+}
+
+void Partition::AddOwned(const MDObjectPtr& target, bool atFront, Path& path)
+{
+    Add(target, atFront, path);
+    RemoveTopLevel(target.GetPtr());
+}
+
+void Partition::AddTargetsInside(const MDObjectPtr& object, bool atFront, Path& path)
+{
+    for (const MDObject::Child& entry : *object)
+    {
+        const MDObjectPtr& child = entry.second;
+        if (!child)
+            continue;
+        const MDObjectPtr target(child->RefKind() == 1 ? child->GetReferencedObject() : MDObjectParent());
+        if (target)
+            AddOwned(target, atFront, path);
+        else if (!child->empty())
+            AddTargetsInside(child, atFront, path);
+    }
+}
+
+void Partition::LinkChildReferences(const MDObjectPtr& object)
+{
+    for (const MDObject::Child& entry : *object)
+    {
+        const MDObjectPtr& child = entry.second;
+        if (!child || child->GetReferencedObject())
+            continue;
+        const int kind = child->RefKind();
+        if (kind < 1 || kind > 5)
+            continue;
+        if (!child->ValueHolder)
+        {
+            if (kind != 5)
+                DiagnosticError(
+                    "Metadata Object \"%s/%s\" should be a reference source (a UUID), but has no valid "
+                    "value\n",
+                    object->Name.c_str(), child->Name.c_str());
+            continue;
+        }
+        const std::uint64_t size = child->ValueHolder->Value.Size();
+        if (size == 0)
+        {
+            if (!child->empty())
+                LinkChildReferences(child);
+            continue;
+        }
+        if (size != 16)
+        {
+            DiagnosticError(
+                kind == 5 ? "Metadata Object \"%s/%s\" should be a global reference (a UL or UUID), but "
+                            "has size %d\n"
+                          : "Metadata Object \"%s/%s\" should be a reference source (a UUID), but has "
+                            "size %d\n",
+                object->Name.c_str(), child->Name.c_str(), SizeForMessage(size));
+            continue;
+        }
+        const Identifier<16> id = UUIDOf(*child);
+        const auto target = TargetsByUUID.find(id);
+        if (target == TargetsByUUID.end())
+            UnmatchedRefs.emplace(id, child);
+        else if (Link(child, target->second) && kind == 1)
+            RemoveTopLevel(target->second.GetPtr());
+    }
+}
+
+bool Partition::Link(const MDObjectPtr& source, const MDObjectPtr& target)
+{
+    // A strong reference owns its target. When the target already owns the reference's object, directly or
+    // through its own strong references, the link would make a loop that keeps itself alive and that every
+    // walk down the tree would follow for ever; such a reference is reported and stays unlinked.
+    if (source->RefKind() == 1)
+    {
+        std::set<const MDObject*> seen;
+        if (Owns(target.GetPtr(), RootOf(source.GetPtr()), seen))
+        {
+            DiagnosticError("Strong reference %s at 0x%s to %s would make a reference loop; left unlinked\n",
+                            source->FullName().c_str(), HexText64(source->AbsoluteLocation(), 8).c_str(),
+                            target->FullName().c_str());
+            return false;
+        }
+    }
+    source->SetReferencedObject(target);
+    return true;
+}
+
+void Partition::RemoveTopLevel(const MDObject* object)
+{
+    TopLevelObjects.remove_if([object](const MDObjectPtr& entry) { return entry.GetPtr() == object; });
+}
+
+} // namespace mxf
