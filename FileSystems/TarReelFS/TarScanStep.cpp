@@ -114,21 +114,26 @@ CStatus CTarScanStep::SpaceOverMark(std::uint32_t next)
     return CStatus::Success();
 }
 
-CStatus CTarScanStep::StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails)
+CStatus StoreLabelId(CFileListInternal* catalogue, std::uint32_t replica, const std::uint8_t (&labelId)[48],
+                     bool unreadableFails, const char* source)
 {
-    if (!Catalogue || Operation.ReplicaIndex >= CCatalogueHeader::ReplicaSlots)
+    if (!catalogue || replica >= CCatalogueHeader::ReplicaSlots)
         return CStatus::Success();
     CCatalogueHeader header;
-    if (std::uint32_t error = Catalogue->GetUserHeader(&header, sizeof header))
-        return unreadableFails ? CErrorNumber::OsError(FileSystem.OpsSource, __LINE__, error)
-                               : CStatus::Success();
-    auto& slot = header.ReplicaSlot[Operation.ReplicaIndex].LabelId;
+    if (std::uint32_t error = catalogue->GetUserHeader(&header, sizeof header))
+        return unreadableFails ? CErrorNumber::OsError(source, __LINE__, error) : CStatus::Success();
+    auto& slot = header.ReplicaSlot[replica].LabelId;
     if (std::memcmp(slot, labelId, sizeof slot) == 0)
         return CStatus::Success();
     std::memcpy(slot, labelId, sizeof slot);
-    if (std::uint32_t error = Catalogue->SetUserHeader(&header, sizeof header))
-        return CErrorNumber::OsError(FileSystem.OpsSource, __LINE__, error);
+    if (std::uint32_t error = catalogue->SetUserHeader(&header, sizeof header))
+        return CErrorNumber::OsError(source, __LINE__, error);
     return CStatus::Success();
+}
+
+CStatus CTarScanStep::StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails)
+{
+    return ::StoreLabelId(Catalogue, Operation.ReplicaIndex, labelId, unreadableFails, FileSystem.OpsSource);
 }
 
 CStatus CTarScanStep::HeaderRead()

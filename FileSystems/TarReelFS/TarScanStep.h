@@ -26,6 +26,11 @@ class CVolume;
 // member's ustar block, for the read that follows a pax header; `bytes` gets the buffer's byte count.
 CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& bytes);
 
+// Writes the label identifier into the replica's slot of the catalogue header when it differs there. A
+// header that cannot be read fails when `unreadableFails`, else leaves the slot; no catalogue, nothing.
+CStatus StoreLabelId(CFileListInternal* catalogue, std::uint32_t replica, const std::uint8_t (&labelId)[48],
+                     bool unreadableFails, const char* source);
+
 class CTarScanStep
 {
 public:
