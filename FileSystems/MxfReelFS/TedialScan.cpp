@@ -185,21 +185,10 @@ CStatus TedialScanStep::CatalogueFile()
     Item.ClearParameters();
     Item.AnchoredFileName = view->FileName;
     const std::uint64_t size = view->FileLength;
-    // An empty file has no data to restore; any other is restored into a file of the host's.
-    CFragmentFile* file = size > 0
-                              ? static_cast<CFragmentFile*>(NewNoThrow<CLocalFragmentFile>(FileSystem.System))
-                              : NewNoThrow<CEmptyFragmentFile>(FileSystem.System, 0);
-    if (!file)
-        return CErrorGenMemory(Source, __LINE__,
-                               size > 0 ? sizeof(CLocalFragmentFile) : sizeof(CEmptyFragmentFile));
     CCatArchive record(Context.ItemStart, view->FileName.GetText(), size, view->LastModified, 0, 0, 1);
-    if (CStatus status =
-            file->ConstructFromCatalogue(CFileName(FileSystem.GetFileSystemType()), record.GetFileRecord());
-        status.Failed())
-    {
-        delete file;
+    CFragmentFile* file = nullptr;
+    if (CStatus status = MakeFileFragment(FileSystem, record, Source, file); status.Failed())
         return status;
-    }
     Item.SetItemFragment(file);
     Item.ItemPosition() = view->LastModified;
     Item.ItemSize() = 0;

@@ -42,6 +42,26 @@ CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& byt
     return status;
 }
 
+CStatus MakeFileFragment(CTapeFileSystem& fileSystem, const CCatArchive& record, const char* source,
+                         CFragmentFile*& file)
+{
+    // An empty file has no data to restore; any other is restored into a file of the host's.
+    file = record.FileSize > 0
+               ? static_cast<CFragmentFile*>(NewNoThrow<CLocalFragmentFile>(fileSystem.System))
+               : NewNoThrow<CEmptyFragmentFile>(fileSystem.System, 0);
+    if (!file)
+        return CErrorGenMemory(source, __LINE__,
+                               record.FileSize > 0 ? sizeof(CLocalFragmentFile) : sizeof(CEmptyFragmentFile));
+    CStatus status =
+        file->ConstructFromCatalogue(CFileName(fileSystem.GetFileSystemType()), record.GetFileRecord());
+    if (status.Failed())
+    {
+        delete file;
+        file = nullptr;
+    }
+    return status;
+}
+
 CTarScanStep::CTarScanStep(CTapeFileSystem& fileSystem, CTapeOperation& operation,
                            CTarGetOperationContext& context, const States& states)
     : FileSystem(fileSystem), Operation(operation), Context(context), Catalogue(operation.ScanCatalogue()),
@@ -242,21 +262,11 @@ CStatus CTarScanStep::FillFile(const CFileName& name, std::uint64_t size, std::u
     Item.ClearParameters();
     const CFileName path = fragment.GetFileName();
     Item.AnchoredFileName = path;
-    CFragmentFile* file = size > 0
-                              ? static_cast<CFragmentFile*>(NewNoThrow<CLocalFragmentFile>(FileSystem.System))
-                              : NewNoThrow<CEmptyFragmentFile>(FileSystem.System, Item.ItemSize());
-    if (!file)
-        return CErrorGenMemory(FileSystem.OpsSource, __LINE__,
-                               size > 0 ? sizeof(CLocalFragmentFile) : sizeof(CEmptyFragmentFile));
     CCatArchive record(Context.ItemStart, path.GetText(), size, fileTime, fragment.SegmentIndex,
                        fragment.OrderKey1, fragment.OrderKey2);
-    if (CStatus status =
-            file->ConstructFromCatalogue(CFileName(FileSystem.GetFileSystemType()), record.GetFileRecord());
-        status.Failed())
-    {
-        delete file;
+    CFragmentFile* file = nullptr;
+    if (CStatus status = MakeFileFragment(FileSystem, record, FileSystem.OpsSource, file); status.Failed())
         return status;
-    }
     Item.SetItemFragment(file);
     Item.ItemPosition() = 0;
     Item.ItemSize() = fileTime;
