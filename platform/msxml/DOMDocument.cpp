@@ -396,6 +396,9 @@ HRESULT Node::getElementsByTagName(const WString& path, IXMLDOMNodeList** out)
 
 HRESULT CreateDOMDocument(IXMLDOMDocument** out)
 {
+    // libxml2 sets up its shared tables once, before any thread parses.
+    static const bool initialised = (xmlInitParser(), true);
+    (void)initialised;
     *out = nullptr;
     std::shared_ptr<DocumentState> state(new (std::nothrow) DocumentState);
     if (!state)

@@ -18,6 +18,7 @@ namespace
 const std::string TedialName = "0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf";
 const std::string Op1aName = "0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf";
 const std::string OpatomName = "0/{adab4424-2f25-4dc7-9204-000d00000000}.mxf";
+const std::string PipeName = "0/{adab4424-2f25-4dc7-9202-000d00000000}.mxf";
 const std::uint64_t TedialTime = TimeToFileTime(1618500605); // 2021-04-15 10:30:05
 const std::uint64_t Op1aTime = TimeToFileTime(1709652030);   // 2024-03-05 10:20:30
 
@@ -56,7 +57,9 @@ protected:
 
 TEST_F(TedialScan, each_file_is_named_and_dated_from_its_header_metadata)
 {
-    const Bytes tedial = tdtest::MxfFile(), op1a = Fixture("op1a.mxf"), opatom = Fixture("opatom.mxf");
+    // pipe.mxf's header records no footer: its exact size comes from a search back from its end.
+    const Bytes tedial = tdtest::MxfFile(), op1a = Fixture("op1a.mxf"), opatom = Fixture("opatom.mxf"),
+                pipe = Fixture("pipe.mxf");
     for (bool exact : {false, true})
     {
         SCOPED_TRACE(exact);
@@ -64,10 +67,10 @@ TEST_F(TedialScan, each_file_is_named_and_dated_from_its_header_metadata)
                                             : "[MXFREELFS]\nScan File Sizes=0\n");
         CStatus status;
         // A block smaller than the header partition: the view reads the rest from the drive.
-        CVolumePointer volume = ScanTedial({tedial, op1a, opatom}, 4096, status);
+        CVolumePointer volume = ScanTedial({tedial, op1a, opatom, pipe}, 4096, status);
         ASSERT_TRUE(status.IsSuccess()) << status.ToString();
         const auto files = Files(volume);
-        ASSERT_EQ(files.size(), 3u);
+        ASSERT_EQ(files.size(), 4u);
         struct Expected
         {
             std::string Path;
@@ -80,7 +83,10 @@ TEST_F(TedialScan, each_file_is_named_and_dated_from_its_header_metadata)
         std::map<std::string, Expected> expected{
             {TedialName, {TedialName, &tedial, 2}},
             {Op1aName, {Op1aName, &op1a, 2 + tedialBlocks + 1}},
-            {OpatomName, {OpatomName, &opatom, 2 + tedialBlocks + 1 + op1aBlocks + 1}}};
+            {OpatomName, {OpatomName, &opatom, 2 + tedialBlocks + 1 + op1aBlocks + 1}},
+            {PipeName,
+             {PipeName, &pipe,
+              2 + tedialBlocks + 1 + op1aBlocks + 1 + WholeBlocks(opatom, 4096) / 4096 + 1}}};
         for (const auto& file : files)
         {
             SCOPED_TRACE(file.Path);
