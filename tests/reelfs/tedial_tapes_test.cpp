@@ -10,7 +10,10 @@
 
 namespace
 {
-const std::filesystem::path Fixtures = std::getenv("REELFS_FIXTURES");
+std::filesystem::path FfmpegFixture(const char* name)
+{
+    return std::filesystem::path(std::getenv("REELFS_FIXTURES")) / "ffmpeg" / name;
+}
 
 class TedialTapeCommands : public HostTest
 {
@@ -29,7 +32,7 @@ protected:
         Tape = (Folder / "tedial.tap").string();
         std::vector<std::string> args{"mktape", "-b", "4096", "-o", Tape, label};
         for (const char* name : Files)
-            args.push_back((Fixtures / "ffmpeg" / name).string());
+            args.push_back((FfmpegFixture(name)).string());
         ASSERT_EQ(Reelfs(args).Exit, 0);
     }
 
@@ -77,7 +80,7 @@ TEST_F(TedialTapeCommands, scan_lists_each_file_by_its_metadata_and_restore_give
             std::filesystem::remove(out);
             const CRunResult restore = Reelfs({"restore", Tape, path, "-o", out});
             ASSERT_EQ(restore.Exit, 0) << restore.Err;
-            EXPECT_TRUE(ReadFile(out) == ReadFile(Fixtures / "ffmpeg" / fixture));
+            EXPECT_TRUE(ReadFile(out) == ReadFile(FfmpegFixture(fixture)));
         }
     }
 }
