@@ -82,10 +82,3 @@ CStatus CTedialFileSystem::EstimateBlocks(CMedium*, CArchiveFileSystemOperation*
         return CErrorGenMessage(Source, __LINE__, ErrorRefused);
     }
 }
-
-CStatus CTedialFileSystem::GetNextItem(CArchiveFileSystemOperation* operation)
-{
-    if (operation->State != 0)
-        return UnknownState(operation->State, __LINE__);
-    return CErrorGenMessage(OpsSource, __LINE__, HostErrorNotOffered, {"the scan of Tedial tapes"});
-}

@@ -36,7 +36,7 @@ public:
     CStatus RecogniseVolume(CArchiveFileSystemOperation* operation) override;
     CStatus ReadUserFile(CArchiveFileSystemOperation* operation) override;
     CStatus ReadFragment(CArchiveFileSystemOperation* operation) override;
-    // Not offered yet: the scan names and dates each file from its MXF header metadata.
+    // One MXF file a call, named and dated from its header metadata.
     CStatus GetNextItem(CArchiveFileSystemOperation* operation) override;
 
     // Nonzero: the scan measures each MXF file's exact size from its footer.

@@ -1,10 +1,12 @@
 // The contexts the Tedial file system makes for the host: the context of one scan of a volume, which
 // carries the tape block reached from item to item and counts bytes in the file system's tape blocks, and
-// the replication context, which holds nothing. Owned by the host; used by the scan's operation thread.
+// the replication context, which holds nothing. The scan context owns the stylesheet document its files
+// are named with. Owned by the host; used by the scan's operation thread.
 #pragma once
 
 #include "FileSystems/MxfReelFS/CTedialFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
+#include "msxml/MsXml.h"
 
 class CTedialGetOperationContext : public CTapeGetOperationContext
 {
@@ -19,6 +21,8 @@ public:
     std::uint64_t GetLastWrittenBytes() override { return GetLastWrittenBlock() * FileSystem->BlockSize; }
 
     CTedialFileSystem* FileSystem;
+    // The stylesheet that names the scan's files, loaded by its first operation.
+    CComPtr<IXMLDOMDocument> Stylesheet;
 };
 
 class CTedialReplicationContext : public CReplicationContext

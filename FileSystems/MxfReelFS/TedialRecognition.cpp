@@ -1,21 +1,24 @@
 // Recognition of Tedial tapes: a tape whose first block holds a valid label, on which a file mark follows
-// that block and whose third block begins with an MXF partition pack. The volume's number starts at the
-// label's date and is kept stable across readings through the label identifiers that scans store in the
-// catalogue header.
+// that block and whose third block begins with an MXF partition pack, read with the MXF dictionary. The
+// volume's number starts at the label's date and is kept stable across readings through the label identifiers
+// that scans store in the catalogue header.
+#include "FileSystems/MxfReelFS/CMXFOnTapeFile.h"
 #include "FileSystems/MxfReelFS/CTedialFileSystem.h"
 #include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
 #include "FileSystems/MxfReelFS/TedialLabel.h"
+#include "FileSystems/MxfReelFS/TedialNaming.h"
 #include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "FileSystems/TarReelFS/TapeRecognition.h"
-#include "mxf/PartitionKey.h"
+#include "mxf/Partition.h"
 #include "vnservice/CBlockBuffer.h"
+#include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
+#include "win/Allocation.h"
 
 namespace
 {
 constexpr char Source[] = "TedialOps";
 constexpr std::uint32_t VolumeSetTypeTedial = 7;
-constexpr std::size_t KeyBytes = 16;
 
 // Tape blocks: the label, its mark, the first block of the first MXF file.
 constexpr std::uint64_t LabelBlock = 0;
@@ -26,18 +29,6 @@ constexpr std::uint64_t FirstFileBlock = 2;
 constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNoTedialMark,
                                         ErrorMalformedTedialLabel};
 
-// Whether the block at the start of the buffer begins with the key of a partition pack.
-CStatus CheckPartitionPack(CBlockBuffer& buffer, bool& found)
-{
-    const std::uint8_t* data = nullptr;
-    std::size_t length = 0;
-    CStatus status = buffer.GetData(0, false, KeyBytes, data, length);
-    if (status.Failed())
-        return status;
-    found = length == KeyBytes && mxf::IsPartitionPackKey(data);
-    buffer.ReleaseData(0, length);
-    return CStatus::Success();
-}
 } // namespace
 
 CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
@@ -75,10 +66,25 @@ CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
             break;
         // Positions on this tape are its blocks.
         medium->SetPhysicalBlockSize(0);
-        // The label, then the first block of the first file over it, land in the buffer's own block.
+        // The label, then the first block of the first file over it, land in the view's first block.
         if (!(operation.BlockBuffer = CreateBlockBuffer(2, medium)))
+        {
             status = CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
-        else if ((status = operation.BlockBuffer->AppendMemory(BlockSize, medium)).IsSuccess())
+            break;
+        }
+        if (auto* view = NewNoThrow<CMXFOnTapeFile>(&operation, BlockSize, operation.BlockBuffer))
+            operation.RecognitionFile = view;
+        else
+        {
+            status = CErrorGenMemory(Source, __LINE__, sizeof(CMXFOnTapeFile));
+            break;
+        }
+        if (std::uint8_t* block =
+                static_cast<CMXFOnTapeFile*>(operation.RecognitionFile.GetPtr())->CacheBlock(0))
+            status = operation.BlockBuffer->Append(block, BlockSize, medium);
+        else
+            status = CErrorGenMemory(Source, __LINE__, BlockSize);
+        if (status.IsSuccess())
             readBlock(LabelBlock, 2);
         break;
     case 2:
@@ -97,11 +103,19 @@ CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
         break;
     case 4:
     {
-        // Only the key of the pack at the start of the file's first block is looked at here, not its body.
-        bool pack = false;
-        status = CheckPartitionPack(*operation.BlockBuffer, pack);
-        if (status.IsSuccess() && !pack)
-            status = notTedial(__LINE__);
+        // The file must open with a partition pack; the part of it beyond the first block is read from
+        // the drive through the view.
+        const mxf::MXFFilePtr held = operation.RecognitionFile;
+        operation.RecognitionFile = nullptr;
+        auto* view = static_cast<CMXFOnTapeFile*>(held.GetPtr());
+        status = view ? LoadMxfDictionary(System) : UnknownState(operation.State, __LINE__);
+        if (status.IsSuccess())
+        {
+            view->FirstBlock = operation.BlockCounter;
+            view->Seek(0);
+            if (!view->ReadPartition().GetPtr())
+                status = notTedial(__LINE__);
+        }
         if (status.IsSuccess())
             status = SettleVolumeNumber(*this, volume, CVolumeSetID(CSystemID(), VolumeSetTypeTedial),
                                         static_cast<std::uint32_t>(operation.LabelTime), operation.LabelId,

@@ -42,6 +42,26 @@ CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& byt
     return status;
 }
 
+CStatus MakeFileFragment(CTapeFileSystem& fileSystem, const CCatArchive& record, const char* source,
+                         CFragmentFile*& file)
+{
+    // An empty file has no data to restore; any other is restored into a file of the host's.
+    file = record.FileSize > 0
+               ? static_cast<CFragmentFile*>(NewNoThrow<CLocalFragmentFile>(fileSystem.System))
+               : NewNoThrow<CEmptyFragmentFile>(fileSystem.System, 0);
+    if (!file)
+        return CErrorGenMemory(source, __LINE__,
+                               record.FileSize > 0 ? sizeof(CLocalFragmentFile) : sizeof(CEmptyFragmentFile));
+    CStatus status =
+        file->ConstructFromCatalogue(CFileName(fileSystem.GetFileSystemType()), record.GetFileRecord());
+    if (status.Failed())
+    {
+        delete file;
+        file = nullptr;
+    }
+    return status;
+}
+
 CTarScanStep::CTarScanStep(CTapeFileSystem& fileSystem, CTapeOperation& operation,
                            CTarGetOperationContext& context, const States& states)
     : FileSystem(fileSystem), Operation(operation), Context(context), Catalogue(operation.ScanCatalogue()),
@@ -114,21 +134,26 @@ CStatus CTarScanStep::SpaceOverMark(std::uint32_t next)
     return CStatus::Success();
 }
 
-CStatus CTarScanStep::StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails)
+CStatus StoreLabelId(CFileListInternal* catalogue, std::uint32_t replica, const std::uint8_t (&labelId)[48],
+                     bool unreadableFails, const char* source)
 {
-    if (!Catalogue || Operation.ReplicaIndex >= CCatalogueHeader::ReplicaSlots)
+    if (!catalogue || replica >= CCatalogueHeader::ReplicaSlots)
         return CStatus::Success();
     CCatalogueHeader header;
-    if (std::uint32_t error = Catalogue->GetUserHeader(&header, sizeof header))
-        return unreadableFails ? CErrorNumber::OsError(FileSystem.OpsSource, __LINE__, error)
-                               : CStatus::Success();
-    auto& slot = header.ReplicaSlot[Operation.ReplicaIndex].LabelId;
+    if (std::uint32_t error = catalogue->GetUserHeader(&header, sizeof header))
+        return unreadableFails ? CErrorNumber::OsError(source, __LINE__, error) : CStatus::Success();
+    auto& slot = header.ReplicaSlot[replica].LabelId;
     if (std::memcmp(slot, labelId, sizeof slot) == 0)
         return CStatus::Success();
     std::memcpy(slot, labelId, sizeof slot);
-    if (std::uint32_t error = Catalogue->SetUserHeader(&header, sizeof header))
-        return CErrorNumber::OsError(FileSystem.OpsSource, __LINE__, error);
+    if (std::uint32_t error = catalogue->SetUserHeader(&header, sizeof header))
+        return CErrorNumber::OsError(source, __LINE__, error);
     return CStatus::Success();
+}
+
+CStatus CTarScanStep::StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails)
+{
+    return ::StoreLabelId(Catalogue, Operation.ReplicaIndex, labelId, unreadableFails, FileSystem.OpsSource);
 }
 
 CStatus CTarScanStep::HeaderRead()
@@ -237,21 +262,11 @@ CStatus CTarScanStep::FillFile(const CFileName& name, std::uint64_t size, std::u
     Item.ClearParameters();
     const CFileName path = fragment.GetFileName();
     Item.AnchoredFileName = path;
-    CFragmentFile* file = size > 0
-                              ? static_cast<CFragmentFile*>(NewNoThrow<CLocalFragmentFile>(FileSystem.System))
-                              : NewNoThrow<CEmptyFragmentFile>(FileSystem.System, Item.ItemSize());
-    if (!file)
-        return CErrorGenMemory(FileSystem.OpsSource, __LINE__,
-                               size > 0 ? sizeof(CLocalFragmentFile) : sizeof(CEmptyFragmentFile));
     CCatArchive record(Context.ItemStart, path.GetText(), size, fileTime, fragment.SegmentIndex,
                        fragment.OrderKey1, fragment.OrderKey2);
-    if (CStatus status =
-            file->ConstructFromCatalogue(CFileName(FileSystem.GetFileSystemType()), record.GetFileRecord());
-        status.Failed())
-    {
-        delete file;
+    CFragmentFile* file = nullptr;
+    if (CStatus status = MakeFileFragment(FileSystem, record, FileSystem.OpsSource, file); status.Failed())
         return status;
-    }
     Item.SetItemFragment(file);
     Item.ItemPosition() = 0;
     Item.ItemSize() = fileTime;

@@ -1,0 +1,63 @@
+// CMXFOnTapeFile: one MXF file on a Tedial tape, between two file marks, seen by the MXF library as an
+// MXF file. Reads are served from a cache of whole tape blocks; a block not yet cached is read from the
+// drive at once, for the operation the view was made for, and waited for. Nothing is ever written to tape.
+// The view owns its cache; the operation, its volume and its block buffer are the host's. Used by the one
+// thread that runs its operation's step; it takes no lock.
+#pragma once
+
+#include "mxf/MXFFile.h"
+#include "vnservice/CFileName.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+class CArchiveFileSystemOperation;
+class CBlockBuffer;
+class CVolume;
+
+class CMXFOnTapeFile : public mxf::MXFFile
+{
+public:
+    CMXFOnTapeFile(CArchiveFileSystemOperation* operation, std::uint32_t blockSize, CBlockBuffer* blockBuffer);
+
+    bool Truncate(std::int64_t position) override;
+    std::uint64_t Tell() override { return Position; }
+    int Seek(std::uint64_t position) override;
+    std::int64_t SeekEnd() override;
+    bool Eof() override { return Position >= FileLength; }
+    // -1 while the size is not known yet (0), so that reads before it is set are not cut short.
+    std::int64_t FileSize() override;
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t size) override;
+    using MXFFile::Read;
+    std::int64_t Write(const mxf::DataChunkPtr& data) override;
+    std::int64_t Write(const mxf::DataChunk& data) override;
+    std::int64_t Write(const std::uint8_t* buffer, std::uint64_t size) override;
+    int Flush() override { return 0; }
+
+    // The cache's buffer of block `index` (relative to FirstBlock), made when there is none; null when
+    // memory runs out. The owner points its first drive read at block 0.
+    std::uint8_t* CacheBlock(std::uint64_t index);
+    // Copies size bytes from the position on; the bytes copied, or -1 when a block could not be read.
+    std::int64_t ReadBytes(std::uint8_t* destination, std::uint64_t size);
+
+    static constexpr std::uint64_t NoBlock = ~std::uint64_t{0};
+
+    CArchiveFileSystemOperation* Operation;
+    CVolume* Volume;
+    // The tape block that cache block 0 holds.
+    std::uint64_t FirstBlock = NoBlock;
+    std::uint32_t BlockSize;
+    CBlockBuffer* BlockBuffer;
+    std::map<std::uint64_t, std::unique_ptr<std::uint8_t[]>> Cache;
+    // Name, size in bytes and time (FILETIME, 0 when unknown) under which the file is catalogued; the
+    // size is FileLength, as FileSize is the library's call.
+    CFileName FileName;
+    std::uint64_t FileLength = 0;
+    std::uint64_t LastModified = 0;
+    std::uint64_t Position = 0;
+
+private:
+    // Reads block `index` from the drive into a new cache entry; false, with no entry left, on failure.
+    bool FillBlock(std::uint64_t index);
+};

@@ -1,0 +1,313 @@
+#include "FileSystems/MxfReelFS/TedialNaming.h"
+
+#include "FileSystems/MxfReelFS/CMXFOnTapeFile.h"
+#include "FileSystems/PoolReelFS/LabelText.h"
+#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "mxf/DictionaryLoad.h"
+#include "mxf/Partition.h"
+#include "mxf/SymbolSpace.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/CVolume.h"
+#include "vnservice/ErrorGenerators.h"
+#include "win/CodePage.h"
+#include "win/CriticalSection.h"
+#include "win/ModuleResource.h"
+#include "win/WinError.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace
+{
+constexpr char Source[] = "MXFOnTapeFile";
+constexpr char16_t Section[] = u"MXFREELFS";
+constexpr unsigned DictionaryResource = 101;
+constexpr unsigned StylesheetResource = 102;
+constexpr std::uint32_t ErrorNoSingleResult = 0xC0003716;
+constexpr std::uint32_t ErrorUnreadableDate = 0xC0003717;
+// Strong references own their targets, so the nesting follows the file's own structure; a file whose
+// references nest deeper than any real one does is cut off here rather than run the stack out.
+constexpr int MaxNesting = 256;
+
+CCriticalSection DictionaryLock;
+bool DictionaryLoaded = false;
+
+// The thread's last error, or `fallback` when a failure left none.
+CStatus LastErrorStatus(int line, std::uint32_t fallback)
+{
+    const std::uint32_t error = GetLastError();
+    return CErrorNumber::OsError(Source, line, error != 0 ? error : fallback);
+}
+
+// 8-bit text of the library, as the DOM's UTF-16; bytes that are not text in the ANSI code page are
+// taken one by one, so that a damaged value still shows.
+WString Wide(const std::string& text)
+{
+    WString out;
+    if (MultiByteToWide(CP_ACP, text, out) == 0)
+        return out;
+    out.clear();
+    for (unsigned char byte : text)
+        out += static_cast<char16_t>(byte);
+    return out;
+}
+
+CStatus Checked(HRESULT result, int line)
+{
+    return FAILED(result) ? CStatus(CErrorHRESULT(Source, line, result)) : CStatus::Success();
+}
+
+CStatus SetAttribute(IXMLDOMDocument& document, IXMLDOMNode& element, const char16_t* name,
+                     const std::string& value)
+{
+    CComPtr<IXMLDOMAttribute> attribute;
+    CComPtr<IXMLDOMNamedNodeMap> attributes;
+    CStatus status = Checked(document.createAttribute(name, &attribute), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(attribute->put_nodeValue(Wide(value)), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(element.get_attributes(&attributes), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(attributes->setNamedItem(attribute.get(), nullptr), __LINE__);
+    return status;
+}
+
+CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMNode& parent,
+                     int depth)
+{
+    const mxf::MDObject& o = *object;
+    const bool unknown = o.Name.find("Unknown") != std::string::npos;
+    CComPtr<IXMLDOMElement> element;
+    CStatus status = Checked(document.createElement(Wide(unknown ? "Unknown" : o.Name), &element), __LINE__);
+    if (status.Failed())
+        return status;
+    if (unknown)
+    {
+        status = SetAttribute(document, *element, u"ID", o.Name);
+        if (status.IsSuccess())
+            status = SetAttribute(document, *element, u"value", o.GetString(""));
+    }
+    else if (o.Link.GetPtr())
+    {
+        if (o.RefKind() == 1)
+        {
+            status = SetAttribute(document, *element, u"ID", o.GetString(""));
+            const mxf::MDObjectPtr target(o.GetReferencedObject());
+            if (status.IsSuccess() && target.GetPtr() && depth < MaxNesting)
+                status = AppendObject(target, document, *element, depth + 1);
+        }
+    }
+    else
+    {
+        if (o.ValueHolder)
+            status = SetAttribute(document, *element, u"value", o.GetString(""));
+        for (auto child = o.begin(); status.IsSuccess() && child != o.end() && depth < MaxNesting; ++child)
+            status = AppendObject(child->second, document, *element, depth + 1);
+    }
+    if (status.IsSuccess())
+        status = Checked(parent.appendChild(element.get(), nullptr), __LINE__);
+    return status;
+}
+
+// "%Y - %m - %d %H : %M : %S"; what follows the seconds (the milliseconds of a time stamp) is not read.
+bool ReadDate(const std::string& text, std::tm& time)
+{
+    CDateText in(text);
+    int year = 0;
+    const bool read = in.Number(4, 0, 9999, year) && in.Blanks() && in.Literal('-') && in.Blanks() &&
+                      in.Number(2, 1, 12, time.tm_mon) && in.Blanks() && in.Literal('-') && in.Blanks() &&
+                      in.Number(2, 1, 31, time.tm_mday) && in.Blanks() && in.Number(2, 0, 23, time.tm_hour) &&
+                      in.Blanks() && in.Literal(':') && in.Blanks() && in.Number(2, 0, 59, time.tm_min) &&
+                      in.Blanks() && in.Literal(':') && in.Blanks() && in.Number(2, 0, 60, time.tm_sec);
+    time.tm_mon -= 1;
+    time.tm_year = year - 1900;
+    return read;
+}
+
+// The text of the one element that the path selects in the result document.
+CStatus ResultText(IXMLDOMDocument& result, const char16_t* path, const CVolume& volume,
+                   const std::string& position, WString& text)
+{
+    CComPtr<IXMLDOMNodeList> list;
+    long length = 0;
+    CStatus status = Checked(result.getElementsByTagName(path, &list), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(list->get_length(&length), __LINE__);
+    if (status.IsSuccess() && length != 1)
+    {
+        std::string name;
+        WideToMultiByte(CP_UTF8, path, name);
+        return CErrorGenFileSystem(Source, __LINE__, ErrorNoSingleResult, volume.GetID(), {position, name});
+    }
+    CComPtr<IXMLDOMNode> node;
+    if (status.IsSuccess())
+        status = Checked(list->nextNode(&node), __LINE__);
+    if (status.IsSuccess() && !node)
+        status = CErrorHRESULT(Source, __LINE__, E_FAIL);
+    if (status.IsSuccess())
+        status = Checked(node->get_text(&text), __LINE__);
+    return status;
+}
+
+// The name and date that the stylesheet makes of the metadata document, which it replaces.
+CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDOMDocument& stylesheet,
+                         const std::string& position)
+{
+    WString output;
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    CStatus status = Checked(document.transformNode(&stylesheet, &output), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(document.loadXML(output, &loaded), __LINE__);
+    // What the stylesheet gave is no document (a file without a Preface): the defaults stand.
+    if (status.Failed() || loaded == VARIANT_FALSE)
+        return status;
+
+    WString name;
+    status = ResultText(document, u"Attributes/FileName", *view.Volume, position, name);
+    if (status.Failed())
+        return status;
+    view.FileName = CFileName(u"0/" + name);
+
+    WString date;
+    status = ResultText(document, u"Attributes/LastModifiedDate", *view.Volume, position, date);
+    if (status.Failed() || date.empty())
+        return status;
+    std::string text;
+    WideToMultiByte(CP_UTF8, date, text);
+    std::tm time{};
+    if (!ReadDate(text, time))
+        return CErrorGenFileSystem(Source, __LINE__, ErrorUnreadableDate, view.Volume->GetID(),
+                                   {position, text});
+    time.tm_isdst = -1; // local time as it was on that date
+    const std::time_t seconds = std::mktime(&time);
+    if (seconds == static_cast<std::time_t>(-1))
+        return CErrorGenFileSystem(Source, __LINE__, ErrorUnreadableDate, view.Volume->GetID(),
+                                   {position, text});
+    view.LastModified = TimeToFileTime(static_cast<std::int64_t>(seconds));
+    return CStatus::Success();
+}
+
+// The end of the unbroken run of SMPTE-keyed items after the footer partition pack, which is where the
+// file's bytes end; the padding after them in its last tape block is not the file's.
+void MeasureSize(CMXFOnTapeFile& view, const mxf::PartitionPtr& header)
+{
+    static constexpr std::uint8_t FooterKey[] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x04,
+                                                 0x06, 0x10, 0x10, 0x05, 0x01, 0x00, 0x00, 0x00};
+    static const mxf::UL FooterPartition(FooterKey);
+    std::uint64_t footer = static_cast<std::uint64_t>(header->Object->GetChildInt64(FooterPartition));
+    if (footer == 0)
+        footer = view.ScanBackForFooter(2 * static_cast<std::int64_t>(view.BlockSize));
+    if (footer == 0 || footer >= view.FileLength)
+        return;
+    view.Seek(footer);
+    if (!view.ReadPartition().GetPtr())
+        return;
+    std::uint64_t end = view.Tell();
+    static constexpr std::uint8_t Smpte[] = {0x06, 0x0e, 0x2b, 0x34};
+    while (end < view.FileLength)
+    {
+        const mxf::MDObjectPtr item = view.ReadObject();
+        if (!item.GetPtr() || std::memcmp(item->ObjectUL->GetValue(), Smpte, sizeof Smpte) != 0 ||
+            view.Tell() > view.FileLength)
+            break;
+        end = view.Tell();
+    }
+    view.FileLength = end;
+}
+} // namespace
+
+std::string LoadResourceText(unsigned id)
+{
+    const ModuleResource* resource = FindModuleResource(id);
+    if (!resource || resource->Size == 0)
+        return {};
+    return std::string(reinterpret_cast<const char*>(resource->Bytes), resource->Size);
+}
+
+CStatus LoadMxfDictionary(CSystem* system)
+{
+    CSingleLock lock(&DictionaryLock, true);
+    if (DictionaryLoaded)
+        return CStatus::Success();
+    WString path;
+    if (!system->Configuration.GetValue(Section, u"MXF Dictionary", path) || path.empty())
+    {
+        const std::string text = LoadResourceText(DictionaryResource);
+        if (text.empty())
+            return LastErrorStatus(__LINE__, ERROR_FILE_NOT_FOUND);
+        if (mxf::LoadDictionaryFromText(text, "") != 0)
+            return LastErrorStatus(__LINE__, ERROR_FILE_CORRUPT);
+        DictionaryLoaded = true;
+        return CStatus::Success();
+    }
+    std::string name;
+    if (std::uint32_t error = WideToMultiByte(CP_ACP, path, name))
+        return CErrorNumber::OsError(Source, __LINE__, error);
+    if (mxf::LoadDictionaryFromFile(name.c_str(), mxf::DefaultSymbolSpace(), "") != 0)
+        return LastErrorStatus(__LINE__, ERROR_FILE_CORRUPT);
+    DictionaryLoaded = true;
+    return CStatus::Success();
+}
+
+CStatus LoadMxfTransform(CSystem* system, IXMLDOMDocument** stylesheet)
+{
+    if (CStatus status = Checked(CreateDOMDocument(stylesheet), __LINE__); status.Failed())
+        return status;
+    WString path;
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    if (!system->Configuration.GetValue(Section, u"MXF Transform", path) || path.empty())
+    {
+        const std::string text = LoadResourceText(StylesheetResource);
+        if (text.empty())
+            return LastErrorStatus(__LINE__, ERROR_FILE_NOT_FOUND);
+        return Checked((*stylesheet)->loadXML(Wide(text), &loaded), __LINE__);
+    }
+    return Checked((*stylesheet)->load(path, &loaded), __LINE__);
+}
+
+CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMNode& parent)
+{
+    return AppendObject(object, document, parent, 0);
+}
+
+CStatus ReadTapeFileInfo(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::uint64_t blocks,
+                         IXMLDOMDocument* stylesheet, bool measureSize)
+{
+    char name[40];
+    std::snprintf(name, sizeof name, "0/%08" PRIu64 ".dat", firstBlock);
+    view.FileName = CFileName(WidenAscii(name));
+    view.LastModified = 0;
+    view.FirstBlock = firstBlock;
+    view.FileLength = blocks * view.BlockSize;
+
+    view.Seek(0);
+    const mxf::PartitionPtr partition = view.ReadPartition();
+    if (!partition.GetPtr())
+        return CStatus::Success();
+
+    CComPtr<IXMLDOMDocument> document;
+    CComPtr<IXMLDOMElement> root;
+    CStatus status = Checked(CreateDOMDocument(&document), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(document->put_async(VARIANT_FALSE), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(document->createElement(u"Partition", &root), __LINE__);
+    if (status.IsSuccess())
+        status = AppendMetadataXml(partition->Object, *document, *root);
+    if (status.IsSuccess() && partition->ReadMetadata() != 0)
+        for (const mxf::MDObjectPtr& object : partition->TopLevelObjects)
+            if ((status = AppendMetadataXml(object, *document, *root)).Failed())
+                break;
+    if (status.IsSuccess())
+        status = Checked(document->appendChild(root.get(), nullptr), __LINE__);
+    root.Reset();
+    char position[24];
+    std::snprintf(position, sizeof position, "%" PRIu64, firstBlock);
+    if (status.IsSuccess())
+        status = NameFromMetadata(view, *document, *stylesheet, position);
+    if (status.IsSuccess() && measureSize)
+        MeasureSize(view, partition);
+    return status;
+}

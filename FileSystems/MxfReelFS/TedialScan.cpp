@@ -1,0 +1,207 @@
+// The scan of Tedial tapes. Each operation catalogues the MXF file that starts at the scan position: it
+// reads the file's first block into a tape view, spaces over the file to the mark that closes it, and
+// names and dates the file from its header metadata through the scan's stylesheet. The first operation
+// of a scan also reads the label and the mark after it, keeps the label identifier in the catalogue
+// header, and loads the dictionary and the stylesheet.
+#include "FileSystems/MxfReelFS/CMXFOnTapeFile.h"
+#include "FileSystems/MxfReelFS/CTedialFileSystem.h"
+#include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
+#include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
+#include "FileSystems/MxfReelFS/TedialLabel.h"
+#include "FileSystems/MxfReelFS/TedialNaming.h"
+#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TarReelFS/TarScanStep.h"
+#include "frame/CCatArchive.h"
+#include "vnservice/CBlockBuffer.h"
+#include "vnservice/CFragmentFile.h"
+#include "vnservice/CSystem.h"
+#include "vnservice/ErrorGenerators.h"
+#include "win/Allocation.h"
+
+namespace
+{
+constexpr char Source[] = "TedialOps";
+
+enum State : std::uint32_t
+{
+    StartItem = 0,
+    LabelRead = 1,
+    LabelMarkRead = 2,
+    FirstBlockRead = 3,
+    MarkPassed = 4,
+    CatalogueFile = 5,
+};
+
+class TedialScanStep
+{
+public:
+    TedialScanStep(CTedialFileSystem& fileSystem, CTedialFileSystemOperation& operation)
+        : FileSystem(fileSystem), Operation(operation),
+          Context(*static_cast<CTedialGetOperationContext*>(operation.ScanContext())),
+          Volume(*static_cast<CVolume*>(operation.TargetResource)),
+          HeldMedium(Volume.GetReplica(operation.ReplicaIndex)), Medium(HeldMedium.get()),
+          Item(Context.ItemOperation)
+    {
+    }
+
+    CStatus Run();
+
+private:
+    CStatus StartItem();
+    CStatus LabelRead();
+    CStatus LabelMarkRead();
+    CStatus FirstBlockRead();
+    CStatus CatalogueFile();
+    // Reads the block at the scan position into the view's first cache block.
+    void ReadFirstBlock(std::uint32_t next);
+
+    CTedialFileSystem& FileSystem;
+    CTedialFileSystemOperation& Operation;
+    CTedialGetOperationContext& Context;
+    CVolume& Volume;
+    CMediumPointer HeldMedium;
+    CMedium* Medium;
+    CArchiveFileSystemOperation& Item;
+};
+
+CStatus TedialScanStep::Run()
+{
+    const std::uint32_t state = Operation.State;
+    if (state == State::StartItem)
+        FileSystem.System->EventSink.Post(FileSystem.EventSource, 0x40080263, Context.ScanPosition);
+    if (!Medium)
+        return CTapeFileSystem::NoMedium(Source, __LINE__, Volume, Operation.ReplicaIndex);
+    switch (state)
+    {
+    case State::StartItem:
+        return StartItem();
+    case State::LabelRead:
+        return LabelRead();
+    case State::LabelMarkRead:
+        return LabelMarkRead();
+    case State::FirstBlockRead:
+        return FirstBlockRead();
+    case State::MarkPassed:
+        Operation.GotoState(State::CatalogueFile);
+        return CStatus::Success();
+    case State::CatalogueFile:
+        return CatalogueFile();
+    default:
+        return FileSystem.UnknownState(state, __LINE__);
+    }
+}
+
+void TedialScanStep::ReadFirstBlock(std::uint32_t next)
+{
+    Operation.NextState(Volume.ReadBlocksOperation(&Operation, FileSystem.BlockSize, Operation.ReplicaIndex,
+                                                   1, Context.ScanPosition, 0, FileSystem.BlockSize,
+                                                   Operation.BlockBuffer, 0, false, nullptr),
+                        next);
+}
+
+CStatus TedialScanStep::StartItem()
+{
+    // Before recognition or Load no block of the tape can be found.
+    if (FileSystem.BlockSize == 0)
+        return CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, FileSystem.VolumeID);
+    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(11, Medium);
+    if (!Operation.BlockBuffer)
+        return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+    auto* view = NewNoThrow<CMXFOnTapeFile>(&Operation, FileSystem.BlockSize, Operation.BlockBuffer);
+    if (!view)
+        return CErrorGenMemory(Source, __LINE__, sizeof(CMXFOnTapeFile));
+    Operation.ScanFile = view;
+    std::uint8_t* block = view->CacheBlock(0);
+    if (!block)
+        return CErrorGenMemory(Source, __LINE__, FileSystem.BlockSize);
+    if (CStatus status = Operation.BlockBuffer->Append(block, FileSystem.BlockSize, nullptr); status.Failed())
+        return status;
+    // The scan's first operation loads what names the files; a context that starts further on does too.
+    if (!Context.Stylesheet)
+    {
+        if (CStatus status = LoadMxfDictionary(FileSystem.System); status.Failed())
+            return status;
+        if (CStatus status = LoadMxfTransform(FileSystem.System, &Context.Stylesheet); status.Failed())
+        {
+            Context.Stylesheet.Reset();
+            return status;
+        }
+    }
+    ReadFirstBlock(Context.ScanPosition == 0 ? State::LabelRead : State::FirstBlockRead);
+    return CStatus::Success();
+}
+
+CStatus TedialScanStep::LabelRead()
+{
+    Context.ScanPosition += 1;
+    if (CStatus status = ParseTedialLabel(Operation); status.Failed())
+        return status;
+    // Recognition finds the tape again by the identifier in this replica's slot.
+    if (CStatus status =
+            StoreLabelId(Operation.ScanCatalogue(), Operation.ReplicaIndex, Operation.LabelId, true, Source);
+        status.Failed())
+        return status;
+    Operation.NextState(Volume.ReadMarkOperation(&Operation, Operation.ReplicaIndex, 1, Context.ScanPosition),
+                        State::LabelMarkRead);
+    Context.ScanPosition += 1;
+    return CStatus::Success();
+}
+
+CStatus TedialScanStep::LabelMarkRead()
+{
+    if (Medium->AtFileMark != 1)
+        return CErrorGenMessage(Source, __LINE__, ErrorNoTedialMark, {Medium->GetName()});
+    // The first file's first block lands over the label.
+    ReadFirstBlock(State::FirstBlockRead);
+    return CStatus::Success();
+}
+
+CStatus TedialScanStep::FirstBlockRead()
+{
+    Context.ItemStart = Context.ScanPosition;
+    Context.ScanPosition += 1;
+    // The drive reports the block after the file's closing mark when the spacing completes.
+    Operation.NextState(Volume.SpaceMarksOperation(&Operation, Operation.ReplicaIndex, 1,
+                                                   Context.ScanPosition, 1, &Context.ScanPosition),
+                        State::MarkPassed);
+    return CStatus::Success();
+}
+
+CStatus TedialScanStep::CatalogueFile()
+{
+    const mxf::MXFFilePtr held = Operation.ScanFile;
+    Operation.ScanFile = nullptr;
+    auto* view = static_cast<CMXFOnTapeFile*>(held.GetPtr());
+    if (!view)
+        return FileSystem.UnknownState(Operation.State, __LINE__);
+    const CComPtr<IXMLDOMDocument> stylesheet(Context.Stylesheet);
+    if (CStatus status =
+            ReadTapeFileInfo(*view, Context.ItemStart, Context.ScanPosition - Context.ItemStart - 1,
+                             stylesheet.get(), FileSystem.ScanFileSizes != 0);
+        status.Failed())
+        return status;
+
+    Item.Opcode = 4;
+    Item.ClearParameters();
+    Item.AnchoredFileName = view->FileName;
+    const std::uint64_t size = view->FileLength;
+    CCatArchive record(Context.ItemStart, view->FileName.GetText(), size, view->LastModified, 0, 0, 1);
+    CFragmentFile* file = nullptr;
+    if (CStatus status = MakeFileFragment(FileSystem, record, Source, file); status.Failed())
+        return status;
+    Item.SetItemFragment(file);
+    Item.ItemPosition() = view->LastModified;
+    Item.ItemSize() = 0;
+    Item.ItemCounter() = size;
+    Item.Slot(5) = 0;
+    Item.ItemFileSize() = size;
+    Item.ItemFileStart() = Context.ItemStart;
+    Operation.Complete(CStatus::Success(), 0, nullptr);
+    return CStatus::Success();
+}
+} // namespace
+
+CStatus CTedialFileSystem::GetNextItem(CArchiveFileSystemOperation* operation)
+{
+    return TedialScanStep(*this, *static_cast<CTedialFileSystemOperation*>(operation)).Run();
+}

@@ -1,0 +1,125 @@
+// The XML DOM and XSLT as the Tedial plug-in calls them: a document that is built from elements and
+// attributes or loaded from text or a file, transformed by a stylesheet document, and searched by a path
+// of tag names; each object is counted (Release frees it) and every call returns an HRESULT. Texts are
+// UTF-16. Objects from one document are used by one thread at a time; separate documents are independent.
+#pragma once
+
+#include "win/WideString.h"
+
+#include <cstdint>
+
+using HRESULT = std::int32_t;
+using VARIANT_BOOL = std::int16_t;
+constexpr VARIANT_BOOL VARIANT_TRUE = -1;
+constexpr VARIANT_BOOL VARIANT_FALSE = 0;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+inline bool SUCCEEDED(HRESULT result)
+{
+    return result >= 0;
+}
+inline bool FAILED(HRESULT result)
+{
+    return result < 0;
+}
+
+class IXMLDOMNamedNodeMap;
+
+class IXMLDOMUnknown
+{
+public:
+    virtual std::uint32_t AddRef() = 0;
+    virtual std::uint32_t Release() = 0;
+
+protected:
+    virtual ~IXMLDOMUnknown() = default;
+};
+
+class IXMLDOMNode : public IXMLDOMUnknown
+{
+public:
+    // Appends the child (which must come from the same document); `out`, when given, gets it counted.
+    virtual HRESULT appendChild(IXMLDOMNode* child, IXMLDOMNode** out) = 0;
+    // The text of the node and everything under it.
+    virtual HRESULT get_text(WString* text) = 0;
+    // The attributes of an element; E_FAIL for other nodes.
+    virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** out) = 0;
+    virtual HRESULT put_nodeValue(const WString& value) = 0;
+};
+
+using IXMLDOMElement = IXMLDOMNode;
+using IXMLDOMAttribute = IXMLDOMNode;
+
+class IXMLDOMNamedNodeMap : public IXMLDOMUnknown
+{
+public:
+    // Sets the attribute, replacing one of the same name.
+    virtual HRESULT setNamedItem(IXMLDOMNode* attribute, IXMLDOMNode** out) = 0;
+};
+
+class IXMLDOMNodeList : public IXMLDOMUnknown
+{
+public:
+    virtual HRESULT get_length(long* length) = 0;
+    // The next node, or null (S_FALSE) after the last.
+    virtual HRESULT nextNode(IXMLDOMNode** out) = 0;
+};
+
+class IXMLDOMDocument : public IXMLDOMNode
+{
+public:
+    // Loading is always synchronous here; the mode is kept for callers that set it.
+    virtual HRESULT put_async(VARIANT_BOOL async) = 0;
+    virtual HRESULT createElement(const WString& name, IXMLDOMElement** out) = 0;
+    virtual HRESULT createAttribute(const WString& name, IXMLDOMAttribute** out) = 0;
+    // The text that the stylesheet document makes of this document. A stylesheet declaring a version
+    // other than 1.0 runs in forwards-compatible mode.
+    virtual HRESULT transformNode(IXMLDOMNode* stylesheet, WString* output) = 0;
+    // Replace the document by the parsed text or file. Text that does not parse leaves the document empty
+    // and gives S_FALSE with `success` false.
+    virtual HRESULT loadXML(const WString& text, VARIANT_BOOL* success) = 0;
+    virtual HRESULT load(const WString& path, VARIANT_BOOL* success) = 0;
+    // The elements that the path of tag names ("Attributes/FileName") selects anywhere in the document.
+    virtual HRESULT getElementsByTagName(const WString& path, IXMLDOMNodeList** out) = 0;
+};
+
+// A new, empty document (the DOMDocument class), counted once for the caller.
+HRESULT CreateDOMDocument(IXMLDOMDocument** out);
+
+// Holds one reference of a DOM object and releases it when it goes.
+template <class T> class CComPtr
+{
+public:
+    CComPtr() = default;
+    explicit CComPtr(T* object) : Object(object) {}
+    CComPtr(const CComPtr& other) : Object(other.Object)
+    {
+        if (Object)
+            Object->AddRef();
+    }
+    CComPtr& operator=(const CComPtr&) = delete;
+    ~CComPtr() { Reset(); }
+
+    void Reset()
+    {
+        if (Object)
+            Object->Release();
+        Object = nullptr;
+    }
+    // For out parameters: what it held is released first.
+    T** operator&()
+    {
+        Reset();
+        return &Object;
+    }
+    T* operator->() const { return Object; }
+    T& operator*() const { return *Object; }
+    T* get() const { return Object; }
+    explicit operator bool() const { return Object != nullptr; }
+
+private:
+    T* Object = nullptr;
+};

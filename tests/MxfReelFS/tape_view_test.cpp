@@ -1,0 +1,87 @@
+#include "TedialTape.h"
+
+#include "FileSystems/MxfReelFS/CMXFOnTapeFile.h"
+#include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
+#include "vnservice/CBlockBuffer.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+constexpr std::uint32_t Block = 512;
+constexpr std::uint64_t FileStart = 2; // after the label and its mark
+
+class TapeView : public TedialTape
+{
+protected:
+    // A view of the tape's first file, for an operation of a file system that knows the block size.
+    void Open(const Bytes& file)
+    {
+        Volume = MountTedial({file}, Block);
+        Fs.reset(static_cast<CTedialFileSystem*>(CreateFileSystem()));
+        Fs->BlockSize = Block;
+        Operation.reset(static_cast<CTedialFileSystemOperation*>(Fs->CreateOperation({}, {}, Volume, {})));
+        Operation->Opcode = 11;
+        Operation->BlockBuffer = Fs->CreateBlockBuffer(11, nullptr);
+        View = new CMXFOnTapeFile(Operation.get(), Block, Operation->BlockBuffer);
+        Held = View;
+        View->FirstBlock = FileStart;
+    }
+
+    CVolumePointer Volume;
+    std::unique_ptr<CTedialFileSystem> Fs;
+    std::unique_ptr<CTedialFileSystemOperation> Operation;
+    CMXFOnTapeFile* View = nullptr;
+    mxf::MXFFilePtr Held;
+};
+
+TEST_F(TapeView, a_read_across_blocks_reads_each_block_from_the_drive_once)
+{
+    const Bytes file = tdtest::MxfFile();
+    Open(file);
+    View->Seek(500);
+    Bytes got(100);
+    ASSERT_EQ(View->Read(got.data(), got.size()), 100u);
+    EXPECT_EQ(got, Bytes(file.begin() + 500, file.begin() + 600));
+    EXPECT_EQ(View->Tell(), 600u);
+    ASSERT_EQ(View->Cache.size(), 2u);
+
+    // Served from the cache from now on: what the cache holds is what comes back.
+    View->Cache.at(1)[0] = static_cast<std::uint8_t>(~file[512]);
+    View->Seek(500);
+    ASSERT_EQ(View->Read(got.data(), got.size()), 100u);
+    EXPECT_EQ(got[12], static_cast<std::uint8_t>(~file[512]));
+    EXPECT_EQ(View->Cache.size(), 2u);
+}
+
+TEST_F(TapeView, a_block_the_drive_cannot_read_is_a_short_read_and_is_asked_for_again)
+{
+    // The file fills two blocks; the third block of the tape file is its closing mark.
+    const Bytes file(2 * Block, 0x5A);
+    Open(file);
+    View->Seek(2 * Block - 10);
+    Bytes got(20);
+    EXPECT_EQ(View->ReadBytes(got.data(), got.size()), -1);
+    EXPECT_EQ(View->Cache.count(2), 0u);
+    View->Seek(2 * Block);
+    EXPECT_EQ(View->Read(got.data(), got.size()), 0u);
+    EXPECT_EQ(View->Read(20)->Size(), 0u);
+    EXPECT_EQ(View->Cache.count(2), 0u);
+    // Nothing is written through the view.
+    EXPECT_EQ(View->Write(got.data(), got.size()), -1);
+    EXPECT_FALSE(View->Truncate(0));
+}
+
+TEST_F(TapeView, reads_are_cut_at_the_size_once_it_is_known)
+{
+    const Bytes file(3 * Block, 0x11);
+    Open(file);
+    View->FileLength = 2 * Block;
+    View->Seek(2 * Block - 4);
+    EXPECT_EQ(View->Read(100)->Size(), 4u);
+    EXPECT_TRUE(View->Eof());
+    EXPECT_EQ(View->SeekEnd(), 2 * Block);
+    View->Seek(2 * Block - 1);
+    EXPECT_FALSE(View->Eof());
+}
+} // namespace
