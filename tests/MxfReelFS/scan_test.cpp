@@ -22,9 +22,10 @@ const std::string PipeName = "0/{adab4424-2f25-4dc7-9202-000d00000000}.mxf";
 const std::uint64_t TedialTime = TimeToFileTime(1618500605); // 2021-04-15 10:30:05
 const std::uint64_t Op1aTime = TimeToFileTime(1709652030);   // 2024-03-05 10:20:30
 
+// The whole files that ffmpeg wrote for the file-access tests.
 Bytes Fixture(const char* name)
 {
-    return ReadFixture(std::string("ffmpeg/") + name);
+    return ReadFixture(std::string("ffmpeg-mxf/") + name);
 }
 
 std::uint64_t WholeBlocks(const Bytes& file, std::uint32_t block)

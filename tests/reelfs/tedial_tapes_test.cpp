@@ -10,9 +10,9 @@
 
 namespace
 {
-std::filesystem::path FfmpegFixture(const char* name)
+std::filesystem::path Fixture(const char* name)
 {
-    return std::filesystem::path(std::getenv("REELFS_FIXTURES")) / "ffmpeg" / name;
+    return std::filesystem::path(std::getenv("REELFS_FIXTURES")) / name;
 }
 
 class TedialTapeCommands : public HostTest
@@ -32,7 +32,7 @@ protected:
         Tape = (Folder / "tedial.tap").string();
         std::vector<std::string> args{"mktape", "-b", "4096", "-o", Tape, label};
         for (const char* name : Files)
-            args.push_back((FfmpegFixture(name)).string());
+            args.push_back((Fixture(name)).string());
         ASSERT_EQ(Reelfs(args).Exit, 0);
     }
 
@@ -45,7 +45,8 @@ protected:
 
     void Append(const std::string& bytes) { std::ofstream(Tape, std::ios::binary | std::ios::app) << bytes; }
 
-    static constexpr const char* Files[] = {"tedial.mxf", "op1a.mxf", "opatom.mxf"};
+    static constexpr const char* Files[] = {"ffmpeg/tedial.mxf", "ffmpeg-mxf/op1a.mxf",
+                                            "ffmpeg-mxf/opatom.mxf"};
     std::string Tape;
 };
 
@@ -70,9 +71,9 @@ TEST_F(TedialTapeCommands, scan_lists_each_file_by_its_metadata_and_restore_give
                           "10809\t2021-04-15T15:30:05Z\t0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf\n");
 
         const std::pair<const char*, const char*> restores[] = {
-            {"0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf", "tedial.mxf"},
-            {"0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf", "op1a.mxf"},
-            {"0/{adab4424-2f25-4dc7-9204-000d00000000}.mxf", "opatom.mxf"}};
+            {"0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf", "ffmpeg/tedial.mxf"},
+            {"0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf", "ffmpeg-mxf/op1a.mxf"},
+            {"0/{adab4424-2f25-4dc7-9204-000d00000000}.mxf", "ffmpeg-mxf/opatom.mxf"}};
         for (const auto& [path, fixture] : restores)
         {
             SCOPED_TRACE(path);
@@ -80,7 +81,7 @@ TEST_F(TedialTapeCommands, scan_lists_each_file_by_its_metadata_and_restore_give
             std::filesystem::remove(out);
             const CRunResult restore = Reelfs({"restore", Tape, path, "-o", out});
             ASSERT_EQ(restore.Exit, 0) << restore.Err;
-            EXPECT_TRUE(ReadFile(out) == ReadFile(FfmpegFixture(fixture)));
+            EXPECT_TRUE(ReadFile(out) == ReadFile(Fixture(fixture)));
         }
     }
 }
