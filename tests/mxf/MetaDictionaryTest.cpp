@@ -1,6 +1,7 @@
 // Type and class definitions carried as metadata objects, built from the meta-classes of the built-in
 // dictionary document, loaded into a symbol space of their own and used at once.
 #include "DictionaryDocuments.h"
+#include "FileBytes.h"
 #include "RecordingDiagnostics.h"
 
 #include "mxf/DictionaryLoad.h"
@@ -9,11 +10,13 @@
 #include "mxf/MDObject.h"
 #include "mxf/MDType.h"
 #include "mxf/MetaDictionary.h"
+#include "mxf/Partition.h"
 #include "mxf/SymbolSpace.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,7 @@ namespace
 
 using mxf::MDObjectPtr;
 using mxf::UL;
+using mxftest::operator+;
 
 UL Label(const char* hex)
 {
@@ -504,6 +508,105 @@ TEST_F(MetaDictionary, unusable_definitions_are_reported_and_the_rest_still_load
             EXPECT_FALSE(type && type->ChildrenByName().count("Item"));
         ++group;
     }
+}
+
+TEST_F(MetaDictionary, a_scheme_feeds_each_definition_of_its_one_list_to_the_right_half)
+{
+    Definitions d(30);
+    const MDObjectPtr byte = d.Type("TypeDefinitionInteger", 1, "SchemeByte");
+    const MDObjectPtr set = d.Make("ClassDefinition", "SchemeSet", d.Id(2, 1));
+    const MDObjectPtr item = d.Make("PropertyDefinition", "Item", d.Id(3, 1));
+    item->SetChildString(PropertyType, d.Id(1, 1));
+    item->AddChild(LocalIdentification)->SetString("32512");
+    d.Append(set, Properties, item);
+    const MDObjectPtr stray = d.Make("PropertyDefinition", "Stray", d.Id(3, 2));
+    stray->SetChildString(PropertyType, d.Id(1, 1));
+
+    const MDObjectPtr scheme = d.Make("ExtensionScheme", "", "");
+    for (const MDObjectPtr& definition : {set, stray, byte})
+        d.Append(scheme, Label("06 0e 2b 34 01 01 01 0d 06 01 01 07 1f 00 00 00"), definition);
+    const mxf::SymbolSpacePtr space(new mxf::SymbolSpace("urn:test:meta-scheme"));
+    EXPECT_TRUE(mxf::LoadMetaDefinitions(scheme, space));
+
+    ASSERT_TRUE(TypeIn(space, "SchemeByte"));
+    EXPECT_FALSE(TypeIn(space, "SchemeSet"));
+    const mxf::MDOTypePtr type = mxf::MDOType::FindByName("SchemeSet", space, false);
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->ChildNames(), (std::list<std::string>{"Item"}));
+    // A scheme's properties keep no local tag of their own.
+    EXPECT_EQ(type->ChildrenByName().at("Item")->StaticTag, 0u);
+    EXPECT_FALSE(mxf::MDOType::FindByName("Stray", space, false));
+    EXPECT_FALSE(mxftest::Reported("Skipping"));
+}
+
+// Every object that the group reaches through its references, the group first.
+void Collect(const MDObjectPtr& object, std::vector<MDObjectPtr>& objects,
+             std::set<const mxf::MDObject*>& seen)
+{
+    if (!seen.insert(object.GetPtr()).second)
+        return;
+    objects.push_back(object);
+    std::vector<MDObjectPtr> pending{object};
+    while (!pending.empty())
+    {
+        const MDObjectPtr next = pending.back();
+        pending.pop_back();
+        for (const auto& [label, child] : *next)
+        {
+            if (const MDObjectPtr target(child->GetReferencedObject()); target)
+                Collect(target, objects, seen);
+            pending.push_back(child);
+        }
+    }
+}
+
+TEST_F(MetaDictionary, an_extension_group_written_to_a_header_partition_and_read_back_loads_the_same)
+{
+    Extension extension(40);
+    std::vector<MDObjectPtr> objects;
+    std::set<const mxf::MDObject*> seen;
+    Collect(extension.Group, objects, seen);
+    const mxf::PrimerPtr primer(new mxf::Primer);
+    const mxf::DataChunkPtr sets(new mxf::DataChunk);
+    for (const MDObjectPtr& object : objects)
+        object->EncodeObject(sets, nullptr, primer, 4);
+    std::vector<std::pair<std::uint16_t, std::string>> entries;
+    for (const auto& [tag, label] : primer->Tags())
+    {
+        std::string hex;
+        for (const std::uint8_t byte : label.GetArray())
+            hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+        entries.emplace_back(tag, hex);
+    }
+    const mxftest::ByteString metadata =
+        mxftest::PrimerPack(entries) + mxftest::ByteString(sets->Data(), sets->Data() + sets->Size());
+
+    const mxf::MXFFilePtr file =
+        mxftest::MemoryFile(mxftest::PartitionPack("0204", metadata.size()) + metadata);
+    const mxf::PartitionPtr partition = file->ReadPartition();
+    ASSERT_TRUE(partition);
+    EXPECT_EQ(partition->ReadMetadata(), metadata.size());
+    MDObjectPtr group;
+    for (const MDObjectPtr& object : partition->TopLevelObjects)
+        if (object->IsKindOf(UL(mxftest::ClassNamed("MetaDictionary")->TypeUL)))
+            group = object;
+    ASSERT_TRUE(group);
+    EXPECT_EQ(mxftest::Errors(), (std::vector<std::string>{}));
+
+    const mxf::SymbolSpacePtr space(new mxf::SymbolSpace("urn:test:meta-file"));
+    EXPECT_TRUE(mxf::LoadMetaDefinitions(group, space));
+    EXPECT_EQ(mxftest::Errors(), (std::vector<std::string>{}));
+    for (const char* name :
+         {"MetaUInt16", "MetaChar", "MetaText", "MetaTriple", "MetaList", "MetaSet", "MetaCount",
+          "MetaStream", "MetaPoint", "MetaColour", "MetaPartRef", "MetaThingRef"})
+        EXPECT_TRUE(TypeIn(space, name)) << name;
+    EXPECT_EQ(TypeIn(space, "MetaList")->GetBase(), TypeIn(space, "MetaUInt16").GetPtr());
+    EXPECT_EQ(TypeIn(space, "MetaColour")->EnumValues().size(), 3u);
+    const mxf::MDOTypePtr part = mxf::MDOType::FindByName("MetaPart", space, false);
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->GetBase(), mxf::MDOType::FindByName("MetaThing", space, false).GetPtr());
+    EXPECT_EQ(part->ChildrenByName().at("Values")->StaticTag, 0x7f06u);
+    EXPECT_EQ(part->ChildrenByName().at("Count")->Usage, 4);
 }
 
 } // namespace
