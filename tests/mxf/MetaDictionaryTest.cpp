@@ -510,6 +510,27 @@ TEST_F(MetaDictionary, unusable_definitions_are_reported_and_the_rest_still_load
     }
 }
 
+TEST_F(MetaDictionary, a_parent_class_without_identifier_is_given_the_one_its_subclass_names_it_by)
+{
+    SmallGroup small(31);
+    small.AddType("TypeDefinitionInteger", "Byte");
+    const MDObjectPtr parent = small.D.Make("ClassDefinition", "Parentless", "");
+    small.D.Refer(small.Class, ParentClass, parent);
+    small.D.Append(small.Group, ClassDefinitions, parent);
+    const mxf::SymbolSpacePtr space(new mxf::SymbolSpace("urn:test:meta-parentless"));
+    EXPECT_TRUE(mxf::LoadMetaDefinitions(small.Group, space));
+
+    const std::string given = parent->GetChildString(Identification, "");
+    EXPECT_FALSE(given.empty());
+    const mxf::MDOTypePtr base = mxf::MDOType::FindByName("Parentless", space, false);
+    ASSERT_TRUE(base);
+    EXPECT_EQ(UL(base->TypeUL), UL(mxf::ULFromText(given)));
+    const mxf::MDOTypePtr derived = mxf::MDOType::FindByName("Small31", space, false);
+    ASSERT_TRUE(derived);
+    EXPECT_EQ(derived->GetBase(), base.GetPtr());
+    EXPECT_FALSE(mxftest::Reported("No valid Class ID"));
+}
+
 TEST_F(MetaDictionary, a_scheme_feeds_each_definition_of_its_one_list_to_the_right_half)
 {
     Definitions d(30);
