@@ -2,7 +2,7 @@
 
 #include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
 #include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CEventLog.h"

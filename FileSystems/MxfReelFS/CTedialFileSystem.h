@@ -4,7 +4,7 @@
 // plug-in's factory instance, owned and driven by the host's operation thread; it takes no lock.
 #pragma once
 
-#include "FileSystems/PoolReelFS/CLabelledTapeFileSystem.h"
+#include "FileSystems/TapeFS/CLabelledTapeFileSystem.h"
 #include "frame/PluginTexts.h"
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 // its own opcode. Owned by the host; driven by one thread at a time.
 #pragma once
 
-#include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "FileSystems/TapeFS/CTapeOperation.h"
 #include "mxf/MXFFile.h"
 
 #include <cstdint>

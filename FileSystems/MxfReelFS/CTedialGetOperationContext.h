@@ -5,7 +5,7 @@
 #pragma once
 
 #include "FileSystems/MxfReelFS/CTedialFileSystem.h"
-#include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
+#include "FileSystems/TapeFS/CTapeGetOperationContext.h"
 #include "msxml/MsXml.h"
 
 class CTedialGetOperationContext : public CTapeGetOperationContext

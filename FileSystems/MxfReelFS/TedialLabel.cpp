@@ -1,8 +1,8 @@
 #include "FileSystems/MxfReelFS/TedialLabel.h"
 
 #include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
-#include "FileSystems/PoolReelFS/LabelText.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/LabelText.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "vnservice/ErrorGenerators.h"
 
 #include <algorithm>

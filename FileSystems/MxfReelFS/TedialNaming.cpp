@@ -1,8 +1,8 @@
 #include "FileSystems/MxfReelFS/TedialNaming.h"
 
 #include "FileSystems/MxfReelFS/CMXFOnTapeFile.h"
-#include "FileSystems/PoolReelFS/LabelText.h"
-#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "FileSystems/TapeFS/LabelText.h"
+#include "FileSystems/TapeFS/TimeHelpers.h"
 #include "mxf/DictionaryLoad.h"
 #include "mxf/Partition.h"
 #include "mxf/SymbolSpace.h"

@@ -3,8 +3,8 @@
 // fragment's file, or a byte range of it into a stream. Neither handler reads MXF or the catalogue.
 #include "FileSystems/MxfReelFS/CTedialFileSystem.h"
 #include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
-#include "FileSystems/TarReelFS/RestoreDestination.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/RestoreDestination.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CSystem.h"

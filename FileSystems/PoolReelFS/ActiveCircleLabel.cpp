@@ -1,8 +1,8 @@
 #include "FileSystems/PoolReelFS/ActiveCircleLabel.h"
 
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
-#include "FileSystems/PoolReelFS/LabelText.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/LabelText.h"
 #include "vnservice/ErrorGenerators.h"
 
 #include <algorithm>

@@ -5,8 +5,8 @@
 #include "FileSystems/PoolReelFS/ActiveCircleLabel.h"
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystem.h"
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
-#include "FileSystems/TarReelFS/TapeRecognition.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/TapeRecognition.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/ErrorGenerators.h"
 

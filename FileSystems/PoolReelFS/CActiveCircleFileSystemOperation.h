@@ -7,7 +7,7 @@
 #pragma once
 
 #include "FileSystems/PoolReelFS/CActiveCircleTarFile.h"
-#include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "FileSystems/TapeFS/CTapeOperation.h"
 
 #include <cstdint>
 #include <memory>

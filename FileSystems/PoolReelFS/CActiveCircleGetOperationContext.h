@@ -3,7 +3,7 @@
 // context, which holds nothing. Owned by the host; used by the scan's operation thread.
 #pragma once
 
-#include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
+#include "FileSystems/TarFile/CTarGetOperationContext.h"
 
 class CActiveCircleFileSystem;
 

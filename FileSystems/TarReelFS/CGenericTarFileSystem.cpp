@@ -1,8 +1,8 @@
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"

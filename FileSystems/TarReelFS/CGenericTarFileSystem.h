@@ -4,7 +4,7 @@
 // instance, owned and driven by the host's operation thread; it takes no lock.
 #pragma once
 
-#include "FileSystems/TarReelFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
 #include "frame/PluginTexts.h"
 #include "vnservice/Identities.h"
 

@@ -3,7 +3,7 @@
 // holds it. The operation owns the header object it reads through. Owned by the host; one thread.
 #pragma once
 
-#include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "FileSystems/TapeFS/CTapeOperation.h"
 
 #include <cstdint>
 #include <vector>

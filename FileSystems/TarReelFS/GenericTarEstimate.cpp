@@ -1,10 +1,10 @@
 // How much tape an operation would take on a generic TAR tape, in 512-byte blocks: the header blocks a
 // member of the name takes in the tape's dialect, plus, for a file version already on tape, the blocks of
 // its first catalogued extent.
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TarFile/CGenericTarFile.h"
+#include "FileSystems/TarFile/TarEstimate.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
-#include "FileSystems/TarReelFS/TarEstimate.h"
 #include "frame/CCatExtent.h"
 #include "frame/CCatSearch.h"
 #include "frame/CFileListPointer.h"

@@ -2,10 +2,10 @@
 // file version's record and extents in the volume's catalogue, follows a file that runs past its volume
 // onto the volume each volume names as its continuation, and the handler reads the extents one drive
 // operation each: the whole file into the user fragment's file, or a byte range of it into a stream.
+#include "FileSystems/TapeFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/RestoreDestination.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
-#include "FileSystems/TarReelFS/RestoreDestination.h"
 #include "frame/CCatArchive.h"
 #include "frame/CCatExtent.h"
 #include "frame/CCatSearch.h"

@@ -3,10 +3,10 @@
 // derived from the first header's signature and kept stable across readings through the label
 // identifiers that scans store in the catalogue header.
 #include "FileSystems/TarReelFS/GenericTarRecognition.h"
+#include "FileSystems/TapeFS/TapeRecognition.h"
 #include "FileSystems/TarFile/CGenericTarFile.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
-#include "FileSystems/TarReelFS/TapeRecognition.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"

@@ -3,14 +3,14 @@
 // Only headers are read; data blocks are passed over by position. For a file the scan records its
 // extents in the catalogue, cut where the volume ends, so that a restore can find them and follow the
 // file onto the next volume.
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TarFile/CGenericTarFile.h"
 #include "FileSystems/TarFile/CGenericTarFragment.h"
+#include "FileSystems/TarFile/TarScanStep.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
 #include "FileSystems/TarReelFS/GenericTarRecognition.h"
-#include "FileSystems/TarReelFS/TarScanStep.h"
 #include "frame/CCatExtent.h"
 #include "frame/CCatSync.h"
 #include "pagelist/CFileListInternal.h"

@@ -1,6 +1,6 @@
 #include "TedialTape.h"
 
-#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "FileSystems/TapeFS/TimeHelpers.h"
 #include "frame/CCatArchive.h"
 #include "pagelist/CFileListInternal.h"
 #include "win/CodePage.h"

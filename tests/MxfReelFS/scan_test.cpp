@@ -1,7 +1,7 @@
 #include "TedialTape.h"
 
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
-#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/TimeHelpers.h"
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
 

@@ -1,6 +1,6 @@
 #include "ActiveCircleTape.h"
 
-#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "FileSystems/TapeFS/TimeHelpers.h"
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CTapeMedium.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "../TarFile/TarTestSupport.h"
-#include "FileSystems/TarReelFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
 #include "frame/CCatalogueListStore.h"
 #include "vnservice/CSystem.h"
 

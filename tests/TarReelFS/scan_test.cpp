@@ -1,6 +1,6 @@
 #include "TarTapeFixture.h"
 
-#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "FileSystems/TapeFS/TimeHelpers.h"
 #include "frame/CCatExtent.h"
 #include "frame/CCatSync.h"
 #include "frame/CCatalogueHeader.h"

@@ -1,7 +1,7 @@
-#include "FileSystems/TarReelFS/TapeRecognition.h"
+#include "FileSystems/TapeFS/TapeRecognition.h"
 
-#include "FileSystems/TarReelFS/CTapeFileSystem.h"
-#include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/CTapeOperation.h"
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CArchiveFileSystemOperation.h"

@@ -7,14 +7,12 @@
 // on are the host's.
 #pragma once
 
-#include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
+#include "FileSystems/TarFile/CTarGetOperationContext.h"
 #include "vnservice/CStatus.h"
 
 #include <cstdint>
 
 class CBlockBuffer;
-class CCatArchive;
-class CFragmentFile;
 class CFileListInternal;
 class CFileName;
 class CGenericTarFragment;
@@ -27,16 +25,6 @@ class CVolume;
 // Makes the block buffer take the header's pax records (PaxData sized by AllocatePaxData) and then the
 // member's ustar block, for the read that follows a pax header; `bytes` gets the buffer's byte count.
 CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& bytes);
-
-// Writes the label identifier into the replica's slot of the catalogue header when it differs there. A
-// header that cannot be read fails when `unreadableFails`, else leaves the slot; no catalogue, nothing.
-CStatus StoreLabelId(CFileListInternal* catalogue, std::uint32_t replica, const std::uint8_t (&labelId)[48],
-                     bool unreadableFails, const char* source);
-
-// The host's fragment file of a file item, made from the file's catalogue record: a file that receives a
-// restore, or an empty one for an empty file. On failure nothing is left to free.
-CStatus MakeFileFragment(CTapeFileSystem& fileSystem, const CCatArchive& record, const char* source,
-                         CFragmentFile*& file);
 
 class CTarScanStep
 {

@@ -4,8 +4,8 @@
 // estimates itself. Runs on the host's operation thread.
 #pragma once
 
-#include "FileSystems/TarReelFS/CTapeFileSystem.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/ErrorGenerators.h"
 

@@ -4,8 +4,8 @@
 // operation thread; it takes no lock.
 #pragma once
 
-#include "FileSystems/TarReelFS/CTapeFileSystem.h"
-#include "FileSystems/TarReelFS/TapeRecognition.h"
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/TapeRecognition.h"
 
 class CLabelledTapeFileSystem : public CTapeFileSystem
 {

@@ -1,4 +1,4 @@
-#include "FileSystems/PoolReelFS/CLabelledTapeFileSystem.h"
+#include "FileSystems/TapeFS/CLabelledTapeFileSystem.h"
 
 #include "vnservice/CFragmentLocation.h"
 #include "vnservice/CMedium.h"

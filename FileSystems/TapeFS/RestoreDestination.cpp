@@ -1,6 +1,6 @@
-#include "FileSystems/TarReelFS/RestoreDestination.h"
+#include "FileSystems/TapeFS/RestoreDestination.h"
 
-#include "FileSystems/TarReelFS/CTapeOperation.h"
+#include "FileSystems/TapeFS/CTapeOperation.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CVolume.h"

@@ -1,4 +1,4 @@
-#include "FileSystems/TarReelFS/TimeHelpers.h"
+#include "FileSystems/TapeFS/TimeHelpers.h"
 
 #include "win/FileTime.h"
 

@@ -1,7 +1,7 @@
-#include "FileSystems/TarReelFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
 
-#include "FileSystems/TarReelFS/CTapeOperation.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/CTapeOperation.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFactory.h"

@@ -1,4 +1,4 @@
-#include "FileSystems/PoolReelFS/LabelText.h"
+#include "FileSystems/TapeFS/LabelText.h"
 
 #include "vnservice/CBlockBuffer.h"
 

@@ -1,11 +1,12 @@
-#include "FileSystems/TarReelFS/TarScanStep.h"
+#include "FileSystems/TarFile/TarScanStep.h"
 
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/CTapeOperation.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
+#include "FileSystems/TapeFS/TapeScanItems.h"
+#include "FileSystems/TapeFS/TimeHelpers.h"
 #include "FileSystems/TarFile/CGenericTarFragment.h"
 #include "FileSystems/TarFile/CTarFile.h"
-#include "FileSystems/TarReelFS/CTapeFileSystem.h"
-#include "FileSystems/TarReelFS/CTapeOperation.h"
-#include "FileSystems/TarReelFS/FileSystemErrors.h"
-#include "FileSystems/TarReelFS/TimeHelpers.h"
 #include "frame/CCatArchive.h"
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
@@ -39,26 +40,6 @@ CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& byt
     if (status.IsSuccess())
         status = buffer.Append(&tar.Header[1], CTarFile::BlockBytes, nullptr);
     bytes = status.IsSuccess() ? buffer.GetByteCount() : 0;
-    return status;
-}
-
-CStatus MakeFileFragment(CTapeFileSystem& fileSystem, const CCatArchive& record, const char* source,
-                         CFragmentFile*& file)
-{
-    // An empty file has no data to restore; any other is restored into a file of the host's.
-    file = record.FileSize > 0
-               ? static_cast<CFragmentFile*>(NewNoThrow<CLocalFragmentFile>(fileSystem.System))
-               : NewNoThrow<CEmptyFragmentFile>(fileSystem.System, 0);
-    if (!file)
-        return CErrorGenMemory(source, __LINE__,
-                               record.FileSize > 0 ? sizeof(CLocalFragmentFile) : sizeof(CEmptyFragmentFile));
-    CStatus status =
-        file->ConstructFromCatalogue(CFileName(fileSystem.GetFileSystemType()), record.GetFileRecord());
-    if (status.Failed())
-    {
-        delete file;
-        file = nullptr;
-    }
     return status;
 }
 
@@ -131,23 +112,6 @@ CStatus CTarScanStep::SpaceOverMark(std::uint32_t next)
     Operation.NextState(Volume.SpaceMarksOperation(&Operation, Operation.ReplicaIndex, 1,
                                                    Context.ScanPosition, 1, &Operation.MarkReached),
                         next);
-    return CStatus::Success();
-}
-
-CStatus StoreLabelId(CFileListInternal* catalogue, std::uint32_t replica, const std::uint8_t (&labelId)[48],
-                     bool unreadableFails, const char* source)
-{
-    if (!catalogue || replica >= CCatalogueHeader::ReplicaSlots)
-        return CStatus::Success();
-    CCatalogueHeader header;
-    if (std::uint32_t error = catalogue->GetUserHeader(&header, sizeof header))
-        return unreadableFails ? CErrorNumber::OsError(source, __LINE__, error) : CStatus::Success();
-    auto& slot = header.ReplicaSlot[replica].LabelId;
-    if (std::memcmp(slot, labelId, sizeof slot) == 0)
-        return CStatus::Success();
-    std::memcpy(slot, labelId, sizeof slot);
-    if (std::uint32_t error = catalogue->SetUserHeader(&header, sizeof header))
-        return CErrorNumber::OsError(source, __LINE__, error);
     return CStatus::Success();
 }
 
