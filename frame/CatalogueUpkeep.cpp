@@ -6,6 +6,7 @@
 #include "frame/CCatSearch.h"
 #include "frame/CCatSync.h"
 #include "frame/CCatalogueHeader.h"
+#include "frame/VersionRecords.h"
 #include "win/Allocation.h"
 #include "win/FileTime.h"
 
@@ -35,31 +36,23 @@ WStringView ParentOf(WStringView path)
     return slash == WStringView::npos ? WStringView() : path.substr(0, slash);
 }
 
-bool KeyMatches(std::uint32_t wanted, std::uint32_t actual)
-{
-    return wanted == AnyKey || wanted == actual;
-}
-
 // The first record of kind 0 or 1 among the records of `path` whose keys match (AnyKey matches all):
 // records of the same version of other kinds, its extents, are passed over. Empty when there is none.
 CFileListPointer<CCatalogueItem> FindVersion(CFileListInternal& list, const WString& path,
                                              std::uint32_t segmentIndex, std::uint32_t orderKey1,
                                              std::uint32_t orderKey2)
 {
-    CCatSearch key(path, orderKey1, orderKey2, segmentIndex);
-    CFileListInternal::iterator end = list.end(1);
-    for (CFileListInternal::iterator at = list.find(key, 1); at != end; ++at)
-    {
-        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-        CCatalogueItem* record = handle.Get();
-        if (record->GetKeyPath() != path || !KeyMatches(segmentIndex, record->GetSegmentIndex()) ||
-            !KeyMatches(orderKey1, record->GetOrderKey1()) || !KeyMatches(orderKey2, record->GetOrderKey2()))
-            break;
-        std::uint8_t kind = record->GetObjectType(false);
-        if (kind == KindArchive || kind == KindReference)
-            return handle;
-    }
-    return {};
+    CFileListPointer<CCatalogueItem> version;
+    ForEachVersionRecord(list, path, segmentIndex, orderKey1, orderKey2,
+                         [&](CFileListPointer<CCatalogueItem>& handle)
+                         {
+                             std::uint8_t kind = handle.Get()->GetObjectType(false);
+                             if (kind != KindArchive && kind != KindReference)
+                                 return true;
+                             version = std::move(handle);
+                             return false;
+                         });
+    return version;
 }
 
 // After a directory or a file below a directory was added: a directory's flags no longer hold. The

@@ -6,8 +6,8 @@
 #include "FileSystems/TarFile/TarEstimate.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "frame/CCatExtent.h"
-#include "frame/CCatSearch.h"
 #include "frame/CFileListPointer.h"
+#include "frame/VersionRecords.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/CUserFragment.h"
 #include "vnservice/ErrorGenerators.h"
@@ -31,18 +31,17 @@ struct FileVersion
 // error numbers.
 std::uint64_t FirstExtentBlocks(CFileListInternal& catalogue, const FileVersion& version)
 {
-    CCatSearch key(version.Path, version.OrderKey1, version.OrderKey2, version.SegmentIndex);
-    for (auto at = catalogue.find(key, 1), end = catalogue.end(1); at != end; ++at)
-    {
-        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-        const CCatalogueItem& record = *handle.Get();
-        if (record.GetKeyPath() != version.Path || record.GetSegmentIndex() != version.SegmentIndex ||
-            record.GetOrderKey1() != version.OrderKey1 || record.GetOrderKey2() != version.OrderKey2)
-            return 0;
-        if (record.GetObjectType(false) == KindExtent)
-            return static_cast<const CCatExtent&>(record).BlockCount;
-    }
-    return 0;
+    std::uint64_t blocks = 0;
+    ForEachVersionRecord(catalogue, version.Path, version.SegmentIndex, version.OrderKey1, version.OrderKey2,
+                         [&](const CFileListPointer<CCatalogueItem>& handle)
+                         {
+                             const CCatalogueItem& record = *handle.Get();
+                             if (record.GetObjectType(false) != KindExtent)
+                                 return true;
+                             blocks = static_cast<const CCatExtent&>(record).BlockCount;
+                             return false;
+                         });
+    return blocks;
 }
 
 // The name a path stands for in a header: the path without its anchor "0/".

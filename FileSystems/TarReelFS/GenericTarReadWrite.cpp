@@ -8,8 +8,8 @@
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
 #include "frame/CCatArchive.h"
 #include "frame/CCatExtent.h"
-#include "frame/CCatSearch.h"
 #include "frame/CFileListPointer.h"
+#include "frame/VersionRecords.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CSystem.h"
@@ -80,35 +80,30 @@ CStatus CExtentCollector::Collect(const CVolumePointer& volume, std::uint32_t se
 void CExtentCollector::Walk(CFileListInternal& catalogue, const CVolumePointer& volume,
                             std::uint32_t segmentIndex, std::uint32_t orderKey1, std::uint32_t orderKey2)
 {
-    CCatSearch key(Path.GetText(), orderKey1, orderKey2, segmentIndex);
-    for (auto at = catalogue.find(key, 1), end = catalogue.end(1); at != end; ++at)
-    {
-        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-        const CCatalogueItem& record = *handle.Get();
-        // Paths compare exactly: tapes from systems whose names tell case apart hold "FAQ" beside "faq".
-        if (record.GetKeyPath() != Path.GetText() || record.GetSegmentIndex() != segmentIndex ||
-            record.GetOrderKey1() != orderKey1 || record.GetOrderKey2() != orderKey2)
-            return;
-        switch (record.GetObjectType(false))
-        {
-        case KindArchive:
-        {
-            const auto& archive = static_cast<const CCatArchive&>(record);
-            Operation.FileTime = archive.GetFileTime();
-            Operation.ByteCount = archive.GetSegmentLength();
-            break;
-        }
-        case KindExtent:
-        {
-            const auto& extent = static_cast<const CCatExtent&>(record);
-            Found += std::uint64_t{extent.BlockCount} * extent.UnitBlocks * 512;
-            Operation.Extents.push_back({extent.BlockCount, extent.Position, volume});
-            break;
-        }
-        default:
-            return;
-        }
-    }
+    ForEachVersionRecord(catalogue, Path.GetText(), segmentIndex, orderKey1, orderKey2,
+                         [&](const CFileListPointer<CCatalogueItem>& handle)
+                         {
+                             const CCatalogueItem& record = *handle.Get();
+                             switch (record.GetObjectType(false))
+                             {
+                             case KindArchive:
+                             {
+                                 const auto& archive = static_cast<const CCatArchive&>(record);
+                                 Operation.FileTime = archive.GetFileTime();
+                                 Operation.ByteCount = archive.GetSegmentLength();
+                                 return true;
+                             }
+                             case KindExtent:
+                             {
+                                 const auto& extent = static_cast<const CCatExtent&>(record);
+                                 Found += std::uint64_t{extent.BlockCount} * extent.UnitBlocks * 512;
+                                 Operation.Extents.push_back({extent.BlockCount, extent.Position, volume});
+                                 return true;
+                             }
+                             default:
+                                 return false;
+                             }
+                         });
 }
 
 // The volume a volume's data continues on, as its file system names it; empty when it names none.

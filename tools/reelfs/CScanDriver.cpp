@@ -4,9 +4,9 @@
 
 #include "frame/CCatArchive.h"
 #include "frame/CCatDirectory.h"
-#include "frame/CCatSearch.h"
 #include "frame/CCatSync.h"
 #include "frame/CFileListPointer.h"
+#include "frame/VersionRecords.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CGetOperationContext.h"
@@ -34,17 +34,14 @@ constexpr std::uint32_t ItemNone = 0xFFFFFFFF;
 
 bool HasDirectory(CFileListInternal& catalogue, const WString& path)
 {
-    CFileListInternal::iterator end = catalogue.end(1);
-    for (auto at = catalogue.find(CCatSearch(path, AnyKey, AnyKey, AnyKey), 1); at != end; ++at)
-    {
-        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-        CCatalogueItem* record = handle.Get();
-        if (record->GetKeyPath() != path)
-            return false;
-        if (record->GetObjectType(false) == KindDirectory)
-            return true;
-    }
-    return false;
+    bool found = false;
+    ForEachVersionRecord(catalogue, path, AnyKey, AnyKey, AnyKey,
+                         [&](const CFileListPointer<CCatalogueItem>& handle)
+                         {
+                             found = handle.Get()->GetObjectType(false) == KindDirectory;
+                             return !found;
+                         });
+    return found;
 }
 
 // Makes sure the catalogue holds a directory record for "0/" + name and for each directory above it.
