@@ -14,10 +14,12 @@
 #include "win/ModuleResource.h"
 #include "win/WinError.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace
 {
@@ -28,8 +30,8 @@ constexpr unsigned StylesheetResource = 102;
 constexpr std::uint32_t ErrorNoSingleResult = 0xC0003716;
 constexpr std::uint32_t ErrorUnreadableDate = 0xC0003717;
 // Strong references own their targets, so the nesting follows the file's own structure; a file whose
-// references nest deeper than any real one does is cut off here rather than run the stack out.
-constexpr int MaxNesting = 256;
+// references nest deeper than any real one does, or lead back to a set that holds them, is corrupt.
+constexpr std::size_t MaxNesting = 256;
 
 CCriticalSection DictionaryLock;
 bool DictionaryLoaded = false;
@@ -75,14 +77,17 @@ CStatus SetAttribute(IXMLDOMDocument& document, IXMLDOMNode& element, const char
 }
 
 CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMNode& parent,
-                     int depth)
+                     std::vector<const mxf::MDObject*>& path)
 {
     const mxf::MDObject& o = *object;
+    if (path.size() >= MaxNesting || std::find(path.begin(), path.end(), &o) != path.end())
+        return CErrorNumber::OsError(Source, __LINE__, ERROR_FILE_CORRUPT);
     const bool unknown = o.Name.find("Unknown") != std::string::npos;
     CComPtr<IXMLDOMElement> element;
     CStatus status = Checked(document.createElement(Wide(unknown ? "Unknown" : o.Name), &element), __LINE__);
     if (status.Failed())
         return status;
+    path.push_back(&o);
     if (unknown)
     {
         status = SetAttribute(document, *element, u"ID", o.Name);
@@ -95,20 +100,27 @@ CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, 
         {
             status = SetAttribute(document, *element, u"ID", o.GetString(""));
             const mxf::MDObjectPtr target(o.GetReferencedObject());
-            if (status.IsSuccess() && target.GetPtr() && depth < MaxNesting)
-                status = AppendObject(target, document, *element, depth + 1);
+            if (status.IsSuccess() && target.GetPtr())
+                status = AppendObject(target, document, *element, path);
         }
     }
     else
     {
         if (o.ValueHolder)
             status = SetAttribute(document, *element, u"value", o.GetString(""));
-        for (auto child = o.begin(); status.IsSuccess() && child != o.end() && depth < MaxNesting; ++child)
-            status = AppendObject(child->second, document, *element, depth + 1);
+        for (auto child = o.begin(); status.IsSuccess() && child != o.end(); ++child)
+            status = AppendObject(child->second, document, *element, path);
     }
+    path.pop_back();
     if (status.IsSuccess())
         status = Checked(parent.appendChild(element.get(), nullptr), __LINE__);
     return status;
+}
+
+// A time stamp of all zeros is what writers store when they have no date.
+bool IsZeroDate(const std::string& text)
+{
+    return text.find('0') != std::string::npos && text.find_first_not_of("0-: .") == std::string::npos;
 }
 
 // "%Y - %m - %d %H : %M : %S"; what follows the seconds (the milliseconds of a time stamp) is not read.
@@ -176,6 +188,8 @@ CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDO
         return status;
     std::string text;
     WideToMultiByte(CP_UTF8, date, text);
+    if (IsZeroDate(text))
+        return CStatus::Success();
     std::tm time{};
     if (!ReadDate(text, time))
         return CErrorGenFileSystem(Source, __LINE__, ErrorUnreadableDate, view.Volume->GetID(),
@@ -269,7 +283,8 @@ CStatus LoadMxfTransform(CSystem* system, IXMLDOMDocument** stylesheet)
 
 CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMNode& parent)
 {
-    return AppendObject(object, document, parent, 0);
+    std::vector<const mxf::MDObject*> path;
+    return AppendObject(object, document, parent, path);
 }
 
 CStatus ReadTapeFileInfo(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::uint64_t blocks,

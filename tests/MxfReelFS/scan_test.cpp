@@ -1,12 +1,16 @@
 #include "TedialTape.h"
 
+#include "FileSystems/MxfReelFS/TedialNaming.h"
 #include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
 #include "frame/CCatalogueHeader.h"
+#include "mxf/MXFFile.h"
+#include "mxf/Partition.h"
 #include "pagelist/CFileListInternal.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +37,29 @@ std::uint64_t WholeBlocks(const Bytes& file, std::uint32_t block)
     return (file.size() + block - 1) / block * block;
 }
 
+// Where the value of a local item starts in the first set with the key, found by walking the set's items.
+std::size_t ItemValue(const Bytes& file, const std::vector<std::uint8_t>& key, std::uint16_t tag)
+{
+    const auto set = std::search(file.begin(), file.end(), key.begin(), key.end());
+    std::size_t at = static_cast<std::size_t>(set - file.begin()) + key.size();
+    std::size_t length = file.at(at++);
+    if (length & 0x80)
+    {
+        const std::size_t bytes = length & 0x7f;
+        length = 0;
+        for (std::size_t i = 0; i < bytes; ++i)
+            length = length << 8 | file.at(at++);
+    }
+    for (const std::size_t end = at + length; at + 4 <= end;
+         at += 4 + (file.at(at + 2) << 8 | file.at(at + 3)))
+        if ((file.at(at) << 8 | file.at(at + 1)) == tag)
+            return at + 4;
+    ADD_FAILURE() << "no item " << tag;
+    return 0;
+}
+
+const std::vector<std::uint8_t> PrefaceKey{0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
+                                           0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x2f, 0x00};
 class TedialScan : public TedialTape
 {
 protected:
@@ -164,6 +191,53 @@ TEST_F(TedialScan, a_stylesheet_that_gives_no_single_name_or_a_date_that_does_no
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].Path, "0/clip.mxf");
     EXPECT_EQ(files[0].FileTime, 0u);
+}
+
+TEST_F(TedialScan, a_last_modified_date_of_all_zeros_is_no_date)
+{
+    Bytes file = tdtest::MxfFile();
+    const std::size_t date = ItemValue(file, PrefaceKey, 0x3b02);
+    std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(date), 8, 0);
+    CStatus status;
+    CVolumePointer volume = ScanTedial({file}, 65536, status);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    const auto files = Files(volume);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].Path, TedialName);
+    EXPECT_EQ(files[0].FileTime, 0u);
+}
+
+TEST_F(TedialScan, strong_references_that_lead_back_to_a_set_that_holds_them_fail_the_naming)
+{
+    // The scan loads the dictionary; the file's Content Storage is then made to own its Preface again.
+    CStatus status;
+    ScanTedial({tdtest::MxfFile()}, 65536, status);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    const Bytes bytes = tdtest::MxfFile();
+    const mxf::DataChunkPtr chunk(new mxf::DataChunk(bytes.size()));
+    std::memcpy(chunk->Data(), bytes.data(), bytes.size());
+    const mxf::MXFFilePtr file(new mxf::MXFFile);
+    ASSERT_TRUE(file->OpenMemory(chunk, 0));
+    const mxf::PartitionPtr partition = file->ReadPartition();
+    ASSERT_TRUE(partition.GetPtr() && partition->ReadMetadata() != 0);
+    mxf::MDObjectPtr preface;
+    for (const mxf::MDObjectPtr& object : partition->TopLevelObjects)
+        if (object->Name == "Preface")
+            preface = object;
+    ASSERT_TRUE(preface.GetPtr());
+    const mxf::MDObjectPtr storage(preface->FindChildByName("ContentStorageObject")->GetReferencedObject());
+    ASSERT_TRUE(storage.GetPtr());
+    const mxf::MDObjectPtr package = storage->FindChildByName("Packages")->begin()->second;
+    package->MakeReference(preface);
+
+    CComPtr<IXMLDOMDocument> document;
+    CComPtr<IXMLDOMElement> root;
+    ASSERT_TRUE(SUCCEEDED(CreateDOMDocument(&document)) &&
+                SUCCEEDED(document->createElement(u"Partition", &root)));
+    status = AppendMetadataXml(preface, *document, *root);
+    package->SetReferencedObject(mxf::MDObjectPtr());
+    ASSERT_TRUE(status.Failed());
+    EXPECT_NE(status.ToString().find("1392"), std::string::npos) << status.ToString();
 }
 
 TEST_F(TedialScan, the_first_operation_keeps_the_label_identifier_in_the_catalogue_header)

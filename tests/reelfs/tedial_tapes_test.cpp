@@ -85,4 +85,91 @@ TEST_F(TedialTapeCommands, scan_lists_each_file_by_its_metadata_and_restore_give
         }
     }
 }
+
+TEST_F(TedialTapeCommands, a_tape_cut_inside_a_file_keeps_the_files_before_it_and_fails_the_scan)
+{
+    // The image ends inside the blocks of its last file.
+    const std::string whole = ReadFile(Tape);
+    const std::string cut = (Folder / "cut.tap").string();
+    std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() - 10000);
+    const CRunResult scan = Reelfs({"scan", cut});
+    EXPECT_EQ(scan.Exit, 1) << scan.Out;
+    EXPECT_NE(scan.Err.find("0xC0000D10: the tape in " + cut + " ends early"), std::string::npos) << scan.Err;
+    const CRunResult ls = Reelfs({"ls", cut});
+    ASSERT_EQ(ls.Exit, 0) << ls.Err;
+    EXPECT_EQ(ls.Out, "35385\t2024-03-05T15:20:30Z\t0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf\n"
+                      "10809\t2021-04-15T15:30:05Z\t0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf\n");
+}
+
+TEST_F(TedialTapeCommands,
+       the_fourth_label_line_sets_tapes_of_one_date_apart_and_a_rescan_keeps_the_catalogue)
+{
+    const std::string label = (Folder / "other-label").string();
+    std::ofstream(label) << "554362111000\nA\nB\nAnother tape\nD\n25/12/2020 10:30\n";
+    const std::string other = (Folder / "other.tap").string();
+    ASSERT_EQ(
+        Reelfs({"mktape", "-b", "4096", "-o", other, label, Fixture("ffmpeg/tedial.mxf").string()}).Exit, 0);
+    const CRunResult first = Reelfs({"scan", Tape});
+    const CRunResult second = Reelfs({"scan", other});
+    ASSERT_EQ(first.Exit, 0) << first.Err;
+    ASSERT_EQ(second.Exit, 0) << second.Err;
+    EXPECT_NE(first.Out.substr(0, first.Out.find("\nfiles")),
+              second.Out.substr(0, second.Out.find("\nfiles")));
+    EXPECT_EQ(second.Err.find("another tape"), std::string::npos) << second.Err;
+
+    const CRunResult listed = Reelfs({"ls", Tape});
+    ASSERT_EQ(listed.Exit, 0) << listed.Err;
+    const CRunResult rescan = Reelfs({"scan", Tape});
+    ASSERT_EQ(rescan.Exit, 0) << rescan.Err;
+    EXPECT_EQ(rescan.Out, first.Out);
+    EXPECT_EQ(Reelfs({"ls", Tape}).Out, listed.Out);
+    EXPECT_EQ(Reelfs({"ls", other}).Out,
+              "10809\t2021-04-15T15:30:05Z\t0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf\n");
+}
+TEST_F(TedialTapeCommands, large_blocks_give_whole_block_sizes_or_exact_ones_and_restore_every_byte)
+{
+    const std::pair<const char*, const char*> files[] = {
+        {"0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf", "ffmpeg/tedial.mxf"},
+        {"0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf", "ffmpeg-mxf/op1a.mxf"},
+        {"0/{adab4424-2f25-4dc7-9204-000d00000000}.mxf", "ffmpeg-mxf/opatom.mxf"}};
+    const std::string out = (Folder / "restored").string();
+    for (const std::uint64_t block : {65536u, 262144u})
+        for (const bool exact : {false, true})
+        {
+            SCOPED_TRACE(std::to_string(block) + (exact ? " exact" : " blocks"));
+            std::ofstream(std::filesystem::path(Home) / "reelfs.ini")
+                << "[MXFREELFS]\nScan File Sizes=" << exact << "\n";
+            const std::string label = (Folder / "big-label").string();
+            std::ofstream(label) << "554362111000\nA\nB\nBlocks " << block << exact
+                                 << "\nD\n25/12/2020 10:30\n";
+            const std::string tape = (Folder / "big.tap").string();
+            std::vector<std::string> args{"mktape", "-b", std::to_string(block), "-o", tape, label};
+            for (const auto& file : files)
+                args.push_back(Fixture(file.second).string());
+            ASSERT_EQ(Reelfs(args).Exit, 0);
+            const CRunResult scan = Reelfs({"scan", tape});
+            ASSERT_EQ(scan.Exit, 0) << scan.Err;
+            EXPECT_NE(scan.Out.find("files        3"), std::string::npos) << scan.Out;
+            const auto size = [&](std::uint64_t bytes) { return std::to_string(exact ? bytes : block); };
+            const CRunResult ls = Reelfs({"ls", tape});
+            EXPECT_EQ(ls.Out, size(35385) + "\t2024-03-05T15:20:30Z\t" + files[1].first + "\n" + size(26169) +
+                                  "\t2024-03-05T15:20:30Z\t" + files[2].first + "\n" + size(10809) +
+                                  "\t2021-04-15T15:30:05Z\t" + files[0].first + "\n");
+            for (const auto& [path, fixture] : files)
+            {
+                SCOPED_TRACE(path);
+                const std::string bytes = ReadFile(Fixture(fixture));
+                std::filesystem::remove(out);
+                ASSERT_EQ(Reelfs({"restore", tape, path, "-o", out}).Exit, 0);
+                const std::string whole = ReadFile(out);
+                EXPECT_EQ(whole.size(), exact ? bytes.size() : block);
+                EXPECT_TRUE(whole.substr(0, bytes.size()) == bytes);
+                std::filesystem::remove(out);
+                ASSERT_EQ(
+                    Reelfs({"restore", tape, path, "--offset", "1000", "--length", "5000", "-o", out}).Exit,
+                    0);
+                EXPECT_TRUE(ReadFile(out) == bytes.substr(1000, 5000));
+            }
+        }
+}
 } // namespace
