@@ -61,7 +61,7 @@ CStatus Checked(HRESULT result, int line)
     return FAILED(result) ? CStatus(CErrorHRESULT(Source, line, result)) : CStatus::Success();
 }
 
-CStatus SetAttribute(IXMLDOMDocument& document, IXMLDOMNode& element, const char16_t* name,
+CStatus SetAttribute(IXMLDOMDocument& document, IXMLDOMElement& element, const char16_t* name,
                      const std::string& value)
 {
     CComPtr<IXMLDOMAttribute> attribute;
@@ -76,7 +76,7 @@ CStatus SetAttribute(IXMLDOMDocument& document, IXMLDOMNode& element, const char
     return status;
 }
 
-CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMNode& parent,
+CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMElement& parent,
                      std::vector<const mxf::MDObject*>& path)
 {
     const mxf::MDObject& o = *object;
@@ -153,7 +153,7 @@ CStatus ResultText(IXMLDOMDocument& result, const char16_t* path, const CVolume&
         WideToMultiByte(CP_UTF8, path, name);
         return CErrorGenFileSystem(Source, __LINE__, ErrorNoSingleResult, volume.GetID(), {position, name});
     }
-    CComPtr<IXMLDOMNode> node;
+    CComPtr<IXMLDOMElement> node;
     if (status.IsSuccess())
         status = Checked(list->nextNode(&node), __LINE__);
     if (status.IsSuccess() && !node)
@@ -281,7 +281,7 @@ CStatus LoadMxfTransform(CSystem* system, IXMLDOMDocument** stylesheet)
     return Checked((*stylesheet)->load(path, &loaded), __LINE__);
 }
 
-CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMNode& parent)
+CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMElement& parent)
 {
     std::vector<const mxf::MDObject*> path;
     return AppendObject(object, document, parent, path);

@@ -30,4 +30,4 @@ std::string LoadResourceText(unsigned id);
 CStatus ReadTapeFileInfo(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::uint64_t blocks,
                          IXMLDOMDocument* stylesheet, bool measureSize);
 // Appends the element of the object (with its children or its strong reference's target) to `parent`.
-CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMNode& parent);
+CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMElement& parent);

@@ -1,18 +1,18 @@
-// The DOM objects on libxml2 trees and the transform on libxslt. Every node object holds the state of
-// its document, so the trees it points into live as long as it does: a document that is loaded again
-// keeps its earlier trees until its last object goes. A node not in any tree (made and never appended)
-// is freed with what hangs under it when its last reference goes.
+// The DOM objects on libxml2 trees. Every object holds the state of its document, and that state owns
+// every libxml2 node the document ever had: its current tree, the trees earlier loads replaced, and each
+// node made or taken off an element; none is freed before the state goes with the document's last object.
+// So no call order can leave an object pointing at freed memory: objects only point, the state frees.
 #include "msxml/MsXml.h"
 
+#include "msxml/LibXml.h"
 #include "win/CodePage.h"
 
-#include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
-#include <libxslt/transform.h>
 #include <libxslt/xsltInternals.h>
-#include <libxslt/xsltutils.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -20,15 +20,6 @@
 
 namespace
 {
-// The libraries' messages would go to standard error; a failure is told through the HRESULT instead.
-void Silent(void*, const char*, ...) {}
-
-void SilenceLibraries()
-{
-    xmlSetGenericErrorFunc(nullptr, Silent);
-    xsltSetGenericErrorFunc(nullptr, Silent);
-}
-
 bool ToUtf8(const WString& text, std::string& out)
 {
     return WideToMultiByte(CP_UTF8, text, out) == 0;
@@ -53,14 +44,21 @@ struct DocumentState
     {
         if (Compiled)
             xsltFreeStylesheet(Compiled);
+        // The loose nodes are picked out before anything is freed: freeing one frees those under it.
+        std::vector<xmlNodePtr> loose;
+        for (xmlNodePtr node : Made)
+            if (!node->parent)
+                loose.push_back(node);
+        for (xmlNodePtr node : loose)
+            node->type == XML_ATTRIBUTE_NODE ? xmlFreeProp(reinterpret_cast<xmlAttrPtr>(node))
+                                             : xmlFreeNode(node);
         for (xmlDocPtr doc : Retired)
             xmlFreeDoc(doc);
         if (Doc)
             xmlFreeDoc(Doc);
     }
 
-    // The document's tree, replaced by each load; the trees it replaced, which node objects may still
-    // point into; and the document compiled as a stylesheet, made when it is first used as one.
+    // Each load replaces the document's tree; the replaced trees stay until the state goes.
     void Replace(xmlDocPtr doc)
     {
         if (Compiled)
@@ -71,8 +69,28 @@ struct DocumentState
         Doc = doc;
     }
 
+    // Room to keep one more node, asked for before the node is made or taken off its element.
+    bool MakeRoom()
+    {
+        try
+        {
+            Made.reserve(Made.size() + 1);
+            return true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            return false;
+        }
+    }
+    // Takes the node over, in the room made for it.
+    void Keep(xmlNodePtr node) { Made.push_back(node); }
+
     xmlDocPtr Doc = nullptr;
     std::vector<xmlDocPtr> Retired;
+    // Every node made by the document or taken off an element; those in no tree when the state goes are
+    // freed then, each with what hangs under it.
+    std::vector<xmlNodePtr> Made;
+    // The document compiled as a stylesheet, made when it is first used as one.
     xsltStylesheetPtr Compiled = nullptr;
 };
 
@@ -92,60 +110,114 @@ private:
     std::uint32_t References = 1;
 };
 
-class Node : public Counted<IXMLDOMDocument>
+HRESULT TextOf(xmlNodePtr node, WString* text)
+{
+    text->clear();
+    if (!node)
+        return S_OK;
+    xmlChar* content = xmlNodeGetContent(node);
+    if (!content)
+        return S_OK;
+    *text = FromUtf8(reinterpret_cast<const char*>(content), xmlStrlen(content));
+    xmlFree(content);
+    return S_OK;
+}
+
+// An element or attribute of a document: a libxml2 node that the document's state owns.
+template <class Interface> class TreeNode : public Counted<Interface>
 {
 public:
-    Node(std::shared_ptr<DocumentState> state, xmlNodePtr node) : State(std::move(state)), Target(node) {}
-    ~Node() override
-    {
-        if (Target && !Target->parent && Target->type == XML_ELEMENT_NODE)
-            xmlFreeNode(Target);
-        else if (Target && !Target->parent && Target->type == XML_ATTRIBUTE_NODE)
-            xmlFreeProp(reinterpret_cast<xmlAttrPtr>(Target));
-    }
+    TreeNode(std::shared_ptr<DocumentState> state, xmlNodePtr node) : State(std::move(state)), Target(node) {}
 
-    // The node's own tree node; for the document, its current tree.
-    xmlNodePtr Tree() const { return Target ? Target : reinterpret_cast<xmlNodePtr>(State->Doc); }
-
-    HRESULT appendChild(IXMLDOMNode* child, IXMLDOMNode** out) override;
-    HRESULT get_text(WString* text) override;
-    HRESULT get_attributes(IXMLDOMNamedNodeMap** out) override;
-    HRESULT put_nodeValue(const WString& value) override;
-
-    HRESULT put_async(VARIANT_BOOL) override { return IsDocument() ? S_OK : E_FAIL; }
-    HRESULT createElement(const WString& name, IXMLDOMElement** out) override;
-    HRESULT createAttribute(const WString& name, IXMLDOMAttribute** out) override;
-    HRESULT transformNode(IXMLDOMNode* stylesheet, WString* output) override;
-    HRESULT loadXML(const WString& text, VARIANT_BOOL* success) override;
-    HRESULT load(const WString& path, VARIANT_BOOL* success) override;
-    HRESULT getElementsByTagName(const WString& path, IXMLDOMNodeList** out) override;
+    HRESULT get_text(WString* text) override { return TextOf(Target, text); }
 
     const std::shared_ptr<DocumentState> State;
-
-private:
-    bool IsDocument() const { return Target == nullptr; }
-    HRESULT Wrap(xmlNodePtr node, IXMLDOMNode** out);
-    HRESULT Loaded(xmlDocPtr doc, VARIANT_BOOL* success);
-    HRESULT CreateNode(const WString& name, bool attribute, IXMLDOMNode** out);
-
-    // Null for the document itself.
     xmlNodePtr const Target;
 };
+
+class Attribute final : public TreeNode<IXMLDOMAttribute>
+{
+public:
+    using TreeNode::TreeNode;
+
+    HRESULT put_nodeValue(const WString& value) override
+    {
+        std::string text;
+        if (!ToUtf8(value, text))
+            return E_INVALIDARG;
+        // As plain text: nothing in the value is read as an entity reference.
+        xmlNodePtr content = xmlNewDocText(Target->doc, Xml(text));
+        if (!content)
+            return E_OUTOFMEMORY;
+        xmlFreeNodeList(Target->children);
+        Target->children = Target->last = nullptr;
+        xmlAddChild(Target, content);
+        return S_OK;
+    }
+};
+
+class Element : public TreeNode<IXMLDOMElement>
+{
+public:
+    using TreeNode::TreeNode;
+
+    HRESULT appendChild(IXMLDOMElement* child, IXMLDOMElement** out) override;
+    HRESULT get_attributes(IXMLDOMNamedNodeMap** out) override;
+};
+
+// The element as a loose node of this state that can go under `parent`: not in a tree, and not the parent
+// or one of its ancestors (which would close a loop); null otherwise.
+Element* Appendable(IXMLDOMElement* child, const DocumentState& state, xmlNodePtr parent)
+{
+    auto* element = dynamic_cast<Element*>(child);
+    if (!element || element->State.get() != &state || element->Target->parent)
+        return nullptr;
+    for (xmlNodePtr up = parent; up; up = up->parent)
+        if (up == element->Target)
+            return nullptr;
+    return element;
+}
+
+HRESULT Append(xmlNodePtr parent, Element& child, IXMLDOMElement** out)
+{
+    if (!xmlAddChild(parent, child.Target))
+        return E_FAIL;
+    if (out)
+    {
+        child.AddRef();
+        *out = &child;
+    }
+    return S_OK;
+}
+
+HRESULT Element::appendChild(IXMLDOMElement* child, IXMLDOMElement** out)
+{
+    Element* element = Appendable(child, *State, Target);
+    return element ? Append(Target, *element, out) : E_INVALIDARG;
+}
 
 class AttributeMap : public Counted<IXMLDOMNamedNodeMap>
 {
 public:
-    explicit AttributeMap(Node* element) : Element(element) { Element->AddRef(); }
-    ~AttributeMap() override { Element->Release(); }
+    explicit AttributeMap(Element* element) : Owner(element) { Owner->AddRef(); }
+    ~AttributeMap() override { Owner->Release(); }
 
-    HRESULT setNamedItem(IXMLDOMNode* attribute, IXMLDOMNode** out) override
+    HRESULT setNamedItem(IXMLDOMAttribute* attribute, IXMLDOMAttribute** out) override
     {
-        auto* node = dynamic_cast<Node*>(attribute);
-        if (!node || node->State != Element->State || node->Tree()->type != XML_ATTRIBUTE_NODE ||
-            node->Tree()->parent)
+        auto* node = dynamic_cast<Attribute*>(attribute);
+        if (!node || node->State != Owner->State || node->Target->parent)
             return E_INVALIDARG;
-        // libxml2 replaces an attribute of the same name.
-        if (!xmlAddChild(Element->Tree(), node->Tree()))
+        // libxml2 would free an attribute of the same name that it replaces; it is taken off instead and
+        // kept loose, as objects of it may still be held.
+        if (xmlAttrPtr old = xmlHasNsProp(Owner->Target, node->Target->name, nullptr);
+            old && old->type == XML_ATTRIBUTE_NODE)
+        {
+            if (!Owner->State->MakeRoom())
+                return E_OUTOFMEMORY;
+            xmlUnlinkNode(reinterpret_cast<xmlNodePtr>(old));
+            Owner->State->Keep(reinterpret_cast<xmlNodePtr>(old));
+        }
+        if (!xmlAddChild(Owner->Target, node->Target))
             return E_FAIL;
         if (out)
         {
@@ -156,8 +228,14 @@ public:
     }
 
 private:
-    Node* const Element;
+    Element* const Owner;
 };
+
+HRESULT Element::get_attributes(IXMLDOMNamedNodeMap** out)
+{
+    *out = new (std::nothrow) AttributeMap(this);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
 
 class NodeList : public Counted<IXMLDOMNodeList>
 {
@@ -173,12 +251,12 @@ public:
         return S_OK;
     }
 
-    HRESULT nextNode(IXMLDOMNode** out) override
+    HRESULT nextNode(IXMLDOMElement** out) override
     {
         *out = nullptr;
         if (Next == Nodes.size())
             return S_FALSE;
-        auto* node = new (std::nothrow) Node(State, Nodes[Next]);
+        auto* node = new (std::nothrow) Element(State, Nodes[Next]);
         if (!node)
             return E_OUTOFMEMORY;
         ++Next;
@@ -192,112 +270,88 @@ private:
     std::size_t Next = 0;
 };
 
-HRESULT Node::Wrap(xmlNodePtr node, IXMLDOMNode** out)
+class Document : public Counted<IXMLDOMDocument>
 {
-    auto* made = new (std::nothrow) Node(State, node);
-    if (!made)
-    {
-        if (!node->parent)
-            node->type == XML_ATTRIBUTE_NODE ? xmlFreeProp(reinterpret_cast<xmlAttrPtr>(node))
-                                             : xmlFreeNode(node);
-        return E_OUTOFMEMORY;
-    }
-    *out = made;
-    return S_OK;
-}
+public:
+    explicit Document(std::shared_ptr<DocumentState> state) : State(std::move(state)) {}
 
-HRESULT Node::appendChild(IXMLDOMNode* child, IXMLDOMNode** out)
+    HRESULT get_text(WString* text) override
+    {
+        return TextOf(reinterpret_cast<xmlNodePtr>(State->Doc), text);
+    }
+    HRESULT appendChild(IXMLDOMElement* child, IXMLDOMElement** out) override;
+    HRESULT put_async(VARIANT_BOOL) override { return S_OK; }
+    HRESULT createElement(const WString& name, IXMLDOMElement** out) override;
+    HRESULT createAttribute(const WString& name, IXMLDOMAttribute** out) override;
+    HRESULT transformNode(IXMLDOMDocument* stylesheet, WString* output) override;
+    HRESULT loadXML(const WString& text, VARIANT_BOOL* success) override;
+    HRESULT load(const WString& path, VARIANT_BOOL* success) override;
+    HRESULT getElementsByTagName(const WString& path, IXMLDOMNodeList** out) override;
+
+    const std::shared_ptr<DocumentState> State;
+
+private:
+    HRESULT Loaded(xmlDocPtr doc, VARIANT_BOOL* success);
+    // The tree new nodes are made in, made when the document has none.
+    xmlDocPtr Tree();
+};
+
+HRESULT Document::appendChild(IXMLDOMElement* child, IXMLDOMElement** out)
 {
-    auto* node = dynamic_cast<Node*>(child);
-    if (!node || node->State != State || node->IsDocument() || node->Tree()->parent ||
-        node->Tree()->type != XML_ELEMENT_NODE || !Tree())
+    if (!State->Doc)
         return E_INVALIDARG;
-    if (IsDocument() && xmlDocGetRootElement(State->Doc))
+    if (xmlDocGetRootElement(State->Doc))
         return E_FAIL; // a document has one root element
-    if (!xmlAddChild(Tree(), node->Tree()))
-        return E_FAIL;
-    if (out)
-    {
-        node->AddRef();
-        *out = node;
-    }
-    return S_OK;
+    Element* element = Appendable(child, *State, reinterpret_cast<xmlNodePtr>(State->Doc));
+    return element ? Append(reinterpret_cast<xmlNodePtr>(State->Doc), *element, out) : E_INVALIDARG;
 }
 
-HRESULT Node::get_text(WString* text)
+xmlDocPtr Document::Tree()
 {
-    text->clear();
-    if (!Tree())
-        return S_OK;
-    xmlChar* content = xmlNodeGetContent(Tree());
-    if (!content)
-        return S_OK;
-    *text = FromUtf8(reinterpret_cast<const char*>(content), xmlStrlen(content));
-    xmlFree(content);
-    return S_OK;
+    if (!State->Doc)
+        State->Doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+    return State->Doc;
 }
 
-HRESULT Node::get_attributes(IXMLDOMNamedNodeMap** out)
-{
-    *out = nullptr;
-    if (IsDocument() || Target->type != XML_ELEMENT_NODE)
-        return E_FAIL;
-    auto* map = new (std::nothrow) AttributeMap(this);
-    if (!map)
-        return E_OUTOFMEMORY;
-    *out = map;
-    return S_OK;
-}
-
-HRESULT Node::put_nodeValue(const WString& value)
-{
-    if (IsDocument() || Target->type != XML_ATTRIBUTE_NODE)
-        return E_FAIL;
-    std::string text;
-    if (!ToUtf8(value, text))
-        return E_INVALIDARG;
-    // As plain text: nothing in the value is read as an entity reference.
-    xmlNodePtr content = xmlNewDocText(Target->doc, Xml(text));
-    if (!content)
-        return E_OUTOFMEMORY;
-    xmlFreeNodeList(Target->children);
-    Target->children = Target->last = nullptr;
-    xmlAddChild(Target, content);
-    return S_OK;
-}
-
-HRESULT Node::CreateNode(const WString& name, bool attribute, IXMLDOMNode** out)
+HRESULT Document::createElement(const WString& name, IXMLDOMElement** out)
 {
     *out = nullptr;
     std::string text;
-    if (!IsDocument() || !ToUtf8(name, text) || xmlValidateName(Xml(text), 0) != 0)
+    if (!ToUtf8(name, text) || xmlValidateName(Xml(text), 0) != 0)
         return E_INVALIDARG;
-    if (!State->Doc && !(State->Doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"))))
-        return E_OUTOFMEMORY;
-    xmlNodePtr node = attribute ? reinterpret_cast<xmlNodePtr>(xmlNewDocProp(State->Doc, Xml(text), nullptr))
-                                : xmlNewDocNode(State->Doc, nullptr, Xml(text), nullptr);
+    xmlDocPtr doc = Tree();
+    xmlNodePtr node = doc && State->MakeRoom() ? xmlNewDocNode(doc, nullptr, Xml(text), nullptr) : nullptr;
     if (!node)
         return E_OUTOFMEMORY;
-    return Wrap(node, out);
+    State->Keep(node);
+    *out = new (std::nothrow) Element(State, node);
+    return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT Node::createElement(const WString& name, IXMLDOMElement** out)
+HRESULT Document::createAttribute(const WString& name, IXMLDOMAttribute** out)
 {
-    return CreateNode(name, false, out);
+    *out = nullptr;
+    std::string text;
+    if (!ToUtf8(name, text) || xmlValidateName(Xml(text), 0) != 0)
+        return E_INVALIDARG;
+    xmlDocPtr doc = Tree();
+    auto* node = doc && State->MakeRoom()
+                     ? reinterpret_cast<xmlNodePtr>(xmlNewDocProp(doc, Xml(text), nullptr))
+                     : nullptr;
+    if (!node)
+        return E_OUTOFMEMORY;
+    State->Keep(node);
+    *out = new (std::nothrow) Attribute(State, node);
+    return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT Node::createAttribute(const WString& name, IXMLDOMAttribute** out)
-{
-    return CreateNode(name, true, out);
-}
-
-HRESULT Node::transformNode(IXMLDOMNode* stylesheet, WString* output)
+HRESULT Document::transformNode(IXMLDOMDocument* stylesheet, WString* output)
 {
     output->clear();
-    auto* sheet = dynamic_cast<Node*>(stylesheet);
-    if (!sheet || !sheet->IsDocument() || !sheet->State->Doc || !IsDocument() || !State->Doc)
+    auto* sheet = dynamic_cast<Document*>(stylesheet);
+    if (!sheet || !sheet->State->Doc || !State->Doc)
         return E_INVALIDARG;
-    SilenceLibraries();
+    msxml::InitLibraries();
     DocumentState& sheetState = *sheet->State;
     if (!sheetState.Compiled)
     {
@@ -312,24 +366,14 @@ HRESULT Node::transformNode(IXMLDOMNode* stylesheet, WString* output)
             return E_FAIL;
         }
     }
-    xmlDocPtr result = xsltApplyStylesheet(sheetState.Compiled, State->Doc, nullptr);
-    if (!result)
+    std::string bytes;
+    if (!msxml::Transform(sheetState.Compiled, State->Doc, bytes))
         return E_FAIL;
-    xmlChar* bytes = nullptr;
-    int length = 0;
-    const int saved = xsltSaveResultToString(&bytes, &length, result, sheetState.Compiled);
-    xmlFreeDoc(result);
-    if (saved != 0)
-        return E_FAIL;
-    if (bytes)
-    {
-        *output = FromUtf8(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
-        xmlFree(bytes);
-    }
+    *output = FromUtf8(bytes.data(), bytes.size());
     return S_OK;
 }
 
-HRESULT Node::Loaded(xmlDocPtr doc, VARIANT_BOOL* success)
+HRESULT Document::Loaded(xmlDocPtr doc, VARIANT_BOOL* success)
 {
     State->Replace(doc);
     if (success)
@@ -337,42 +381,43 @@ HRESULT Node::Loaded(xmlDocPtr doc, VARIANT_BOOL* success)
     return doc ? S_OK : S_FALSE;
 }
 
-constexpr int ParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-
-HRESULT Node::loadXML(const WString& text, VARIANT_BOOL* success)
+HRESULT Document::loadXML(const WString& text, VARIANT_BOOL* success)
 {
-    if (!IsDocument())
-        return E_FAIL;
     std::string bytes;
     if (!ToUtf8(text, bytes))
         return Loaded(nullptr, success);
-    SilenceLibraries();
-    // The text is UTF-16 whatever its declaration says; it is handed over as UTF-8.
-    return Loaded(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, "UTF-8", ParseOptions),
-                  success);
+    msxml::InitLibraries();
+    return Loaded(msxml::ParseText(bytes), success);
 }
 
-HRESULT Node::load(const WString& path, VARIANT_BOOL* success)
+HRESULT Document::load(const WString& path, VARIANT_BOOL* success)
 {
-    if (!IsDocument())
-        return E_FAIL;
     std::string name;
     if (!ToUtf8(path, name))
         return E_INVALIDARG;
-    SilenceLibraries();
-    return Loaded(xmlReadFile(name.c_str(), nullptr, ParseOptions), success);
+    // Read here, so that the parser itself never opens anything.
+    std::ifstream file(name, std::ios::binary);
+    std::string bytes;
+    if (file)
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (!file.is_open() || file.bad())
+        return Loaded(nullptr, success);
+    msxml::InitLibraries();
+    return Loaded(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), name.c_str(), nullptr,
+                                msxml::ParseOptions),
+                  success);
 }
 
-HRESULT Node::getElementsByTagName(const WString& path, IXMLDOMNodeList** out)
+HRESULT Document::getElementsByTagName(const WString& path, IXMLDOMNodeList** out)
 {
     *out = nullptr;
     std::string text;
-    if (!IsDocument() || !ToUtf8(path, text))
+    if (!ToUtf8(path, text))
         return E_INVALIDARG;
     std::vector<xmlNodePtr> nodes;
     if (State->Doc)
     {
-        SilenceLibraries();
+        msxml::InitLibraries();
         xmlXPathContextPtr context = xmlXPathNewContext(State->Doc);
         if (!context)
             return E_OUTOFMEMORY;
@@ -396,16 +441,11 @@ HRESULT Node::getElementsByTagName(const WString& path, IXMLDOMNodeList** out)
 
 HRESULT CreateDOMDocument(IXMLDOMDocument** out)
 {
-    // libxml2 sets up its shared tables once, before any thread parses.
-    static const bool initialised = (xmlInitParser(), true);
-    (void)initialised;
+    msxml::InitLibraries();
     *out = nullptr;
     std::shared_ptr<DocumentState> state(new (std::nothrow) DocumentState);
     if (!state)
         return E_OUTOFMEMORY;
-    auto* document = new (std::nothrow) Node(std::move(state), nullptr);
-    if (!document)
-        return E_OUTOFMEMORY;
-    *out = document;
-    return S_OK;
+    *out = new (std::nothrow) Document(std::move(state));
+    return *out ? S_OK : E_OUTOFMEMORY;
 }

@@ -1,7 +1,9 @@
 // The XML DOM and XSLT as the Tedial plug-in calls them: a document that is built from elements and
 // attributes or loaded from text or a file, transformed by a stylesheet document, and searched by a path
-// of tag names; each object is counted (Release frees it) and every call returns an HRESULT. Texts are
-// UTF-16. Objects from one document are used by one thread at a time; separate documents are independent.
+// of tag names. A document, its elements and its attributes each have their own type; each object is
+// counted (Release frees it), and the nodes it points to live as long as any object of their document, so
+// objects may be released in any order. Every call returns an HRESULT; texts are UTF-16. Objects from one
+// document are used by one thread at a time; separate documents are independent.
 #pragma once
 
 #include "win/WideString.h"
@@ -27,6 +29,7 @@ inline bool FAILED(HRESULT result)
 }
 
 class IXMLDOMNamedNodeMap;
+class IXMLDOMNodeList;
 
 class IXMLDOMUnknown
 {
@@ -38,48 +41,60 @@ protected:
     virtual ~IXMLDOMUnknown() = default;
 };
 
+// What every node offers: its text and that of everything under it.
 class IXMLDOMNode : public IXMLDOMUnknown
 {
 public:
-    // Appends the child (which must come from the same document); `out`, when given, gets it counted.
-    virtual HRESULT appendChild(IXMLDOMNode* child, IXMLDOMNode** out) = 0;
-    // The text of the node and everything under it.
     virtual HRESULT get_text(WString* text) = 0;
-    // The attributes of an element; E_FAIL for other nodes.
-    virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** out) = 0;
-    virtual HRESULT put_nodeValue(const WString& value) = 0;
 };
 
-using IXMLDOMElement = IXMLDOMNode;
-using IXMLDOMAttribute = IXMLDOMNode;
+class IXMLDOMElement : public IXMLDOMNode
+{
+public:
+    // Appends an element of the same document that is in no tree yet and does not hold this one; `out`,
+    // when given, gets it counted.
+    virtual HRESULT appendChild(IXMLDOMElement* child, IXMLDOMElement** out) = 0;
+    virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** out) = 0;
+};
+
+class IXMLDOMAttribute : public IXMLDOMNode
+{
+public:
+    // The value, taken as plain text.
+    virtual HRESULT put_nodeValue(const WString& value) = 0;
+};
 
 class IXMLDOMNamedNodeMap : public IXMLDOMUnknown
 {
 public:
-    // Sets the attribute, replacing one of the same name.
-    virtual HRESULT setNamedItem(IXMLDOMNode* attribute, IXMLDOMNode** out) = 0;
+    // Sets an attribute of the same document that no element holds yet. One of the same name is taken
+    // off the element (its objects stay usable); `out`, when given, gets the new one counted.
+    virtual HRESULT setNamedItem(IXMLDOMAttribute* attribute, IXMLDOMAttribute** out) = 0;
 };
 
 class IXMLDOMNodeList : public IXMLDOMUnknown
 {
 public:
     virtual HRESULT get_length(long* length) = 0;
-    // The next node, or null (S_FALSE) after the last.
-    virtual HRESULT nextNode(IXMLDOMNode** out) = 0;
+    // The next element, or null (S_FALSE) after the last.
+    virtual HRESULT nextNode(IXMLDOMElement** out) = 0;
 };
 
 class IXMLDOMDocument : public IXMLDOMNode
 {
 public:
+    // Makes the element the document's root; a document has one.
+    virtual HRESULT appendChild(IXMLDOMElement* child, IXMLDOMElement** out) = 0;
     // Loading is always synchronous here; the mode is kept for callers that set it.
     virtual HRESULT put_async(VARIANT_BOOL async) = 0;
     virtual HRESULT createElement(const WString& name, IXMLDOMElement** out) = 0;
     virtual HRESULT createAttribute(const WString& name, IXMLDOMAttribute** out) = 0;
     // The text that the stylesheet document makes of this document. A stylesheet declaring a version
-    // other than 1.0 runs in forwards-compatible mode.
-    virtual HRESULT transformNode(IXMLDOMNode* stylesheet, WString* output) = 0;
+    // other than 1.0 runs in forwards-compatible mode. It may not read or write files, create folders or
+    // use the network; one that runs too long, nests too deep or grows too large fails with E_FAIL.
+    virtual HRESULT transformNode(IXMLDOMDocument* stylesheet, WString* output) = 0;
     // Replace the document by the parsed text or file. Text that does not parse leaves the document empty
-    // and gives S_FALSE with `success` false.
+    // and gives S_FALSE with `success` false. External entities and DTDs are never loaded.
     virtual HRESULT loadXML(const WString& text, VARIANT_BOOL* success) = 0;
     virtual HRESULT load(const WString& path, VARIANT_BOOL* success) = 0;
     // The elements that the path of tag names ("Attributes/FileName") selects anywhere in the document.

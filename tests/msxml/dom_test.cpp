@@ -59,7 +59,7 @@ TEST(Dom, a_built_document_transforms_through_a_stylesheet_of_version_2_with_its
     ASSERT_EQ(success, VARIANT_TRUE);
     ASSERT_EQ(Count(*document, u"Attributes/Value"), 1);
     CComPtr<IXMLDOMNodeList> list;
-    CComPtr<IXMLDOMNode> node;
+    CComPtr<IXMLDOMElement> node;
     WString text;
     ASSERT_EQ(document->getElementsByTagName(u"Attributes/Value", &list), S_OK);
     ASSERT_EQ(list->nextNode(&node), S_OK);
@@ -96,9 +96,132 @@ TEST(Dom, names_that_are_not_xml_names_and_foreign_nodes_are_refused)
     ASSERT_EQ(document->createElement(u"Root", &element), S_OK);
     ASSERT_EQ(other->createElement(u"Foreign", &foreign), S_OK);
     EXPECT_TRUE(FAILED(element->appendChild(foreign.get(), nullptr)));
-    // Elements take no value of their own, and a document is no stylesheet until it holds one.
-    EXPECT_TRUE(FAILED(element->put_nodeValue(u"x")));
+    // An element goes into one place, and never under itself.
+    CComPtr<IXMLDOMElement> child, grandchild;
+    ASSERT_EQ(document->createElement(u"Child", &child), S_OK);
+    ASSERT_EQ(document->createElement(u"Grandchild", &grandchild), S_OK);
+    ASSERT_EQ(element->appendChild(child.get(), nullptr), S_OK);
+    ASSERT_EQ(child->appendChild(grandchild.get(), nullptr), S_OK);
+    EXPECT_TRUE(FAILED(document->appendChild(child.get(), nullptr)));
+    EXPECT_TRUE(FAILED(element->appendChild(element.get(), nullptr)));
+    EXPECT_TRUE(FAILED(grandchild->appendChild(element.get(), nullptr)));
+    // A document is no stylesheet until it holds one.
     WString output;
     EXPECT_TRUE(FAILED(document->transformNode(other.get(), &output)));
+}
+// The objects of a document may be released, and its trees replaced, in any order: each object stays
+// usable while it is held, and nothing is freed twice (these orders are run under AddressSanitizer).
+class DomOwnership : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_EQ(CreateDOMDocument(&Document), S_OK); }
+
+    CComPtr<IXMLDOMElement> Element(const char16_t* name)
+    {
+        CComPtr<IXMLDOMElement> element;
+        EXPECT_EQ(Document->createElement(name, &element), S_OK);
+        return element;
+    }
+
+    CComPtr<IXMLDOMAttribute> SetAttribute(IXMLDOMElement& element, const char16_t* name,
+                                           const char16_t* value)
+    {
+        CComPtr<IXMLDOMAttribute> attribute;
+        CComPtr<IXMLDOMNamedNodeMap> attributes;
+        EXPECT_EQ(Document->createAttribute(name, &attribute), S_OK);
+        EXPECT_EQ(attribute->put_nodeValue(value), S_OK);
+        EXPECT_EQ(element.get_attributes(&attributes), S_OK);
+        EXPECT_EQ(attributes->setNamedItem(attribute.get(), nullptr), S_OK);
+        return attribute;
+    }
+
+    WString Text(IXMLDOMNode& node)
+    {
+        WString text;
+        EXPECT_EQ(node.get_text(&text), S_OK);
+        return text;
+    }
+
+    // What a stylesheet reads from the document.
+    WString Transformed(const char16_t* select)
+    {
+        CComPtr<IXMLDOMDocument> stylesheet =
+            Loaded((uR"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+                <xsl:output method="text"/>
+                <xsl:template match="/"><xsl:value-of select=")" +
+                    WString(select) + uR"("/></xsl:template></xsl:stylesheet>)")
+                       .c_str());
+        WString output;
+        EXPECT_EQ(Document->transformNode(stylesheet.get(), &output), S_OK);
+        return output;
+    }
+
+    CComPtr<IXMLDOMDocument> Document;
+};
+
+TEST_F(DomOwnership, an_attribute_replaced_by_one_of_its_name_stays_usable_and_leaves_the_element)
+{
+    CComPtr<IXMLDOMElement> root = Element(u"Root");
+    CComPtr<IXMLDOMAttribute> first = SetAttribute(*root, u"value", u"first");
+    CComPtr<IXMLDOMAttribute> second = SetAttribute(*root, u"value", u"second");
+    ASSERT_EQ(Document->appendChild(root.get(), nullptr), S_OK);
+    EXPECT_EQ(Text(*first), u"first");
+    EXPECT_EQ(Transformed(u"concat(count(/Root/@*), /Root/@value)"), u"1second");
+    // The attribute taken off may go onto another element.
+    CComPtr<IXMLDOMElement> child = Element(u"Child");
+    CComPtr<IXMLDOMNamedNodeMap> attributes;
+    ASSERT_EQ(child->get_attributes(&attributes), S_OK);
+    ASSERT_EQ(attributes->setNamedItem(first.get(), nullptr), S_OK);
+    ASSERT_EQ(root->appendChild(child.get(), nullptr), S_OK);
+    EXPECT_EQ(Transformed(u"/Root/Child/@value"), u"first");
+    EXPECT_TRUE(FAILED(attributes->setNamedItem(second.get(), nullptr))); // it is on the root already
+}
+
+TEST_F(DomOwnership, a_child_outlives_the_released_parent_it_was_appended_to)
+{
+    for (bool attached : {false, true})
+    {
+        SCOPED_TRACE(attached ? "parent in the tree" : "parent in no tree");
+        ASSERT_EQ(CreateDOMDocument(&Document), S_OK);
+        CComPtr<IXMLDOMElement> parent = Element(u"Parent");
+        CComPtr<IXMLDOMElement> child = Element(u"Child");
+        ASSERT_EQ(parent->appendChild(child.get(), nullptr), S_OK);
+        if (attached)
+        {
+            ASSERT_EQ(Document->appendChild(parent.get(), nullptr), S_OK);
+        }
+        parent.Reset();
+        SetAttribute(*child, u"value", u"kept");
+        CComPtr<IXMLDOMElement> grandchild = Element(u"Grandchild");
+        EXPECT_EQ(child->appendChild(grandchild.get(), nullptr), S_OK);
+        EXPECT_EQ(Text(*child), u"");
+        if (attached)
+        {
+            EXPECT_EQ(Transformed(u"/Parent/Child/@value"), u"kept");
+        }
+        // The document goes before the child does.
+        Document.Reset();
+        EXPECT_EQ(Text(*grandchild), u"");
+    }
+}
+
+TEST_F(DomOwnership, a_node_made_before_a_load_goes_into_the_tree_of_the_next_load)
+{
+    VARIANT_BOOL success = VARIANT_FALSE;
+    ASSERT_EQ(Document->loadXML(u"<First><Name>one</Name></First>", &success), S_OK);
+    CComPtr<IXMLDOMElement> made = Element(u"Name");
+    SetAttribute(*made, u"value", u"made");
+    ASSERT_EQ(Document->loadXML(u"<Second><Name>two</Name></Second>", &success), S_OK);
+    CComPtr<IXMLDOMNodeList> list;
+    CComPtr<IXMLDOMElement> second;
+    ASSERT_EQ(Document->getElementsByTagName(u"Second", &list), S_OK);
+    ASSERT_EQ(list->nextNode(&second), S_OK);
+    ASSERT_EQ(second->appendChild(made.get(), nullptr), S_OK);
+    EXPECT_EQ(Text(*second), u"two");
+    EXPECT_EQ(Transformed(u"concat(count(/Second/Name), /Second/Name/@value)"), u"2made");
+    // A failed load leaves the document without a tree; the nodes of the earlier ones stay usable.
+    EXPECT_EQ(Document->loadXML(u"<broken", &success), S_FALSE);
+    EXPECT_EQ(Text(*made), u"");
+    EXPECT_EQ(Text(*second), u"two");
 }
 } // namespace

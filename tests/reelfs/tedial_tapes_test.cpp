@@ -3,6 +3,7 @@
 // byte, whichever way the image ends.
 #include "HostTestSupport.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -171,5 +172,89 @@ TEST_F(TedialTapeCommands, large_blocks_give_whole_block_sizes_or_exact_ones_and
                 EXPECT_TRUE(ReadFile(out) == bytes.substr(1000, 5000));
             }
         }
+}
+
+TEST_F(TedialTapeCommands, a_configured_stylesheet_reaches_no_file_and_is_stopped_when_it_runs_away)
+{
+    const std::string folder = Folder.string();
+    std::ofstream(Folder / "secret.xml") << "<Secret>secret-from-a-file</Secret>";
+    std::ofstream(Folder / "secret.txt") << "secret-from-an-entity";
+    std::ifstream hostFile("/etc/hostname");
+    std::string host;
+    std::getline(hostFile, host);
+    const std::string label = (Folder / "one.label").string();
+    std::ofstream(label) << "554362111000\nA\nB\nOne\nD\n25/12/2020 10:30\n";
+    const std::string tape = (Folder / "one.tap").string();
+    ASSERT_EQ(Reelfs({"mktape", "-b", "4096", "-o", tape, label, Fixture("ffmpeg/tedial.mxf").string()}).Exit,
+              0);
+    // A naming stylesheet whose file name is `name`, with more templates and a document type before it.
+    const auto sheet =
+        [](const std::string& name, const std::string& templates = "", const std::string& doctype = "")
+    {
+        return doctype +
+               "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">" +
+               "<xsl:template match=\"/\"><Attributes><FileName>" + name +
+               "</FileName><LastModifiedDate/></Attributes></xsl:template>" + templates + "</xsl:stylesheet>";
+    };
+    const struct
+    {
+        const char* what;
+        std::string stylesheet;
+        std::string secret; // what must not show; empty for a stylesheet that must be stopped
+    } cases[] = {
+        {"xsl:document",
+         sheet("<xsl:document href=\"" + folder + "/written.xml\"><x/></xsl:document>xsl-document-ran"),
+         "xsl-document-ran"},
+        {"document()", sheet("<xsl:value-of select=\"document('" + folder + "/secret.xml')/Secret\"/>"),
+         "secret-from"},
+        {"an external entity",
+         sheet("&secret;", "",
+               "<!DOCTYPE xsl:stylesheet [<!ENTITY secret SYSTEM \"" + folder + "/secret.txt\">]>"),
+         "secret-from"},
+        {"an external entity reading /etc/hostname",
+         sheet("[&h;]", "", "<!DOCTYPE xsl:stylesheet [<!ENTITY h SYSTEM \"/etc/hostname\">]>"),
+         "[" + host + "]"},
+        {"recursion without end",
+         sheet("<xsl:call-template name=\"r\"/>",
+               "<xsl:template name=\"r\"><x><xsl:call-template name=\"r\"/></x></xsl:template>"),
+         ""},
+        {"binary recursion",
+         sheet(
+             "<xsl:call-template name=\"b\"><xsl:with-param name=\"n\" select=\"0\"/></xsl:call-template>",
+             "<xsl:template name=\"b\"><xsl:param name=\"n\"/><xsl:if test=\"$n &lt; 60\"><xsl:call-template "
+             "name=\"b\"><xsl:with-param name=\"n\" select=\"$n + "
+             "1\"/></xsl:call-template><xsl:call-template "
+             "name=\"b\"><xsl:with-param name=\"n\" select=\"$n + 1\"/></xsl:call-template></xsl:if>"
+             "</xsl:template>"),
+         ""},
+        {"a string that doubles",
+         sheet(
+             "<xsl:call-template name=\"d\"><xsl:with-param name=\"s\" select=\"'doubled'\"/>"
+             "</xsl:call-template>",
+             "<xsl:template name=\"d\"><xsl:param name=\"s\"/><xsl:call-template name=\"d\"><xsl:with-param "
+             "name=\"s\" select=\"concat($s, $s)\"/></xsl:call-template></xsl:template>"),
+         ""},
+    };
+    int number = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const std::string path = (Folder / ("sheet" + std::to_string(++number) + ".xsl")).string();
+        std::ofstream(path) << c.stylesheet;
+        std::ofstream(std::filesystem::path(Home) / "reelfs.ini")
+            << "[MXFREELFS]\nScan File Sizes=1\nMXF Transform=" << path << "\n";
+        const auto start = std::chrono::steady_clock::now();
+        const CRunResult scan = Reelfs({"scan", tape});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+        const CRunResult ls = Reelfs({"ls", tape});
+        EXPECT_FALSE(std::filesystem::exists(Folder / "written.xml"));
+        if (c.secret.empty())
+        {
+            EXPECT_EQ(scan.Exit, 1) << scan.Out;
+            continue;
+        }
+        for (const std::string& text : {scan.Out, scan.Err, ls.Out, ls.Err})
+            EXPECT_EQ(text.find(c.secret), std::string::npos) << text;
+    }
 }
 } // namespace
