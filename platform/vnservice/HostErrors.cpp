@@ -32,8 +32,14 @@ std::string HostErrorText(std::uint32_t code)
                              "Scan %3 to catalogue it (that replaces the catalogue of %2)"},
         {HostErrorPathWithoutRoot, "no file \"%1\" in the catalogue of volume %2: every catalogued path "
                                    "begins with 0/, as reelfs ls shows them; did you mean \"%3\"?"},
-        {HostErrorNotTapeImage, "%1 is a TAR archive, not a tape image: write it onto one with reelfs mktape -o "
-                                "TAPE.tap %1, and use TAPE.tap"},
+        {HostErrorNotTapeImage,
+         "%1 is a TAR archive, not a tape image: write it onto one with reelfs mktape -o "
+         "TAPE.tap %1, and use TAPE.tap"},
+        {HostErrorVersionsAlike,
+         "%1 versions of \"%2\" on volume %3 have the same keys, and start at positions "
+         "%4: choose one with --at POSITION, as reelfs ls -l shows it"},
+        {HostErrorNoVersionAt, "no version of \"%1\" on volume %3 starts at position %2; its versions start "
+                               "at %4"},
         {0xC00001F8, "catalogue error %1 on volume %2"},
         {0xC00003ED, "the file system does not support this operation"},
         {0xC00007D7, "the operation reached an unknown state or sub-code %1"},

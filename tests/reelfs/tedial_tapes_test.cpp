@@ -174,6 +174,72 @@ TEST_F(TedialTapeCommands, large_blocks_give_whole_block_sizes_or_exact_ones_and
         }
 }
 
+TEST_F(TedialTapeCommands, files_that_share_a_name_restore_by_where_they_start_and_never_by_a_guess)
+{
+    // ffmpeg gives all six the same instance UIDs, and so the built-in stylesheet the same name.
+    const std::string label = (Folder / "alike.label").string();
+    std::ofstream(label) << "554362111000\nA\nB\nAlike\nD\n25/12/2020 10:30\n";
+    const std::string tape = (Folder / "alike.tap").string();
+    std::vector<std::string> args{"mktape", "-b", "4096", "-o", tape, label};
+    for (int i = 1; i <= 6; ++i)
+        args.push_back(Fixture(("ffmpeg-alike/alike" + std::to_string(i) + ".mxf").c_str()).string());
+    ASSERT_EQ(Reelfs(args).Exit, 0);
+    const CRunResult scan = Reelfs({"scan", tape});
+    ASSERT_EQ(scan.Exit, 0) << scan.Err;
+    const CRunResult ls = Reelfs({"ls", tape, "-l"});
+    ASSERT_EQ(ls.Exit, 0) << ls.Err;
+
+    std::istringstream lines(ls.Out);
+    std::vector<std::string> positions;
+    const std::string name = "0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf";
+    for (std::string line; std::getline(lines, line);)
+    {
+        std::istringstream columns(line);
+        std::string size, time, position, segment, key1, key2, path;
+        std::getline(columns, size, '\t') && std::getline(columns, time, '\t') &&
+            std::getline(columns, position, '\t') && std::getline(columns, segment, '\t') &&
+            std::getline(columns, key1, '\t') && std::getline(columns, key2, '\t') &&
+            std::getline(columns, path);
+        EXPECT_EQ(path, name) << line;
+        EXPECT_EQ(segment + key1 + key2, "001") << line;
+        // In the order of the tape, each a day after the one before (10:20:30 UTC, 05:20:30 here).
+        EXPECT_EQ(time, "2024-03-0" + std::to_string(positions.size() + 1) + "T15:20:30Z") << line;
+        positions.push_back(position);
+    }
+    ASSERT_EQ(positions.size(), 6u) << ls.Out;
+
+    // Without a position, no version is chosen for the user, and nothing is written.
+    const std::string out = (Folder / "restored").string();
+    const CRunResult guess = Reelfs({"restore", tape, name, "-o", out});
+    EXPECT_EQ(guess.Exit, 1);
+    std::string all;
+    for (const std::string& position : positions)
+        all += (all.empty() ? "" : ", ") + position;
+    EXPECT_NE(guess.Err.find("6 versions of \"" + name + "\""), std::string::npos) << guess.Err;
+    EXPECT_NE(guess.Err.find("start at positions " + all + ": choose one with --at POSITION"),
+              std::string::npos)
+        << guess.Err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    for (std::size_t i = 0; i < positions.size(); ++i)
+    {
+        SCOPED_TRACE(positions[i]);
+        const CRunResult restore = Reelfs({"restore", tape, name, "--at", positions[i], "-o", out});
+        ASSERT_EQ(restore.Exit, 0) << restore.Err;
+        EXPECT_TRUE(ReadFile(out) ==
+                    ReadFile(Fixture(("ffmpeg-alike/alike" + std::to_string(i + 1) + ".mxf").c_str())));
+        std::filesystem::remove(out);
+    }
+    // A position where no version starts names those that do.
+    const std::string between = std::to_string(std::stoull(positions[0]) + 1);
+    const CRunResult missed = Reelfs({"restore", tape, name, "--at", between, "-o", out});
+    EXPECT_EQ(missed.Exit, 1);
+    EXPECT_NE(missed.Err.find("starts at position " + between + "; its versions start at " + all),
+              std::string::npos)
+        << missed.Err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 TEST_F(TedialTapeCommands, a_configured_stylesheet_reaches_no_file_and_is_stopped_when_it_runs_away)
 {
     const std::string folder = Folder.string();

@@ -186,20 +186,73 @@ CStatus RestoreRange(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::poi
 // one, the message names that.
 CStatus NotCatalogued(CVolume& volume, const std::vector<WString>& paths)
 {
-    bool found = false;
-    CFileVersion version;
+    std::vector<CFileVersion> versions;
     CStatus status;
-    for (std::size_t i = 0; status.IsSuccess() && !found && i < paths.size(); ++i)
+    for (std::size_t i = 0; status.IsSuccess() && versions.empty() && i < paths.size(); ++i)
         if (!paths[i].starts_with(u"0/"))
-            status = FindNewestVersion(*volume.Catalogue, u"0/" + paths[i], found, version);
+            status = FindVersions(*volume.Catalogue, u"0/" + paths[i], versions);
     if (status.Failed())
         return status;
     const WString& path = paths.back();
-    return found ? CErrorGenMessage(
-                       Source, __LINE__, HostErrorPathWithoutRoot,
-                       {WideParameter(path), volume.GetIDAsString(), QuoteName(WideParameter(version.Path))})
-                 : CErrorGenMessage(Source, __LINE__, HostErrorNotCatalogued,
-                                    {WideParameter(path), volume.GetIDAsString()});
+    return !versions.empty() ? CErrorGenMessage(Source, __LINE__, HostErrorPathWithoutRoot,
+                                                {WideParameter(path), volume.GetIDAsString(),
+                                                 QuoteName(WideParameter(versions.front().Path))})
+                             : CErrorGenMessage(Source, __LINE__, HostErrorNotCatalogued,
+                                                {WideParameter(path), volume.GetIDAsString()});
+}
+
+std::string PositionsOf(const std::vector<const CFileVersion*>& versions)
+{
+    std::string text;
+    for (const CFileVersion* version : versions)
+        text += (text.empty() ? "" : ", ") + std::to_string(version->Position);
+    return text;
+}
+
+bool SameKeys(const CFileVersion& one, const CFileVersion& other)
+{
+    return one.SegmentIndex == other.SegmentIndex && one.OrderKey1 == other.OrderKey1 &&
+           one.OrderKey2 == other.OrderKey2;
+}
+
+// The version to restore of those of a path: the newest of those that start at the position asked for;
+// without one, the newest (the highest KEY2, the first in key order among those). Versions whose keys are
+// the same cannot be told apart but by where they start, and a tape may hold several (writers that give
+// every file the same identifiers, so that the stylesheet names them alike): restoring one of them
+// without a position fails rather than pick one.
+CStatus ChooseVersion(const CVolume& volume, const std::vector<CFileVersion>& versions,
+                      const std::optional<std::uint64_t>& at, CFileVersion& chosen)
+{
+    std::vector<const CFileVersion*> candidates;
+    for (const CFileVersion& version : versions)
+        if (!at || version.Position == *at)
+            candidates.push_back(&version);
+    if (candidates.empty())
+    {
+        std::vector<const CFileVersion*> all;
+        for (const CFileVersion& version : versions)
+            all.push_back(&version);
+        return CErrorGenMessage(Source, __LINE__, HostErrorNoVersionAt,
+                                {QuoteName(WideParameter(versions.front().Path)), std::to_string(*at),
+                                 volume.GetIDAsString(), PositionsOf(all)});
+    }
+    const CFileVersion* newest = candidates.front();
+    for (const CFileVersion* version : candidates)
+        if (version->OrderKey2 > newest->OrderKey2)
+            newest = version;
+    std::vector<const CFileVersion*> alike;
+    for (const CFileVersion* version : candidates)
+        if (SameKeys(*version, *newest) && version->Position != newest->Position)
+            alike.push_back(version);
+    if (!alike.empty())
+    {
+        alike.insert(alike.begin(), newest);
+        return CErrorGenMessage(Source, __LINE__, HostErrorVersionsAlike,
+                                {std::to_string(alike.size()), QuoteName(WideParameter(newest->Path)),
+                                 volume.GetIDAsString(), PositionsOf(alike)});
+    }
+    chosen = *newest;
+    return CStatus::Success();
 }
 } // namespace
 
@@ -216,14 +269,17 @@ CStatus CRestoreDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume
             if (status.IsSuccess() && other->Catalogue->IsOpen())
                 status = host.CheckCatalogue(*other);
         }
-    bool found = false;
-    CFileVersion version;
-    for (std::size_t i = 0; status.IsSuccess() && !found && i < request.Paths.size(); ++i)
-        status = FindNewestVersion(*volume->Catalogue, request.Paths[i], found, version);
+    std::vector<CFileVersion> versions;
+    for (std::size_t i = 0; status.IsSuccess() && versions.empty() && i < request.Paths.size(); ++i)
+        status = FindVersions(*volume->Catalogue, request.Paths[i], versions);
     if (status.Failed())
         return status;
-    if (!found)
+    if (versions.empty())
         return NotCatalogued(*volume, request.Paths);
+    CFileVersion version;
+    status = ChooseVersion(*volume, versions, request.At, version);
+    if (status.Failed())
+        return status;
     if (request.Range && (request.Offset > version.Size || request.Length > version.Size - request.Offset))
         return CErrorGenMessage(Source, __LINE__, HostErrorRangePastEnd,
                                 {std::to_string(request.Length), std::to_string(request.Offset),

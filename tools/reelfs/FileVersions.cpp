@@ -42,22 +42,17 @@ CStatus ForEachFileVersion(CFileListInternal& catalogue,
                          });
 }
 
-CStatus FindNewestVersion(CFileListInternal& catalogue, const WString& path, bool& found,
-                          CFileVersion& version)
+CStatus FindVersions(CFileListInternal& catalogue, const WString& path, std::vector<CFileVersion>& versions)
 {
-    found = false;
+    versions.clear();
     CCatSearch key(path, AnyKey, AnyKey, AnyKey);
     return WalkCatalogue(catalogue, 1, catalogue.find(key, 1),
                          [&](const CCatalogueItem& record)
                          {
                              if (record.GetKeyPath() != path)
                                  return false;
-                             if (IsFileVersion(record) &&
-                                 (!found || record.GetOrderKey2() > version.OrderKey2))
-                             {
-                                 version = VersionOf(record);
-                                 found = true;
-                             }
+                             if (IsFileVersion(record))
+                                 versions.push_back(VersionOf(record));
                              return true;
                          });
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CFileListInternal;
 
@@ -28,9 +29,8 @@ struct CFileVersion
 CStatus ForEachFileVersion(CFileListInternal& catalogue,
                            const std::function<void(const CFileVersion&)>& visit);
 
-// The newest version of the path (the highest OrderKey2); `found` tells whether the path has one.
-CStatus FindNewestVersion(CFileListInternal& catalogue, const WString& path, bool& found,
-                          CFileVersion& version);
+// Every version of the path, in index 1 order (by keys); none when the catalogue does not hold it.
+CStatus FindVersions(CFileListInternal& catalogue, const WString& path, std::vector<CFileVersion>& versions);
 
 // A FILETIME as UTC "YYYY-MM-DDTHH:MM:SSZ"; "-" for 0, the unknown time.
 std::string FormatFileTime(std::uint64_t fileTime);

@@ -1,6 +1,6 @@
-// reelfs restore: restores the newest version of a catalogued file, whole or a byte range of it, to a
-// file or to standard output. Images given with --with are mounted as well, so that a file that runs
-// past the end of its tape can be followed onto the next one.
+// reelfs restore: restores the newest version of a catalogued file, or the one that starts at a given
+// tape position, whole or a byte range of it, to a file or to standard output. Images given with --with are
+// mounted as well, so that a file that runs past the end of its tape can be followed onto the next one.
 #include "CRestoreDriver.h"
 #include "Command.h"
 #include "NameQuoting.h"
@@ -95,13 +95,20 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
         operands,
         [&](const std::string& option) -> std::string
         {
-            if (option != "-o" && option != "--offset" && option != "--length" && option != "--with")
+            if (option != "-o" && option != "--offset" && option != "--length" && option != "--with" &&
+                option != "--at")
                 return "unknown option " + option;
             auto value = reader.TakeValue();
             if (!value)
                 return option + " needs a value";
             if (option == "-o")
                 request.Output = *value;
+            else if (option == "--at")
+            {
+                request.At = ParseNumber(*value, 0, std::numeric_limits<std::uint64_t>::max());
+                if (!request.At)
+                    return "--at takes a tape position, as reelfs ls -l shows it, not " + *value;
+            }
             else if (option == "--with")
                 continuations.push_back(*value);
             else
@@ -176,17 +183,22 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> args)
 } // namespace
 
 const Command RestoreCommand = {
-    "restore", "IMAGE PATH [-o FILE] [--offset N --length M] [--with IMAGE]...",
+    "restore", "IMAGE PATH [--at POSITION] [-o FILE] [--offset N --length M] [--with IMAGE]...",
     "restore a catalogued file, whole or a byte range of it",
     "Restores the newest version of the file PATH from the tape in IMAGE, whose catalogue must have been "
     "made\n"
     "from that tape (reelfs scan IMAGE). PATH is as reelfs ls prints it, 0/ and quoting and all, or with "
     "its\n"
     "characters as they are.\n"
+    "  --at POSITION            the version that starts at POSITION on the tape, as reelfs ls -l shows it\n"
     "  -o FILE                  write to FILE, under a temporary name beside it until the file is whole;\n"
     "                           else to standard output\n"
     "  --offset N --length M    only the M bytes from byte N of the file\n"
     "  --with IMAGE             mount IMAGE too, a next volume that the file runs on onto; one image each\n"
+    "Several versions of one PATH whose keys are the same (KEY2 and the rest, as reelfs ls -l shows them)\n"
+    "are told apart only by where they start: a Tedial tape of files from a writer that gives every file\n"
+    "the same identifiers holds such names. Restoring one of them takes --at; without it the restore fails\n"
+    "and names their positions.\n"
     "A file that runs on over several tapes: scan each tape, name each tape's next volume with\n"
     "  reelfs set TAPE1.tap NextVolume=IDENTITY    (IDENTITY of TAPE2, as its scan or reelfs volumes shows)\n"
     "then restore from the first: reelfs restore TAPE1.tap PATH --with TAPE2.tap --with TAPE3.tap\n"
