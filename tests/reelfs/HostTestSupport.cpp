@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -59,7 +60,12 @@ CRunResult HostTest::Reelfs(std::vector<std::string> args)
     std::ostringstream out, err;
     std::streambuf* savedOut = std::cout.rdbuf(out.rdbuf());
     std::streambuf* savedErr = std::cerr.rdbuf(err.rdbuf());
+    // The command takes the home's time zone for the process; the test's stays as a separate run leaves it.
+    const char* tz = std::getenv("TZ");
+    const std::optional<std::string> savedZone = tz ? std::optional<std::string>(tz) : std::nullopt;
     int exit = reelfs::Main(args);
+    savedZone ? ::setenv("TZ", savedZone->c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
     std::cout.rdbuf(savedOut);
     std::cerr.rdbuf(savedErr);
     return {exit, out.str(), err.str()};

@@ -3,6 +3,7 @@
 // byte, whichever way the image ends.
 #include "HostTestSupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -238,6 +239,30 @@ TEST_F(TedialTapeCommands, files_that_share_a_name_restore_by_where_they_start_a
               std::string::npos)
         << missed.Err;
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(TedialTapeCommands, a_tape_keeps_its_identity_when_the_host_runs_under_another_time_zone)
+{
+    // The label's date is local time and part of the tape's identity; the home keeps the first zone.
+    ::setenv("TZ", "UTC0", 1);
+    const CRunResult scan = Reelfs({"scan", Tape});
+    ASSERT_EQ(scan.Exit, 0) << scan.Err;
+    const CRunResult listed = Reelfs({"ls", Tape});
+    ASSERT_EQ(listed.Exit, 0) << listed.Err;
+    for (const char* zone : {"CET-1", "EST5EDT"})
+    {
+        SCOPED_TRACE(zone);
+        ::setenv("TZ", zone, 1);
+        const CRunResult ls = Reelfs({"ls", Tape});
+        EXPECT_EQ(ls.Exit, 0) << ls.Err;
+        EXPECT_EQ(ls.Out, listed.Out);
+        const CRunResult volumes = Reelfs({"volumes"});
+        EXPECT_EQ(std::count(volumes.Out.begin(), volumes.Out.end(), '\n'), 1) << volumes.Out;
+        EXPECT_NE(volumes.Err.find("in the time zone UTC0, the one it was first run under"),
+                  std::string::npos)
+            << volumes.Err;
+        EXPECT_EQ(Reelfs({"scan", Tape}).Out, scan.Out);
+    }
 }
 
 TEST_F(TedialTapeCommands, a_configured_stylesheet_reaches_no_file_and_is_stopped_when_it_runs_away)

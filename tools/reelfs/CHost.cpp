@@ -1,5 +1,7 @@
 #include "CHost.h"
 
+#include "HomeTimeZone.h"
+
 #include "frame/CCatalogueHeader.h"
 #include "pagelist/CFileListInternal.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
@@ -56,6 +58,8 @@ CHost::~CHost()
 CStatus CHost::Open(const std::string& homeFolder)
 {
     CStatus status = System.Open(homeFolder);
+    if (status.IsSuccess())
+        status = SettleHomeTimeZone(System.Database, TimeZone);
     if (status.IsSuccess())
         status = Registry.Prepare();
     if (status.Failed())

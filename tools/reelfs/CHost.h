@@ -28,7 +28,8 @@ public:
     // Closes every volume's catalogue, so that volumes still held elsewhere outlive the store safely.
     ~CHost();
 
-    // Opens the home folder's state. The known volumes join the system's volumes and their sets, not
+    // Opens the home folder's state and runs the process under the home's time zone (TimeZone). The known
+    // volumes join the system's volumes and their sets, not
     // accessible; each gets its file system with its saved settings when the plug-in of its type is
     // loaded. Plug-ins are loaded before.
     CStatus Open(const std::string& homeFolder);
@@ -69,6 +70,8 @@ public:
     std::function<void(const std::string&)> Notice = [](const std::string&) {};
 
     CSystem System;
+    // The home's time zone, as TZ takes it; set by Open.
+    std::string TimeZone;
     CCatalogueListStore Store{System.Database};
     CVolumeRegistry Registry{System.Database};
 

@@ -1,5 +1,6 @@
 // reelfs volumes: lists the volumes this host knows, one a line: identity, file-system type, label
-// identifier ("-" while unknown) and the image the volume was last seen in.
+// identifier ("-" while unknown) and the image the volume was last seen in; and, on standard error, the
+// home's time zone.
 #include "CHost.h"
 #include "Command.h"
 
@@ -21,6 +22,11 @@ int RunVolumes(const GlobalOptions& options, std::span<const std::string> args)
     CHost host;
     if (int exit = OpenHost(options, host))
         return exit;
+    // Before the list: standard error is tied to standard output, and a note after it would write the list
+    // out ahead of the check that tells whether it could be.
+    host.Notice("this home reads the times of tapes (Tedial labels, MXF dates) in the time zone " +
+                (host.TimeZone.empty() ? std::string("UTC") : host.TimeZone) +
+                ", the one it was first run under, whatever TZ says now");
     std::vector<CKnownVolume> known;
     CStatus status = host.Registry.All(known);
     for (const CKnownVolume& volume : known)
@@ -34,7 +40,11 @@ const Command VolumesCommand = {
     "volumes", "", "list the volumes this host knows",
     "Lists the volumes this host has seen, one a line, in columns separated by tabs: IDENTITY, the "
     "file-system\n"
-    "TYPE, the LABEL identifier (- while unknown) and the IMAGE the volume was last seen in.\n",
+    "TYPE, the LABEL identifier (- while unknown) and the IMAGE the volume was last seen in.\n"
+    "A note on standard error names the home's time zone: the one reelfs was first run under with this "
+    "home,\n"
+    "under which it reads every local time of a tape since (a Tedial label's date is part of its "
+    "identity).\n",
     &RunVolumes};
 
 } // namespace reelfs
