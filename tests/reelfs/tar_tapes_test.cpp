@@ -135,6 +135,19 @@ TEST_F(TarTapeCommands, an_active_circle_tape_of_several_archives_lists_and_rest
     // Its files keep no extents; none of them runs on.
     EXPECT_EQ(scanned.Out.find("continues"), std::string::npos) << scanned.Out;
     CheckListingAndRestores(tape, {"gnutar/ustar", "bsdtar/pax"});
+    // Each version restores by where it starts, in the 512-byte units that ls -l shows, and only there.
+    const std::string out = (Folder / "restored").string();
+    for (const char* at : {"40", "80"})
+    {
+        SCOPED_TRACE(at);
+        std::filesystem::remove(out);
+        CRunResult restored = Reelfs({"restore", tape, "0/short.txt", "--at", at, "-o", out});
+        ASSERT_EQ(restored.Exit, 0) << restored.Err;
+        EXPECT_EQ(ReadFile(out), "hello");
+    }
+    CRunResult between = Reelfs({"restore", tape, "0/short.txt", "--at", "41"});
+    EXPECT_EQ(between.Exit, 1);
+    EXPECT_NE(between.Err.find("its versions start at 40, 80"), std::string::npos) << between.Err;
 }
 
 TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_ranges)
