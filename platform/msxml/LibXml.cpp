@@ -187,7 +187,7 @@ bool Transform(xsltStylesheetPtr stylesheet, xmlDocPtr document, std::string& ou
     context->maxTemplateDepth = TransformDepthLimit;
     context->opLimit = TransformOperationLimit;
     xmlDocPtr result = xsltApplyStylesheetUser(stylesheet, document, nullptr, nullptr, nullptr, context);
-    // A transform that was stopped may still hand back what it made until then.
+    // Whatever a stopped or failed transform made is no result.
     const bool stopped = context->state != XSLT_STATE_OK;
     budget.Watch(nullptr);
     xsltFreeTransformContext(context);
