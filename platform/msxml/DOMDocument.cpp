@@ -11,6 +11,7 @@
 #include <libxml/xpath.h>
 #include <libxslt/xsltInternals.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -74,7 +75,8 @@ struct DocumentState
     {
         try
         {
-            Made.reserve(Made.size() + 1);
+            if (Made.size() == Made.capacity())
+                Made.reserve(std::max<std::size_t>(64, 2 * Made.capacity()));
             return true;
         }
         catch (const std::bad_alloc&)

@@ -161,7 +161,7 @@ void InitLibraries()
                        // Stylesheet imports are read as stylesheets are: from nowhere outside.
                        xsltSetDefaultSecurityPrefs(Forbidden());
                    });
-    // The libraries keep their message handlers per thread.
+    // libxml2 keeps its message handler per thread.
     xmlSetGenericErrorFunc(nullptr, Silent);
     xsltSetGenericErrorFunc(nullptr, Silent);
 }
