@@ -1,5 +1,6 @@
 #include "FileSystems/TarFile/CTarFile.h"
 
+#include "vnservice/CEventLog.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
 #include "win/CodePage.h"
@@ -78,21 +79,31 @@ bool ScanDecimal(std::string_view text, std::uint64_t& value)
     return true;
 }
 
-// A pax time: an optional minus sign, whole seconds, and optionally a '.' and the fraction's digits. The
-// whole seconds are taken rounded down, so that a time before 1970 keeps the second it falls in.
+// A pax time read as GNU tar reads it: an optional sign, whole seconds, optionally a '.' and the
+// fraction's digits, and whatever follows the number ignored. The whole seconds are taken rounded down,
+// so that a time before 1970 keeps the second it falls in. False when no digit leads or the seconds pass
+// 64 bits.
 bool ScanPaxTime(std::string_view text, std::int64_t& seconds)
 {
-    const bool negative = !text.empty() && text.front() == '-';
-    if (negative)
-        text.remove_prefix(1);
-    const std::string_view whole = text.substr(0, text.find('.'));
-    const std::string_view fraction = whole.size() < text.size() ? text.substr(whole.size() + 1) : "";
+    std::size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        ++i;
+    const std::size_t first = i;
     std::uint64_t number = 0;
-    if (whole.empty() || !IsDigit(whole.front()) || !ScanDecimal(whole, number) ||
-        number > static_cast<std::uint64_t>(INT64_MAX) ||
-        !std::all_of(fraction.begin(), fraction.end(), IsDigit))
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+    {
+        auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (number > (static_cast<std::uint64_t>(INT64_MAX) - digit) / 10)
+            return false;
+        number = number * 10 + digit;
+    }
+    if (i == first)
         return false;
-    const bool belowWhole = std::any_of(fraction.begin(), fraction.end(), [](char c) { return c != '0'; });
+    bool belowWhole = false;
+    if (i < text.size() && text[i] == '.')
+        for (++i; i < text.size() && IsDigit(text[i]); ++i)
+            belowWhole = belowWhole || text[i] != '0';
     seconds = static_cast<std::int64_t>(number);
     if (negative)
         seconds = -seconds - (belowWhole ? 1 : 0);
@@ -327,10 +338,15 @@ CStatus CTarFile::GetCatalogueTime(const CVolumeID& volume, std::int64_t& time) 
 {
     time = 0;
     // A pax "mtime" record is the member's time: writers put stand-ins into the 'x' header's own field
-    // (0, or 2^31 - 1 for a time past January 2038).
+    // (0, or 2^31 - 1 for a time past January 2038). A time is not needed to find any data: a record
+    // that holds no time is logged, and the header's own field dates the member instead.
     CStatus status;
     if (ReadPaxNumber(volume, "mtime", ScanPaxTime, ErrorPaxTime, time, status))
-        return status;
+    {
+        if (status.IsSuccess())
+            return status;
+        CEventLog::LogStatus(status);
+    }
     if (Header[0].Mtime[0] != '\0')
         if (status = ReadTimeField(volume, Header[0], time); status.Failed())
             return status;

@@ -70,10 +70,10 @@ public:
     // The ustar block's own mtime as written, seconds since 1970 (negative before): no current time in
     // place of 0, and never the pax header's mtime. An empty field (first byte NUL) gives 0.
     CStatus GetTapeModificationTime(const CVolumeID& volume, std::int64_t& time) const;
-    // The member's time for the catalogue, as written: its pax "mtime" record (whole seconds), else the
-    // first block's mtime (a pax header's), or the member's own ustar mtime when that holds 0 (some
-    // writers leave pax headers undated); 0 when none holds a time, so that every reading of a tape gives
-    // the same time.
+    // The member's time for the catalogue, as written: its pax "mtime" record (the whole seconds of its
+    // leading number), else the first block's mtime (a pax header's), or the member's own ustar mtime
+    // when that holds 0 (some writers leave pax headers undated); 0 when none holds a time, so that every
+    // reading of a tape gives the same time. A record with no leading number is logged and passed over.
     CStatus GetCatalogueTime(const CVolumeID& volume, std::int64_t& time) const;
 
     // Reads an octal field of `width` bytes: leading white space, an optional sign, then octal digits up
