@@ -26,6 +26,7 @@ enum State : std::uint32_t
     HeaderRead = 1,
     PaxRead = 2,
     DataRead = 3,
+    SparseRead = 4,
 };
 
 // What both handlers do up to the data read: read the header at the file's start position and check it.
@@ -46,6 +47,10 @@ public:
     // position of its first data block.
     CStatus Check(const CFileName& expected, const CFileName& archiveName, bool& pending,
                   std::uint64_t& size);
+
+    // With the header checked: when it is that of a sparse member of `size` bytes of data, the restore
+    // of its expanded file begins (`sparse` set), its bytes [first, last) for the destination.
+    CStatus BeginSparse(const CFileName& archiveName, std::uint64_t size, bool& sparse);
 
     CActiveCircleFileSystem& FileSystem;
     CActiveCircleFileSystemOperation& Operation;
@@ -104,6 +109,19 @@ CStatus CHeaderCheck::Check(const CFileName& expected, const CFileName& archiveN
                                    {found.ToUtf8(), archiveName.ToUtf8()});
     return tar.GetSize(FileSystem.VolumeID, size);
 }
+CStatus CHeaderCheck::BeginSparse(const CFileName& archiveName, std::uint64_t size, bool& sparse)
+{
+    sparse = Operation.TarFile->GetSparseForm() != CTarFile::SparseForm::None;
+    if (!sparse)
+        return CStatus::Success();
+    // The member's data follow its headers on this volume.
+    Operation.Sparse = std::make_unique<CSparseRestore>();
+    std::vector<CSparseRestore::DataRun> runs{
+        {Operation.ReadBlock, CTarFile::BlocksFor(size), Operation.Volume}};
+    return Operation.Sparse->Begin(FileSystem.VolumeID, archiveName.ToUtf8(), *Operation.TarFile, size,
+                                   Operation.ReadBlock, std::move(runs), true);
+}
+
 } // namespace
 
 CStatus CActiveCircleFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
@@ -131,21 +149,30 @@ CStatus CActiveCircleFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
         // Dated as the scan catalogued it.
         std::int64_t time = 0;
         status = operation.TarFile->GetCatalogueTime(VolumeID, time);
+        bool sparse = false;
         if (status.IsSuccess())
+            status = step.BeginSparse(file.GetArchiveFileName(true), size, sparse);
+        if (status.IsSuccess() && !sparse)
         {
             operation.BlockBuffer->Clear();
             status = operation.BlockBuffer->Append(&file, nullptr);
         }
         if (status.IsSuccess())
-            status =
-                PrepareDestination(operation, file, size, TimeToFileTime(time), operation.FragmentFileOpen);
+            status = PrepareDestination(operation, file, sparse ? operation.Sparse->FileSize() : size,
+                                        TimeToFileTime(time), operation.FragmentFileOpen);
         if (status.Failed())
             return status;
+        if (sparse)
+        {
+            return operation.Sparse->RestoreWhole(operation, file, State::SparseRead);
+        }
         StartWholeFileRead(operation, operation.ReadBlock, State::DataRead);
         return CStatus::Success();
     }
     case State::DataRead:
         return EndWholeFileRead(operation);
+    case State::SparseRead:
+        return operation.Sparse->Step(operation, State::SparseRead);
     default:
         return UnknownState(operation.State, __LINE__);
     }
@@ -169,6 +196,12 @@ CStatus CActiveCircleFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
         CStatus status = step.Check(fragment.GetFileName(), fragment.GetArchiveFileName(), pending, size);
         if (status.Failed() || pending)
             return status;
+        bool sparse = false;
+        if (status = step.BeginSparse(fragment.GetArchiveFileName(), size, sparse); status.Failed())
+            return status;
+        if (sparse)
+            return operation.Sparse->RestoreRange(operation, fragment.Stream, operation.FragmentOffset(),
+                                                  State::SparseRead);
         operation.BlockBuffer->Clear();
         if (status = operation.BlockBuffer->Append(&fragment.Stream); status.Failed())
             return status;
@@ -191,6 +224,8 @@ CStatus CActiveCircleFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
     case State::DataRead:
         operation.Complete(CStatus::Success(), 0, nullptr);
         return CStatus::Success();
+    case State::SparseRead:
+        return operation.Sparse->Step(operation, State::SparseRead);
     default:
         return UnknownState(operation.State, __LINE__);
     }

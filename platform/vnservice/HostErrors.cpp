@@ -32,8 +32,9 @@ std::string HostErrorText(std::uint32_t code)
                              "Scan %3 to catalogue it (that replaces the catalogue of %2)"},
         {HostErrorPathWithoutRoot, "no file \"%1\" in the catalogue of volume %2: every catalogued path "
                                    "begins with 0/, as reelfs ls shows them; did you mean \"%3\"?"},
-        {HostErrorNotTapeImage, "%1 is a TAR archive, not a tape image: write it onto one with reelfs mktape -o "
-                                "TAPE.tap %1, and use TAPE.tap"},
+        {HostErrorNotTapeImage,
+         "%1 is a TAR archive, not a tape image: write it onto one with reelfs mktape -o "
+         "TAPE.tap %1, and use TAPE.tap"},
         {0xC00001F8, "catalogue error %1 on volume %2"},
         {0xC00003ED, "the file system does not support this operation"},
         {0xC00007D7, "the operation reached an unknown state or sub-code %1"},
@@ -54,6 +55,7 @@ std::string HostErrorText(std::uint32_t code)
         {0xC000271C, "the TAR header at %1 gives a size of %2 bytes, more than any volume can number"},
         {0xC000271D, "the pax mtime %1 is not a time"},
         {0xC000271E, "the member's %1 of %2 bytes is longer than the %3 bytes a name may have"},
+        {0xC000271F, "the sparse file \"%1\" cannot be expanded: %2"},
         {0xC00036B0, "no file mark after the label on %1"},
         {0xC00036B1, "the Active Circle label is malformed"},
         {0xC00036B2, "the second end-of-archive block before %1 is not zero"},

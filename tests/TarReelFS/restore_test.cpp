@@ -94,10 +94,13 @@ TEST_F(GenericTarRestore, the_destination_takes_the_catalogued_time_and_an_early
 
 TEST_F(GenericTarRestore, a_read_that_fails_after_an_early_result_is_reported_to_the_destination)
 {
-    // The volume's tape is swapped for a shorter one after the scan: the data read meets its mark.
+    // The volume's tape is swapped after the scan for one cut after the file's header: the header reads
+    // back, the data read meets the end of the tape.
     const auto record = Files(Set[2]).back(); // z.txt
     ASSERT_EQ(record.Path, "0/z.txt");
-    CVolumePointer shorter = Mount({Bytes(512, 0)});
+    Bytes cut = ReadFixture("gnutar/multi-3.tar");
+    cut.resize((record.Position + 1) * 512);
+    CVolumePointer shorter = Mount({cut}, 512);
     Set[2]->SetReplica(0, shorter->GetReplica(0));
     CLocalFragmentFile file(&System);
     file.ConstructFromCatalogue(

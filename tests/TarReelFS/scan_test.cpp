@@ -66,22 +66,24 @@ TEST_P(GenericTarPeerScan, catalogue_and_restores_match_what_the_peer_wrote)
     EXPECT_EQ(items.back().Opcode, 20u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Peers, GenericTarPeerScan,
-                         ::testing::Values(PeerArchive{"gnutar/ustar", 0}, PeerArchive{"gnutar/gnu", 2},
-                                           PeerArchive{"gnutar/posix", 1}, PeerArchive{"gnutar/gnu-mtime", 2},
-                                           PeerArchive{"bsdtar/ustar", 0}, PeerArchive{"bsdtar/gnutar", 2},
-                                           PeerArchive{"bsdtar/pax", 1}, PeerArchive{"python/ustar", 0},
-                                           PeerArchive{"python/gnu", 2}, PeerArchive{"python/pax", 1},
-                                           PeerArchive{"gnutar/gnu-dates", 0},
-                                           PeerArchive{"gnutar/long-links", 2},
-                                           PeerArchive{"bsdtar/pax-dates", 1}),
-                         [](const auto& info)
-                         {
-                             std::string name = info.param.Archive;
-                             std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Peers, GenericTarPeerScan,
+    ::testing::Values(PeerArchive{"gnutar/ustar", 0}, PeerArchive{"gnutar/gnu", 2},
+                      PeerArchive{"gnutar/posix", 1}, PeerArchive{"gnutar/gnu-mtime", 2},
+                      PeerArchive{"bsdtar/ustar", 0}, PeerArchive{"bsdtar/gnutar", 2},
+                      PeerArchive{"bsdtar/pax", 1}, PeerArchive{"python/ustar", 0},
+                      PeerArchive{"python/gnu", 2}, PeerArchive{"python/pax", 1},
+                      PeerArchive{"gnutar/gnu-dates", 0}, PeerArchive{"gnutar/long-links", 2},
+                      PeerArchive{"bsdtar/pax-dates", 1}, PeerArchive{"gnutar/sparse-gnu", 0},
+                      PeerArchive{"gnutar/sparse-pax00", 1}, PeerArchive{"gnutar/sparse-pax01", 1},
+                      PeerArchive{"gnutar/sparse-pax10", 1}),
+    [](const auto& info)
+    {
+        std::string name = info.param.Archive;
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+        return name;
+    });
 
 TEST_F(GenericTarScan, several_archives_on_one_tape_keep_each_version_of_a_name_apart)
 {
