@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
+#include <vector>
 
 using namespace tartest;
 
@@ -718,3 +720,74 @@ TEST(BlocksFor, rounds_up_without_overflow)
     EXPECT_EQ(CTarFile::BlocksFor(~std::uint64_t{0}), (~std::uint64_t{0} >> 9) + 1);
 }
 } // namespace
+
+// The maps of sparse members as writers put them in pax records and at the start of a 1.0 member's
+// data; a map that does not read, or whose regions overlap, is refused rather than half taken.
+TEST(SparseMap, reads_pax_maps_and_data_maps_and_refuses_damaged_ones)
+{
+    const struct
+    {
+        const char* Map;
+        bool Reads;
+        std::vector<std::uint64_t> Regions; // offset, size, ...
+    } recordCases[] = {
+        {"0,4096,2097152,4096,3145728,0", true, {0, 4096, 2097152, 4096, 3145728, 0}},
+        {"", true, {}},
+        {"0,4096,2048", false, {}},
+        {"0,4096,2048,10", false, {}}, // overlaps the region before
+        {"0,-1", false, {}},
+        {"0,,1,1", false, {}},
+        {"18446744073709551615,1", false, {}},
+    };
+    for (const auto& c : recordCases)
+    {
+        CSparseMap map;
+        EXPECT_EQ(map.AddPaxMap(c.Map), c.Reads) << c.Map;
+        if (!c.Reads)
+            continue;
+        std::vector<std::uint64_t> regions;
+        for (const SparseRegion& region : map.Regions)
+            regions.insert(regions.end(), {region.Offset, region.Bytes});
+        EXPECT_EQ(regions, c.Regions) << c.Map;
+    }
+
+    using Result = CSparseMap::TextResult;
+    const std::string padding(512, '\0');
+    const struct
+    {
+        std::string Text;
+        Result Expected;
+        std::uint64_t DataStart;
+    } dataCases[] = {
+        {"2\n0\n512\n4096\n100\n" + padding, Result::Done, 512},
+        {"0\n" + padding, Result::Done, 512},
+        {"2\n0\n512\n40", Result::More, 0}, // the rest of the map is in the next block
+        {"2\n0\n512\n4096\n", Result::More, 0},
+        {"2\n0\nx\n", Result::Bad, 0},
+        {"1\n\n512\n", Result::Bad, 0},
+        {std::string(30, '1'), Result::Bad, 0}, // no number is that long
+    };
+    for (const auto& c : dataCases)
+    {
+        CSparseMap map;
+        EXPECT_EQ(map.ReadDataMap(c.Text), c.Expected) << c.Text;
+        if (c.Expected == Result::Done)
+        {
+            EXPECT_EQ(map.DataStart, c.DataStart) << c.Text;
+        }
+    }
+    // A map of more blocks than one: the data begin after all of them.
+    std::string big = "300\n";
+    for (int i = 0; i < 300; ++i)
+        big += std::to_string(i * 8192) + "\n512\n";
+    big.resize((big.size() / 512 + 1) * 512, '\0');
+    CSparseMap map;
+    ASSERT_EQ(map.ReadDataMap(big), Result::Done);
+    EXPECT_EQ(map.Regions.size(), 300u);
+    EXPECT_EQ(map.DataStart, big.size());
+    map.FileSize = 299 * 8192 + 512;
+    EXPECT_TRUE(map.Fits(big.size() + 300 * 512));
+    EXPECT_FALSE(map.Fits(big.size() + 300 * 512 - 1));
+    map.FileSize -= 1;
+    EXPECT_FALSE(map.Fits(big.size() + 300 * 512));
+}
