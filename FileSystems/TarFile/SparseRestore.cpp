@@ -54,6 +54,11 @@ CStatus CSparseRestore::Begin(const CVolumeID& volume, const std::string& name, 
     return CStatus::Success();
 }
 
+CStatus CSparseRestore::ReadMap(CTapeOperation& operation, std::uint32_t next)
+{
+    return MapRead() ? CStatus::Success() : Step(operation, next);
+}
+
 CStatus CSparseRestore::RestoreWhole(CTapeOperation& operation, CFragmentFile& file, std::uint32_t next)
 {
     File = &file;
@@ -89,7 +94,7 @@ CStatus CSparseRestore::Step(CTapeOperation& operation, std::uint32_t next)
                 if (!Map.Fits(MemberBytes))
                     return Failure(__LINE__, "its map runs past the member's data");
                 Now = Phase::Expand;
-                return Expand(operation, next);
+                return CStatus::Success();
             }
         }
         return ReadExtensionBlock(operation, next);
@@ -106,7 +111,7 @@ CStatus CSparseRestore::Step(CTapeOperation& operation, std::uint32_t next)
                 if (!Map.Fits(MemberBytes))
                     return Failure(__LINE__, "its map runs past the member's data");
                 Now = Phase::Expand;
-                return Expand(operation, next);
+                return CStatus::Success();
             case CSparseMap::TextResult::Bad:
                 return Failure(__LINE__, "its map does not read");
             case CSparseMap::TextResult::More:

@@ -45,19 +45,25 @@ public:
     CStatus Begin(const CVolumeID& volume, const std::string& name, const CTarFile& tar,
                   std::uint64_t memberBytes, std::uint64_t nextHeaderBlock, std::vector<DataRun> runs,
                   bool runsFollowHeader);
-    // Gives the whole file to `file`, each byte at its offset, or the bytes that `stream` takes from
-    // `first` on, in order: the first step of the expansion, which goes on in state `next`.
+    // Reads what the map still needs from tape: each call after the read the call before started, in
+    // state `next`, until MapRead. The destination is readied only then, so that a map that cannot be
+    // expanded fails the restore before the destination or an early caller hears of it.
+    CStatus ReadMap(CTapeOperation& operation, std::uint32_t next);
+    bool MapRead() const { return Now == Phase::Expand; }
+    // With the map read: gives the whole file to `file`, each byte at its offset, or the bytes that `stream`
+    // takes from `first` on, in order: the first step of the expansion, which goes on in state `next`.
     CStatus RestoreWhole(CTapeOperation& operation, CFragmentFile& file, std::uint32_t next);
     CStatus RestoreRange(CTapeOperation& operation, CBlockBuffer::CStream& stream, std::uint64_t first,
                          std::uint32_t next);
     // The size of the file the map expands to.
     std::uint64_t FileSize() const { return Map.FileSize; }
 
-    // One step, after the read the step before started (none for the first): starts the next read, in
-    // state `next`, or completes the operation when all bytes are out.
+    // One step of the expansion, after the read the step before started: starts the next read, in state
+    // `next`, or completes the operation when all bytes are out.
     CStatus Step(CTapeOperation& operation, std::uint32_t next);
 
 private:
+    // Reading the extension blocks or the data map, then giving the file's bytes.
     enum class Phase
     {
         Extensions,

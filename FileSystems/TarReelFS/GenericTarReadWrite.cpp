@@ -35,6 +35,7 @@ enum State : std::uint32_t
     HeaderRead = 3,
     PaxRead = 4,
     SparseRead = 5,
+    SparseMapRead = 6,
 };
 
 // The keys under which the scan records the part of a file that continues a file of the volume before.
@@ -288,16 +289,24 @@ CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
         if (!sparse)
         {
             operation.BlockBuffer->Clear();
-            status = operation.BlockBuffer->Append(file, nullptr);
+            if (status = operation.BlockBuffer->Append(file, nullptr); status.IsSuccess())
+                status = PrepareDestination(operation, *file, operation.ByteCount, operation.FileTime,
+                                            operation.FragmentFileOpen());
+            return status.Failed() ? status : ReadNextExtent(operation, 0, operation.ByteCount);
         }
-        if (status.IsSuccess())
-            status = PrepareDestination(operation, *file,
-                                        sparse ? operation.Sparse->FileSize() : operation.ByteCount,
-                                        operation.FileTime, operation.FragmentFileOpen());
-        if (status.Failed())
+        [[fallthrough]];
+    }
+    case State::SparseMapRead:
+    {
+        // The destination is readied once the whole map has been read.
+        auto* file = static_cast<CFragmentFile*>(operation.UserFragment());
+        if (CStatus status = operation.Sparse->ReadMap(operation, State::SparseMapRead);
+            status.Failed() || !operation.Sparse->MapRead())
             return status;
-        if (!sparse)
-            return ReadNextExtent(operation, 0, operation.ByteCount);
+        if (CStatus status = PrepareDestination(operation, *file, operation.Sparse->FileSize(),
+                                                operation.FileTime, operation.FragmentFileOpen());
+            status.Failed())
+            return status;
         return operation.Sparse->RestoreWhole(operation, *file, State::SparseRead);
     }
     case State::NextExtent:
@@ -342,14 +351,21 @@ CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
                                  fragment.OrderKey2, fragment.GetArchiveFileName(), pending, sparse);
         if (status.Failed() || pending)
             return status;
-        if (sparse)
-            return operation.Sparse->RestoreRange(operation, fragment.Stream, operation.FragmentOffset(),
-                                                  State::SparseRead);
-        operation.BlockBuffer->Clear();
-        if (status = operation.BlockBuffer->Append(&fragment.Stream); status.Failed())
-            return status;
-        return ReadNextExtent(operation, first, StreamRangeEnd(fragment.Stream, first, operation.ByteCount));
+        if (!sparse)
+        {
+            operation.BlockBuffer->Clear();
+            if (status = operation.BlockBuffer->Append(&fragment.Stream); status.Failed())
+                return status;
+            return ReadNextExtent(operation, first,
+                                  StreamRangeEnd(fragment.Stream, first, operation.ByteCount));
+        }
+        [[fallthrough]];
     }
+    case State::SparseMapRead:
+        if (CStatus status = operation.Sparse->ReadMap(operation, State::SparseMapRead);
+            status.Failed() || !operation.Sparse->MapRead())
+            return status;
+        return operation.Sparse->RestoreRange(operation, fragment.Stream, first, State::SparseRead);
     case State::NextExtent:
         return ReadNextExtent(operation, first, StreamRangeEnd(fragment.Stream, first, operation.ByteCount));
     case State::SparseRead:

@@ -180,7 +180,8 @@ class SparseRestore : public TarTape
 };
 
 // A sparse member whose map cannot be expanded is catalogued as its headers have it, and its restore
-// fails, in whole and in part, before any byte of it is given: its condensed data are not the file.
+// fails, in whole and in part, before any byte of it is given or the destination is readied: its
+// condensed data are not the file.
 TEST_F(SparseRestore, a_map_that_cannot_be_expanded_fails_the_restore_and_gives_no_bytes)
 {
     using namespace tartest;
@@ -255,6 +256,10 @@ TEST_F(SparseRestore, a_map_that_cannot_be_expanded_fails_the_restore_and_gives_
         status = RestoreRange(volume, member.Path, 100, 1000, restored);
         EXPECT_EQ(status.GetInternalErrorCode(), 0xC000271Fu) << status.ToString();
         EXPECT_TRUE(restored.empty());
+        // A caller that takes the result early hears of the failure, not of a success before it.
+        status = Restore(volume, member.Path, restored, 0, true);
+        EXPECT_EQ(status.GetInternalErrorCode(), 0xC000271Fu) << status.ToString();
+        EXPECT_FALSE(LastResult.ResultWasEarly());
     }
 }
 } // namespace
