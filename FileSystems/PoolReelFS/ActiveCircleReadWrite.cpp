@@ -26,6 +26,8 @@ enum State : std::uint32_t
     HeaderRead = 1,
     PaxRead = 2,
     DataRead = 3,
+    SparseRead = 4,
+    SparseMapRead = 5,
 };
 
 // What both handlers do up to the data read: read the header at the file's start position and check it.
@@ -46,6 +48,12 @@ public:
     // position of its first data block.
     CStatus Check(const CFileName& expected, const CFileName& archiveName, bool& pending,
                   std::uint64_t& size);
+
+    // With the header checked: when it is that of a sparse member of `size` bytes of data, the restore
+    // of its expanded file begins (`sparse` set), its bytes [first, last) for the destination.
+    CStatus BeginSparse(const CFileName& archiveName, std::uint64_t size, bool& sparse);
+    // Readies the user fragment's file for `size` bytes, dated as the scan catalogued the member.
+    CStatus PrepareFile(CFragmentFile& file, std::uint64_t size);
 
     CActiveCircleFileSystem& FileSystem;
     CActiveCircleFileSystemOperation& Operation;
@@ -104,6 +112,27 @@ CStatus CHeaderCheck::Check(const CFileName& expected, const CFileName& archiveN
                                    {found.ToUtf8(), archiveName.ToUtf8()});
     return tar.GetSize(FileSystem.VolumeID, size);
 }
+CStatus CHeaderCheck::BeginSparse(const CFileName& archiveName, std::uint64_t size, bool& sparse)
+{
+    sparse = Operation.TarFile->GetSparseForm() != CTarFile::SparseForm::None;
+    if (!sparse)
+        return CStatus::Success();
+    // The member's data follow its headers on this volume.
+    Operation.Sparse = std::make_unique<CSparseRestore>();
+    std::vector<CSparseRestore::DataRun> runs{
+        {Operation.ReadBlock, CTarFile::BlocksFor(size), Operation.Volume}};
+    return Operation.Sparse->Begin(FileSystem.VolumeID, archiveName.ToUtf8(), *Operation.TarFile, size,
+                                   Operation.ReadBlock, std::move(runs), true);
+}
+
+CStatus CHeaderCheck::PrepareFile(CFragmentFile& file, std::uint64_t size)
+{
+    std::int64_t time = 0;
+    CStatus status = Operation.TarFile->GetCatalogueTime(FileSystem.VolumeID, time);
+    return status.Failed()
+               ? status
+               : PrepareDestination(Operation, file, size, TimeToFileTime(time), Operation.FragmentFileOpen);
+}
 } // namespace
 
 CStatus CActiveCircleFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
@@ -128,24 +157,36 @@ CStatus CActiveCircleFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
             step.Check(file.GetArchiveFileName(false), file.GetArchiveFileName(true), pending, size);
         if (status.Failed() || pending)
             return status;
-        // Dated as the scan catalogued it.
-        std::int64_t time = 0;
-        status = operation.TarFile->GetCatalogueTime(VolumeID, time);
-        if (status.IsSuccess())
+        bool sparse = false;
+        if (status = step.BeginSparse(file.GetArchiveFileName(true), size, sparse); status.Failed())
+            return status;
+        if (!sparse)
         {
             operation.BlockBuffer->Clear();
-            status = operation.BlockBuffer->Append(&file, nullptr);
+            if (status = operation.BlockBuffer->Append(&file, nullptr); status.IsSuccess())
+                status = step.PrepareFile(file, size);
+            if (status.Failed())
+                return status;
+            StartWholeFileRead(operation, operation.ReadBlock, State::DataRead);
+            return CStatus::Success();
         }
-        if (status.IsSuccess())
-            status =
-                PrepareDestination(operation, file, size, TimeToFileTime(time), operation.FragmentFileOpen);
-        if (status.Failed())
+        [[fallthrough]];
+    }
+    case State::SparseMapRead:
+    {
+        // The destination is readied once the whole map has been read.
+        auto& file = *static_cast<CFragmentFile*>(operation.UserFragment());
+        if (CStatus status = operation.Sparse->ReadMap(operation, State::SparseMapRead);
+            status.Failed() || !operation.Sparse->MapRead())
             return status;
-        StartWholeFileRead(operation, operation.ReadBlock, State::DataRead);
-        return CStatus::Success();
+        if (CStatus status = step.PrepareFile(file, operation.Sparse->FileSize()); status.Failed())
+            return status;
+        return operation.Sparse->RestoreWhole(operation, file, State::SparseRead);
     }
     case State::DataRead:
         return EndWholeFileRead(operation);
+    case State::SparseRead:
+        return operation.Sparse->Step(operation, State::SparseRead);
     default:
         return UnknownState(operation.State, __LINE__);
     }
@@ -169,6 +210,14 @@ CStatus CActiveCircleFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
         CStatus status = step.Check(fragment.GetFileName(), fragment.GetArchiveFileName(), pending, size);
         if (status.Failed() || pending)
             return status;
+        bool sparse = false;
+        if (status = step.BeginSparse(fragment.GetArchiveFileName(), size, sparse); status.Failed())
+            return status;
+        if (sparse)
+        {
+            operation.GotoState(State::SparseMapRead);
+            return CStatus::Success();
+        }
         operation.BlockBuffer->Clear();
         if (status = operation.BlockBuffer->Append(&fragment.Stream); status.Failed())
             return status;
@@ -191,6 +240,14 @@ CStatus CActiveCircleFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
     case State::DataRead:
         operation.Complete(CStatus::Success(), 0, nullptr);
         return CStatus::Success();
+    case State::SparseMapRead:
+        if (CStatus status = operation.Sparse->ReadMap(operation, State::SparseMapRead);
+            status.Failed() || !operation.Sparse->MapRead())
+            return status;
+        return operation.Sparse->RestoreRange(operation, fragment.Stream, operation.FragmentOffset(),
+                                              State::SparseRead);
+    case State::SparseRead:
+        return operation.Sparse->Step(operation, State::SparseRead);
     default:
         return UnknownState(operation.State, __LINE__);
     }

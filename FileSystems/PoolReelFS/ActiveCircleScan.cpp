@@ -27,6 +27,7 @@ enum State : std::uint32_t
     ZeroBlockRead = 5,
     ArchiveMarkPassed = 6,
     DataEndRead = 7,
+    SparseExtensionRead = 8,
 };
 
 // One step of a scan operation: the shared TAR steps, and the label with its mark at the start.
@@ -36,7 +37,8 @@ public:
     ActiveCircleScanStep(CActiveCircleFileSystem& fileSystem, CActiveCircleFileSystemOperation& operation)
         : CTarScanStep(fileSystem, operation,
                        *static_cast<CActiveCircleGetOperationContext*>(operation.ScanContext()),
-                       {State::HeaderRead, State::PaxRead, State::ZeroBlockRead, State::ArchiveMarkPassed}),
+                       {State::HeaderRead, State::PaxRead, State::ZeroBlockRead, State::ArchiveMarkPassed,
+                        State::SparseExtensionRead}),
           FileSystem(fileSystem), Operation(operation)
     {
     }

@@ -8,6 +8,7 @@
 
 #include "FileSystems/PoolReelFS/CActiveCircleTarFile.h"
 #include "FileSystems/TapeFS/CTapeOperation.h"
+#include "FileSystems/TarFile/SparseRestore.h"
 
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,8 @@ public:
     bool FragmentFileOpen = false;
 
     std::unique_ptr<CActiveCircleTarFile> TarFile;
+    // The restore of a sparse member, once its headers have been read.
+    std::unique_ptr<CSparseRestore> Sparse;
     // From the label: its date in seconds since 1970 and the tape's label identifier, zero-padded.
     std::uint64_t LabelTime = 0;
     std::uint8_t LabelId[48] = {};

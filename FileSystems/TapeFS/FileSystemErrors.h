@@ -13,6 +13,7 @@ constexpr std::uint32_t ErrorNoSuchVolume = 0xC000138F;
 constexpr std::uint32_t ErrorMediumState = 0xC0001B73;
 constexpr std::uint32_t ErrorWrongMember = 0xC0002717;    // the header at a file's position names another
 constexpr std::uint32_t ErrorImpossibleSize = 0xC000271C; // a member size no volume's positions can hold
+constexpr std::uint32_t ErrorSparseMap = 0xC000271F;      // a sparse member that cannot be expanded
 constexpr std::uint32_t ErrorNotLabelled =
     0xC00036B0; // no label block and mark where a labelled tape has them
 constexpr std::uint32_t ErrorMalformedLabel = 0xC00036B1;

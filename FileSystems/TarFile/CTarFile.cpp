@@ -1,5 +1,6 @@
 #include "FileSystems/TarFile/CTarFile.h"
 
+#include "vnservice/CEventLog.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
 #include "win/CodePage.h"
@@ -53,46 +54,31 @@ bool ScanOctal(const char* field, std::size_t width, std::uint64_t& value)
     return true;
 }
 
-// An unsigned decimal number: white space, an optional '+', then digits to the end of the text. A minus
-// sign, any other byte after the digits or a number past 64 bits is refused: a record value is the number
-// and nothing else, and reading only its leading digits would take a damaged record for a sound one.
-bool ScanDecimal(std::string_view text, std::uint64_t& value)
+// A pax time read as GNU tar reads it: an optional sign, whole seconds, optionally a '.' and the
+// fraction's digits, and whatever follows the number ignored. The whole seconds are taken rounded down,
+// so that a time before 1970 keeps the second it falls in. False when no digit leads or the seconds pass
+// 64 bits.
+bool ScanPaxTime(std::string_view text, std::int64_t& seconds)
 {
     std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i]))
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
         ++i;
-    if (i < text.size() && text[i] == '+')
-        ++i;
-    std::size_t first = i;
+    const std::size_t first = i;
     std::uint64_t number = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i)
     {
         auto digit = static_cast<std::uint64_t>(text[i] - '0');
-        if (number > (UINT64_MAX - digit) / 10)
+        if (number > (static_cast<std::uint64_t>(INT64_MAX) - digit) / 10)
             return false;
         number = number * 10 + digit;
     }
-    if (i == first || i != text.size())
+    if (i == first)
         return false;
-    value = number;
-    return true;
-}
-
-// A pax time: an optional minus sign, whole seconds, and optionally a '.' and the fraction's digits. The
-// whole seconds are taken rounded down, so that a time before 1970 keeps the second it falls in.
-bool ScanPaxTime(std::string_view text, std::int64_t& seconds)
-{
-    const bool negative = !text.empty() && text.front() == '-';
-    if (negative)
-        text.remove_prefix(1);
-    const std::string_view whole = text.substr(0, text.find('.'));
-    const std::string_view fraction = whole.size() < text.size() ? text.substr(whole.size() + 1) : "";
-    std::uint64_t number = 0;
-    if (whole.empty() || !IsDigit(whole.front()) || !ScanDecimal(whole, number) ||
-        number > static_cast<std::uint64_t>(INT64_MAX) ||
-        !std::all_of(fraction.begin(), fraction.end(), IsDigit))
-        return false;
-    const bool belowWhole = std::any_of(fraction.begin(), fraction.end(), [](char c) { return c != '0'; });
+    bool belowWhole = false;
+    if (i < text.size() && text[i] == '.')
+        for (++i; i < text.size() && IsDigit(text[i]); ++i)
+            belowWhole = belowWhole || text[i] != '0';
     seconds = static_cast<std::int64_t>(number);
     if (negative)
         seconds = -seconds - (belowWhole ? 1 : 0);
@@ -162,6 +148,46 @@ std::string ToOemText(WStringView name)
     return text;
 }
 } // namespace
+
+// An unsigned decimal number: white space, an optional '+', then digits to the end of the text. A minus
+// sign, any other byte after the digits or a number past 64 bits is refused: a record value is the number
+// and nothing else, and reading only its leading digits would take a damaged record for a sound one.
+bool CTarFile::ScanDecimal(std::string_view text, std::uint64_t& value)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    if (i < text.size() && text[i] == '+')
+        ++i;
+    std::size_t first = i;
+    std::uint64_t number = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+    {
+        auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (number > (UINT64_MAX - digit) / 10)
+            return false;
+        number = number * 10 + digit;
+    }
+    if (i == first || i != text.size())
+        return false;
+    value = number;
+    return true;
+}
+
+bool CTarFile::ScanGnuNumber(const char* field, std::size_t width, std::uint64_t& value)
+{
+    if (static_cast<unsigned char>(field[0]) != 0x80)
+        return ScanOctal(field, width, value);
+    std::uint64_t number = 0;
+    for (std::size_t i = 1; i < width; ++i)
+    {
+        if (number >> 55 != 0)
+            return false;
+        number = number << 8 | static_cast<unsigned char>(field[i]);
+    }
+    value = number;
+    return true;
+}
 
 std::uint32_t CTarFile::VerifyHeader(const TarHeaderBlock& block)
 {
@@ -246,7 +272,9 @@ CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
     name.Empty();
     if (PaxData)
     {
-        std::string_view path = FindPaxRecord("path");
+        std::string_view path = FindPaxRecord("GNU.sparse.name");
+        if (path.empty())
+            path = FindPaxRecord("path");
         if (!path.empty())
         {
             if (CStatus status = CheckNameLength("pax \"path\" record", path.size()); status.Failed())
@@ -291,7 +319,7 @@ CStatus CTarFile::GetSize(const CVolumeID& volume, std::uint64_t& size) const
 {
     size = 0;
     CStatus status;
-    if (ReadPaxNumber(volume, "size", ScanDecimal, ErrorPaxSize, size, status))
+    if (ReadPaxNumber(volume, "size", CTarFile::ScanDecimal, ErrorPaxSize, size, status))
         return status;
     const TarHeaderBlock& block = UstarBlock();
     return ParseOctalField(volume, block.Size, sizeof block.Size, size);
@@ -327,10 +355,15 @@ CStatus CTarFile::GetCatalogueTime(const CVolumeID& volume, std::int64_t& time) 
 {
     time = 0;
     // A pax "mtime" record is the member's time: writers put stand-ins into the 'x' header's own field
-    // (0, or 2^31 - 1 for a time past January 2038).
+    // (0, or 2^31 - 1 for a time past January 2038). A time is not needed to find any data: a record
+    // that holds no time is logged, and the header's own field dates the member instead.
     CStatus status;
     if (ReadPaxNumber(volume, "mtime", ScanPaxTime, ErrorPaxTime, time, status))
-        return status;
+    {
+        if (status.IsSuccess())
+            return status;
+        CEventLog::LogStatus(status);
+    }
     if (Header[0].Mtime[0] != '\0')
         if (status = ReadTimeField(volume, Header[0], time); status.Failed())
             return status;
@@ -466,8 +499,22 @@ CStatus CTarFile::AddPaxRecord(std::string_view key, std::string_view value)
 
 std::string_view CTarFile::FindPaxRecord(std::string_view key) const
 {
+    std::string_view found;
+    ForEachPaxRecord(
+        [&](std::string_view recordKey, std::string_view value)
+        {
+            if (recordKey != key)
+                return true;
+            found = value;
+            return false;
+        });
+    return found;
+}
+
+void CTarFile::ForEachPaxRecord(const std::function<bool(std::string_view, std::string_view)>& visit) const
+{
     if (!PaxData)
-        return {};
+        return;
     const char* data = reinterpret_cast<const char*>(PaxData.get());
     const std::size_t end = std::min(PaxLength, PaxCapacity);
     std::size_t start = 0;
@@ -480,23 +527,111 @@ std::string_view CTarFile::FindPaxRecord(std::string_view key) const
             length = length * 10 + static_cast<std::size_t>(data[i] - '0');
         std::size_t digits = i - start;
         if (digits == 0 || digits >= 8 || length == 0)
-            return {};
+            return;
         if (length > end - start || data[start + length - 1] != '\n')
-            return {};
+            return;
         const std::size_t lineFeed = start + length - 1;
         while (i < lineFeed && IsSpace(data[i]))
             ++i;
         if (i >= lineFeed)
-            return {};
+            return;
         std::string_view body(data + i, lineFeed - i);
         std::size_t equals = body.find('=');
         if (equals == std::string_view::npos)
-            return {};
-        if (body.substr(0, equals) == key)
-            return body.substr(equals + 1);
+            return;
+        if (!visit(body.substr(0, equals), body.substr(equals + 1)))
+            return;
         start += length;
     }
-    return {};
+}
+
+CTarFile::SparseForm CTarFile::GetSparseForm() const
+{
+    if (UstarBlock().Typeflag == 'S')
+        return SparseForm::GnuHeader;
+    if (!PaxData)
+        return SparseForm::None;
+    const std::string_view major = FindPaxRecord("GNU.sparse.major");
+    const std::string_view minor = FindPaxRecord("GNU.sparse.minor");
+    if (!major.empty() || !minor.empty())
+        return major == "1" && minor == "0" ? SparseForm::PaxData : SparseForm::Unknown;
+    for (const char* key : {"GNU.sparse.size", "GNU.sparse.map", "GNU.sparse.numblocks", "GNU.sparse.offset"})
+        if (!FindPaxRecord(key).empty())
+            return SparseForm::PaxRecords;
+    return SparseForm::None;
+}
+
+CStatus CTarFile::GetFileSize(const CVolumeID& volume, std::uint64_t& size) const
+{
+    CStatus status = GetSize(volume, size);
+    if (status.Failed())
+        return status;
+    std::uint64_t fileSize = 0;
+    bool known = false;
+    switch (GetSparseForm())
+    {
+    case SparseForm::GnuHeader:
+        known = CSparseMap::ReadGnuRealSize(UstarBlock(), fileSize);
+        break;
+    case SparseForm::PaxRecords:
+        known = ScanDecimal(FindPaxRecord("GNU.sparse.size"), fileSize);
+        break;
+    case SparseForm::PaxData:
+        known = ScanDecimal(FindPaxRecord("GNU.sparse.realsize"), fileSize);
+        break;
+    case SparseForm::None:
+    case SparseForm::Unknown:
+        break;
+    }
+    if (known)
+        size = fileSize;
+    return status;
+}
+
+bool CTarFile::ReadHeaderMap(CSparseMap& map) const
+{
+    map = CSparseMap();
+    switch (GetSparseForm())
+    {
+    case SparseForm::GnuHeader:
+        return CSparseMap::ReadGnuRealSize(UstarBlock(), map.FileSize) &&
+               map.AddGnuEntries(UstarBlock(), false);
+    case SparseForm::PaxRecords:
+    {
+        if (!ScanDecimal(FindPaxRecord("GNU.sparse.size"), map.FileSize))
+            return false;
+        // Form 0.1 holds the map in one record; form 0.0 in an offset and a size record for each region.
+        const std::string_view record = FindPaxRecord("GNU.sparse.map");
+        if (!record.empty())
+            return map.AddPaxMap(record);
+        bool sound = true;
+        std::uint64_t offset = 0;
+        bool offsetRead = false;
+        ForEachPaxRecord(
+            [&](std::string_view key, std::string_view value)
+            {
+                if (key == "GNU.sparse.offset")
+                {
+                    sound = !offsetRead && ScanDecimal(value, offset);
+                    offsetRead = true;
+                }
+                else if (key == "GNU.sparse.numbytes")
+                {
+                    std::uint64_t bytes = 0;
+                    sound = offsetRead && ScanDecimal(value, bytes) && map.Add(offset, bytes);
+                    offsetRead = false;
+                }
+                return sound;
+            });
+        return sound && !offsetRead;
+    }
+    case SparseForm::PaxData:
+        return ScanDecimal(FindPaxRecord("GNU.sparse.realsize"), map.FileSize);
+    case SparseForm::None:
+    case SparseForm::Unknown:
+        break;
+    }
+    return false;
 }
 
 std::string CTarFile::ByteList(std::string_view bytes)

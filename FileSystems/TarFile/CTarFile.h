@@ -9,6 +9,7 @@
 // and call GetPaxDataLength again, which now also verifies Header[1].
 #pragma once
 
+#include "FileSystems/TarFile/SparseMap.h"
 #include "FileSystems/TarFile/TarHeaderBlock.h"
 #include "vnservice/CFileName.h"
 #include "vnservice/CStatus.h"
@@ -16,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,8 +40,9 @@ public:
     CTarFile& operator=(const CTarFile&) = delete;
     virtual ~CTarFile() = default;
 
-    // The member's name: the pax "path" record, else the ustar prefix and name, decoded with `codePage`
-    // when the header is POSIX ("00" version), else with the OEM code page.
+    // The member's name: the pax "GNU.sparse.name" record of a sparse member (whose "path" names a
+    // stand-in), the "path" record, else the ustar prefix and name, decoded with `codePage` when the
+    // header is POSIX ("00" version), else with the OEM code page.
     virtual CStatus GetName(unsigned codePage, CFileName& name) const;
     // The member's size in bytes: the pax "size" record, else the ustar block's size field.
     virtual CStatus GetSize(const CVolumeID& volume, std::uint64_t& size) const;
@@ -70,10 +73,10 @@ public:
     // The ustar block's own mtime as written, seconds since 1970 (negative before): no current time in
     // place of 0, and never the pax header's mtime. An empty field (first byte NUL) gives 0.
     CStatus GetTapeModificationTime(const CVolumeID& volume, std::int64_t& time) const;
-    // The member's time for the catalogue, as written: its pax "mtime" record (whole seconds), else the
-    // first block's mtime (a pax header's), or the member's own ustar mtime when that holds 0 (some
-    // writers leave pax headers undated); 0 when none holds a time, so that every reading of a tape gives
-    // the same time.
+    // The member's time for the catalogue, as written: its pax "mtime" record (the whole seconds of its
+    // leading number), else the first block's mtime (a pax header's), or the member's own ustar mtime
+    // when that holds 0 (some writers leave pax headers undated); 0 when none holds a time, so that every
+    // reading of a tape gives the same time. A record with no leading number is logged and passed over.
     CStatus GetCatalogueTime(const CVolumeID& volume, std::int64_t& time) const;
 
     // Reads an octal field of `width` bytes: leading white space, an optional sign, then octal digits up
@@ -85,12 +88,41 @@ public:
     static CStatus WriteOctalField(const CVolumeID& volume, std::uint64_t value, char (&field)[12]);
     static CStatus WriteOctalField(const CVolumeID& volume, std::uint32_t value, char (&field)[8]);
 
+    // How a member stores a file with holes: not at all; as an old GNU 'S' header whose map the header
+    // and its extension blocks hold; with pax records that hold the map (GNU forms 0.0 and 0.1) or say
+    // that it opens the member's data (1.0); or in a pax form of a version no writer is known to make.
+    enum class SparseForm
+    {
+        None,
+        GnuHeader,
+        PaxRecords,
+        PaxData,
+        Unknown
+    };
+    SparseForm GetSparseForm() const;
+    // The size of the file the member stands for: a sparse member's expanded size, else GetSize. A
+    // sparse size that is no number gives the member's own size, as the header has it.
+    CStatus GetFileSize(const CVolumeID& volume, std::uint64_t& size) const;
+    // The map of a sparse member as far as its headers hold it: the file size and the regions of the pax
+    // records, or of the old GNU header (its extension blocks' are added as they are read). False when a
+    // record or entry does not read.
+    bool ReadHeaderMap(CSparseMap& map) const;
+
     // Appends the record "<length> <key>=<value>\n", the length counting its own digits.
     CStatus AddPaxRecord(std::string_view key, std::string_view value);
     // The value of the first well-formed record with the key; empty when there is none. The walk stops at
     // the first malformed record.
     std::string_view FindPaxRecord(std::string_view key) const;
+    // Calls `visit`(key, value) for each well-formed record in order, up to the first malformed one or
+    // until `visit` returns false.
+    void ForEachPaxRecord(const std::function<bool(std::string_view, std::string_view)>& visit) const;
 
+    // An unsigned decimal number: white space, an optional '+', then digits to the end of the text; false
+    // for anything else or a number past 64 bits.
+    static bool ScanDecimal(std::string_view text, std::uint64_t& value);
+    // A GNU number field: octal as ParseOctalField reads it, or base-256 (0x80, then a big-endian number
+    // of the other bytes); false when it holds no number or one past 63 bits.
+    static bool ScanGnuNumber(const char* field, std::size_t width, std::uint64_t& value);
     // "0x" followed by each byte as two hexadecimal digits, separated by ", ": how a field that is not a
     // number is shown in an error.
     static std::string ByteList(std::string_view bytes);
@@ -112,6 +144,8 @@ public:
     std::unique_ptr<std::uint8_t[]> PaxData;
     std::uint32_t PaxCapacity = 0;
     std::uint32_t PaxLength = 0;
+    // The extension block of an old GNU sparse header last read, which follows the member's header.
+    TarHeaderBlock SparseExtension = {};
 
 protected:
     // The block's mtime field as a signed time; octal here, a layout's header object may read more forms.

@@ -63,6 +63,8 @@ CStatus CTarScanStep::Run()
         return HeaderRead();
     if (state == Next.PaxRead)
         return PaxRead();
+    if (state == Next.SparseExtensionRead)
+        return SparseExtensionRead();
     if (state == Next.ZeroBlockRead)
         return ZeroBlockRead();
     if (state == Next.ArchiveMarkPassed)
@@ -150,7 +152,7 @@ CStatus CTarScanStep::PaxRead()
     if (CStatus status = tar.GetPaxDataLength(FileSystem.VolumeID, Context.ItemStart); status.Failed())
         return EntryUnreadable(status);
     if (tar.Header[1].Typeflag != 'x')
-        return HandleEntry();
+        return MemberHeaderRead();
     // Another pax header: it describes the same member, and its records replace the first one's, as GNU
     // tar and bsdtar read them.
     tar.Header[0] = tar.Header[1];
@@ -161,6 +163,26 @@ CStatus CTarScanStep::PaxRead()
     if (tar.PaxLength == 0)
         return ReadFollowingHeader();
     return ReadPaxRecords();
+}
+
+CStatus CTarScanStep::MemberHeaderRead()
+{
+    CTarFile& tar = Tar();
+    if (tar.UstarBlock().Typeflag != 'S' || !CSparseMap::GnuExtensionFollows(tar.UstarBlock(), false))
+        return HandleEntry();
+    Operation.BlockBuffer->Clear();
+    if (CStatus status = Operation.BlockBuffer->Append(&tar.SparseExtension, CTarFile::BlockBytes, nullptr);
+        status.Failed())
+        return EntryUnreadable(status);
+    return ReadInto(CTarFile::BlockBytes, 1, Next.SparseExtensionRead);
+}
+
+CStatus CTarScanStep::SparseExtensionRead()
+{
+    // The buffer still targets the extension block.
+    if (CSparseMap::GnuExtensionFollows(Tar().SparseExtension, true))
+        return ReadInto(CTarFile::BlockBytes, 1, Next.SparseExtensionRead);
+    return HandleEntry();
 }
 
 CStatus CTarScanStep::HandleEntry()
@@ -193,8 +215,11 @@ CStatus CTarScanStep::HandleMember(const CFileName& name)
         return Finish(status);
     if (CStatus status = CheckData(name, size); status.Failed())
         return Finish(status);
+    std::uint64_t fileSize = 0;
+    if (CStatus status = tar.GetFileSize(FileSystem.VolumeID, fileSize); status.Failed())
+        return Finish(status);
     CGenericTarFragment fragment;
-    if (CStatus status = FillFile(name, size, fileTime, fragment); status.Failed())
+    if (CStatus status = FillFile(name, fileSize, fileTime, fragment); status.Failed())
         return Finish(status);
     return FileFound(name, size, fragment);
 }

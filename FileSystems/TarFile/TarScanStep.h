@@ -36,6 +36,7 @@ public:
         std::uint32_t PaxRead;
         std::uint32_t ZeroBlockRead;
         std::uint32_t ArchiveMarkPassed;
+        std::uint32_t SparseExtensionRead;
     };
 
     // Runs the step of the operation's state: the shared states here, the others in RunState.
@@ -51,7 +52,7 @@ protected:
     // The steps of the layout's own states, and the failure for states nobody knows.
     virtual CStatus RunState(std::uint32_t state) = 0;
     // A verified header without pax records: the entry itself, unless the layout reads more first.
-    virtual CStatus HeaderWithoutRecords() { return HandleEntry(); }
+    virtual CStatus HeaderWithoutRecords() { return MemberHeaderRead(); }
     // A pax header is about to have its records read.
     virtual void PaxHeaderSeen() {}
     // The entry whose headers are all read: its name, then HandleMember.
@@ -86,7 +87,12 @@ protected:
     CStatus HeaderRead();
     // Reads the records of the pax header in Header[0] and the block after them into Header[1].
     CStatus ReadPaxRecords();
-    // A directory or a file of the name, dated by the member's time as written.
+    // The member's own header has been read: the extension blocks of an old GNU sparse header, which
+    // belong to the header, are read (one at a time, each saying whether another follows), then the
+    // entry is handled.
+    CStatus MemberHeaderRead();
+    // A directory or a file of the name, dated by the member's time as written. A sparse member is
+    // catalogued at the size of the file it stands for; its data on tape are what the member holds.
     CStatus HandleMember(const CFileName& name);
     void FillArchiveEnd(std::uint64_t itemEnd);
     // Completes the operation with `status`; the step itself succeeded.
@@ -103,6 +109,7 @@ protected:
 
 private:
     CStatus PaxRead();
+    CStatus SparseExtensionRead();
     CStatus ZeroBlockRead();
     CStatus ArchiveMarkPassed();
     CStatus FillFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,

@@ -41,10 +41,12 @@ public:
     CStatus ReadFragment(CArchiveFileSystemOperation* operation) override;
     CStatus GetNextItem(CArchiveFileSystemOperation* operation) override;
 
-    // Fills the operation's ByteCount, FileTime and Extents for the file version, following the file onto
-    // the volumes that continue it.
+    // Fills the operation's ByteCount, FileTime, FileStart and Extents for the file version, following
+    // the file onto the volumes that continue it until the extents hold `dataBytes`, the bytes the member
+    // has on tape (ByteCount but for a sparse member).
     CStatus LocateFile(CGenericTarFileSystemOperation& operation, const CFileName& path,
-                       std::uint32_t segmentIndex, std::uint32_t orderKey1, std::uint32_t orderKey2);
+                       std::uint32_t segmentIndex, std::uint32_t orderKey1, std::uint32_t orderKey2,
+                       const std::uint64_t* dataBytes = nullptr);
     // Header blocks a member of the name and size takes in the tape's dialect.
     CStatus CountHeaderBlocks(const CFileName& name, std::uint64_t size, std::uint64_t& blocks);
 
@@ -56,6 +58,12 @@ public:
     CVolumeID NextVolume;
 
 private:
+    // The first steps of both restores: finds the file version's record and reads its headers back
+    // (`pending` while a read runs), then finds its extents; `sparse` when the member is sparse, whose
+    // restore is then begun.
+    CStatus LocateAndReadHeaders(CGenericTarFileSystemOperation& operation, const CFileName& path,
+                                 std::uint32_t segmentIndex, std::uint32_t orderKey1, std::uint32_t orderKey2,
+                                 const CFileName& archiveName, bool& pending, bool& sparse);
     // Starts the read of the next extent that holds any of the file's bytes [first, last); completes the
     // operation when none is left.
     CStatus ReadNextExtent(CGenericTarFileSystemOperation& operation, std::uint64_t first,

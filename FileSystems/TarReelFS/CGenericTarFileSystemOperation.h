@@ -1,11 +1,14 @@
 // An operation of the generic TAR file system. Recognition keeps its flags and the tape signature here;
-// a restore keeps the file's length, time and the extents it still has to read, each on the volume that
-// holds it. The operation owns the header object it reads through. Owned by the host; one thread.
+// a restore keeps the file's length, time, where its headers are and the extents it still has to read,
+// each on the volume that holds it. The operation owns the header object it reads through. Owned by the host;
+// one thread.
 #pragma once
 
 #include "FileSystems/TapeFS/CTapeOperation.h"
+#include "FileSystems/TarFile/SparseRestore.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CGenericTarFile;
@@ -33,10 +36,15 @@ public:
     // Recognition (opcode 2).
     bool Recognised = false;
     bool AlertFlag = false;
-    // Restore (opcodes 7 and 8).
+    // Restore (opcodes 7 and 8): the file's length and time, its first header block and the next block
+    // of its headers to read, the bytes of its extents passed so far.
     std::uint64_t ByteCount = 0;
     std::uint64_t FileTime = 0;
+    std::uint64_t FileStart = 0;
+    std::uint64_t ReadBlock = 0;
     std::uint64_t BytesDone = 0;
+    // The restore of a sparse member, once its headers have been read.
+    std::unique_ptr<CSparseRestore> Sparse;
 
     CGenericTarFile* TarFile = nullptr;
     std::uint64_t SignatureNumber = 0;

@@ -1,9 +1,12 @@
-// Restores from generic TAR tapes. Neither handler reads a TAR header again: the file locator finds the
-// file version's record and extents in the volume's catalogue, follows a file that runs past its volume
-// onto the volume each volume names as its continuation, and the handler reads the extents one drive
-// operation each: the whole file into the user fragment's file, or a byte range of it into a stream.
+// Restores from generic TAR tapes. The file locator finds the file version's record and extents in the
+// volume's catalogue and follows a file that runs past its volume onto the volume each volume names as
+// its continuation. The handler reads the member's headers at the record's position again, since only
+// they tell whether the member is sparse, then reads the extents one drive operation each: the whole
+// file into the user fragment's file, or a byte range of it into a stream; a sparse member is expanded.
 #include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TapeFS/RestoreDestination.h"
+#include "FileSystems/TarFile/CGenericTarFile.h"
+#include "FileSystems/TarFile/TarScanStep.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
 #include "frame/CCatArchive.h"
@@ -15,6 +18,7 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/CVantrelFragmentImpl.h"
 #include "vnservice/ErrorGenerators.h"
+#include "win/Allocation.h"
 
 #include <algorithm>
 #include <set>
@@ -28,6 +32,10 @@ enum State : std::uint32_t
     Locate = 0,
     NextExtent = 1,
     Done = 2,
+    HeaderRead = 3,
+    PaxRead = 4,
+    SparseRead = 5,
+    SparseMapRead = 6,
 };
 
 // The keys under which the scan records the part of a file that continues a file of the volume before.
@@ -91,6 +99,7 @@ void CExtentCollector::Walk(CFileListInternal& catalogue, const CVolumePointer& 
                                  const auto& archive = static_cast<const CCatArchive&>(record);
                                  Operation.FileTime = archive.GetFileTime();
                                  Operation.ByteCount = archive.GetSegmentLength();
+                                 Operation.FileStart = archive.Position;
                                  return true;
                              }
                              case KindExtent:
@@ -117,11 +126,13 @@ const CVolumeID* ContinuationOf(const CVolume& volume, const CGenericTarFileSyst
 
 CStatus CGenericTarFileSystem::LocateFile(CGenericTarFileSystemOperation& operation, const CFileName& path,
                                           std::uint32_t segmentIndex, std::uint32_t orderKey1,
-                                          std::uint32_t orderKey2)
+                                          std::uint32_t orderKey2, const std::uint64_t* dataBytes)
 {
     // Each volume is searched once, and a volume is followed to the continuation its own file system
     // names; a chain that loops or a round that adds nothing ends the search short.
+    operation.Extents.clear();
     CExtentCollector collector(operation, path);
+    auto needed = [&] { return dataBytes ? *dataBytes : operation.ByteCount; };
     CVolumePointer volume = operation.Volume;
     std::set<CVolumeID> visited;
     for (bool first = true;; first = false)
@@ -130,7 +141,7 @@ CStatus CGenericTarFileSystem::LocateFile(CGenericTarFileSystemOperation& operat
         const std::uint64_t before = collector.Found;
         if (CStatus status = collector.Collect(volume, segmentIndex, orderKey1, orderKey2); status.Failed())
             return status;
-        if (collector.Found >= operation.ByteCount || (!first && collector.Found == before))
+        if (collector.Found >= needed() || (!first && collector.Found == before))
             break;
         const CVolumeID* next = ContinuationOf(*volume, *this, first);
         if (!next || visited.count(*next))
@@ -147,11 +158,103 @@ CStatus CGenericTarFileSystem::LocateFile(CGenericTarFileSystemOperation& operat
     }
     if (operation.ByteCount == 0)
         return CErrorGenFileSystem(Source, __LINE__, ErrorNoFile, VolumeID, {path.ToUtf8()});
-    if (collector.Found < operation.ByteCount)
+    if (collector.Found < needed())
         return CErrorGenFileSystem(
             Source, __LINE__, ErrorShortExtents, VolumeID,
-            {path.ToUtf8(), FormatParameter("%I64u", (operation.ByteCount - collector.Found) / 512)});
+            {path.ToUtf8(), FormatParameter("%I64u", (needed() - collector.Found) / 512)});
     return CStatus::Success();
+}
+
+CStatus CGenericTarFileSystem::LocateAndReadHeaders(CGenericTarFileSystemOperation& operation,
+                                                    const CFileName& path, std::uint32_t segmentIndex,
+                                                    std::uint32_t orderKey1, std::uint32_t orderKey2,
+                                                    const CFileName& archiveName, bool& pending, bool& sparse)
+{
+    pending = sparse = false;
+    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
+    // Reads `bytes` at the next header block into the block buffer, in the state `next`.
+    auto read = [&](std::uint64_t bytes, std::uint32_t next)
+    {
+        operation.NextState(volume.ReadBlocksOperation(&operation, bytes, operation.ReplicaIndex, 1,
+                                                       operation.ReadBlock, 0, 0, operation.BlockBuffer, 0,
+                                                       false, nullptr),
+                            next);
+        operation.ReadBlock += CTarFile::BlocksFor(bytes);
+        pending = true;
+        return CStatus::Success();
+    };
+    auto readHeaderBlock = [&]
+    {
+        operation.BlockBuffer->Clear();
+        CStatus status =
+            operation.BlockBuffer->Append(&operation.TarFile->Header[0], CTarFile::BlockBytes, nullptr);
+        return status.Failed() ? status : read(CTarFile::BlockBytes, State::HeaderRead);
+    };
+    switch (operation.State)
+    {
+    case State::Locate:
+    {
+        // The file record on the first volume says where the member's headers are. Whether the member is
+        // sparse, and so how much data its extents hold, only its headers tell.
+        const std::uint64_t none = 0;
+        if (CStatus status = LocateFile(operation, path, segmentIndex, orderKey1, orderKey2, &none);
+            status.Failed())
+            return status;
+        operation.TarFile = NewNoThrow<CGenericTarFile>();
+        if (!operation.TarFile)
+            return CErrorGenMemory(Source, __LINE__, sizeof(CGenericTarFile));
+        operation.ReadBlock = operation.FileStart;
+        return readHeaderBlock();
+    }
+    case State::HeaderRead:
+    {
+        CGenericTarFile& tar = *operation.TarFile;
+        if (CStatus status = tar.GetPaxDataLength(VolumeID, operation.FileStart); status.Failed())
+            return status;
+        if (tar.PaxLength > 0)
+        {
+            std::uint64_t bytes = 0;
+            if (CStatus status = TargetPaxRecords(*operation.BlockBuffer, tar, bytes); status.Failed())
+                return status;
+            return read(bytes, State::PaxRead);
+        }
+        // A GNU long name or link target describes the member whose header follows it.
+        if (tar.Header[0].Typeflag == 'L' || tar.Header[0].Typeflag == 'K')
+        {
+            std::uint32_t length = 0;
+            if (CStatus status = tar.GetExtensionLength(VolumeID, operation.FileStart, length);
+                status.Failed())
+                return status;
+            operation.ReadBlock += CTarFile::BlocksFor(length);
+            return readHeaderBlock();
+        }
+        break;
+    }
+    case State::PaxRead:
+        if (CStatus status = operation.TarFile->GetPaxDataLength(VolumeID, operation.FileStart);
+            status.Failed())
+            return status;
+        break;
+    default:
+        return UnknownState(operation.State, __LINE__);
+    }
+
+    const CGenericTarFile& tar = *operation.TarFile;
+    sparse = tar.GetSparseForm() != CTarFile::SparseForm::None;
+    if (!sparse)
+        return LocateFile(operation, path, segmentIndex, orderKey1, orderKey2);
+    std::uint64_t dataBytes = 0;
+    if (CStatus status = tar.GetSize(VolumeID, dataBytes); status.Failed())
+        return status;
+    if (CStatus status = LocateFile(operation, path, segmentIndex, orderKey1, orderKey2, &dataBytes);
+        status.Failed())
+        return status;
+    std::vector<CSparseRestore::DataRun> runs;
+    for (const TapeExtent& extent : operation.Extents)
+        runs.push_back({extent.Start, extent.BlockCount, extent.Volume});
+    operation.Sparse = std::make_unique<CSparseRestore>();
+    return operation.Sparse->Begin(VolumeID, archiveName.ToUtf8(), tar, dataBytes, operation.ReadBlock,
+                                   std::move(runs), false);
 }
 
 CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
@@ -167,23 +270,49 @@ CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
         CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
         if (!medium)
             return NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
-        CStatus status = LocateFile(operation, file->GetCatalogueFileName(), file->SegmentIndex,
-                                    file->OrderKey1, file->OrderKey2);
-        if (status.IsSuccess())
-        {
-            operation.BlockBuffer = CreateBlockBuffer(7, medium.get());
-            status = operation.BlockBuffer ? operation.BlockBuffer->Append(file, nullptr)
-                                           : CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
-        }
-        if (status.IsSuccess())
-            status = PrepareDestination(operation, *file, operation.ByteCount, operation.FileTime,
-                                        operation.FragmentFileOpen());
-        if (status.Failed())
+        operation.BlockBuffer = CreateBlockBuffer(7, medium.get());
+        if (!operation.BlockBuffer)
+            return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+        [[fallthrough]];
+    }
+    case State::HeaderRead:
+    case State::PaxRead:
+    {
+        auto* file = static_cast<CFragmentFile*>(operation.UserFragment());
+        bool pending = false;
+        bool sparse = false;
+        CStatus status =
+            LocateAndReadHeaders(operation, file->GetCatalogueFileName(), file->SegmentIndex, file->OrderKey1,
+                                 file->OrderKey2, file->GetArchiveFileName(true), pending, sparse);
+        if (status.Failed() || pending)
             return status;
-        return ReadNextExtent(operation, 0, operation.ByteCount);
+        if (!sparse)
+        {
+            operation.BlockBuffer->Clear();
+            if (status = operation.BlockBuffer->Append(file, nullptr); status.IsSuccess())
+                status = PrepareDestination(operation, *file, operation.ByteCount, operation.FileTime,
+                                            operation.FragmentFileOpen());
+            return status.Failed() ? status : ReadNextExtent(operation, 0, operation.ByteCount);
+        }
+        [[fallthrough]];
+    }
+    case State::SparseMapRead:
+    {
+        // The destination is readied once the whole map has been read.
+        auto* file = static_cast<CFragmentFile*>(operation.UserFragment());
+        if (CStatus status = operation.Sparse->ReadMap(operation, State::SparseMapRead);
+            status.Failed() || !operation.Sparse->MapRead())
+            return status;
+        if (CStatus status = PrepareDestination(operation, *file, operation.Sparse->FileSize(),
+                                                operation.FileTime, operation.FragmentFileOpen());
+            status.Failed())
+            return status;
+        return operation.Sparse->RestoreWhole(operation, *file, State::SparseRead);
     }
     case State::NextExtent:
         return ReadNextExtent(operation, 0, operation.ByteCount);
+    case State::SparseRead:
+        return operation.Sparse->Step(operation, State::SparseRead);
     case State::Done:
         operation.BlockBuffer->Clear();
         operation.Complete(CStatus::Success(), 0, nullptr);
@@ -198,6 +327,7 @@ CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
     auto& operation = *static_cast<CGenericTarFileSystemOperation*>(base);
     auto& volume = *static_cast<CVolume*>(operation.TargetResource);
     CVantrelFragmentImpl& fragment = *operation.SourceFragment();
+    const std::uint64_t first = operation.FragmentOffset();
     switch (operation.State)
     {
     case State::Locate:
@@ -209,19 +339,37 @@ CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
         operation.BlockBuffer = CreateBlockBuffer(8, medium.get());
         if (!operation.BlockBuffer)
             return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
-        CStatus status = operation.BlockBuffer->Append(&fragment.Stream);
-        if (status.IsSuccess())
-            status = LocateFile(operation, fragment.GetFileName(), fragment.SegmentIndex, fragment.OrderKey1,
-                                fragment.OrderKey2);
-        if (status.Failed())
-            return status;
         [[fallthrough]];
     }
-    case State::NextExtent:
+    case State::HeaderRead:
+    case State::PaxRead:
     {
-        const std::uint64_t first = operation.FragmentOffset();
-        return ReadNextExtent(operation, first, StreamRangeEnd(fragment.Stream, first, operation.ByteCount));
+        bool pending = false;
+        bool sparse = false;
+        CStatus status =
+            LocateAndReadHeaders(operation, fragment.GetFileName(), fragment.SegmentIndex, fragment.OrderKey1,
+                                 fragment.OrderKey2, fragment.GetArchiveFileName(), pending, sparse);
+        if (status.Failed() || pending)
+            return status;
+        if (!sparse)
+        {
+            operation.BlockBuffer->Clear();
+            if (status = operation.BlockBuffer->Append(&fragment.Stream); status.Failed())
+                return status;
+            return ReadNextExtent(operation, first,
+                                  StreamRangeEnd(fragment.Stream, first, operation.ByteCount));
+        }
+        [[fallthrough]];
     }
+    case State::SparseMapRead:
+        if (CStatus status = operation.Sparse->ReadMap(operation, State::SparseMapRead);
+            status.Failed() || !operation.Sparse->MapRead())
+            return status;
+        return operation.Sparse->RestoreRange(operation, fragment.Stream, first, State::SparseRead);
+    case State::NextExtent:
+        return ReadNextExtent(operation, first, StreamRangeEnd(fragment.Stream, first, operation.ByteCount));
+    case State::SparseRead:
+        return operation.Sparse->Step(operation, State::SparseRead);
     case State::Done:
         operation.Complete(CStatus::Success(), 0, nullptr);
         return CStatus::Success();

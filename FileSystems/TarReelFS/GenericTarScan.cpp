@@ -37,6 +37,7 @@ enum State : std::uint32_t
     ZeroBlockRead = 5,
     ArchiveMarkPassed = 6,
     VolumeMarkPassed = 7,
+    SparseExtensionRead = 8,
 };
 
 // One step of a scan operation: the shared TAR steps, and GNU long names, continuation entries, the
@@ -47,7 +48,8 @@ public:
     GenericTarScanStep(CGenericTarFileSystem& fileSystem, CGenericTarFileSystemOperation& operation)
         : CTarScanStep(fileSystem, operation,
                        *static_cast<CGenericTarGetOperationContext*>(operation.ScanContext()),
-                       {State::HeaderRead, State::PaxRead, State::ZeroBlockRead, State::ArchiveMarkPassed}),
+                       {State::HeaderRead, State::PaxRead, State::ZeroBlockRead, State::ArchiveMarkPassed,
+                        State::SparseExtensionRead}),
           FileSystem(fileSystem), Operation(operation),
           Context(*static_cast<CGenericTarGetOperationContext*>(operation.ScanContext()))
     {
@@ -148,7 +150,7 @@ CStatus GenericTarScanStep::HeaderWithoutRecords()
     case 'K':
         return PassLongLink();
     default:
-        return HandleEntry();
+        return MemberHeaderRead();
     }
 }
 

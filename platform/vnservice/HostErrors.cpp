@@ -60,6 +60,7 @@ std::string HostErrorText(std::uint32_t code)
         {0xC000271C, "the TAR header at %1 gives a size of %2 bytes, more than any volume can number"},
         {0xC000271D, "the pax mtime %1 is not a time"},
         {0xC000271E, "the member's %1 of %2 bytes is longer than the %3 bytes a name may have"},
+        {0xC000271F, "the sparse file \"%1\" cannot be expanded: %2"},
         {0xC00036B0, "no file mark after the label on %1"},
         {0xC00036B1, "the Active Circle label is malformed"},
         {0xC00036B2, "the second end-of-archive block before %1 is not zero"},

@@ -1,5 +1,6 @@
 // Fuzzes header verification and parsing: the input is walked as an archive the way the scans read one,
-// and its first block is also asked for everything with the rest of the input held as pax records.
+// and its first block is also asked for everything with the rest of the input held as pax records, the
+// sparse maps included; the input is also read as the map that opens a 1.0 sparse member's data.
 #include "TarTestSupport.h"
 
 #include "FileSystems/TarFile/CGenericTarFile.h"
@@ -40,6 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)tar.GetCatalogueTime(volume, time);
     (void)tar.GetDeviceNumber(volume, value);
     (void)tar.FindPaxRecord("path");
+    (void)tar.GetFileSize(volume, value);
+    CSparseMap map;
+    if (tar.ReadHeaderMap(map))
+        (void)map.Fits(value);
+    (void)map.AddGnuEntries(tar.Header[0], true);
+    (void)map.ReadDataMap(input);
     (void)tar.AllocateLongName(volume, 0);
     (void)tar.GetName(1, name);
     return 0;

@@ -3,6 +3,7 @@
 #include "TarTestSupport.h"
 
 #include "FileSystems/TarFile/CGenericTarFile.h"
+#include "vnservice/CEventLog.h"
 #include "vnservice/HostErrors.h"
 #include "win/Allocation.h"
 #include "win/CodePage.h"
@@ -12,6 +13,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
+#include <vector>
 
 using namespace tartest;
 
@@ -565,14 +568,23 @@ TEST(CatalogueTime, takes_the_pax_mtime_record_then_the_fields_octal_or_base_256
         std::unique_ptr<CGenericTarFile> Tar;
         std::uint32_t Code;
         std::int64_t Time;
+        bool Logged = false; // a record that holds no time is logged, then passed over
     } cases[] = {
         {"record past 2038", pax("20 mtime=2208988800\n", member2040, "17777777777"), 0, 2208988800},
         {"record with a fraction", pax("30 mtime=1618489800.123456789\n", member2021, "0"), 0, 1618489800},
         {"record before 1970, rounded down", pax("14 mtime=-1.5\n", member2021, "0"), 0, -2},
         {"record of a whole negative second", pax("12 mtime=-1\n", member2021, "0"), 0, -1},
-        {"record not a time", pax("13 mtime=12x\n", member2021, "0"), 0xC000271D, 0},
-        {"record with a sign and a blank", pax("13 mtime=+ 1\n", member2021, "0"), 0xC000271D, 0},
-        {"record of two points", pax("15 mtime=1.2.3\n", member2021, "0"), 0xC000271D, 0},
+        {"record with trailing bytes, as libarchive's suite carries",
+         pax("31 mtime=1748089464.951928467a\n", member2021, "0"), 0, 1748089464},
+        {"record with a plus sign", pax("13 mtime=+12\n", member2021, "0"), 0, 12},
+        {"record of two points", pax("15 mtime=1.2.3\n", member2021, "0"), 0, 1},
+        {"empty record: the header's own time", pax("9 mtime=\n", member2021, "14036030711"), 0, 1618489801},
+        {"record with no digit: the header's own time", pax("13 mtime=+ 1\n", member2021, "14036030711"), 0,
+         1618489801, true},
+        {"record with no digit, an undated pax header: the member's", pax("12 mtime=x1\n", member2021, "0"),
+         0, 1618489800, true},
+        {"record past 64 bits: the header's own time",
+         pax("30 mtime=99999999999999999999\n", member2021, "14036030711"), 0, 1618489801, true},
         {"no record: the pax header's own time", pax("12 path=abc\n", member2021, "14036030711"), 0,
          1618489801},
         {"no record, an undated pax header: the member's", pax("12 path=abc\n", member2021, "00000000000"), 0,
@@ -584,12 +596,17 @@ TEST(CatalogueTime, takes_the_pax_mtime_record_then_the_fields_octal_or_base_256
         {"negative base-256 past 64 bits", plain({"\xFF\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xED\x30\x08\x80", 12}),
          0xC000271B, 0},
     };
+    CEventLog::TakeLogged();
     for (const auto& c : cases)
     {
         std::int64_t time = 7;
         CStatus status = c.Tar->GetCatalogueTime(Volume, time);
         EXPECT_EQ(status.GetInternalErrorCode(), c.Code) << c.What << ": " << status.ToString();
         EXPECT_EQ(time, c.Time) << c.What;
+        const std::vector<CStatus> logged = CEventLog::TakeLogged();
+        EXPECT_EQ(logged.size(), c.Logged ? 1u : 0u) << c.What;
+        for (const CStatus& warning : logged)
+            EXPECT_EQ(warning.GetInternalErrorCode(), 0xC000271Du) << c.What;
     }
 
     // Base-256 is a GNU form: the Active Circle header object, like the base, reads octal only.
@@ -597,7 +614,7 @@ TEST(CatalogueTime, takes_the_pax_mtime_record_then_the_fields_octal_or_base_256
     {
         bool StoreName(std::string) override { return false; }
     } octalOnly;
-    octalOnly.Header[0] = cases[9].Tar->Header[0];
+    octalOnly.Header[0] = plain({"\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xED\x30\x08\x80", 12})->Header[0];
     std::int64_t time = 0;
     EXPECT_EQ(octalOnly.GetCatalogueTime(Volume, time).GetInternalErrorCode(), 0xC0002710u);
 }
@@ -703,3 +720,74 @@ TEST(BlocksFor, rounds_up_without_overflow)
     EXPECT_EQ(CTarFile::BlocksFor(~std::uint64_t{0}), (~std::uint64_t{0} >> 9) + 1);
 }
 } // namespace
+
+// The maps of sparse members as writers put them in pax records and at the start of a 1.0 member's
+// data; a map that does not read, or whose regions overlap, is refused rather than half taken.
+TEST(SparseMap, reads_pax_maps_and_data_maps_and_refuses_damaged_ones)
+{
+    const struct
+    {
+        const char* Map;
+        bool Reads;
+        std::vector<std::uint64_t> Regions; // offset, size, ...
+    } recordCases[] = {
+        {"0,4096,2097152,4096,3145728,0", true, {0, 4096, 2097152, 4096, 3145728, 0}},
+        {"", true, {}},
+        {"0,4096,2048", false, {}},
+        {"0,4096,2048,10", false, {}}, // overlaps the region before
+        {"0,-1", false, {}},
+        {"0,,1,1", false, {}},
+        {"18446744073709551615,1", false, {}},
+    };
+    for (const auto& c : recordCases)
+    {
+        CSparseMap map;
+        EXPECT_EQ(map.AddPaxMap(c.Map), c.Reads) << c.Map;
+        if (!c.Reads)
+            continue;
+        std::vector<std::uint64_t> regions;
+        for (const SparseRegion& region : map.Regions)
+            regions.insert(regions.end(), {region.Offset, region.Bytes});
+        EXPECT_EQ(regions, c.Regions) << c.Map;
+    }
+
+    using Result = CSparseMap::TextResult;
+    const std::string padding(512, '\0');
+    const struct
+    {
+        std::string Text;
+        Result Expected;
+        std::uint64_t DataStart;
+    } dataCases[] = {
+        {"2\n0\n512\n4096\n100\n" + padding, Result::Done, 512},
+        {"0\n" + padding, Result::Done, 512},
+        {"2\n0\n512\n40", Result::More, 0}, // the rest of the map is in the next block
+        {"2\n0\n512\n4096\n", Result::More, 0},
+        {"2\n0\nx\n", Result::Bad, 0},
+        {"1\n\n512\n", Result::Bad, 0},
+        {std::string(30, '1'), Result::Bad, 0}, // no number is that long
+    };
+    for (const auto& c : dataCases)
+    {
+        CSparseMap map;
+        EXPECT_EQ(map.ReadDataMap(c.Text), c.Expected) << c.Text;
+        if (c.Expected == Result::Done)
+        {
+            EXPECT_EQ(map.DataStart, c.DataStart) << c.Text;
+        }
+    }
+    // A map of more blocks than one: the data begin after all of them.
+    std::string big = "300\n";
+    for (int i = 0; i < 300; ++i)
+        big += std::to_string(i * 8192) + "\n512\n";
+    big.resize((big.size() / 512 + 1) * 512, '\0');
+    CSparseMap map;
+    ASSERT_EQ(map.ReadDataMap(big), Result::Done);
+    EXPECT_EQ(map.Regions.size(), 300u);
+    EXPECT_EQ(map.DataStart, big.size());
+    map.FileSize = 299 * 8192 + 512;
+    EXPECT_TRUE(map.Fits(big.size() + 300 * 512));
+    EXPECT_FALSE(map.Fits(big.size() + 300 * 512 - 1));
+    map.FileSize -= 1;
+    EXPECT_FALSE(map.Fits(big.size() + 300 * 512));
+}

@@ -7,9 +7,24 @@
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
 #include "frame/CInstance.h"
 
+#include <cstdio>
+#include <string>
+
 class TarTape : public TapeFixture
 {
 protected:
+    // An archive of `entry` between two sound members; the first is dated by `tape`, so that the tapes
+    // made for one test are not taken for copies of one volume.
+    static Bytes BetweenTwoMembers(const std::string& entry, unsigned tape)
+    {
+        using namespace tartest;
+        char mtime[16];
+        std::snprintf(mtime, sizeof mtime, "%011o", 1618489800 + tape);
+        const std::string archive = Entry(UstarBlock("first.txt", "00000000005", mtime), "first") + entry +
+                                    Entry(UstarBlock("after.txt"), "after") + ArchiveEnd();
+        return Bytes(archive.begin(), archive.end());
+    }
+
     CTapeFileSystem* CreateFileSystem() override
     {
         return static_cast<CGenericTarFileSystem*>(Instance.Create(&System));

@@ -94,10 +94,13 @@ TEST_F(GenericTarRestore, the_destination_takes_the_catalogued_time_and_an_early
 
 TEST_F(GenericTarRestore, a_read_that_fails_after_an_early_result_is_reported_to_the_destination)
 {
-    // The volume's tape is swapped for a shorter one after the scan: the data read meets its mark.
+    // The volume's tape is swapped after the scan for one cut after the file's header: the header reads
+    // back, the data read meets the end of the tape.
     const auto record = Files(Set[2]).back(); // z.txt
     ASSERT_EQ(record.Path, "0/z.txt");
-    CVolumePointer shorter = Mount({Bytes(512, 0)});
+    Bytes cut = ReadFixture("gnutar/multi-3.tar");
+    cut.resize((record.Position + 1) * 512);
+    CVolumePointer shorter = Mount({cut}, 512);
     Set[2]->SetReplica(0, shorter->GetReplica(0));
     CLocalFragmentFile file(&System);
     file.ConstructFromCatalogue(
@@ -167,5 +170,96 @@ TEST_F(GenericTarRestore, failures_name_what_is_missing)
     Set[0]->SetReplica(0, {});
     EXPECT_EQ(Restore(Set[0], "0/a.txt", restored).GetInternalErrorCode(), 0xC0000FA2u);
     EXPECT_EQ(RestoreRange(Set[0], "0/a.txt", 0, 1, restored).GetInternalErrorCode(), 0xC0000FA2u);
+}
+} // namespace
+
+namespace
+{
+class SparseRestore : public TarTape
+{
+};
+
+// A sparse member whose map cannot be expanded is catalogued as its headers have it, and its restore
+// fails, in whole and in part, before any byte of it is given or the destination is readied: its
+// condensed data are not the file.
+TEST_F(SparseRestore, a_map_that_cannot_be_expanded_fails_the_restore_and_gives_no_bytes)
+{
+    using namespace tartest;
+    auto gnuHeader = [](std::string_view entries, char extended)
+    {
+        TarHeaderBlock block = UstarBlock("old.bin", "00000001000");
+        std::memcpy(block.Magic, "ustar  ", 8);
+        block.Typeflag = 'S';
+        auto* bytes = reinterpret_cast<char*>(&block);
+        std::memcpy(bytes + 386, entries.data(), entries.size());
+        bytes[482] = extended;
+        std::memcpy(bytes + 483, "00000004000", 11);
+        Seal(block);
+        return block;
+    };
+    // An extension block of one entry, the last.
+    auto extension = [](std::string_view entry)
+    {
+        std::string block(512, '\0');
+        block.replace(0, entry.size(), entry);
+        return block;
+    };
+    const std::string data(512, 'd');
+    const struct
+    {
+        const char* Case;
+        std::string Entry;
+        std::uint64_t Size = 2048; // as catalogued: the expanded size its headers give
+    } cases[] = {
+        {"0.1 map past the member's data",
+         PaxEntry(PaxRecord("GNU.sparse.size", "2048") + PaxRecord("GNU.sparse.map", "0,600"),
+                  UstarBlock("sparse.bin", "00000001000"), data)},
+        {"0.1 map that is no list of numbers",
+         PaxEntry(PaxRecord("GNU.sparse.size", "2048") + PaxRecord("GNU.sparse.map", "0,abc"),
+                  UstarBlock("sparse.bin", "00000001000"), data)},
+        {"0.0 size without its offset",
+         PaxEntry(PaxRecord("GNU.sparse.size", "2048") + PaxRecord("GNU.sparse.numbytes", "512"),
+                  UstarBlock("sparse.bin", "00000001000"), data)},
+        {"1.0 map that is no number",
+         PaxEntry(PaxRecord("GNU.sparse.major", "1") + PaxRecord("GNU.sparse.minor", "0") +
+                      PaxRecord("GNU.sparse.realsize", "2048"),
+                  UstarBlock("sparse.bin", "00000002000"), "1\nx\n512\n" + std::string(503, '\0') + data)},
+        {"1.0 map past the member's data",
+         PaxEntry(PaxRecord("GNU.sparse.major", "1") + PaxRecord("GNU.sparse.minor", "0") +
+                      PaxRecord("GNU.sparse.realsize", "2048"),
+                  UstarBlock("sparse.bin", "00000002000"), "1\n0\n1024\n" + std::string(503, '\0') + data)},
+        {"a version not known",
+         PaxEntry(PaxRecord("GNU.sparse.major", "2") + PaxRecord("GNU.sparse.minor", "0") +
+                      PaxRecord("GNU.sparse.realsize", "2048"),
+                  UstarBlock("sparse.bin", "00000001000"), data),
+         512},
+        {"old GNU regions out of order",
+         Entry(gnuHeader("00000001000 00000000400 00000000000 00000000400 ", '\0'), data)},
+        {"old GNU extension block past the file",
+         Entry(gnuHeader("00000000000 00000001000 ", '\1')) + extension("00000010000 00000001000 ") + data},
+    };
+    unsigned tape = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Case);
+        CVolumePointer volume = MountAndScan({BetweenTwoMembers(c.Entry, ++tape)});
+        auto records = Files(volume);
+        ASSERT_EQ(records.size(), 3u);
+        const auto& member = *std::find_if(
+            records.begin(), records.end(),
+            [](const auto& record) { return record.Path == "0/sparse.bin" || record.Path == "0/old.bin"; });
+        EXPECT_EQ(member.Size, c.Size);
+        Bytes restored;
+        CStatus status = Restore(volume, member.Path, restored);
+        EXPECT_EQ(status.GetInternalErrorCode(), 0xC000271Fu) << status.ToString();
+        EXPECT_TRUE(restored.empty());
+        status = RestoreRange(volume, member.Path, 100, 1000, restored);
+        EXPECT_EQ(status.GetInternalErrorCode(), 0xC000271Fu) << status.ToString();
+        EXPECT_TRUE(restored.empty());
+        // A caller that takes the result early hears of the failure, not of a success before it.
+        status = Restore(volume, member.Path, restored, 0, true);
+        EXPECT_EQ(status.GetInternalErrorCode(), 0xC000271Fu) << status.ToString();
+        EXPECT_FALSE(LastResult.ResultWasEarly());
+    }
 }
 } // namespace

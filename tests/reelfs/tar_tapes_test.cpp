@@ -218,6 +218,77 @@ TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_
 
 namespace
 {
+// GNU tar's sparse forms, each between two plain files: every file lists as tar lists it and restores
+// as tar extracts it, whole and in ranges that begin, end or lie in a hole, on a generic TAR tape and
+// on an Active Circle tape.
+TEST_F(TarTapeCommands, sparse_members_of_every_gnu_form_restore_expanded_in_both_layouts)
+{
+    const std::pair<std::size_t, std::size_t> ranges[] = {
+        {0, 1}, {0, 16385}, {16383, 2}, {999, 30000}, {8000, 200}, {245759, 1}, {2047, 60000}};
+    for (const char* form : {"sparse-gnu", "sparse-pax00", "sparse-pax01", "sparse-pax10"})
+    {
+        SCOPED_TRACE(form);
+        const std::string archive = std::string("gnutar/") + form;
+        const std::string label = (Folder / "label").string();
+        std::ofstream(label, std::ios::binary)
+            << "ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm\r\npool-7\r\n"
+            << form;
+        const std::string pool = (Folder / (std::string(form) + "-pool.tap")).string();
+        CRunResult made = Reelfs({"mktape", "-o", pool, label, tartest::FixturePath(archive + ".tar")});
+        ASSERT_EQ(made.Exit, 0) << made.Err;
+        const auto extracted = Extract({archive + ".tar"});
+        for (const std::string& tape : {FixtureTape(form, archive + ".tar"), pool})
+        {
+            SCOPED_TRACE(tape);
+            CRunResult scanned = Reelfs({"scan", tape});
+            ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+            CheckListingAndRestores(tape, {archive});
+            for (const char* name : {"start-hole.bin", "mid-hole.bin", "end-hole.bin", "many-holes.bin"})
+            {
+                const std::string& file = extracted.at(name);
+                for (auto [offset, length] : ranges)
+                    if (offset < file.size())
+                    {
+                        length = std::min(length, file.size() - offset);
+                        EXPECT_EQ(Restore({tape, std::string("0/") + name, "--offset", std::to_string(offset),
+                                           "--length", std::to_string(length)}),
+                                  file.substr(offset, length))
+                            << name << " " << offset << "+" << length;
+                    }
+            }
+        }
+    }
+}
+
+TEST_F(TarTapeCommands, a_sparse_file_running_onto_a_second_volume_restores_expanded)
+{
+    const std::string first = FixtureTape("sparse1", "gnutar/sparse-multi-1.tar");
+    const std::string second = FixtureTape("sparse2", "gnutar/sparse-multi-2.tar");
+    for (const std::string& tape : {first, second})
+        ASSERT_EQ(Reelfs({"scan", tape}).Exit, 0);
+    CRunResult listed = Reelfs({"ls", first});
+    EXPECT_NE(listed.Out.find("200000\t" + IsoTime(1618515427) + "\t0/multi.bin"), std::string::npos)
+        << listed.Out;
+    CRunResult known = Reelfs({"volumes"});
+    std::string secondIdentity;
+    std::istringstream lines(known.Out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.ends_with(second))
+            secondIdentity = line.substr(0, line.find('\t'));
+    ASSERT_EQ(Reelfs({"set", first, "NextVolume=" + secondIdentity}).Exit, 0);
+    const std::string multi =
+        Extract({"gnutar/sparse-multi-1.tar", "gnutar/sparse-multi-2.tar"})["multi.bin"];
+    ASSERT_EQ(multi.size(), 200000u);
+    EXPECT_EQ(Restore({first, "0/multi.bin", "--with", second}), multi);
+    // The data of the second region cross from the first volume to the second.
+    for (auto [offset, length] :
+         {std::pair<std::size_t, std::size_t>{4000, 100000}, {120000, 30000}, {129000, 71000}})
+        EXPECT_EQ(Restore({first, "0/multi.bin", "--offset", std::to_string(offset), "--length",
+                           std::to_string(length), "--with", second}),
+                  multi.substr(offset, length))
+            << offset << "+" << length;
+}
+
 TEST_F(TarTapeCommands, members_dated_past_the_year_30828_list_with_their_dates_as_far_as_the_catalogue_holds)
 {
     // GNU base-256 times; the catalogue's times end in the year 60056, and a later one is unknown.
