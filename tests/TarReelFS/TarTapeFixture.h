@@ -5,20 +5,5 @@
 
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
-#include "frame/CInstance.h"
 
-class TarTape : public TapeFixture
-{
-protected:
-    CTapeFileSystem* CreateFileSystem() override
-    {
-        return static_cast<CGenericTarFileSystem*>(Instance.Create(&System));
-    }
-
-    CGenericTarFileSystem& FileSystemOf(const CVolumePointer& volume)
-    {
-        return static_cast<CGenericTarFileSystem&>(TapeFileSystemOf(volume));
-    }
-
-    CInstance<CArchiveFileSystem, CGenericTarFileSystem> Instance;
-};
+using TarTape = PluginTape<CGenericTarFileSystem>;
