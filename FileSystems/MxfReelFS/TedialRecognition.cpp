@@ -26,8 +26,9 @@ constexpr std::uint64_t LabelBlock = 0;
 constexpr std::uint64_t LabelMark = 1;
 constexpr std::uint64_t FirstFileBlock = 2;
 
-// States: 0 block size, 1 label, 2 its mark, 3 the first file block, 4 its partition pack checked, 5 last
-// written block.
+// The states, each after the drive operation the one before started: 0 asks for the block size, 1 reads
+// the label, 2 parses it and reads the mark after it, 3 checks the mark and reads the first file block, 4
+// checks its partition pack, 5 updates the volume's state.
 enum State : std::uint32_t
 {
     LabelRead = 2,
@@ -46,15 +47,10 @@ constexpr CTapeRecognitionStep::Layout TedialLayout = {
     .QuietCodes = QuietCodes,
 };
 
-class TedialRecognitionStep : public CTapeRecognitionStep
+class TedialRecognitionStep : public CLayoutRecognitionStep<CTedialFileSystemOperation>
 {
 public:
-    TedialRecognitionStep(CTedialFileSystem& fileSystem, CTedialFileSystemOperation& operation)
-        : CTapeRecognitionStep(fileSystem, operation, operation.AlertFlag, operation.Recognised,
-                               TedialLayout),
-          TedialOperation(operation)
-    {
-    }
+    using CLayoutRecognitionStep::CLayoutRecognitionStep;
 
 private:
     // The label, then the first block of the first file over it, land in the view's first block.
@@ -66,14 +62,14 @@ private:
         if (status.Failed())
             return status;
         const std::uint32_t blockSize = FileSystem.BlockSize;
-        auto* view = NewNoThrow<CMXFOnTapeFile>(&TedialOperation, blockSize, TedialOperation.BlockBuffer);
+        auto* view = NewNoThrow<CMXFOnTapeFile>(&LayoutOperation, blockSize, LayoutOperation.BlockBuffer);
         if (!view)
             return CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CMXFOnTapeFile));
-        TedialOperation.RecognitionFile = view;
+        LayoutOperation.RecognitionFile = view;
         std::uint8_t* block = view->CacheBlock(0);
         if (!block)
             return CErrorGenMemory(FileSystem.OpsSource, __LINE__, blockSize);
-        status = TedialOperation.BlockBuffer->Append(block, blockSize, Medium);
+        status = LayoutOperation.BlockBuffer->Append(block, blockSize, Medium);
         if (status.IsSuccess())
             ReadTapeBlock(LabelBlock, LabelRead);
         return status;
@@ -83,11 +79,11 @@ private:
     {
         if (state == LabelRead)
         {
-            CStatus status = ParseTedialLabel(TedialOperation);
+            CStatus status = ParseTedialLabel(LayoutOperation);
             if (status.IsSuccess())
             {
-                TedialOperation.BlockCounter = LabelMark;
-                ReadMark(TedialOperation.BlockCounter, MarkRead);
+                LayoutOperation.BlockCounter = LabelMark;
+                ReadMark(LayoutOperation.BlockCounter, MarkRead);
             }
             return status;
         }
@@ -105,14 +101,14 @@ private:
     // drive through the view.
     CStatus Check() override
     {
-        const mxf::MXFFilePtr held = TedialOperation.RecognitionFile;
-        TedialOperation.RecognitionFile = nullptr;
+        const mxf::MXFFilePtr held = LayoutOperation.RecognitionFile;
+        LayoutOperation.RecognitionFile = nullptr;
         auto* view = static_cast<CMXFOnTapeFile*>(held.GetPtr());
         CStatus status =
             view ? LoadMxfDictionary(FileSystem.System) : FileSystem.UnknownState(FileBlockRead, __LINE__);
         if (status.IsSuccess())
         {
-            view->FirstBlock = TedialOperation.BlockCounter;
+            view->FirstBlock = LayoutOperation.BlockCounter;
             view->Seek(0);
             if (!view->ReadPartition().GetPtr())
                 status = Refused(ErrorNoTedialMark, __LINE__);
@@ -122,20 +118,19 @@ private:
 
     Identity TapeIdentity() const override
     {
-        return {static_cast<std::uint32_t>(TedialOperation.LabelTime), TedialOperation.LabelId};
+        return {static_cast<std::uint32_t>(LayoutOperation.LabelTime), LayoutOperation.LabelId};
     }
 
     void ReadTapeBlock(std::uint64_t block, std::uint32_t next)
     {
-        TedialOperation.BlockCounter = block;
+        LayoutOperation.BlockCounter = block;
         ReadBlock(block, next);
     }
-
-    CTedialFileSystemOperation& TedialOperation;
 };
 } // namespace
 
 CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* operation)
 {
-    return TedialRecognitionStep(*this, *static_cast<CTedialFileSystemOperation*>(operation)).Run();
+    auto& own = *static_cast<CTedialFileSystemOperation*>(operation);
+    return TedialRecognitionStep(*this, own, TedialLayout).Run();
 }

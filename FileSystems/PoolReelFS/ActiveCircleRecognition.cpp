@@ -14,7 +14,8 @@ namespace
 // The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.
 constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNotLabelled, ErrorMalformedLabel};
 
-// States: 0 block size, 1 label block, 2 its mark, 3 the mark checked, 4 last written block.
+// The states, each after the drive operation the one before started: 0 asks for the block size, 1 reads
+// the label block, 2 parses the label and reads the mark after it, 3 checks the mark, 4 identifies.
 enum State : std::uint32_t
 {
     LabelRead = 2,
@@ -30,16 +31,10 @@ constexpr CTapeRecognitionStep::Layout ActiveCircleLayout = {
     .QuietCodes = QuietCodes,
 };
 
-class ActiveCircleRecognitionStep : public CTapeRecognitionStep
+class ActiveCircleRecognitionStep : public CLayoutRecognitionStep<CActiveCircleFileSystemOperation>
 {
 public:
-    ActiveCircleRecognitionStep(CActiveCircleFileSystem& fileSystem,
-                                CActiveCircleFileSystemOperation& operation)
-        : CTapeRecognitionStep(fileSystem, operation, operation.AlertFlag, operation.Recognised,
-                               ActiveCircleLayout),
-          CircleOperation(operation)
-    {
-    }
+    using CLayoutRecognitionStep::CLayoutRecognitionStep;
 
 private:
     // The label block, into memory of the block buffer's own.
@@ -47,9 +42,9 @@ private:
     {
         CStatus status = CreateBlockBuffer();
         if (status.IsSuccess())
-            status = CircleOperation.BlockBuffer->AppendMemory(FileSystem.BlockSize, Medium);
+            status = LayoutOperation.BlockBuffer->AppendMemory(FileSystem.BlockSize, Medium);
         if (status.IsSuccess())
-            ReadBlock(CircleOperation.CurrentBlock, LabelRead);
+            ReadBlock(LayoutOperation.CurrentBlock, LabelRead);
         return status;
     }
 
@@ -57,12 +52,12 @@ private:
     {
         if (state != LabelRead)
             return CTapeRecognitionStep::RunState(state);
-        CStatus status = ParseActiveCircleLabel(CircleOperation);
+        CStatus status = ParseActiveCircleLabel(LayoutOperation);
         if (status.IsSuccess())
         {
             // The label block's length in 512-byte units.
-            CircleOperation.CurrentBlock += Medium->AdjustToPhysicalBlockBoundary(1, true);
-            ReadMark(CircleOperation.CurrentBlock, MarkRead);
+            LayoutOperation.CurrentBlock += Medium->AdjustToPhysicalBlockBoundary(1, true);
+            ReadMark(LayoutOperation.CurrentBlock, MarkRead);
         }
         return status;
     }
@@ -74,15 +69,13 @@ private:
 
     Identity TapeIdentity() const override
     {
-        return {static_cast<std::uint32_t>(CircleOperation.LabelTime), CircleOperation.LabelId};
+        return {static_cast<std::uint32_t>(LayoutOperation.LabelTime), LayoutOperation.LabelId};
     }
-
-    CActiveCircleFileSystemOperation& CircleOperation;
 };
 } // namespace
 
 CStatus CActiveCircleFileSystem::RecogniseVolume(CArchiveFileSystemOperation* operation)
 {
-    return ActiveCircleRecognitionStep(*this, *static_cast<CActiveCircleFileSystemOperation*>(operation))
-        .Run();
+    auto& own = *static_cast<CActiveCircleFileSystemOperation*>(operation);
+    return ActiveCircleRecognitionStep(*this, own, ActiveCircleLayout).Run();
 }

@@ -108,3 +108,18 @@ private:
     bool& Recognised;
     const Layout TapeLayout;
 };
+
+// The base of one layout's step, over the layout's operation class, whose AlertFlag and Recognised the
+// shared states keep.
+template <class OperationClass> class CLayoutRecognitionStep : public CTapeRecognitionStep
+{
+public:
+    CLayoutRecognitionStep(CTapeFileSystem& fileSystem, OperationClass& operation, const Layout& layout)
+        : CTapeRecognitionStep(fileSystem, operation, operation.AlertFlag, operation.Recognised, layout),
+          LayoutOperation(operation)
+    {
+    }
+
+protected:
+    OperationClass& LayoutOperation;
+};

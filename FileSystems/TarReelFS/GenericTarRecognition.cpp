@@ -31,16 +31,12 @@ constexpr CTapeRecognitionStep::Layout GenericTarLayout = {
     .QuietCodes = QuietCodes,
 };
 
-// States: 0 block size, 1 first block, 2 its header checked, 3 last written block.
-class GenericTarRecognitionStep : public CTapeRecognitionStep
+// The states, each after the drive operation the one before started: 0 asks for the block size, 1 reads
+// the first block, 2 checks its header, 3 identifies.
+class GenericTarRecognitionStep : public CLayoutRecognitionStep<CGenericTarFileSystemOperation>
 {
 public:
-    GenericTarRecognitionStep(CGenericTarFileSystem& fileSystem, CGenericTarFileSystemOperation& operation)
-        : CTapeRecognitionStep(fileSystem, operation, operation.AlertFlag, operation.Recognised,
-                               GenericTarLayout),
-          TarOperation(operation)
-    {
-    }
+    using CLayoutRecognitionStep::CLayoutRecognitionStep;
 
 private:
     // The first 512 bytes of the tape's first block land in the header's first block.
@@ -49,9 +45,9 @@ private:
         CStatus status = CreateBlockBuffer();
         if (status.Failed())
             return status;
-        if (!(TarOperation.TarFile = NewNoThrow<CGenericTarFile>()))
+        if (!(LayoutOperation.TarFile = NewNoThrow<CGenericTarFile>()))
             return CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CGenericTarFile));
-        status = TarOperation.BlockBuffer->Append(&TarOperation.TarFile->Header[0], 512, nullptr);
+        status = LayoutOperation.BlockBuffer->Append(&LayoutOperation.TarFile->Header[0], 512, nullptr);
         if (status.IsSuccess())
             ReadBlock(0, 2);
         return status;
@@ -60,7 +56,7 @@ private:
     // A header that verifies, of any first file but "VantrelFormat.xml", and the signature made of it.
     CStatus Check() override
     {
-        CTarFile& tar = *TarOperation.TarFile;
+        CTarFile& tar = *LayoutOperation.TarFile;
         CStatus status = tar.GetPaxDataLength(FileSystem.VolumeID, 0);
         CFileName name;
         if (status.IsSuccess())
@@ -71,16 +67,14 @@ private:
             return status;
         }
         if (status.IsSuccess())
-            status = MakeTapeSignature(TarOperation, tar);
+            status = MakeTapeSignature(LayoutOperation, tar);
         return status;
     }
 
     Identity TapeIdentity() const override
     {
-        return {static_cast<std::uint32_t>(TarOperation.SignatureNumber), TarOperation.LabelId};
+        return {static_cast<std::uint32_t>(LayoutOperation.SignatureNumber), LayoutOperation.LabelId};
     }
-
-    CGenericTarFileSystemOperation& TarOperation;
 };
 } // namespace
 
@@ -163,5 +157,6 @@ CStatus MakeTapeSignature(CGenericTarFileSystemOperation& operation, const CTarF
 
 CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* operation)
 {
-    return GenericTarRecognitionStep(*this, *static_cast<CGenericTarFileSystemOperation*>(operation)).Run();
+    auto& own = *static_cast<CGenericTarFileSystemOperation*>(operation);
+    return GenericTarRecognitionStep(*this, own, GenericTarLayout).Run();
 }
