@@ -8,7 +8,7 @@
 #include "FileSystems/MxfReelFS/TedialLabel.h"
 #include "FileSystems/MxfReelFS/TedialNaming.h"
 #include "FileSystems/TapeFS/FileSystemErrors.h"
-#include "FileSystems/TapeFS/TapeRecognition.h"
+#include "FileSystems/TapeFS/TapeRecognitionStep.h"
 #include "mxf/Partition.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CSystem.h"
@@ -17,125 +17,120 @@
 
 namespace
 {
-constexpr char Source[] = "TedialOps";
-constexpr std::uint32_t VolumeSetTypeTedial = 7;
+// The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.
+constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNoTedialMark,
+                                        ErrorMalformedTedialLabel};
 
 // Tape blocks: the label, its mark, the first block of the first MXF file.
 constexpr std::uint64_t LabelBlock = 0;
 constexpr std::uint64_t LabelMark = 1;
 constexpr std::uint64_t FirstFileBlock = 2;
 
-// The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.
-constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNoTedialMark,
-                                        ErrorMalformedTedialLabel};
-
-} // namespace
-
-CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
+// The states, each after the drive operation the one before started: 0 asks for the block size, 1 reads
+// the label, 2 parses it and reads the mark after it, 3 checks the mark and reads the first file block, 4
+// checks its partition pack, 5 updates the volume's state.
+enum State : std::uint32_t
 {
-    auto& operation = *static_cast<CTedialFileSystemOperation*>(base);
-    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
-    const std::uint32_t replica = operation.ReplicaIndex;
-    CMediumPointer held = volume.GetReplica(replica);
-    CMedium* medium = held.get();
-    RecognitionOutcome outcome = RecognitionOutcome::Continue;
-    CStatus status;
+    LabelRead = 2,
+    MarkRead = 3,
+    FileBlockRead = 4,
+};
 
-    auto notTedial = [&](int line)
-    { return CErrorGenMessage(Source, line, ErrorNoTedialMark, {medium->GetName()}); };
-    auto readBlock = [&](std::uint64_t block, std::uint32_t next)
+constexpr CTapeRecognitionStep::Layout TedialLayout = {
+    .CheckState = FileBlockRead,
+    .VolumeSetType = 7,
+    .BlockSizeUnknown = ErrorNoTedialMark,
+    .WholeTarBlocks = false,
+    // Unlike the other two layouts, this one leaves its medium unmarked once the last written block is
+    // known and only updates the volume's state: a difference of the layout's own, kept as it is.
+    .MarksIdentified = false,
+    .QuietCodes = QuietCodes,
+};
+
+class TedialRecognitionStep : public CLayoutRecognitionStep<CTedialFileSystemOperation>
+{
+public:
+    using CLayoutRecognitionStep::CLayoutRecognitionStep;
+
+private:
+    // The label, then the first block of the first file over it, land in the view's first block.
+    CStatus FirstRead() override
     {
-        operation.BlockCounter = block;
-        operation.NextState(volume.ReadBlocksOperation(&operation, BlockSize, replica, 1, block, 0, 0,
-                                                       operation.BlockBuffer, 0, false, nullptr),
-                            next);
-    };
-
-    if (!ReadyForRecognitionStep(*this, operation, medium, 5, status))
-        return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
-                                     QuietCodes);
-
-    switch (operation.State)
-    {
-    case 0:
-        status = StartRecognition(*this, operation, volume, medium, operation.AlertFlag);
-        break;
-    case 1:
-        operation.AlertFlag = false;
-        if (!TakeMediumBlockSize(*medium, ErrorNoTedialMark, outcome, status))
-            break;
         // Positions on this tape are its blocks.
-        medium->SetPhysicalBlockSize(0);
-        // The label, then the first block of the first file over it, land in the view's first block.
-        if (!(operation.BlockBuffer = CreateBlockBuffer(2, medium)))
-        {
-            status = CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
-            break;
-        }
-        if (auto* view = NewNoThrow<CMXFOnTapeFile>(&operation, BlockSize, operation.BlockBuffer))
-            operation.RecognitionFile = view;
-        else
-        {
-            status = CErrorGenMemory(Source, __LINE__, sizeof(CMXFOnTapeFile));
-            break;
-        }
-        if (std::uint8_t* block =
-                static_cast<CMXFOnTapeFile*>(operation.RecognitionFile.GetPtr())->CacheBlock(0))
-            status = operation.BlockBuffer->Append(block, BlockSize, medium);
-        else
-            status = CErrorGenMemory(Source, __LINE__, BlockSize);
+        Medium->SetPhysicalBlockSize(0);
+        CStatus status = CreateBlockBuffer();
+        if (status.Failed())
+            return status;
+        const std::uint32_t blockSize = FileSystem.BlockSize;
+        auto* view = NewNoThrow<CMXFOnTapeFile>(&LayoutOperation, blockSize, LayoutOperation.BlockBuffer);
+        if (!view)
+            return CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CMXFOnTapeFile));
+        LayoutOperation.RecognitionFile = view;
+        std::uint8_t* block = view->CacheBlock(0);
+        if (!block)
+            return CErrorGenMemory(FileSystem.OpsSource, __LINE__, blockSize);
+        status = LayoutOperation.BlockBuffer->Append(block, blockSize, Medium);
         if (status.IsSuccess())
-            readBlock(LabelBlock, 2);
-        break;
-    case 2:
-        status = ParseTedialLabel(operation);
-        if (status.IsSuccess())
-        {
-            operation.BlockCounter = LabelMark;
-            operation.NextState(volume.ReadMarkOperation(&operation, replica, 1, operation.BlockCounter), 3);
-        }
-        break;
-    case 3:
-        if (medium->AtFileMark != 1)
-            status = notTedial(__LINE__);
-        else
-            readBlock(FirstFileBlock, 4);
-        break;
-    case 4:
+            ReadTapeBlock(LabelBlock, LabelRead);
+        return status;
+    }
+
+    CStatus RunState(std::uint32_t state) override
     {
-        // The file must open with a partition pack; the part of it beyond the first block is read from
-        // the drive through the view.
-        const mxf::MXFFilePtr held = operation.RecognitionFile;
-        operation.RecognitionFile = nullptr;
+        if (state == LabelRead)
+        {
+            CStatus status = ParseTedialLabel(LayoutOperation);
+            if (status.IsSuccess())
+            {
+                LayoutOperation.BlockCounter = LabelMark;
+                ReadMark(LayoutOperation.BlockCounter, MarkRead);
+            }
+            return status;
+        }
+        if (state == MarkRead)
+        {
+            if (Medium->AtFileMark != 1)
+                return Refused(ErrorNoTedialMark, __LINE__);
+            ReadTapeBlock(FirstFileBlock, FileBlockRead);
+            return CStatus::Success();
+        }
+        return CTapeRecognitionStep::RunState(state);
+    }
+
+    // The file must open with a partition pack; the part of it beyond the first block is read from the
+    // drive through the view.
+    CStatus Check() override
+    {
+        const mxf::MXFFilePtr held = LayoutOperation.RecognitionFile;
+        LayoutOperation.RecognitionFile = nullptr;
         auto* view = static_cast<CMXFOnTapeFile*>(held.GetPtr());
-        status = view ? LoadMxfDictionary(System) : UnknownState(operation.State, __LINE__);
+        CStatus status =
+            view ? LoadMxfDictionary(FileSystem.System) : FileSystem.UnknownState(FileBlockRead, __LINE__);
         if (status.IsSuccess())
         {
-            view->FirstBlock = operation.BlockCounter;
+            view->FirstBlock = LayoutOperation.BlockCounter;
             view->Seek(0);
             if (!view->ReadPartition().GetPtr())
-                status = notTedial(__LINE__);
+                status = Refused(ErrorNoTedialMark, __LINE__);
         }
-        if (status.IsSuccess())
-            status = SettleVolumeNumber(*this, volume, CVolumeSetID(CSystemID(), VolumeSetTypeTedial),
-                                        static_cast<std::uint32_t>(operation.LabelTime), operation.LabelId,
-                                        operation.Recognised);
-        if (status.IsSuccess())
-        {
-            operation.AlertFlag = true;
-            operation.NextState(volume.FindLastWrittenBlockOperation(&operation, replica, 1), 5);
-        }
-        break;
+        return status;
     }
-    case 5:
-        status = volume.ConditionallyUpdateState(CVolume::CState(6), false);
-        if (status.IsSuccess())
-            outcome = RecognitionOutcome::Recognised;
-        break;
-    default:
-        status = UnknownState(operation.State, __LINE__);
-        break;
+
+    Identity TapeIdentity() const override
+    {
+        return {static_cast<std::uint32_t>(LayoutOperation.LabelTime), LayoutOperation.LabelId};
     }
-    return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
-                                 QuietCodes);
+
+    void ReadTapeBlock(std::uint64_t block, std::uint32_t next)
+    {
+        LayoutOperation.BlockCounter = block;
+        ReadBlock(block, next);
+    }
+};
+} // namespace
+
+CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* operation)
+{
+    auto& own = *static_cast<CTedialFileSystemOperation*>(operation);
+    return TedialRecognitionStep(*this, own, TedialLayout).Run();
 }

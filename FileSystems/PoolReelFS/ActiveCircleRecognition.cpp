@@ -6,86 +6,76 @@
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystem.h"
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
 #include "FileSystems/TapeFS/FileSystemErrors.h"
-#include "FileSystems/TapeFS/TapeRecognition.h"
+#include "FileSystems/TapeFS/TapeRecognitionStep.h"
 #include "vnservice/CBlockBuffer.h"
-#include "vnservice/ErrorGenerators.h"
 
 namespace
 {
-constexpr char Source[] = "ActiveCircleOps";
-constexpr std::uint32_t VolumeSetTypeActiveCircle = 6;
-
 // The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.
-constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, 0xC00036B0, 0xC00036B1};
-} // namespace
+constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNotLabelled, ErrorMalformedLabel};
 
-CStatus CActiveCircleFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
+// The states, each after the drive operation the one before started: 0 asks for the block size, 1 reads
+// the label block, 2 parses the label and reads the mark after it, 3 checks the mark, 4 identifies.
+enum State : std::uint32_t
 {
-    auto& operation = *static_cast<CActiveCircleFileSystemOperation*>(base);
-    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
-    const std::uint32_t replica = operation.ReplicaIndex;
-    CMediumPointer held = volume.GetReplica(replica);
-    CMedium* medium = held.get();
-    RecognitionOutcome outcome = RecognitionOutcome::Continue;
-    CStatus status;
+    LabelRead = 2,
+    MarkRead = 3,
+};
 
-    auto notLabelled = [&](int line)
-    { return CErrorGenMessage(Source, line, ErrorNotLabelled, {medium->GetName()}); };
+constexpr CTapeRecognitionStep::Layout ActiveCircleLayout = {
+    .CheckState = MarkRead,
+    .VolumeSetType = 6,
+    .BlockSizeUnknown = ErrorNotLabelled,
+    .WholeTarBlocks = true,
+    .MarksIdentified = true,
+    .QuietCodes = QuietCodes,
+};
 
-    if (!ReadyForRecognitionStep(*this, operation, medium, 4, status))
-        return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
-                                     QuietCodes);
+class ActiveCircleRecognitionStep : public CLayoutRecognitionStep<CActiveCircleFileSystemOperation>
+{
+public:
+    using CLayoutRecognitionStep::CLayoutRecognitionStep;
 
-    switch (operation.State)
+private:
+    // The label block, into memory of the block buffer's own.
+    CStatus FirstRead() override
     {
-    case 0:
-        status = StartRecognition(*this, operation, volume, medium, operation.AlertFlag);
-        break;
-    case 1:
-        operation.AlertFlag = false;
-        if (!TakeMediumBlockSize(*medium, ErrorNotLabelled, outcome, status))
-            break;
-        if (BlockSize & 511)
-            outcome = RecognitionOutcome::NotThisLayout;
-        else if (!(operation.BlockBuffer = CreateBlockBuffer(2, medium)))
-            status = CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
-        else if ((status = operation.BlockBuffer->AppendMemory(BlockSize, medium)).IsSuccess())
-            operation.NextState(volume.ReadBlocksOperation(&operation, BlockSize, replica, 1,
-                                                           operation.CurrentBlock, 0, 0,
-                                                           operation.BlockBuffer, 0, false, nullptr),
-                                2);
-        break;
-    case 2:
-        status = ParseActiveCircleLabel(operation);
+        CStatus status = CreateBlockBuffer();
+        if (status.IsSuccess())
+            status = LayoutOperation.BlockBuffer->AppendMemory(FileSystem.BlockSize, Medium);
+        if (status.IsSuccess())
+            ReadBlock(LayoutOperation.CurrentBlock, LabelRead);
+        return status;
+    }
+
+    CStatus RunState(std::uint32_t state) override
+    {
+        if (state != LabelRead)
+            return CTapeRecognitionStep::RunState(state);
+        CStatus status = ParseActiveCircleLabel(LayoutOperation);
         if (status.IsSuccess())
         {
             // The label block's length in 512-byte units.
-            operation.CurrentBlock += medium->AdjustToPhysicalBlockBoundary(1, true);
-            operation.NextState(volume.ReadMarkOperation(&operation, replica, 1, operation.CurrentBlock), 3);
+            LayoutOperation.CurrentBlock += Medium->AdjustToPhysicalBlockBoundary(1, true);
+            ReadMark(LayoutOperation.CurrentBlock, MarkRead);
         }
-        break;
-    case 3:
-        if (medium->AtFileMark != 1)
-        {
-            status = notLabelled(__LINE__);
-            break;
-        }
-        status = SettleVolumeNumber(*this, volume, CVolumeSetID(CSystemID(), VolumeSetTypeActiveCircle),
-                                    static_cast<std::uint32_t>(operation.LabelTime), operation.LabelId,
-                                    operation.Recognised);
-        if (status.IsSuccess())
-        {
-            operation.AlertFlag = true;
-            operation.NextState(volume.FindLastWrittenBlockOperation(&operation, replica, 1), 4);
-        }
-        break;
-    case 4:
-        status = IdentifyVolume(volume, *medium, outcome);
-        break;
-    default:
-        status = UnknownState(operation.State, __LINE__);
-        break;
+        return status;
     }
-    return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
-                                 QuietCodes);
+
+    CStatus Check() override
+    {
+        return Medium->AtFileMark == 1 ? CStatus::Success() : Refused(ErrorNotLabelled, __LINE__);
+    }
+
+    Identity TapeIdentity() const override
+    {
+        return {static_cast<std::uint32_t>(LayoutOperation.LabelTime), LayoutOperation.LabelId};
+    }
+};
+} // namespace
+
+CStatus CActiveCircleFileSystem::RecogniseVolume(CArchiveFileSystemOperation* operation)
+{
+    auto& own = *static_cast<CActiveCircleFileSystemOperation*>(operation);
+    return ActiveCircleRecognitionStep(*this, own, ActiveCircleLayout).Run();
 }

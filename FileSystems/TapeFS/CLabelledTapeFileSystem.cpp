@@ -41,21 +41,3 @@ bool CLabelledTapeFileSystem::IsFragmentWritten(CMedium* medium, CUserFragment* 
     const std::uint64_t last = medium->LastWrittenBlock;
     return start <= last && blocks <= last - start && TrailingBlocks <= last - start - blocks;
 }
-
-bool CLabelledTapeFileSystem::TakeMediumBlockSize(CMedium& medium, std::uint32_t notLabelled,
-                                                  RecognitionOutcome& outcome, CStatus& status)
-{
-    if (medium.BlockSizeKnown != 1)
-    {
-        status = CErrorGenMessage(OpsSource, __LINE__, notLabelled, {medium.GetName()});
-        return false;
-    }
-    BlockSize = medium.ReportedBlockSize;
-    if (std::uint32_t type = CMediumAttribute(medium.Attribute).GetType(); type == 3)
-        outcome = RecognitionOutcome::NotThisLayout;
-    else if (type != 1 && type != 2)
-        status = UnknownState(type, __LINE__);
-    else
-        return true;
-    return false;
-}

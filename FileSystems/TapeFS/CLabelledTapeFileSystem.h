@@ -5,7 +5,6 @@
 #pragma once
 
 #include "FileSystems/TapeFS/CTapeFileSystem.h"
-#include "FileSystems/TapeFS/TapeRecognition.h"
 
 class CLabelledTapeFileSystem : public CTapeFileSystem
 {
@@ -20,11 +19,4 @@ public:
     // file system that has not learnt its block size, is answered "not written".
     bool IsFragmentWritten(CMedium* medium, CUserFragment* fragment,
                            const CFragmentLocation& location) override;
-
-    // What recognition makes of the block size the drive reported (its state 1): a size the drive does
-    // not know fails with `notLabelled` and the medium's name; otherwise it is the file system's
-    // BlockSize. A medium of type 3 is not of the layout; types other than 1 and 2 fail with 0xC00007D7.
-    // True when the tape is to be read on.
-    bool TakeMediumBlockSize(CMedium& medium, std::uint32_t notLabelled, RecognitionOutcome& outcome,
-                             CStatus& status);
 };

@@ -3,7 +3,7 @@
 // derived from the first header's signature and kept stable across readings through the label
 // identifiers that scans store in the catalogue header.
 #include "FileSystems/TarReelFS/GenericTarRecognition.h"
-#include "FileSystems/TapeFS/TapeRecognition.h"
+#include "FileSystems/TapeFS/TapeRecognitionStep.h"
 #include "FileSystems/TarFile/CGenericTarFile.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
@@ -19,13 +19,63 @@
 
 namespace
 {
-constexpr char Source[] = "GenericTarOps";
-constexpr std::uint32_t VolumeSetTypeGenericTar = 9;
-
-using Outcome = RecognitionOutcome;
-
 // The kept drive statuses that only mean the tape holds nothing for us.
 constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, 0xC0003778};
+
+constexpr CTapeRecognitionStep::Layout GenericTarLayout = {
+    .CheckState = 2,
+    .VolumeSetType = 9,
+    .BlockSizeUnknown = 0,
+    .WholeTarBlocks = true,
+    .MarksIdentified = true,
+    .QuietCodes = QuietCodes,
+};
+
+// The states, each after the drive operation the one before started: 0 asks for the block size, 1 reads
+// the first block, 2 checks its header, 3 identifies.
+class GenericTarRecognitionStep : public CLayoutRecognitionStep<CGenericTarFileSystemOperation>
+{
+public:
+    using CLayoutRecognitionStep::CLayoutRecognitionStep;
+
+private:
+    // The first 512 bytes of the tape's first block land in the header's first block.
+    CStatus FirstRead() override
+    {
+        CStatus status = CreateBlockBuffer();
+        if (status.Failed())
+            return status;
+        if (!(LayoutOperation.TarFile = NewNoThrow<CGenericTarFile>()))
+            return CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CGenericTarFile));
+        status = LayoutOperation.BlockBuffer->Append(&LayoutOperation.TarFile->Header[0], 512, nullptr);
+        if (status.IsSuccess())
+            ReadBlock(0, 2);
+        return status;
+    }
+
+    // A header that verifies, of any first file but "VantrelFormat.xml", and the signature made of it.
+    CStatus Check() override
+    {
+        CTarFile& tar = *LayoutOperation.TarFile;
+        CStatus status = tar.GetPaxDataLength(FileSystem.VolumeID, 0);
+        CFileName name;
+        if (status.IsSuccess())
+            status = tar.GetName(CP_OEMCP, name);
+        if (status.IsSuccess() && name.Compare(u"VantrelFormat.xml") == 0)
+        {
+            Result = Outcome::NotThisLayout;
+            return status;
+        }
+        if (status.IsSuccess())
+            status = MakeTapeSignature(LayoutOperation, tar);
+        return status;
+    }
+
+    Identity TapeIdentity() const override
+    {
+        return {static_cast<std::uint32_t>(LayoutOperation.SignatureNumber), LayoutOperation.LabelId};
+    }
+};
 } // namespace
 
 WString FormatGmt(std::int64_t seconds)
@@ -105,78 +155,8 @@ CStatus MakeTapeSignature(CGenericTarFileSystemOperation& operation, const CTarF
     return CStatus::Success();
 }
 
-CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
+CStatus CGenericTarFileSystem::RecogniseVolume(CArchiveFileSystemOperation* operation)
 {
-    auto& operation = *static_cast<CGenericTarFileSystemOperation*>(base);
-    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
-    const std::uint32_t replica = operation.ReplicaIndex;
-    CMediumPointer held = volume.GetReplica(replica);
-    CMedium* medium = held.get();
-    Outcome outcome = Outcome::Continue;
-    CStatus status;
-
-    switch (operation.State)
-    {
-    case 0:
-        status = StartRecognition(*this, operation, volume, medium, operation.AlertFlag);
-        break;
-    case 1:
-        if (operation.KeptStatus.Failed())
-            break;
-        operation.AlertFlag = false;
-        BlockSize = medium->ReportedBlockSize;
-        if (std::uint32_t type = CMediumAttribute(medium->Attribute).GetType(); type == 3)
-            outcome = Outcome::NotThisLayout;
-        else if (type != 1 && type != 2)
-            status = UnknownState(type, __LINE__);
-        else if (BlockSize & 511)
-            outcome = Outcome::NotThisLayout;
-        else if (!(operation.BlockBuffer = CreateBlockBuffer(2, medium)))
-            status = CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
-        else if (!(operation.TarFile = NewNoThrow<CGenericTarFile>()))
-            status = CErrorGenMemory(Source, __LINE__, sizeof(CGenericTarFile));
-        else if ((status = operation.BlockBuffer->Append(&operation.TarFile->Header[0], 512, nullptr))
-                     .IsSuccess())
-            operation.NextState(volume.ReadBlocksOperation(&operation, BlockSize, replica, 1, 0, 0, 0,
-                                                           operation.BlockBuffer, 0, false, nullptr),
-                                2);
-        break;
-    case 2:
-    {
-        if (operation.KeptStatus.Failed())
-            break;
-        status = operation.TarFile->GetPaxDataLength(VolumeID, 0);
-        CFileName name;
-        if (status.IsSuccess())
-            status = operation.TarFile->GetName(CP_OEMCP, name);
-        if (status.IsSuccess() && name.Compare(u"VantrelFormat.xml") == 0)
-        {
-            outcome = Outcome::NotThisLayout;
-            break;
-        }
-        if (status.IsSuccess())
-            status = MakeTapeSignature(operation, *operation.TarFile);
-        if (status.IsSuccess())
-            status = SettleVolumeNumber(*this, volume, CVolumeSetID(CSystemID(), VolumeSetTypeGenericTar),
-                                        static_cast<std::uint32_t>(operation.SignatureNumber),
-                                        operation.LabelId, operation.Recognised);
-        if (status.IsSuccess())
-        {
-            operation.AlertFlag = true;
-            operation.NextState(volume.FindLastWrittenBlockOperation(&operation, replica, 1), 3);
-        }
-        break;
-    }
-    case 3:
-        if (operation.KeptStatus.Failed())
-            break;
-        status = IdentifyVolume(volume, *medium, outcome);
-        break;
-    default:
-        status = UnknownState(operation.State, __LINE__);
-        break;
-    }
-
-    return FinishRecognitionStep(*this, operation, volume, medium, outcome, status, operation.Recognised,
-                                 QuietCodes);
+    auto& own = *static_cast<CGenericTarFileSystemOperation*>(operation);
+    return GenericTarRecognitionStep(*this, own, GenericTarLayout).Run();
 }

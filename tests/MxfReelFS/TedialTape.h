@@ -23,18 +23,13 @@ std::string ValidLabel(std::string_view name = "C");
 Bytes MxfFile();
 } // namespace tdtest
 
-class TedialTape : public TapeFixture
+class TedialTape : public PluginTape<CTedialFileSystem>
 {
 protected:
     void SetUp() override
     {
         actest::PinTimeZone();
-        TapeFixture::SetUp();
-    }
-
-    CTapeFileSystem* CreateFileSystem() override
-    {
-        return static_cast<CTedialFileSystem*>(Instance.Create(&System));
+        PluginTape::SetUp();
     }
 
     // A tape as Tedial writes it: the label block and its mark, then each file and a mark.
@@ -45,6 +40,4 @@ protected:
         tape.insert(tape.end(), files.begin(), files.end());
         return Mount(tape, block);
     }
-
-    CInstance<CArchiveFileSystem, CTedialFileSystem> Instance;
 };

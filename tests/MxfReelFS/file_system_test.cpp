@@ -1,7 +1,8 @@
+#include "../TarReelFS/PluginFileSystemTest.h"
+
 #include "FileSystems/MxfReelFS/CTedialFileSystem.h"
 #include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
 #include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
-#include "frame/CInstance.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
@@ -14,41 +15,14 @@
 
 namespace
 {
-class Tedial : public ::testing::Test
+class Tedial : public PluginFileSystemTest<CTedialFileSystem, CTedialFileSystemOperation>
 {
 protected:
     void SetUp() override
     {
-        Home =
-            std::filesystem::temp_directory_path() /
-            ("reelfs-tdfs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(Home);
-        ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
-        Fs = Create();
-        ASSERT_TRUE(Fs);
-        Volume = System.Volumes.Insert(
-            CVolumePointer(new CVolume(&System, CVolumeID(CVolumeSetID(System.GetID(), 7), 1), "tape")));
+        PluginFileSystemTest::SetUp();
+        Volume = AddVolume(CVolumeID(CVolumeSetID(System.GetID(), 7), 1));
     }
-    void TearDown() override { std::filesystem::remove_all(Home); }
-
-    std::unique_ptr<CTedialFileSystem> Create()
-    {
-        return std::unique_ptr<CTedialFileSystem>(static_cast<CTedialFileSystem*>(Instance.Create(&System)));
-    }
-
-    std::unique_ptr<CTedialFileSystemOperation> Operation(std::uint32_t opcode)
-    {
-        std::unique_ptr<CTedialFileSystemOperation> operation(
-            static_cast<CTedialFileSystemOperation*>(Fs->CreateOperation({}, {}, Volume, {})));
-        operation->Opcode = opcode;
-        return operation;
-    }
-
-    std::filesystem::path Home;
-    CSystem System;
-    CInstance<CArchiveFileSystem, CTedialFileSystem> Instance;
-    std::unique_ptr<CTedialFileSystem> Fs;
-    CVolumePointer Volume;
 };
 
 TEST_F(Tedial, reads_scan_file_sizes_from_the_configuration_and_never_fails_for_it)
@@ -107,7 +81,7 @@ TEST_F(Tedial, estimates_count_tape_blocks_of_the_block_size)
     };
     for (const auto& c : cases)
     {
-        auto operation = Operation(c.Opcode);
+        auto operation = OperationOf(c.Opcode);
         operation->ItemFileSize() = c.FileSize;
         std::uint64_t blocks = 77, bytes = 1;
         std::uint8_t flag = 1;
@@ -120,7 +94,7 @@ TEST_F(Tedial, estimates_count_tape_blocks_of_the_block_size)
 
     // Before recognition or Load no block can be counted.
     Fs->BlockSize = 0;
-    auto operation = Operation(4);
+    auto operation = OperationOf(4);
     operation->ItemFileSize() = 10;
     std::uint64_t blocks = 77, bytes = 1;
     std::uint8_t flag = 1;
@@ -161,7 +135,7 @@ TEST_F(Tedial, answers_the_host_with_its_own_names_and_objects)
     std::unique_ptr<CReplicationContext> replication(Fs->CreateReplicationContext());
     EXPECT_TRUE(replication);
 
-    auto operation = Operation(2);
+    auto operation = OperationOf(2);
     EXPECT_EQ(operation->OwnerResource, static_cast<CResource*>(Fs.get()));
     EXPECT_EQ(operation->TargetResource, static_cast<CResource*>(Volume.get()));
 }

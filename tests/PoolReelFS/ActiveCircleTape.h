@@ -29,18 +29,13 @@ void WriteActiveCircleTape(const std::string& path, std::uint32_t block, std::st
 void PinTimeZone();
 } // namespace actest
 
-class ActiveCircleTape : public TapeFixture
+class ActiveCircleTape : public PluginTape<CActiveCircleFileSystem>
 {
 protected:
     void SetUp() override
     {
         actest::PinTimeZone();
-        TapeFixture::SetUp();
-    }
-
-    CTapeFileSystem* CreateFileSystem() override
-    {
-        return static_cast<CActiveCircleFileSystem*>(Instance.Create(&System));
+        PluginTape::SetUp();
     }
 
     // A tape as Active Circle writes it: the label block and its mark, then each archive and a mark. A
@@ -60,6 +55,4 @@ protected:
         return actest::Label("ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm", "pool-7",
                              "VOL" + std::to_string(tape));
     }
-
-    CInstance<CArchiveFileSystem, CActiveCircleFileSystem> Instance;
 };

@@ -1,7 +1,8 @@
+#include "../TarReelFS/PluginFileSystemTest.h"
+
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystem.h"
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
 #include "FileSystems/PoolReelFS/CActiveCircleGetOperationContext.h"
-#include "frame/CInstance.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CFactory.h"
 #include "vnservice/CFragmentFile.h"
@@ -17,54 +18,14 @@
 
 namespace
 {
-class ActiveCircle : public ::testing::Test
+class ActiveCircle : public PluginFileSystemTest<CActiveCircleFileSystem, CActiveCircleFileSystemOperation>
 {
 protected:
     void SetUp() override
     {
-        Home =
-            std::filesystem::temp_directory_path() /
-            ("reelfs-acfs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(Home);
-        ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
-        Fs = Create();
-        ASSERT_TRUE(Fs);
-        Volume = System.Volumes.Insert(
-            CVolumePointer(new CVolume(&System, CVolumeID(CVolumeSetID(System.GetID(), 6), 1), "tape")));
+        PluginFileSystemTest::SetUp();
+        Volume = AddVolume(CVolumeID(CVolumeSetID(System.GetID(), 6), 1));
     }
-    void TearDown() override { std::filesystem::remove_all(Home); }
-
-    std::unique_ptr<CActiveCircleFileSystem> Create()
-    {
-        return std::unique_ptr<CActiveCircleFileSystem>(
-            static_cast<CActiveCircleFileSystem*>(Instance.Create(&System)));
-    }
-
-    std::unique_ptr<CActiveCircleFileSystemOperation> Operation(std::uint32_t opcode)
-    {
-        std::unique_ptr<CActiveCircleFileSystemOperation> operation(
-            static_cast<CActiveCircleFileSystemOperation*>(Fs->CreateOperation({}, {}, Volume, {})));
-        operation->Opcode = opcode;
-        return operation;
-    }
-
-    std::map<std::string, std::string> Stored(const std::string& owner)
-    {
-        std::map<std::string, std::string> values;
-        CDatabase::CStatement statement;
-        EXPECT_TRUE(System.Database.Prepare("SELECT key, value FROM settings WHERE owner = ?1", statement)
-                        .IsSuccess());
-        statement.Bind(1, owner);
-        while (statement.Step())
-            values[statement.ColumnText(0)] = statement.ColumnText(1);
-        return values;
-    }
-
-    std::filesystem::path Home;
-    CSystem System;
-    CInstance<CArchiveFileSystem, CActiveCircleFileSystem> Instance;
-    std::unique_ptr<CActiveCircleFileSystem> Fs;
-    CVolumePointer Volume;
 };
 
 TEST_F(ActiveCircle, the_block_size_is_the_only_setting)
@@ -146,7 +107,7 @@ TEST_F(ActiveCircle, estimates_count_header_blocks_as_active_circle_writes_them)
     };
     for (const auto& c : cases)
     {
-        auto operation = Operation(c.Opcode);
+        auto operation = OperationOf(c.Opcode);
         operation->AnchoredFileName = CFileName(c.Name);
         operation->ItemFileSize() = c.Size;
         operation->ItemSize() = c.Size;
@@ -181,7 +142,7 @@ TEST_F(ActiveCircle, answers_the_host_with_its_own_names_and_objects)
     ASSERT_TRUE(Fs->CountProperties(count).IsSuccess());
     EXPECT_EQ(count, 0u);
 
-    auto operation = Operation(2);
+    auto operation = OperationOf(2);
     EXPECT_EQ(operation->OwnerResource, static_cast<CResource*>(Fs.get()));
     EXPECT_EQ(operation->TargetResource, static_cast<CResource*>(Volume.get()));
     CMediumPointer medium(new CMedium("m"));
@@ -207,7 +168,7 @@ TEST_F(ActiveCircle, handlers_refuse_writes_and_accept_volumes)
     };
     for (const auto& c : cases)
     {
-        auto operation = Operation(c.Opcode);
+        auto operation = OperationOf(c.Opcode);
         operation->ReplicaIndex = 3;
         CStatus status = Fs->RunHandler(c.Opcode, operation.get());
         EXPECT_EQ(status.GetInternalErrorCode(), c.Error) << c.Opcode;
@@ -234,7 +195,7 @@ TEST_F(ActiveCircle, the_status_hook_reads_the_flag_of_each_opcode)
     } cases[] = {{true, false, false}, {false, true, true}};
     for (const auto& c : cases)
     {
-        auto operation = Operation(7);
+        auto operation = OperationOf(7);
         operation->AlertFlag = c.AlertFlag;
         operation->FragmentFileOpen = c.FragmentFileOpen;
         operation->BlockBuffer = Fs->CreateBlockBuffer(7, &medium);

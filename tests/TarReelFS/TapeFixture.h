@@ -7,6 +7,7 @@
 #include "../TarFile/TarTestSupport.h"
 #include "FileSystems/TapeFS/CTapeFileSystem.h"
 #include "frame/CCatalogueListStore.h"
+#include "frame/CInstance.h"
 #include "vnservice/CSystem.h"
 
 #include <gtest/gtest.h>
@@ -101,4 +102,22 @@ protected:
 private:
     bool FindNewest(const CVolumePointer& volume, const std::string& path, std::uint32_t orderKey2,
                     FileRecord& record);
+};
+
+// The fixture of one plug-in's handler tests: volumes read by file systems of `FileSystem`, made by its
+// factory instance.
+template <class FileSystem> class PluginTape : public TapeFixture
+{
+protected:
+    CTapeFileSystem* CreateFileSystem() override
+    {
+        return static_cast<FileSystem*>(Instance.Create(&System));
+    }
+
+    FileSystem& FileSystemOf(const CVolumePointer& volume)
+    {
+        return static_cast<FileSystem&>(TapeFileSystemOf(volume));
+    }
+
+    CInstance<CArchiveFileSystem, FileSystem> Instance;
 };

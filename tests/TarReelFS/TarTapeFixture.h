@@ -5,12 +5,11 @@
 
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
-#include "frame/CInstance.h"
 
 #include <cstdio>
 #include <string>
 
-class TarTape : public TapeFixture
+class TarTape : public PluginTape<CGenericTarFileSystem>
 {
 protected:
     // An archive of `entry` between two sound members; the first is dated by `tape`, so that the tapes
@@ -24,16 +23,4 @@ protected:
                                     Entry(UstarBlock("after.txt"), "after") + ArchiveEnd();
         return Bytes(archive.begin(), archive.end());
     }
-
-    CTapeFileSystem* CreateFileSystem() override
-    {
-        return static_cast<CGenericTarFileSystem*>(Instance.Create(&System));
-    }
-
-    CGenericTarFileSystem& FileSystemOf(const CVolumePointer& volume)
-    {
-        return static_cast<CGenericTarFileSystem&>(TapeFileSystemOf(volume));
-    }
-
-    CInstance<CArchiveFileSystem, CGenericTarFileSystem> Instance;
 };

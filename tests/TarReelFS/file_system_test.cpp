@@ -1,7 +1,8 @@
+#include "PluginFileSystemTest.h"
+
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystemOperation.h"
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
-#include "frame/CInstance.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFactory.h"
@@ -17,38 +18,9 @@
 
 namespace
 {
-class GenericTar : public ::testing::Test
+class GenericTar : public PluginFileSystemTest<CGenericTarFileSystem, CGenericTarFileSystemOperation>
 {
 protected:
-    void SetUp() override
-    {
-        Home =
-            std::filesystem::temp_directory_path() /
-            ("reelfs-gtfs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(Home);
-        ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
-        Fs.reset(static_cast<CGenericTarFileSystem*>(Instance.Create(&System)));
-        ASSERT_TRUE(Fs);
-    }
-    void TearDown() override { std::filesystem::remove_all(Home); }
-
-    std::map<std::string, std::string> Stored(const std::string& owner)
-    {
-        std::map<std::string, std::string> values;
-        CDatabase::CStatement statement;
-        EXPECT_TRUE(System.Database.Prepare("SELECT key, value FROM settings WHERE owner = ?1", statement)
-                        .IsSuccess());
-        statement.Bind(1, owner);
-        while (statement.Step())
-            values[statement.ColumnText(0)] = statement.ColumnText(1);
-        return values;
-    }
-
-    CVolumePointer AddVolume(CVolumeID id)
-    {
-        return System.Volumes.Insert(CVolumePointer(new CVolume(&System, id, "tape")));
-    }
-
     static CPropertyValue Named(const char16_t* name, CVariant variant = {})
     {
         CPropertyValue value;
@@ -56,11 +28,6 @@ protected:
         value.Variant = std::move(variant);
         return value;
     }
-
-    std::filesystem::path Home;
-    CSystem System;
-    CInstance<CArchiveFileSystem, CGenericTarFileSystem> Instance;
-    std::unique_ptr<CGenericTarFileSystem> Fs;
 };
 
 TEST_F(GenericTar, a_fresh_file_system_saves_only_its_block_size)

@@ -224,4 +224,22 @@ TEST_F(Recognition, no_medium_puts_the_volume_in_alert)
     EXPECT_EQ(status.GetInternalErrorCode(), 0xC0000FA2u);
     EXPECT_TRUE(Volume->IsAlert());
 }
+
+TEST_F(Recognition, a_medium_gone_while_the_drive_worked_fails_the_next_step)
+{
+    for (std::uint32_t state : {1u, 2u, 3u})
+    {
+        Volume = CVolumePointer(new CVolume(&System, CVolumeID(), "tape"));
+        Fs.reset(static_cast<CGenericTarFileSystem*>(Instance.Create(&System)));
+        Operation.reset(
+            static_cast<CGenericTarFileSystemOperation*>(Fs->CreateOperation({}, {}, Volume, {})));
+        Operation->Opcode = 2;
+        Operation->State = state;
+        Operation->AlertFlag = true;
+        CStatus status = Fs->RecogniseVolume(Operation.get());
+        EXPECT_EQ(status.GetInternalErrorCode(), 0xC0000FA2u) << state;
+        EXPECT_TRUE(Volume->IsAlert()) << state;
+        EXPECT_FALSE(Fs->IsRecognised(0)) << state;
+    }
+}
 } // namespace

@@ -4,6 +4,7 @@
 #include "Command.h"
 #include "ScriptedFileSystem.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -21,9 +22,11 @@ void HostTest::SetUp()
         return true;
     }();
     (void)loaded;
-    Folder = std::filesystem::temp_directory_path() /
-             ("reelfs-host-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // A parameterised test's name holds a '/', which would leave the folder above this one behind.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    Folder =
+        std::filesystem::temp_directory_path() / ("reelfs-host-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(Folder);
     std::filesystem::create_directories(Folder);
     Home = (Folder / "home").string();

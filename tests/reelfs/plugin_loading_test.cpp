@@ -1,3 +1,4 @@
+#include "CHost.h"
 #include "CPluginLoader.h"
 #include "HostTestSupport.h"
 
@@ -25,6 +26,24 @@ TEST_F(HostTest, every_plugin_of_the_build_registers_its_type_once)
     std::erase(names, WString(u"Scripted"));
     EXPECT_EQ(names.size(), libraries);
     EXPECT_EQ(std::count(names.begin(), names.end(), u"GenericTar"), 1);
+}
+
+TEST(RecognitionOrder, the_layouts_try_a_tape_in_a_fixed_order_whatever_the_order_of_loading)
+{
+    struct Case
+    {
+        std::vector<WString> Registered;
+        std::vector<std::size_t> Order;
+    };
+    const Case cases[] = {
+        // As a plug-in folder loads them, by library name.
+        {{u"Tedial", u"ActiveCircle", u"GenericTar"}, {0, 1, 2}},
+        {{u"GenericTar", u"Scripted", u"ActiveCircle", u"Tedial"}, {3, 2, 0, 1}},
+        {{u"Scripted", u"Other", u"GenericTar"}, {2, 0, 1}},
+        {{}, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CHost::RecognitionOrder(c.Registered), c.Order) << c.Registered.size();
 }
 
 TEST_F(HostTest, libraries_that_do_not_register_are_reported_and_the_rest_load)

@@ -15,8 +15,10 @@
 #include "win/CodePage.h"
 #include "win/WinError.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 
 namespace
@@ -132,7 +134,7 @@ CStatus CHost::Recognise(const CSet<CVolume, 1>::pointer& volume,
                          std::unique_ptr<CArchiveFileSystem>& fileSystem)
 {
     auto* factory = CFactory<CArchiveFileSystem>::Factory;
-    for (std::size_t i = 0; factory && i < factory->Instances.size(); ++i)
+    for (std::size_t i : factory ? RecognitionOrder(factory->TypeNames) : std::vector<std::size_t>())
     {
         const WString& type = factory->TypeNames[i];
         if (type.empty())
@@ -168,6 +170,20 @@ CStatus CHost::Recognise(const CSet<CVolume, 1>::pointer& volume,
         CEventLog::LogStatus(status);
     }
     return CErrorGenMessage(Source, __LINE__, HostErrorUnknownLayout, {volume->GetName()});
+}
+
+std::vector<std::size_t> CHost::RecognitionOrder(const std::vector<WString>& typeNames)
+{
+    constexpr WStringView first[] = {u"Tedial", u"ActiveCircle", u"GenericTar"};
+    std::vector<std::size_t> order;
+    for (WStringView type : first)
+        for (std::size_t i = 0; i < typeNames.size(); ++i)
+            if (typeNames[i] == type)
+                order.push_back(i);
+    for (std::size_t i = 0; i < typeNames.size(); ++i)
+        if (std::find(std::begin(first), std::end(first), typeNames[i]) == std::end(first))
+            order.push_back(i);
+    return order;
 }
 
 std::unique_ptr<CArchiveFileSystem> CHost::MakeFileSystem(const WString& type, const CVolumeID& id)

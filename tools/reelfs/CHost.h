@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CHost
 {
@@ -52,6 +53,12 @@ public:
     static const CTapeImage* MountedImage(CVolume& volume);
     // The fingerprint of the tape mounted in the volume; empty when no tape image is mounted in it.
     static CStatus MountedTape(CVolume& volume, std::string& fingerprint);
+
+    // The order in which the registered file-system types, named in registration order, try a mounted
+    // tape: Tedial, Active Circle and generic TAR, the labelled layouts first since generic TAR takes any
+    // tape that opens with a TAR header; then every other type in registration order. Indices into
+    // `typeNames`.
+    static std::vector<std::size_t> RecognitionOrder(const std::vector<WString>& typeNames);
 
     // Records the volume in the registry: its file system's type, the label identifier of replica 0 that
     // its open catalogue holds (kept as it was when the catalogue is closed) and its image.

@@ -1,0 +1,70 @@
+// The fixture of a plug-in's file-system object tests: a system of its own in a fresh home folder under
+// the temporary folder (removed again after each test), file systems of `FileSystem` made by the plug-in's
+// factory instance, its settings as the database stores them, and operations of `Operation` on a volume.
+#pragma once
+
+#include "frame/CInstance.h"
+#include "vnservice/CArchiveFileSystem.h"
+#include "vnservice/CSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+template <class FileSystem, class Operation> class PluginFileSystemTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        Home = std::filesystem::temp_directory_path() /
+               ("reelfs-" + std::string(test->test_suite_name()) + "-" + test->name());
+        std::filesystem::remove_all(Home);
+        ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
+        Fs = Create();
+        ASSERT_TRUE(Fs);
+    }
+    void TearDown() override { std::filesystem::remove_all(Home); }
+
+    std::unique_ptr<FileSystem> Create()
+    {
+        return std::unique_ptr<FileSystem>(static_cast<FileSystem*>(Instance.Create(&System)));
+    }
+
+    CVolumePointer AddVolume(CVolumeID id)
+    {
+        return System.Volumes.Insert(CVolumePointer(new CVolume(&System, id, "tape")));
+    }
+
+    // An operation of the opcode on Volume.
+    std::unique_ptr<Operation> OperationOf(std::uint32_t opcode)
+    {
+        std::unique_ptr<Operation> operation(
+            static_cast<Operation*>(Fs->CreateOperation({}, {}, Volume, {})));
+        operation->Opcode = opcode;
+        return operation;
+    }
+
+    // The settings stored under the owner: key to text.
+    std::map<std::string, std::string> Stored(const std::string& owner)
+    {
+        std::map<std::string, std::string> values;
+        CDatabase::CStatement statement;
+        EXPECT_TRUE(System.Database.Prepare("SELECT key, value FROM settings WHERE owner = ?1", statement)
+                        .IsSuccess());
+        statement.Bind(1, owner);
+        while (statement.Step())
+            values[statement.ColumnText(0)] = statement.ColumnText(1);
+        return values;
+    }
+
+    std::filesystem::path Home;
+    CSystem System;
+    CInstance<CArchiveFileSystem, FileSystem> Instance;
+    std::unique_ptr<FileSystem> Fs;
+    CVolumePointer Volume;
+};
