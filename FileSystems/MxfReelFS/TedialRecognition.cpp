@@ -108,7 +108,12 @@ CStatus CTedialFileSystem::RecogniseVolume(CArchiveFileSystemOperation* base)
         const mxf::MXFFilePtr held = operation.RecognitionFile;
         operation.RecognitionFile = nullptr;
         auto* view = static_cast<CMXFOnTapeFile*>(held.GetPtr());
+        // The label and its mark make this a Tedial tape: a dictionary that does not load is no other
+        // layout's, and puts the volume in alert.
+        operation.AlertFlag = true;
         status = view ? LoadMxfDictionary(System) : UnknownState(operation.State, __LINE__);
+        if (status.IsSuccess())
+            operation.AlertFlag = false;
         if (status.IsSuccess())
         {
             view->FirstBlock = operation.BlockCounter;

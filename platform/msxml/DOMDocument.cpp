@@ -73,6 +73,8 @@ struct DocumentState
 
     xmlDocPtr Doc = nullptr;
     std::vector<xmlDocPtr> Retired;
+    // Why the last load did not parse.
+    std::string ParseReason;
     xsltStylesheetPtr Compiled = nullptr;
 };
 
@@ -118,6 +120,7 @@ public:
     HRESULT transformNode(IXMLDOMNode* stylesheet, WString* output) override;
     HRESULT loadXML(const WString& text, VARIANT_BOOL* success) override;
     HRESULT load(const WString& path, VARIANT_BOOL* success) override;
+    HRESULT get_parseReason(WString* reason) override;
     HRESULT getElementsByTagName(const WString& path, IXMLDOMNodeList** out) override;
 
     const std::shared_ptr<DocumentState> State;
@@ -331,6 +334,16 @@ HRESULT Node::transformNode(IXMLDOMNode* stylesheet, WString* output)
 
 HRESULT Node::Loaded(xmlDocPtr doc, VARIANT_BOOL* success)
 {
+    State->ParseReason.clear();
+    if (!doc)
+    {
+        const xmlError* error = xmlGetLastError();
+        State->ParseReason = error && error->message ? "line " + std::to_string(error->line) + ", column " +
+                                                           std::to_string(error->int2) + ": " + error->message
+                                                     : "the text is not XML";
+        while (!State->ParseReason.empty() && State->ParseReason.back() == '\n')
+            State->ParseReason.pop_back();
+    }
     State->Replace(doc);
     if (success)
         *success = doc ? VARIANT_TRUE : VARIANT_FALSE;
@@ -343,6 +356,7 @@ HRESULT Node::loadXML(const WString& text, VARIANT_BOOL* success)
 {
     if (!IsDocument())
         return E_FAIL;
+    xmlResetLastError();
     std::string bytes;
     if (!ToUtf8(text, bytes))
         return Loaded(nullptr, success);
@@ -360,7 +374,16 @@ HRESULT Node::load(const WString& path, VARIANT_BOOL* success)
     if (!ToUtf8(path, name))
         return E_INVALIDARG;
     SilenceLibraries();
+    xmlResetLastError();
     return Loaded(xmlReadFile(name.c_str(), nullptr, ParseOptions), success);
+}
+
+HRESULT Node::get_parseReason(WString* reason)
+{
+    if (!IsDocument())
+        return E_FAIL;
+    *reason = FromUtf8(State->ParseReason.data(), State->ParseReason.size());
+    return S_OK;
 }
 
 HRESULT Node::getElementsByTagName(const WString& path, IXMLDOMNodeList** out)
