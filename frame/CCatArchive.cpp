@@ -14,6 +14,13 @@ CCatArchive::CCatArchive(std::uint64_t position, WString path, std::uint64_t fil
     Flags = modifiedTime != 0 ? FlagModifiedTime : 0;
 }
 
+CCatArchive::CCatArchive(std::uint64_t position, WString path, std::uint64_t fileSize,
+                         std::uint64_t alternativeSize, std::uint64_t time)
+    : CCatArchive(position, std::move(path), fileSize != 0 ? fileSize : alternativeSize, time, 0, 0, 1)
+{
+    Flags = time != 0 ? FlagArchiveTime : 0;
+}
+
 std::uint64_t CCatArchive::GetSegmentLength(std::uint64_t fileSize, std::uint64_t segmentSize,
                                             std::uint32_t segmentIndex)
 {

@@ -10,7 +10,7 @@
 
 #pragma pack(push, 1)
 // Stored payload, little-endian. ModifiedTime is stored when flag 0x80 or 0x40 is set, ArchiveTime only
-// when both are.
+// when both are: a record flagged 0x40 alone keeps its one time in the place of ModifiedTime.
 struct CCatArchivePayload
 {
     std::uint64_t Position = 0;    // first header block of the version (index-0 key)
@@ -43,17 +43,26 @@ public:
     // SegmentSize 0; flags 0x80 when modifiedTime is not 0.
     CCatArchive(std::uint64_t position, WString path, std::uint64_t fileSize, std::uint64_t modifiedTime,
                 std::uint32_t segmentIndex, std::uint32_t orderKey1, std::uint32_t orderKey2);
+    // A file of one piece between two tape marks, as the Tedial scan records it: FileSize is fileSize, or
+    // alternativeSize when that is 0; keys 0, 0, 1; flags 0x40 with the time at offset 36 when time is not
+    // 0, else flags 0.
+    CCatArchive(std::uint64_t position, WString path, std::uint64_t fileSize, std::uint64_t alternativeSize,
+                std::uint64_t time);
 
     // The bytes of segment `segmentIndex` of a file of `fileSize` bytes stored in `segmentSize` segments.
     static std::uint64_t GetSegmentLength(std::uint64_t fileSize, std::uint64_t segmentSize,
                                           std::uint32_t segmentIndex);
     std::uint64_t GetSegmentLength() const { return GetSegmentLength(FileSize, SegmentSize, SegmentIndex); }
-    // The file's time: the archive time when the record holds one, else the modification time.
-    std::uint64_t GetFileTime() const { return (Flags & FlagArchiveTime) ? ArchiveTime : ModifiedTime; }
+    // The file's time: the archive time when the record holds one, else the time stored at offset 36.
+    std::uint64_t GetFileTime() const
+    {
+        return (Flags & FlagArchiveTime) && (Flags & FlagModifiedTime) ? ArchiveTime : ModifiedTime;
+    }
     // The values the host makes a user fragment from.
     CCatalogueFileRecord GetFileRecord() const
     {
-        return {CFileName(Path), Position, FileSize, GetFileTime(), SegmentIndex, OrderKey1, OrderKey2};
+        return {CFileName(Path), Position,  FileSize,  GetFileTime(),
+                SegmentIndex,    OrderKey1, OrderKey2, Flags};
     }
 
     // Any flags of 0x80, 0x40 and one of 0x10 and 0x20, with kind 0.

@@ -1,12 +1,64 @@
-// The MXF library's two diagnostic hooks, as this plug-in defines them: its notes and errors are not
-// kept. What the library reports reaches the host through the statuses of the handlers instead.
+// The MXF library's two diagnostic hooks, as this plug-in defines them. Notes are not kept; errors only
+// on a thread that captures them. What the library reports otherwise reaches the host through the
+// statuses of the handlers.
+#include "FileSystems/MxfReelFS/MxfDiagnostics.h"
+
 #include "mxf/Diagnostics.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+std::mutex CaptureLock;
+// The first error reported on each capturing thread.
+std::map<std::thread::id, std::string> Captured;
+} // namespace
+
+CDiagnosticCapture::CDiagnosticCapture()
+{
+    std::lock_guard lock(CaptureLock);
+    Captured[std::this_thread::get_id()].clear();
+}
+
+CDiagnosticCapture::~CDiagnosticCapture()
+{
+    std::lock_guard lock(CaptureLock);
+    Captured.erase(std::this_thread::get_id());
+}
+
+std::string CDiagnosticCapture::FirstError() const
+{
+    std::lock_guard lock(CaptureLock);
+    const auto found = Captured.find(std::this_thread::get_id());
+    return found == Captured.end() ? std::string() : found->second;
+}
 
 namespace mxf
 {
 
 void DiagnosticNote(const char*, ...) {}
 
-void DiagnosticError(const char*, ...) {}
+void DiagnosticError(const char* format, ...)
+{
+    std::lock_guard lock(CaptureLock);
+    const auto found = Captured.find(std::this_thread::get_id());
+    if (found == Captured.end() || !found->second.empty())
+        return;
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    // The parser's reports run over several lines ("... at line 3:\nmismatched tag\n").
+    for (const char* c = text; *c; ++c)
+        if (*c != '\n')
+            found->second += *c;
+        else if (c[1] != '\0' && c[1] != '\n')
+            found->second += ' ';
+}
 
 } // namespace mxf

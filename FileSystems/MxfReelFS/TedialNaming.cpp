@@ -1,11 +1,13 @@
 #include "FileSystems/MxfReelFS/TedialNaming.h"
 
 #include "FileSystems/MxfReelFS/CMXFOnTapeFile.h"
+#include "FileSystems/MxfReelFS/MxfDiagnostics.h"
 #include "FileSystems/TapeFS/LabelText.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
 #include "mxf/DictionaryLoad.h"
 #include "mxf/Partition.h"
 #include "mxf/SymbolSpace.h"
+#include "pagelist/CFileListInternal.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/CVolume.h"
 #include "vnservice/ErrorGenerators.h"
@@ -19,6 +21,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace
@@ -29,9 +33,15 @@ constexpr unsigned DictionaryResource = 101;
 constexpr unsigned StylesheetResource = 102;
 constexpr std::uint32_t ErrorNoSingleResult = 0xC0003716;
 constexpr std::uint32_t ErrorUnreadableDate = 0xC0003717;
+constexpr std::uint32_t ErrorMetadataTooDeep = 0xC0003730;
+constexpr std::uint32_t ErrorMetadataLoop = 0xC0003731;
+constexpr std::uint32_t ErrorFileUnnamed = 0xC0003732;     // any other failure to name the file at a block
+constexpr std::uint32_t ErrorSettingUnloaded = 0xC0003733; // a configured dictionary or stylesheet
 // Strong references own their targets, so the nesting follows the file's own structure; a file whose
 // references nest deeper than any real one does, or lead back to a set that holds them, is corrupt.
 constexpr std::size_t MaxNesting = 256;
+// The size of a catalogue record of a dated file, beside its path.
+constexpr std::size_t RecordPayload = 44;
 
 CCriticalSection DictionaryLock;
 bool DictionaryLoaded = false;
@@ -43,16 +53,28 @@ CStatus LastErrorStatus(int line, std::uint32_t fallback)
     return CErrorNumber::OsError(Source, line, error != 0 ? error : fallback);
 }
 
+// Whether XML can carry the UTF-16 unit: not the control characters but tab, line feed and carriage
+// return, nor U+FFFE and U+FFFF. Surrogates pass, as halves of the characters beyond U+FFFF.
+bool XmlCarries(char16_t unit)
+{
+    return unit >= 0x20 ? unit < 0xFFFE : unit == 0x09 || unit == 0x0A || unit == 0x0D;
+}
+
 // 8-bit text of the library, as the DOM's UTF-16; bytes that are not text in the ANSI code page are
-// taken one by one, so that a damaged value still shows.
+// taken one by one, so that a damaged value still shows. A character XML cannot carry (a value of NUL,
+// ESC or 0x01 bytes) becomes U+FFFD, so that the file's other values still reach the stylesheet.
 WString Wide(const std::string& text)
 {
     WString out;
-    if (MultiByteToWide(CP_ACP, text, out) == 0)
-        return out;
-    out.clear();
-    for (unsigned char byte : text)
-        out += static_cast<char16_t>(byte);
+    if (MultiByteToWide(CP_ACP, text, out) != 0)
+    {
+        out.clear();
+        for (unsigned char byte : text)
+            out += static_cast<char16_t>(byte);
+    }
+    for (char16_t& unit : out)
+        if (!XmlCarries(unit))
+            unit = u'\uFFFD';
     return out;
 }
 
@@ -80,8 +102,10 @@ CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, 
                      std::vector<const mxf::MDObject*>& path)
 {
     const mxf::MDObject& o = *object;
-    if (path.size() >= MaxNesting || std::find(path.begin(), path.end(), &o) != path.end())
-        return CErrorNumber::OsError(Source, __LINE__, ERROR_FILE_CORRUPT);
+    if (path.size() >= MaxNesting)
+        return CErrorGenMessage(Source, __LINE__, ErrorMetadataTooDeep, {std::to_string(MaxNesting)});
+    if (std::find(path.begin(), path.end(), &o) != path.end())
+        return CErrorGenMessage(Source, __LINE__, ErrorMetadataLoop, {o.Name});
     const bool unknown = o.Name.find("Unknown") != std::string::npos;
     CComPtr<IXMLDOMElement> element;
     CStatus status = Checked(document.createElement(Wide(unknown ? "Unknown" : o.Name), &element), __LINE__);
@@ -163,9 +187,44 @@ CStatus ResultText(IXMLDOMDocument& result, const char16_t* path, const CVolume&
     return status;
 }
 
+// Why "0/" + name is no clean catalogue path: empty when it is one. A name is a relative path of named
+// parts, in printable characters, that a catalogue record can hold.
+std::string UncleanReason(const WString& name)
+{
+    if (name.empty())
+        return "is empty";
+    if (name.front() == u'/')
+        return "begins with /";
+    for (char16_t unit : name)
+        if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F))
+            return "holds a control character";
+    for (std::size_t start = 0; start <= name.size();)
+    {
+        const std::size_t end = std::min(name.find(u'/', start), name.size());
+        const WStringView part(name.data() + start, end - start);
+        if (part.empty())
+            return "has an empty part";
+        if (part == u"." || part == u"..")
+            return "has a . or .. part";
+        start = end + 1;
+    }
+    if (!CFileListInternal::EntryFits(name.size() + 2, RecordPayload))
+        return "is longer than a catalogue path may be";
+    return {};
+}
+
+// The text of a name for a message: cut short when it is long.
+std::string Shown(const WString& name)
+{
+    constexpr std::size_t Most = 100;
+    std::string text;
+    WideToMultiByte(CP_UTF8, name.size() > Most ? name.substr(0, Most) : name, text);
+    return name.size() > Most ? text + "..." : text;
+}
+
 // The name and date that the stylesheet makes of the metadata document, which it replaces.
 CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDOMDocument& stylesheet,
-                         const std::string& position)
+                         const std::string& position, CNamingNote& note)
 {
     WString output;
     VARIANT_BOOL loaded = VARIANT_FALSE;
@@ -173,6 +232,8 @@ CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDO
     if (status.IsSuccess())
         status = Checked(document.loadXML(output, &loaded), __LINE__);
     // What the stylesheet gave is no document (a file without a Preface): the defaults stand.
+    if (status.IsSuccess() && loaded == VARIANT_FALSE)
+        note.Text = "MXF file at block " + position + ": the stylesheet made no name of its header metadata";
     if (status.Failed() || loaded == VARIANT_FALSE)
         return status;
 
@@ -180,7 +241,11 @@ CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDO
     status = ResultText(document, u"Attributes/FileName", *view.Volume, position, name);
     if (status.Failed())
         return status;
-    view.FileName = CFileName(u"0/" + name);
+    if (const std::string reason = UncleanReason(name); !reason.empty())
+        note = {true, "MXF file at block " + position + ": the stylesheet named it \"" + Shown(name) +
+                          "\", which " + reason + "; it keeps the name " + view.FileName.ToUtf8()};
+    else
+        view.FileName = CFileName(u"0/" + name);
 
     WString date;
     status = ResultText(document, u"Attributes/LastModifiedDate", *view.Volume, position, date);
@@ -204,7 +269,8 @@ CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDO
 }
 
 // The end of the unbroken run of SMPTE-keyed items after the footer partition pack, which is where the
-// file's bytes end; the padding after them in its last tape block is not the file's.
+// file's bytes end; the padding after them in its last tape block is not the file's. An item whose
+// length runs past the file measures nothing: the size stays that of the whole blocks.
 void MeasureSize(CMXFOnTapeFile& view, const mxf::PartitionPtr& header)
 {
     static constexpr std::uint8_t FooterKey[] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x04,
@@ -222,13 +288,88 @@ void MeasureSize(CMXFOnTapeFile& view, const mxf::PartitionPtr& header)
     static constexpr std::uint8_t Smpte[] = {0x06, 0x0e, 0x2b, 0x34};
     while (end < view.FileLength)
     {
-        const mxf::MDObjectPtr item = view.ReadObject();
-        if (!item.GetPtr() || std::memcmp(item->ObjectUL->GetValue(), Smpte, sizeof Smpte) != 0 ||
-            view.Tell() > view.FileLength)
+        const mxf::ULPtr key = view.ReadULKey();
+        if (!key.GetPtr() || std::memcmp(key->GetValue(), Smpte, sizeof Smpte) != 0)
             break;
-        end = view.Tell();
+        const std::int64_t length = view.ReadBERLength();
+        if (length < 0)
+            break;
+        if (view.Tell() > view.FileLength ||
+            static_cast<std::uint64_t>(length) > view.FileLength - view.Tell())
+            return;
+        end = view.Tell() + static_cast<std::uint64_t>(length);
+        view.Seek(end);
     }
     view.FileLength = end;
+}
+
+void SetDefaults(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::uint64_t blocks)
+{
+    char name[40];
+    std::snprintf(name, sizeof name, "0/%08" PRIu64 ".dat", firstBlock);
+    view.FileName = CFileName(WidenAscii(name));
+    view.LastModified = 0;
+    view.FirstBlock = firstBlock;
+    view.FileLength = blocks * view.BlockSize;
+}
+
+// ReadTapeFileInfo past the defaults.
+CStatus NameFile(CMXFOnTapeFile& view, const std::string& position, IXMLDOMDocument& stylesheet,
+                 bool measureSize, CNamingNote& note)
+{
+    view.Seek(0);
+    const mxf::PartitionPtr partition = view.ReadPartition();
+    if (!partition.GetPtr())
+    {
+        note.Text = "MXF file at block " + position + ": it begins with no partition pack";
+        return CStatus::Success();
+    }
+
+    CComPtr<IXMLDOMDocument> document;
+    CComPtr<IXMLDOMElement> root;
+    CStatus status = Checked(CreateDOMDocument(&document), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(document->put_async(VARIANT_FALSE), __LINE__);
+    if (status.IsSuccess())
+        status = Checked(document->createElement(u"Partition", &root), __LINE__);
+    if (status.IsSuccess())
+        status = AppendMetadataXml(partition->Object, *document, *root);
+    if (status.IsSuccess())
+    {
+        // A partition without metadata reads none and says nothing; metadata that cannot be read is
+        // reported by the library.
+        CDiagnosticCapture reports;
+        if (partition->ReadMetadata() != 0)
+        {
+            for (const mxf::MDObjectPtr& object : partition->TopLevelObjects)
+                if ((status = AppendMetadataXml(object, *document, *root)).Failed())
+                    break;
+        }
+        else if (const std::string why = reports.FirstError(); !why.empty())
+            status = CErrorGenMessage(Source, __LINE__, ErrorFileUnnamed, {position, why});
+    }
+    if (status.IsSuccess())
+        status = Checked(document->appendChild(root.get(), nullptr), __LINE__);
+    root.Reset();
+    if (status.IsSuccess())
+        status = NameFromMetadata(view, *document, stylesheet, position, note);
+    if (status.IsSuccess() && measureSize)
+        MeasureSize(view, partition);
+    return status;
+}
+
+// The message of a configured dictionary or stylesheet that did not load.
+CStatus SettingUnloaded(int line, const char* setting, const WString& path, std::string why,
+                        const char* builtIn)
+{
+    std::string name;
+    WideToMultiByte(CP_UTF8, path, name);
+    std::error_code error;
+    if (!std::filesystem::exists(name, error))
+        why = "there is no such file";
+    else if (why.empty())
+        why = "no reason given";
+    return CErrorGenMessage(Source, line, ErrorSettingUnloaded, {setting, name, why, builtIn});
 }
 } // namespace
 
@@ -246,6 +387,7 @@ CStatus LoadMxfDictionary(CSystem* system)
     if (DictionaryLoaded)
         return CStatus::Success();
     WString path;
+    CDiagnosticCapture reports;
     if (!system->Configuration.GetValue(Section, u"MXF Dictionary", path) || path.empty())
     {
         const std::string text = LoadResourceText(DictionaryResource);
@@ -260,7 +402,7 @@ CStatus LoadMxfDictionary(CSystem* system)
     if (std::uint32_t error = WideToMultiByte(CP_ACP, path, name))
         return CErrorNumber::OsError(Source, __LINE__, error);
     if (mxf::LoadDictionaryFromFile(name.c_str(), mxf::DefaultSymbolSpace(), "") != 0)
-        return LastErrorStatus(__LINE__, ERROR_FILE_CORRUPT);
+        return SettingUnloaded(__LINE__, "MXF Dictionary", path, reports.FirstError(), "dictionary");
     DictionaryLoaded = true;
     return CStatus::Success();
 }
@@ -278,7 +420,17 @@ CStatus LoadMxfTransform(CSystem* system, IXMLDOMDocument** stylesheet)
             return LastErrorStatus(__LINE__, ERROR_FILE_NOT_FOUND);
         return Checked((*stylesheet)->loadXML(Wide(text), &loaded), __LINE__);
     }
-    return Checked((*stylesheet)->load(path, &loaded), __LINE__);
+    CStatus status = Checked((*stylesheet)->load(path, &loaded), __LINE__);
+    // A stylesheet that does not parse would fail the naming of every file.
+    if (status.IsSuccess() && loaded == VARIANT_FALSE)
+    {
+        WString reason;
+        (*stylesheet)->get_parseReason(&reason);
+        std::string why;
+        WideToMultiByte(CP_UTF8, reason, why);
+        return SettingUnloaded(__LINE__, "MXF Transform", path, why, "stylesheet");
+    }
+    return status;
 }
 
 CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, IXMLDOMElement& parent)
@@ -288,41 +440,19 @@ CStatus AppendMetadataXml(const mxf::MDObjectPtr& object, IXMLDOMDocument& docum
 }
 
 CStatus ReadTapeFileInfo(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::uint64_t blocks,
-                         IXMLDOMDocument* stylesheet, bool measureSize)
+                         IXMLDOMDocument* stylesheet, bool measureSize, CNamingNote& note)
 {
-    char name[40];
-    std::snprintf(name, sizeof name, "0/%08" PRIu64 ".dat", firstBlock);
-    view.FileName = CFileName(WidenAscii(name));
-    view.LastModified = 0;
-    view.FirstBlock = firstBlock;
-    view.FileLength = blocks * view.BlockSize;
-
-    view.Seek(0);
-    const mxf::PartitionPtr partition = view.ReadPartition();
-    if (!partition.GetPtr())
-        return CStatus::Success();
-
-    CComPtr<IXMLDOMDocument> document;
-    CComPtr<IXMLDOMElement> root;
-    CStatus status = Checked(CreateDOMDocument(&document), __LINE__);
+    SetDefaults(view, firstBlock, blocks);
+    note = {};
+    const std::string position = std::to_string(firstBlock);
+    CStatus status = NameFile(view, position, *stylesheet, measureSize, note);
     if (status.IsSuccess())
-        status = Checked(document->put_async(VARIANT_FALSE), __LINE__);
-    if (status.IsSuccess())
-        status = Checked(document->createElement(u"Partition", &root), __LINE__);
-    if (status.IsSuccess())
-        status = AppendMetadataXml(partition->Object, *document, *root);
-    if (status.IsSuccess() && partition->ReadMetadata() != 0)
-        for (const mxf::MDObjectPtr& object : partition->TopLevelObjects)
-            if ((status = AppendMetadataXml(object, *document, *root)).Failed())
-                break;
-    if (status.IsSuccess())
-        status = Checked(document->appendChild(root.get(), nullptr), __LINE__);
-    root.Reset();
-    char position[24];
-    std::snprintf(position, sizeof position, "%" PRIu64, firstBlock);
-    if (status.IsSuccess())
-        status = NameFromMetadata(view, *document, *stylesheet, position);
-    if (status.IsSuccess() && measureSize)
-        MeasureSize(view, partition);
-    return status;
+        return status;
+    // A file whose metadata cannot be read or named is catalogued as one without metadata.
+    SetDefaults(view, firstBlock, blocks);
+    note = {};
+    const std::uint32_t code = status.GetInternalErrorCode();
+    if (code == ErrorNoSingleResult || code == ErrorUnreadableDate || code == ErrorFileUnnamed)
+        return status;
+    return CErrorGenMessage(Source, __LINE__, ErrorFileUnnamed, {position, status.ToString()});
 }

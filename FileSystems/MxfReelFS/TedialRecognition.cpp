@@ -104,8 +104,13 @@ private:
         const mxf::MXFFilePtr held = LayoutOperation.RecognitionFile;
         LayoutOperation.RecognitionFile = nullptr;
         auto* view = static_cast<CMXFOnTapeFile*>(held.GetPtr());
+        // The label and its mark make this a Tedial tape: a dictionary that does not load is no other
+        // layout's, and puts the volume in alert.
+        LayoutOperation.AlertFlag = true;
         CStatus status =
             view ? LoadMxfDictionary(FileSystem.System) : FileSystem.UnknownState(FileBlockRead, __LINE__);
+        if (status.IsSuccess())
+            LayoutOperation.AlertFlag = false;
         if (status.IsSuccess())
         {
             view->FirstBlock = LayoutOperation.BlockCounter;

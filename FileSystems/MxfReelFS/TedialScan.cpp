@@ -17,10 +17,17 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
+#include "win/CodePage.h"
 
 namespace
 {
 constexpr char Source[] = "TedialOps";
+// Why a file is catalogued under its default name, by severity (the top two bits): its metadata could
+// not be read or named (error), the name the stylesheet made is refused (warning), or the metadata
+// named nothing (information).
+constexpr std::uint32_t EventFileUnnamed = 0xC0080264;
+constexpr std::uint32_t EventNameRefused = 0x80080265;
+constexpr std::uint32_t EventDefaultName = 0x40080266;
 
 enum State : std::uint32_t
 {
@@ -54,6 +61,7 @@ private:
     CStatus CatalogueFile();
     // Reads the block at the scan position into the view's first cache block.
     void ReadFirstBlock(std::uint32_t next);
+    void PostNote(std::uint32_t code, const std::string& text);
 
     CTedialFileSystem& FileSystem;
     CTedialFileSystemOperation& Operation;
@@ -97,6 +105,13 @@ void TedialScanStep::ReadFirstBlock(std::uint32_t next)
                                                    1, Context.ScanPosition, 0, FileSystem.BlockSize,
                                                    Operation.BlockBuffer, 0, false, nullptr),
                         next);
+}
+
+void TedialScanStep::PostNote(std::uint32_t code, const std::string& text)
+{
+    WString wide;
+    MultiByteToWide(CP_UTF8, text, wide);
+    FileSystem.System->EventSink.Post(FileSystem.EventSource, code, wide);
 }
 
 CStatus TedialScanStep::StartItem()
@@ -175,17 +190,23 @@ CStatus TedialScanStep::CatalogueFile()
     if (!view)
         return FileSystem.UnknownState(Operation.State, __LINE__);
     const CComPtr<IXMLDOMDocument> stylesheet(Context.Stylesheet);
-    if (CStatus status =
+    // A file whose metadata cannot be read or named costs no other file: it is catalogued under its
+    // default name, and the event tells the host why.
+    CNamingNote note;
+    if (CStatus named =
             ReadTapeFileInfo(*view, Context.ItemStart, Context.ScanPosition - Context.ItemStart - 1,
-                             stylesheet.get(), FileSystem.ScanFileSizes != 0);
-        status.Failed())
-        return status;
+                             stylesheet.get(), FileSystem.ScanFileSizes != 0, note);
+        named.Failed())
+        PostNote(EventFileUnnamed, named.ToString() + "; it is catalogued as " + view->FileName.ToUtf8() +
+                                       ", with no date and its whole blocks");
+    else if (!note.Text.empty())
+        PostNote(note.Refused ? EventNameRefused : EventDefaultName, note.Text);
 
     Item.Opcode = 4;
     Item.ClearParameters();
     Item.AnchoredFileName = view->FileName;
     const std::uint64_t size = view->FileLength;
-    CCatArchive record(Context.ItemStart, view->FileName.GetText(), size, view->LastModified, 0, 0, 1);
+    CCatArchive record(Context.ItemStart, view->FileName.GetText(), size, size, view->LastModified);
     CFragmentFile* file = nullptr;
     if (CStatus status = MakeFileFragment(FileSystem, record, Source, file); status.Failed())
         return status;

@@ -92,6 +92,8 @@ struct DocumentState
     // Every node made by the document or taken off an element; those in no tree when the state goes are
     // freed then, each with what hangs under it.
     std::vector<xmlNodePtr> Made;
+    // Why the last load did not parse.
+    std::string ParseReason;
     // The document compiled as a stylesheet, made when it is first used as one.
     xsltStylesheetPtr Compiled = nullptr;
 };
@@ -288,12 +290,14 @@ public:
     HRESULT transformNode(IXMLDOMDocument* stylesheet, WString* output) override;
     HRESULT loadXML(const WString& text, VARIANT_BOOL* success) override;
     HRESULT load(const WString& path, VARIANT_BOOL* success) override;
+    HRESULT get_parseReason(WString* reason) override;
     HRESULT getElementsByTagName(const WString& path, IXMLDOMNodeList** out) override;
 
     const std::shared_ptr<DocumentState> State;
 
 private:
-    HRESULT Loaded(xmlDocPtr doc, VARIANT_BOOL* success);
+    // `empty` says that there was no text at all, which the parser refuses without a message.
+    HRESULT Loaded(xmlDocPtr doc, VARIANT_BOOL* success, bool empty = false);
     // The tree new nodes are made in, made when the document has none.
     xmlDocPtr Tree();
 };
@@ -375,8 +379,19 @@ HRESULT Document::transformNode(IXMLDOMDocument* stylesheet, WString* output)
     return S_OK;
 }
 
-HRESULT Document::Loaded(xmlDocPtr doc, VARIANT_BOOL* success)
+HRESULT Document::Loaded(xmlDocPtr doc, VARIANT_BOOL* success, bool empty)
 {
+    State->ParseReason.clear();
+    if (!doc)
+    {
+        const xmlError* error = xmlGetLastError();
+        State->ParseReason = error && error->message ? "line " + std::to_string(error->line) + ", column " +
+                                                           std::to_string(error->int2) + ": " + error->message
+                             : empty ? "Document is empty"
+                                     : "the text is not XML";
+        while (!State->ParseReason.empty() && State->ParseReason.back() == '\n')
+            State->ParseReason.pop_back();
+    }
     State->Replace(doc);
     if (success)
         *success = doc ? VARIANT_TRUE : VARIANT_FALSE;
@@ -389,7 +404,8 @@ HRESULT Document::loadXML(const WString& text, VARIANT_BOOL* success)
     if (!ToUtf8(text, bytes))
         return Loaded(nullptr, success);
     msxml::InitLibraries();
-    return Loaded(msxml::ParseText(bytes), success);
+    xmlResetLastError();
+    return Loaded(msxml::ParseText(bytes), success, bytes.empty());
 }
 
 HRESULT Document::load(const WString& path, VARIANT_BOOL* success)
@@ -397,6 +413,7 @@ HRESULT Document::load(const WString& path, VARIANT_BOOL* success)
     std::string name;
     if (!ToUtf8(path, name))
         return E_INVALIDARG;
+    xmlResetLastError();
     // Read here, so that the parser itself never opens anything.
     std::ifstream file(name, std::ios::binary);
     std::string bytes;
@@ -405,9 +422,16 @@ HRESULT Document::load(const WString& path, VARIANT_BOOL* success)
     if (!file.is_open() || file.bad())
         return Loaded(nullptr, success);
     msxml::InitLibraries();
+    xmlResetLastError();
     return Loaded(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), name.c_str(), nullptr,
                                 msxml::ParseOptions),
-                  success);
+                  success, bytes.empty());
+}
+
+HRESULT Document::get_parseReason(WString* reason)
+{
+    *reason = FromUtf8(State->ParseReason.data(), State->ParseReason.size());
+    return S_OK;
 }
 
 HRESULT Document::getElementsByTagName(const WString& path, IXMLDOMNodeList** out)

@@ -97,6 +97,9 @@ public:
     // and gives S_FALSE with `success` false. External entities and DTDs are never loaded.
     virtual HRESULT loadXML(const WString& text, VARIANT_BOOL* success) = 0;
     virtual HRESULT load(const WString& path, VARIANT_BOOL* success) = 0;
+    // Why the last load or loadXML did not parse: the parser's message with its line and column; empty
+    // when it parsed.
+    virtual HRESULT get_parseReason(WString* reason) = 0;
     // The elements that the path of tag names ("Attributes/FileName") selects anywhere in the document.
     virtual HRESULT getElementsByTagName(const WString& path, IXMLDOMNodeList** out) = 0;
 };

@@ -194,6 +194,12 @@ void CFileListInternal::RollBack(const CMark& mark)
     Header().Dirty = true;
 }
 
+bool CFileListInternal::EntryFits(std::size_t pathUnits, std::size_t payload)
+{
+    return payload <= PageEntry::MaxPayload && pathUnits <= PageEntry::MaxPathUnits &&
+           PageEntry::SizeFor(pathUnits, payload) <= CFileListPageStore::Capacity;
+}
+
 std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
 {
     std::uint32_t result = ERROR_SUCCESS;
@@ -203,9 +209,7 @@ std::uint32_t CFileListInternal::Append(CFileListFile& record, bool fromUpkeep)
         if (!Opened)
             return ERROR_INVALID_HANDLE;
         std::uint8_t type = record.GetObjectType(true);
-        std::size_t size = PageEntry::SizeFor(record.GetPath().size(), record.GetDataSize());
-        if (record.GetDataSize() > PageEntry::MaxPayload ||
-            record.GetPath().size() > PageEntry::MaxPathUnits || size > CFileListPageStore::Capacity)
+        if (!EntryFits(record.GetPath().size(), record.GetDataSize()))
             return ERROR_INVALID_PARAMETER;
         try
         {

@@ -139,6 +139,9 @@ public:
     // number is returned. ERROR_INVALID_PARAMETER for a record that the list could not store and read
     // back (unknown type, payload other than its type's, entry larger than a page).
     std::uint32_t Append(CFileListFile& record, bool fromUpkeep = false);
+    // Whether a record of a path of that many UTF-16 units and a payload of that many bytes fits an
+    // entry of a page.
+    static bool EntryFits(std::size_t pathUnits, std::size_t payload);
 
     // The first record of `index` that is not less than `key`, or end(index).
     iterator find(const CFileListFile& key, int index);

@@ -21,10 +21,10 @@ std::uint32_t CEventSink::Deliver(CEvent event)
     return 0;
 }
 
-void CEventSink::SetListener(Listener listener)
+CEventSink::Listener CEventSink::SetListener(Listener listener)
 {
     std::lock_guard lock(Mutex);
-    OnEvent = std::move(listener);
+    return std::exchange(OnEvent, std::move(listener));
 }
 
 std::vector<CEvent> CEventSink::Take()

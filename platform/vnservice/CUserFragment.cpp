@@ -12,6 +12,7 @@ CStatus CUserFragment::ConstructFromCatalogue(CFileName fileSystemName, CCatalog
     SegmentIndex = record.SegmentIndex;
     OrderKey1 = record.OrderKey1;
     OrderKey2 = record.OrderKey2;
+    Flags = record.Flags;
     return CStatus::Success();
 }
 

@@ -18,6 +18,7 @@ struct CCatalogueFileRecord
     std::uint32_t SegmentIndex = 0;
     std::uint32_t OrderKey1 = 0;
     std::uint32_t OrderKey2 = 0;
+    std::uint8_t Flags = 0; // the record's flags, which say where it keeps its time
 };
 
 class CUserFragment
@@ -42,4 +43,5 @@ public:
     std::uint32_t SegmentIndex = 0;
     std::uint32_t OrderKey1 = 0;
     std::uint32_t OrderKey2 = 0;
+    std::uint8_t Flags = 0;
 };

@@ -40,6 +40,9 @@ std::string HostErrorText(std::uint32_t code)
          "%4: choose one with --at POSITION, as reelfs ls -l shows it"},
         {HostErrorNoVersionAt, "no version of \"%1\" on volume %3 starts at position %2; its versions start "
                                "at %4"},
+        {HostErrorFilesUnread,
+         "%1 files of the tape could not be read whole, for the reasons above; the scan "
+         "catalogued them all the same, as said there"},
         {0xC00001F8, "catalogue error %1 on volume %2"},
         {0xC00003ED, "the file system does not support this operation"},
         {0xC00007D7, "the operation reached an unknown state or sub-code %1"},
@@ -67,9 +70,14 @@ std::string HostErrorText(std::uint32_t code)
         {0xC00036B3, "the data of \"%1\" run past the end of the tape's data at %2: the tape is cut short"},
         {0xC0003714, "no file mark after the label on %1"},
         {0xC0003715, "the Tedial label \"%1\" is malformed"},
-        {0xC0003716, "MXF file at %1: the transform gave no single %2"},
-        {0xC0003717, "MXF file at %1: unreadable date \"%2\""},
+        {0xC0003716, "MXF file at block %1: the transform gave no single %2"},
+        {0xC0003717, "MXF file at block %1: unreadable date \"%2\""},
         {0xC0003718, "the block size of volume %1 is not known: the tape has not been recognised"},
+        {0xC0003730, "the header metadata nests deeper than %1 levels"},
+        {0xC0003731, "the strong references of %1 lead back to a set that holds them"},
+        {0xC0003732, "MXF file at block %1: %2"},
+        {0xC0003733, "the \"%1\" setting (section MXFREELFS) names \"%2\", which does not load: %3. Correct "
+                     "the file, or remove the setting to use the built-in %4"},
         {0xC0003778, "the second end-of-archive block is not zero"},
         {0xC0003779, "the extents of \"%1\" fall %2 blocks short"},
         {0xC000377A, "the file continues on a next volume that is not known"},

@@ -31,6 +31,7 @@ constexpr std::uint32_t HostErrorPathWithoutRoot = 0xC0000D12;
 constexpr std::uint32_t HostErrorNotTapeImage = 0xC0000D13;
 constexpr std::uint32_t HostErrorVersionsAlike = 0xC0000D20;
 constexpr std::uint32_t HostErrorNoVersionAt = 0xC0000D21;
+constexpr std::uint32_t HostErrorFilesUnread = 0xC0000D14;
 
 // The message text for a host error number, with %1/%2 where its parameters go; empty when unknown.
 std::string HostErrorText(std::uint32_t code);

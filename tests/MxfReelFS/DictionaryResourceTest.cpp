@@ -162,9 +162,12 @@ TEST_F(DictionaryDocument, every_set_and_property_that_ffmpeg_writes_is_known)
     EXPECT_GT(properties, 0);
 }
 
-// Where the dictionary's class names differ from the names that mediainfo gives the same sets.
+// Where the dictionary's class names differ from the names that mediainfo gives the same sets; a tagged
+// value it shows by its key alone (the primer names its two properties "Assigned Category Name" and
+// "Assigned Category Value").
 const std::map<std::string, std::string> OtherNames = {{"Timeline Track", "Track"},
-                                                       {"AES3 Descriptor", "AES3PCMDescriptor"}};
+                                                       {"AES3 Descriptor", "AES3PCMDescriptor"},
+                                                       {"60E2B3402530101D01010101013F00", "TaggedValue"}};
 
 // The whole files that ffmpeg wrote for the file-access tests, with what mediainfo shows of each.
 std::string Fixture(const std::string& name)
@@ -185,10 +188,11 @@ std::map<std::uint64_t, std::string> MediainfoNames(const std::string& name)
     return names;
 }
 
-// The names of the object and of every value below it that the dictionary did not know.
+// The names of the object and of every value below it that the dictionary did not know: an unknown set,
+// or a property named "Unknown <tag> <label>".
 void CollectUnknown(const mxf::MDObjectPtr& object, std::vector<std::string>& unknown)
 {
-    if (object->Name == "Unknown" || object->Name == "UnknownSet")
+    if (object->Name.rfind("Unknown", 0) == 0)
         unknown.push_back(object->FullName());
     for (const mxf::MDObject::Child& child : *object)
         CollectUnknown(child.second, unknown);
@@ -242,6 +246,6 @@ TEST_P(DictionaryDocumentFiles, ffmpeg_files_read_with_every_set_known_by_the_na
 }
 
 INSTANTIATE_TEST_SUITE_P(Flavours, DictionaryDocumentFiles,
-                         testing::Values("op1a", "d10", "opatom", "pipe", "runin"));
+                         testing::Values("op1a", "d10", "opatom", "pipe", "runin", "comments"));
 
 } // namespace

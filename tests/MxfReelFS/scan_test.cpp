@@ -1,9 +1,12 @@
 #include "TedialTape.h"
 
+#include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
 #include "FileSystems/MxfReelFS/TedialNaming.h"
 #include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
+#include "frame/CCatArchive.h"
 #include "frame/CCatalogueHeader.h"
+#include "mxf/MDOType.h"
 #include "mxf/MXFFile.h"
 #include "mxf/Partition.h"
 #include "pagelist/CFileListInternal.h"
@@ -74,7 +77,22 @@ protected:
         return volume;
     }
 
-    // A stylesheet of the test's own, named by the configuration.
+    // A stylesheet of the test's own, named by the configuration: Head, what the result's Attributes
+    // hold, then Tail.
+    inline static const std::string Head =
+        R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:template match="/"><Attributes>)";
+    inline static const std::string Tail = "</Attributes></xsl:template></xsl:stylesheet>";
+    // The texts of the events of that severity that the scans posted since the last call.
+    std::vector<std::string> Posted(std::uint32_t severity)
+    {
+        std::vector<std::string> texts;
+        for (const CEvent& event : System.EventSink.Take())
+            if (const auto* text = std::get_if<WString>(&event.Value); text && event.Severity() == severity)
+                texts.push_back(WideParameter(*text));
+        return texts;
+    }
+
     void UseStylesheet(const std::string& text)
     {
         const std::string path = (Base / "transform.xsl").string();
@@ -139,11 +157,16 @@ TEST_F(TedialScan, a_file_without_a_preface_keeps_the_name_of_its_first_block)
     const Bytes tedial = tdtest::MxfFile();
     const Bytes text(5000, 'x');
     CStatus status;
+    const std::uint64_t textStart = 2 + WholeBlocks(tedial, 4096) / 4096 + 1;
+    System.EventSink.Take();
     CVolumePointer volume = ScanTedial({tedial, text, Fixture("cut_header.mxf")}, 4096, status);
     ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    // Why the file keeps its default name is told, as information.
+    EXPECT_EQ(Posted(CEvent::Information),
+              std::vector<std::string>{"MXF file at block " + std::to_string(textStart) +
+                                       ": it begins with no partition pack"});
     const auto files = Files(volume);
     ASSERT_EQ(files.size(), 3u);
-    const std::uint64_t textStart = 2 + WholeBlocks(tedial, 4096) / 4096 + 1;
     EXPECT_EQ(files[0].Path, "0/0000000" + std::to_string(textStart) + ".dat");
     EXPECT_EQ(files[0].Position, textStart);
     EXPECT_EQ(files[0].FileTime, 0u);
@@ -153,37 +176,49 @@ TEST_F(TedialScan, a_file_without_a_preface_keeps_the_name_of_its_first_block)
     EXPECT_EQ(files[2].Path, TedialName);
 }
 
-TEST_F(TedialScan, a_stylesheet_that_gives_no_single_name_or_a_date_that_does_not_read_fails_the_scan)
+TEST_F(TedialScan, a_file_the_stylesheet_cannot_name_keeps_its_default_name_and_the_scan_goes_on)
 {
-    const std::string head =
-        R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
-<xsl:template match="/"><Attributes>)";
-    const std::string tail = "</Attributes></xsl:template></xsl:stylesheet>";
     struct Case
     {
         std::string Body;
-        std::uint32_t Error;
         std::string Text;
     } cases[] = {
-        {"<FileName>a</FileName><FileName>b</FileName><LastModifiedDate/>", 0xC0003716,
-         "MXF file at 2: the transform gave no single Attributes/FileName"},
-        {"<FileName>a</FileName>", 0xC0003716,
-         "MXF file at 2: the transform gave no single Attributes/LastModifiedDate"},
-        {"<FileName>a</FileName><LastModifiedDate>15/04/2021</LastModifiedDate>", 0xC0003717,
-         "MXF file at 2: unreadable date \"15/04/2021\""},
+        {"<FileName>a</FileName><FileName>b</FileName><LastModifiedDate/>",
+         "MXF file at block %: the transform gave no single Attributes/FileName"},
+        {"<FileName>a</FileName>",
+         "MXF file at block %: the transform gave no single Attributes/LastModifiedDate"},
+        {"<FileName>a</FileName><LastModifiedDate>15/04/2021</LastModifiedDate>",
+         "MXF file at block %: unreadable date \"15/04/2021\""},
     };
+    const Bytes file = tdtest::MxfFile();
+    const std::uint64_t second = 2 + WholeBlocks(file, 65536) / 65536 + 1;
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.Body);
-        UseStylesheet(head + c.Body + tail);
+        UseStylesheet(Head + c.Body + Tail);
+        System.EventSink.Take();
         CStatus status;
-        ScanTedial({tdtest::MxfFile()}, 65536, status);
-        ASSERT_TRUE(status.Failed());
-        EXPECT_EQ(status.GetInternalErrorCode(), c.Error);
-        EXPECT_NE(status.ToString().find(c.Text), std::string::npos) << status.ToString();
+        CVolumePointer volume = ScanTedial({file, file}, 65536, status);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        const auto files = Files(volume);
+        ASSERT_EQ(files.size(), 2u);
+        const std::vector<std::string> reported = Posted(CEvent::Error);
+        ASSERT_EQ(reported.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i)
+        {
+            const std::string block = std::to_string(i == 0 ? 2 : second);
+            EXPECT_EQ(files[i].Path, "0/0000000" + block + ".dat");
+            EXPECT_EQ(files[i].FileTime, 0u);
+            EXPECT_EQ(files[i].Size, 65536u);
+            std::string text = c.Text;
+            text.replace(text.find('%'), 1, block);
+            EXPECT_NE(reported[i].find(text), std::string::npos) << reported[i];
+            EXPECT_NE(reported[i].find("it is catalogued as " + files[i].Path), std::string::npos)
+                << reported[i];
+        }
     }
     // An empty date is no date; the name is what the stylesheet gives.
-    UseStylesheet(head + "<FileName>clip.mxf</FileName><LastModifiedDate/>" + tail);
+    UseStylesheet(Head + "<FileName>clip.mxf</FileName><LastModifiedDate/>" + Tail);
     CStatus status;
     CVolumePointer volume = ScanTedial({tdtest::MxfFile()}, 65536, status);
     ASSERT_TRUE(status.IsSuccess()) << status.ToString();
@@ -191,6 +226,118 @@ TEST_F(TedialScan, a_stylesheet_that_gives_no_single_name_or_a_date_that_does_no
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].Path, "0/clip.mxf");
     EXPECT_EQ(files[0].FileTime, 0u);
+}
+
+TEST_F(TedialScan, header_metadata_that_cannot_be_read_is_reported_with_the_reason_the_library_gives)
+{
+    // The file ends with its header partition pack, at the end of a block: the metadata it announces are
+    // not there. The next file is sound.
+    const Bytes sound = tdtest::MxfFile();
+    const Bytes pack(sound.begin(), sound.begin() + 124);
+    System.EventSink.Take();
+    CStatus status;
+    CVolumePointer volume = ScanTedial({pack, sound}, 124, status);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    const auto files = Files(volume);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].Path, "0/00000002.dat");
+    EXPECT_EQ(files[1].Path, TedialName);
+    const std::vector<std::string> reported = Posted(CEvent::Error);
+    ASSERT_EQ(reported.size(), 1u);
+    // What is read past the file meets its closing mark.
+    EXPECT_EQ(reported[0].find("0xC0003732: MXF file at block 2: Error reading file \"\" at 0x0000007c - "),
+              0u)
+        << reported[0];
+}
+
+TEST_F(TedialScan, a_name_that_is_no_clean_path_gives_the_file_its_default_name_with_a_warning)
+{
+    const char* refused[] = {"../../x",        "/etc/x",     ".",           "", "a//b", "a/./b", "a/",
+                             "line&#10;break", "tab&#9;bed", "del&#127;ete"};
+    for (const std::string name : refused)
+    {
+        SCOPED_TRACE(name);
+        UseStylesheet(Head + "<FileName>" + name + "</FileName><LastModifiedDate/>" + Tail);
+        System.EventSink.Take();
+        CStatus status;
+        CVolumePointer volume = ScanTedial({tdtest::MxfFile()}, 65536, status);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        const auto files = Files(volume);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(files[0].Path, "0/00000002.dat");
+        const std::vector<std::string> warnings = Posted(CEvent::Warning);
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_EQ(warnings[0].find("MXF file at block 2: the stylesheet named it \""), 0u) << warnings[0];
+        EXPECT_NE(warnings[0].find("; it keeps the name 0/00000002.dat"), std::string::npos) << warnings[0];
+    }
+    // The longest name a catalogue record of a dated file holds passes; one unit more does not.
+    for (const std::size_t units : {std::size_t{32742}, std::size_t{32743}})
+    {
+        UseStylesheet(Head + "<FileName>" + std::string(units, 'n') + "</FileName><LastModifiedDate/>" +
+                      Tail);
+        CStatus status;
+        CVolumePointer volume = ScanTedial({tdtest::MxfFile()}, 65536, status);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        const auto files = Files(volume);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(files[0].Path, units == 32742 ? "0/" + std::string(units, 'n') : "0/00000002.dat");
+    }
+    UseStylesheet(Head + "<FileName>clips/a b/c.mxf</FileName><LastModifiedDate/>" + Tail);
+    System.EventSink.Take();
+    CStatus status;
+    CVolumePointer volume = ScanTedial({tdtest::MxfFile()}, 65536, status);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    EXPECT_EQ(Files(volume).at(0).Path, "0/clips/a b/c.mxf");
+    EXPECT_EQ(Posted(CEvent::Warning), std::vector<std::string>{});
+}
+
+TEST_F(TedialScan, metadata_strings_with_characters_xml_cannot_carry_still_name_the_file)
+{
+    // The Identification's ProductName begins with 0x0001, ESC and NUL.
+    const std::vector<std::uint8_t> identification{0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
+                                                   0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x30, 0x00};
+    Bytes file = tdtest::MxfFile();
+    const std::size_t name = ItemValue(file, identification, 0x3c02);
+    const std::uint8_t odd[] = {0x00, 0x01, 0x00, 0x1b, 0x00, 0x00};
+    std::copy(std::begin(odd), std::end(odd), file.begin() + static_cast<std::ptrdiff_t>(name));
+    UseStylesheet(Head +
+                  R"(<FileName><xsl:value-of select="//Identification/ProductName/@value"/>.mxf</FileName>)" +
+                  "<LastModifiedDate/>" + Tail);
+    CStatus status;
+    CVolumePointer volume = ScanTedial({file}, 65536, status);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    const auto files = Files(volume);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].Path.rfind("0/\xef\xbf\xbd\xef\xbf\xbd", 0), 0u) << files[0].Path;
+}
+
+TEST_F(TedialScan, a_measurement_that_would_reach_past_the_file_keeps_its_whole_blocks)
+{
+    // Two files of three blocks each, the second after the first's mark: its footer is at byte 26112 as
+    // the first file's view counts (six blocks on, the mark's among them) and at 9728 as its own does.
+    System.Configuration.LoadText("[MXFREELFS]\nScan File Sizes=1\n");
+    const Bytes sound = tdtest::MxfFile();
+    ASSERT_EQ(sound.size(), 10809u);
+    Bytes footerBeyond = sound;
+    const std::uint8_t beyond[8] = {0, 0, 0, 0, 0, 0, 0x66, 0x00};
+    std::copy(std::begin(beyond), std::end(beyond), footerBeyond.begin() + 44);
+    // The random index pack's length, 40 in one byte, made all ones in four.
+    Bytes endlessIndex(sound.begin(), sound.begin() + 10768);
+    for (const std::uint8_t byte : {0x83, 0xff, 0xff, 0xff})
+        endlessIndex.push_back(byte);
+    endlessIndex.insert(endlessIndex.end(), sound.begin() + 10769, sound.end());
+    for (const Bytes* crafted : {&footerBeyond, &endlessIndex})
+    {
+        CStatus status;
+        CVolumePointer volume = ScanTedial({*crafted, sound}, 4096, status);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        const auto files = Files(volume);
+        ASSERT_EQ(files.size(), 2u);
+        const auto first = files[0].Position == 2 ? files[0] : files[1];
+        const auto second = files[0].Position == 2 ? files[1] : files[0];
+        EXPECT_EQ(first.Size, 3 * 4096u);
+        EXPECT_EQ(second.Size, sound.size());
+    }
 }
 
 TEST_F(TedialScan, a_last_modified_date_of_all_zeros_is_no_date)
@@ -207,12 +354,22 @@ TEST_F(TedialScan, a_last_modified_date_of_all_zeros_is_no_date)
     EXPECT_EQ(files[0].FileTime, 0u);
 }
 
-TEST_F(TedialScan, strong_references_that_lead_back_to_a_set_that_holds_them_fail_the_naming)
+TEST_F(TedialScan, strong_references_that_lead_back_or_nest_too_deep_fail_the_naming)
 {
-    // The scan loads the dictionary; the file's Content Storage is then made to own its Preface again.
+    // The scan loads the dictionary.
     CStatus status;
     ScanTedial({tdtest::MxfFile()}, 65536, status);
     ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    const auto append = [](const mxf::MDObjectPtr& object)
+    {
+        CComPtr<IXMLDOMDocument> document;
+        CComPtr<IXMLDOMElement> root;
+        EXPECT_TRUE(SUCCEEDED(CreateDOMDocument(&document)) &&
+                    SUCCEEDED(document->createElement(u"Partition", &root)));
+        return AppendMetadataXml(object, *document, *root);
+    };
+
+    // The file's Content Storage is made to own its Preface again.
     const Bytes bytes = tdtest::MxfFile();
     const mxf::DataChunkPtr chunk(new mxf::DataChunk(bytes.size()));
     std::memcpy(chunk->Data(), bytes.data(), bytes.size());
@@ -229,15 +386,80 @@ TEST_F(TedialScan, strong_references_that_lead_back_to_a_set_that_holds_them_fai
     ASSERT_TRUE(storage.GetPtr());
     const mxf::MDObjectPtr package = storage->FindChildByName("Packages")->begin()->second;
     package->MakeReference(preface);
-
-    CComPtr<IXMLDOMDocument> document;
-    CComPtr<IXMLDOMElement> root;
-    ASSERT_TRUE(SUCCEEDED(CreateDOMDocument(&document)) &&
-                SUCCEEDED(document->createElement(u"Partition", &root)));
-    status = AppendMetadataXml(preface, *document, *root);
+    status = append(preface);
     package->SetReferencedObject(mxf::MDObjectPtr());
     ASSERT_TRUE(status.Failed());
-    EXPECT_NE(status.ToString().find("1392"), std::string::npos) << status.ToString();
+    EXPECT_EQ(status.GetInternalErrorCode(), 0xC0003731u) << status.ToString();
+
+    // Prefaces, each owning the next through its Content Storage reference: a chain without a loop, two
+    // levels to a Preface, as deep as a file may nest (255 levels) and one Preface deeper.
+    static constexpr std::uint8_t ContentStorageKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x02,
+                                                           0x06, 0x01, 0x01, 0x04, 0x02, 0x01, 0x00, 0x00};
+    for (const std::size_t depth : {128u, 129u})
+    {
+        SCOPED_TRACE(depth);
+        std::vector<mxf::MDObjectPtr> chain;
+        for (std::size_t i = 0; i < depth; ++i)
+            chain.emplace_back(new mxf::MDObject(mxf::MDOType::FindByName("Preface")));
+        for (std::size_t i = 0; i + 1 < depth; ++i)
+            ASSERT_TRUE(chain[i]->AddChild(mxf::UL(ContentStorageKey))->MakeReference(chain[i + 1]));
+        status = append(chain.front());
+        if (depth == 128)
+            EXPECT_TRUE(status.IsSuccess()) << status.ToString();
+        else
+            EXPECT_EQ(status.ToString(), "0xC0003730: the header metadata nests deeper than 256 levels");
+    }
+}
+
+TEST_F(TedialScan, a_scan_that_starts_at_a_file_loads_its_stylesheet_and_records_the_date_at_offset_36)
+{
+    Bytes undated = tdtest::MxfFile();
+    std::fill_n(undated.begin() + static_cast<std::ptrdiff_t>(ItemValue(undated, PrefaceKey, 0x3b02)), 8, 0);
+    CStatus status;
+    CVolumePointer volume = ScanTedial({tdtest::MxfFile(), undated}, 65536, status);
+    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+    // A context of its own that starts at each file, past the label that a scan's first operation reads.
+    for (const std::uint64_t block : {2u, 4u})
+    {
+        SCOPED_TRACE(block);
+        std::unique_ptr<CGetOperationContext> context(
+            TapeFileSystemOf(volume).CreateGetOperationContext(volume, volume->GetReplica(0)));
+        auto& tedial = static_cast<CTedialGetOperationContext&>(*context);
+        tedial.ScanPosition = block;
+        status = RunOperation(volume, 11,
+                              [&](CArchiveFileSystemOperation& operation)
+                              { operation.SetScanContext(context.get()); });
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        EXPECT_TRUE(tedial.Stylesheet);
+        CArchiveFileSystemOperation& item = context->ItemOperation;
+        const std::unique_ptr<CUserFragment> fragment(item.ItemFragment());
+        item.SetItemFragment(nullptr);
+        ASSERT_TRUE(fragment);
+        EXPECT_EQ(fragment->GetCatalogueFileName().ToUtf8(), TedialName);
+        // The record as the scan builds it: a date is flagged 0x40 and stored in the place of the
+        // modification time, 44 bytes in all; no date, no flag and 36 bytes.
+        const std::uint64_t time = block == 2 ? TedialTime : 0;
+        CCatArchive record(block, fragment->GetCatalogueFileName().GetText(), fragment->Size, fragment->Size,
+                           fragment->Time);
+        EXPECT_EQ(fragment->Flags, block == 2 ? 0x40 : 0);
+        EXPECT_EQ(fragment->Time, time);
+        EXPECT_EQ(record.GetObjectType(true), fragment->Flags);
+        EXPECT_EQ(record.GetDataSize(), block == 2 ? 44u : 36u);
+        std::uint64_t stored = 0;
+        std::memcpy(&stored, static_cast<const std::uint8_t*>(record.GetData()) + 36, sizeof stored);
+        EXPECT_EQ(block == 2 ? stored : 0, time);
+        EXPECT_EQ(record.GetFileTime(), time);
+    }
+}
+
+TEST_F(TedialScan, a_scan_before_the_block_size_is_known_fails)
+{
+    CVolumePointer volume = MountTedial({tdtest::MxfFile()}, 65536, tdtest::ValidLabel("unrecognised"));
+    std::unique_ptr<CGetOperationContext> context(
+        TapeFileSystemOf(volume).CreateGetOperationContext(volume, volume->GetReplica(0)));
+    const CStatus status = RunOperation(
+        volume, 11, [&](CArchiveFileSystemOperation& operation) { operation.SetScanContext(context.get()); });
+    EXPECT_EQ(status.GetInternalErrorCode(), ErrorBlockSizeUnknown) << status.ToString();
 }
 
 TEST_F(TedialScan, the_first_operation_keeps_the_label_identifier_in_the_catalogue_header)

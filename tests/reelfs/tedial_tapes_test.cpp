@@ -3,9 +3,15 @@
 // byte, whichever way the image ends.
 #include "HostTestSupport.h"
 
+#include "frame/CCatalogueItem.h"
+#include "frame/CFileListPointer.h"
+#include "pagelist/CFileListInternal.h"
+#include "win/FileTime.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -351,6 +357,130 @@ TEST_F(TedialTapeCommands, a_configured_stylesheet_reaches_no_file_and_is_stoppe
         }
         for (const std::string& text : {scan.Out, scan.Err, ls.Out, ls.Err})
             EXPECT_EQ(text.find(c.secret), std::string::npos) << text;
+    }
+}
+
+TEST_F(TedialTapeCommands, damaged_files_are_catalogued_under_their_default_names_and_cost_no_other_file)
+{
+    // Blocks: the label 0, its mark 1, tedial.mxf 2-4, mark, deep.mxf 6-11, mark, bad_date.mxf 13-15, mark,
+    // op1a.mxf from 17.
+    const std::string label = (Folder / "damaged-label").string();
+    std::ofstream(label) << "554362111000\nA\nB\nDamaged\nD\n25/12/2020 10:30\n";
+    const std::string tape = (Folder / "damaged.tap").string();
+    ASSERT_EQ(Reelfs({"mktape", "-b", "4096", "-o", tape, label, Fixture("ffmpeg/tedial.mxf").string(),
+                      Fixture("crafted-mxf/deep.mxf").string(), Fixture("crafted-mxf/bad_date.mxf").string(),
+                      Fixture("ffmpeg-mxf/op1a.mxf").string()})
+                  .Exit,
+              0);
+    const CRunResult scan = Reelfs({"scan", tape});
+    EXPECT_EQ(scan.Exit, 1);
+    EXPECT_NE(scan.Out.find("files        4"), std::string::npos) << scan.Out;
+    for (const char* reported : {"reelfs: 0xC0003732: MXF file at block 6: 0xC0003730: the header metadata "
+                                 "nests deeper than 256 levels; "
+                                 "it is catalogued as 0/00000006.dat, with no date and its whole blocks\n",
+                                 "reelfs: 0xC0003717: MXF file at block 13: unreadable date \"2021-13-15 "
+                                 "10:30:05.000\"; it is catalogued "
+                                 "as 0/00000013.dat, with no date and its whole blocks\n",
+                                 "reelfs: 0xC0000D14: 2 files of the tape could not be read whole"})
+        EXPECT_NE(scan.Err.find(reported), std::string::npos) << reported << "\n" << scan.Err;
+
+    const CRunResult ls = Reelfs({"ls", tape});
+    ASSERT_EQ(ls.Exit, 0) << ls.Err;
+    EXPECT_EQ(ls.Out, "24576\t-\t0/00000006.dat\n"
+                      "12288\t-\t0/00000013.dat\n"
+                      "35385\t2024-03-05T15:20:30Z\t0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf\n"
+                      "10809\t2021-04-15T15:30:05Z\t0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf\n");
+    const std::pair<const char*, const char*> restores[] = {
+        {"0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf", "ffmpeg/tedial.mxf"},
+        {"0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf", "ffmpeg-mxf/op1a.mxf"},
+        {"0/00000006.dat", "crafted-mxf/deep.mxf"}};
+    for (const auto& [path, fixture] : restores)
+    {
+        SCOPED_TRACE(path);
+        const std::string out = (Folder / "restored").string();
+        std::filesystem::remove(out);
+        ASSERT_EQ(Reelfs({"restore", tape, path, "-o", out}).Exit, 0);
+        const std::string bytes = ReadFile(Fixture(fixture));
+        const std::string restored = ReadFile(out);
+        EXPECT_TRUE(restored.substr(0, bytes.size()) == bytes);
+        EXPECT_EQ(restored.size(), path[2] == '0' ? 24576 : bytes.size());
+    }
+}
+
+TEST_F(TedialTapeCommands,
+       a_dated_file_is_recorded_with_flag_0x40_and_its_time_where_the_modification_time_goes)
+{
+    ASSERT_EQ(Reelfs({"scan", Tape}).Exit, 0);
+    {
+        CHost host;
+        ASSERT_TRUE(host.Open(Home).IsSuccess());
+        CSet<CVolume, 1>::pointer volume;
+        ASSERT_TRUE(host.Mount(Tape, volume).IsSuccess());
+        ASSERT_TRUE(volume->OpenCatalogue(false, false).IsSuccess());
+        std::size_t files = 0;
+        CFileListInternal& catalogue = *volume->Catalogue;
+        for (auto at = catalogue.begin(1), end = catalogue.end(1); at != end; ++at)
+        {
+            CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+            if (handle.Get()->GetObjectType(false) != KindArchive)
+                continue;
+            ++files;
+            EXPECT_EQ(handle.Get()->GetObjectType(true), 0x40);
+            ASSERT_EQ(handle.Get()->GetDataSize(), 44u);
+            std::uint64_t stored = 0;
+            std::memcpy(&stored, static_cast<const std::uint8_t*>(handle.Get()->GetData()) + 36,
+                        sizeof stored);
+            const std::uint64_t expected =
+                handle.Get()->GetKeyPath() == u"0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf"
+                    ? UnixSecondsToFileTime(1618500605)  // 2021-04-15T15:30:05Z
+                    : UnixSecondsToFileTime(1709652030); // 2024-03-05T15:20:30Z
+            EXPECT_EQ(stored, expected);
+        }
+        EXPECT_EQ(files, 3u);
+    }
+    // The restored file takes the recorded time.
+    const std::string out = (Folder / "restored").string();
+    ASSERT_EQ(Reelfs({"restore", Tape, "0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf", "-o", out}).Exit, 0);
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
+                  std::chrono::file_clock::to_sys(std::filesystem::last_write_time(out)).time_since_epoch())
+                  .count(),
+              1618500605);
+}
+
+TEST_F(TedialTapeCommands, a_dictionary_or_stylesheet_that_does_not_load_is_named_with_the_reason)
+{
+    const std::string missing = (Folder / "missing.xml").string();
+    const std::string empty = (Folder / "empty.xml").string();
+    const std::string malformed = (Folder / "malformed.xml").string();
+    std::ofstream(empty).flush();
+    std::ofstream(malformed) << "<MXFDictionary>\n  <Types>\n</MXFDictionary>\n";
+    struct Case
+    {
+        const char* Setting;
+        std::string Path;
+        const char* Reason;
+    } cases[] = {
+        {"MXF Dictionary", missing, "there is no such file"},
+        {"MXF Dictionary", empty, "no element found"},
+        {"MXF Dictionary", malformed, "line 3"},
+        {"MXF Transform", missing, "there is no such file"},
+        {"MXF Transform", empty, "Document is empty"},
+        {"MXF Transform", malformed, "line 4, column 1: Premature end of data"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.Setting) + " " + c.Path);
+        std::ofstream(std::filesystem::path(Home) / "reelfs.ini") << "[MXFREELFS]\n"
+                                                                  << c.Setting << "=" << c.Path << "\n";
+        // A process of its own: a dictionary loads once in a process.
+        const CRunResult scan = Program({"scan", Tape});
+        EXPECT_EQ(scan.Exit, 1);
+        const std::string named = "0xC0003733: the \"" + std::string(c.Setting) +
+                                  "\" setting (section MXFREELFS) names \"" + c.Path +
+                                  "\", which does not load: ";
+        EXPECT_NE(scan.Err.find(named), std::string::npos) << scan.Err;
+        EXPECT_NE(scan.Err.find(c.Reason, scan.Err.find(named)), std::string::npos) << scan.Err;
+        EXPECT_NE(scan.Err.find("or remove the setting to use the built-in "), std::string::npos) << scan.Err;
     }
 }
 } // namespace

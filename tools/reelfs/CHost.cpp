@@ -134,6 +134,7 @@ CStatus CHost::Recognise(const CSet<CVolume, 1>::pointer& volume,
                          std::unique_ptr<CArchiveFileSystem>& fileSystem)
 {
     auto* factory = CFactory<CArchiveFileSystem>::Factory;
+    CStatus refusal;
     for (std::size_t i : factory ? RecognitionOrder(factory->TypeNames) : std::vector<std::size_t>())
     {
         const WString& type = factory->TypeNames[i];
@@ -168,7 +169,13 @@ CStatus CHost::Recognise(const CSet<CVolume, 1>::pointer& volume,
             return CStatus::Success();
         }
         CEventLog::LogStatus(status);
+        // A file system that took the tape for one of its own and then failed says why better than "no
+        // known layout" does.
+        if (status.Failed() && !status.IsIgnored() && refusal.IsSuccess())
+            refusal = status;
     }
+    if (refusal.Failed())
+        return refusal;
     return CErrorGenMessage(Source, __LINE__, HostErrorUnknownLayout, {volume->GetName()});
 }
 

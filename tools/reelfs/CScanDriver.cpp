@@ -19,6 +19,7 @@
 #include <future>
 #include <memory>
 #include <utility>
+#include <variant>
 
 namespace
 {
@@ -126,6 +127,9 @@ CStatus TakeItem(CFileListInternal& catalogue, CArchiveFileSystemOperation& item
             return CStatus::Success();
         CCatArchive record(item.ItemFileStart(), fragment->GetCatalogueFileName().GetText(), fragment->Size,
                            fragment->Time, fragment->SegmentIndex, fragment->OrderKey1, fragment->OrderKey2);
+        // A record that flags its one time 0x40 (a Tedial file's) is stored so.
+        if (fragment->Flags == CCatArchive::FlagArchiveTime)
+            record.Flags = fragment->Flags;
         if (std::uint32_t error = catalogue.Append(record))
             return CErrorNumber::OsError(Source, __LINE__, error);
         ++summary.Files;
@@ -189,6 +193,34 @@ CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& vo
     }
     return CStatus::Success();
 }
+
+// Keeps the errors and warnings that the file system posts while the scan runs, and hands every event on
+// to the listener it had.
+class CFileReports
+{
+public:
+    CFileReports(CEventSink& sink, CScanSummary& summary) : Sink(sink)
+    {
+        Previous = Sink.SetListener(
+            [this, &summary](const CEvent& event)
+            {
+                const auto* text = std::get_if<WString>(&event.Value);
+                if (text && event.Severity() == CEvent::Error)
+                    summary.FileErrors.push_back(WideParameter(*text));
+                else if (text && event.Severity() == CEvent::Warning)
+                    summary.FileWarnings.push_back(WideParameter(*text));
+                if (Previous)
+                    Previous(event);
+            });
+    }
+    ~CFileReports() { Sink.SetListener(std::move(Previous)); }
+    CFileReports(const CFileReports&) = delete;
+    CFileReports& operator=(const CFileReports&) = delete;
+
+private:
+    CEventSink& Sink;
+    CEventSink::Listener Previous;
+};
 } // namespace
 
 CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
@@ -225,7 +257,10 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
         status = volume->OpenCatalogue(true, false);
     CCataloguedFile lastFile;
     if (status.IsSuccess())
+    {
+        CFileReports reports(host.System.EventSink, summary);
         status = Walk(fileSystem, volume, summary, progress, taken, lastFile);
+    }
     if (status.IsSuccess())
         status = ContinuingFile(*volume->Catalogue, lastFile, summary.ContinuingFile);
     if (digest.valid())
@@ -265,5 +300,8 @@ CStatus CScanDriver::Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, C
     // A tape cut short ends even a scan that found nothing amiss with the cut, what it catalogued kept.
     if (status.IsSuccess() && finished.IsSuccess())
         status = volume->CheckTapeWhole(0);
+    if (status.IsSuccess() && finished.IsSuccess() && !summary.FileErrors.empty())
+        status = CErrorGenMessage(Source, __LINE__, HostErrorFilesUnread,
+                                  {std::to_string(summary.FileErrors.size())});
     return status.Failed() ? status : finished;
 }

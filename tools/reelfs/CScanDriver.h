@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct CScanSummary
 {
@@ -23,6 +24,11 @@ struct CScanSummary
     // The catalogued path of the file whose data run on past the end of the tape, onto the next volume;
     // empty when none does.
     WString ContinuingFile;
+    // What the file system said of single files while it catalogued them: the files it could not read
+    // whole, catalogued all the same (an error each, which fails the scan once it has gone to the end),
+    // and warnings.
+    std::vector<std::string> FileErrors;
+    std::vector<std::string> FileWarnings;
 };
 
 // Where the scan stands after an item: the position it began at against the tape's last written block,
@@ -44,7 +50,9 @@ public:
     // and when it was the first, the catalogue stays as it was before the scan. The catalogue, the
     // settings and the registry are committed together, so a scan cut short by the end of the process
     // leaves the catalogue as it was too. The registry notes which tape the catalogue was made from. A
-    // tape image cut short ends the scan with that failure. `summary` tells what was found either way.
+    // tape image cut short ends the scan with that failure, and a scan in which the file system reported
+    // errors of single files ends with a failure that counts them. `summary` tells what was found either
+    // way.
     static CStatus Run(CHost& host, const CSet<CVolume, 1>::pointer& volume, CScanSummary& summary,
                        const ProgressFunction& progress = {});
 };

@@ -20,13 +20,8 @@ bool IsFileVersion(const CCatalogueItem& record)
 CFileVersion VersionOf(const CCatalogueItem& record)
 {
     const auto& archive = static_cast<const CCatArchive&>(record);
-    return {archive.GetKeyPath(),
-            archive.Position,
-            archive.GetSegmentLength(),
-            (archive.Flags & CCatArchive::FlagArchiveTime) ? archive.ArchiveTime : archive.ModifiedTime,
-            archive.SegmentIndex,
-            archive.OrderKey1,
-            archive.OrderKey2};
+    return {archive.GetKeyPath(), archive.Position,  archive.GetSegmentLength(), archive.GetFileTime(),
+            archive.SegmentIndex, archive.OrderKey1, archive.OrderKey2};
 }
 } // namespace
 

@@ -59,6 +59,10 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
                   << " (the two share an identity); it is replaced by the catalogue of " << volume->GetName()
                   << '\n';
     PrintSummary(summary, operands[0]);
+    for (const std::string& warning : summary.FileWarnings)
+        std::cerr << "reelfs: warning: " << QuoteMessage(warning) << '\n';
+    for (const std::string& error : summary.FileErrors)
+        std::cerr << "reelfs: " << QuoteMessage(error) << '\n';
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace
