@@ -129,6 +129,7 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
     const char* name = file->Name.c_str();
     std::uint64_t consumed = 0;
     std::uint64_t remaining = size;
+    std::map<Identifier<16>, ULPtr> keys;
     while (remaining > 0)
     {
         const std::uint64_t keyAt = consumed;
@@ -140,7 +141,11 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
                 HexText64(consumed, 8).c_str(), HexText64(file->Tell(), 8).c_str(), name);
             break;
         }
-        const MDObjectPtr object(new MDObject(ULPtr(new UL(bytes + consumed))));
+        // One label object for each key met, shared by the sets of that key.
+        ULPtr& key = keys[Identifier<16>(bytes + consumed)];
+        if (!key)
+            key = new UL(bytes + consumed);
+        const MDObjectPtr object(new MDObject(key));
         consumed += 16;
         remaining -= 16;
         if (remaining < 1)

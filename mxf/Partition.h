@@ -40,8 +40,10 @@ public:
     void LinkChildReferences(const MDObjectPtr& object);
 
     // Header metadata of more bytes than this are taken for damage and not read: real files hold some
-    // kilobytes to a few megabytes, and every byte read costs some ten bytes of objects.
-    static constexpr std::uint64_t MaxHeaderMetadataSize = 64 << 20;
+    // kilobytes to a few megabytes, and each byte read is held in some 40 bytes of objects (an object of
+    // some 400 bytes for each set and each item of it). Set once, before reading starts, by a process that
+    // means to read more.
+    static inline std::uint64_t MaxHeaderMetadataSize = 32 << 20;
     // Set by a ReadMetadata that refused the header metadata as damaged (too large to be real).
     bool MetadataRefused = false;
 
