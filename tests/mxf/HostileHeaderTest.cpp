@@ -92,7 +92,9 @@ TEST_F(HostileHeader, a_long_chain_links_in_either_order_in_linear_time_and_is_f
         const auto start = std::chrono::steady_clock::now();
         EXPECT_GT(header->ReadMetadata(), 0u);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(took.count(), 5.0);
+        // Linear reading takes a fraction of a second (seconds in a sanitizer build on a busy machine); a
+        // check that walks the chain for every link takes minutes.
+        EXPECT_LT(took.count(), 30.0);
         EXPECT_TRUE(mxftest::Errors().empty());
         ASSERT_EQ(header->Objects.size(), Sets);
         ASSERT_EQ(header->TopLevelObjects.size(), 1u);
