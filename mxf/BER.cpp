@@ -31,6 +31,27 @@ std::uint32_t ChosenSize(std::uint64_t length)
 
 } // namespace
 
+BERLength ReadBER(const std::uint8_t* bytes, std::uint64_t available)
+{
+    BERLength ber;
+    if (available == 0)
+        return ber;
+    if (bytes[0] < 0x80)
+        return {BERLength::Decoded, 1, bytes[0]};
+    const std::uint32_t count = bytes[0] & 0x7f;
+    if (count > 8)
+    {
+        ber.Result = BERLength::TooLong;
+        return ber;
+    }
+    if (available - 1 < count)
+        return ber;
+    ber = {BERLength::Decoded, 1 + count, 0};
+    for (std::uint32_t i = 1; i <= count; ++i)
+        ber.Length = ber.Length << 8 | bytes[i];
+    return ber;
+}
+
 std::uint32_t MakeBER(std::uint8_t* out, std::uint64_t length, std::uint32_t size)
 {
     if (size > 9)

@@ -441,9 +441,18 @@ void MDOType::Redefine(const std::string& detail, const std::string& typeName, s
 
 std::size_t CountClassRecords(const ClassRecordList& records)
 {
-    std::size_t count = records.size();
-    for (const ClassRecordPtr& record : records)
-        count += CountClassRecords(record->Children);
+    // A list of the lists still to count, not a call per level: the document chooses how deep they nest.
+    std::size_t count = 0;
+    std::vector<const ClassRecordList*> waiting{&records};
+    while (!waiting.empty())
+    {
+        const ClassRecordList* list = waiting.back();
+        waiting.pop_back();
+        count += list->size();
+        for (const ClassRecordPtr& record : *list)
+            if (!record->Children.empty())
+                waiting.push_back(&record->Children);
+    }
     return count;
 }
 

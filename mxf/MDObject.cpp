@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace mxf
 {
@@ -28,7 +29,38 @@ MDTypePtr UnknownType()
     return MDType::FindByName("UnknownType", DefaultSymbolSpace(), false);
 }
 
+// Objects whose last holder let go while another object of this thread is being freed: the outermost
+// release frees them one after the other, so a release never nests.
+struct ReleaseQueue
+{
+    std::vector<MDObjectPtr> Waiting;
+    bool Draining = false;
+};
+
+thread_local ReleaseQueue Released;
+
 } // namespace
+
+MDObject::~MDObject()
+{
+    ReleaseQueue& queue = Released;
+    if (StrongLink)
+        queue.Waiting.push_back(StrongLink);
+    StrongLink = nullptr;
+    for (const Child& child : ChildEntries)
+        if (child.second)
+            queue.Waiting.push_back(child.second);
+    ChildEntries.clear();
+    if (queue.Draining)
+        return;
+    queue.Draining = true;
+    while (!queue.Waiting.empty())
+    {
+        MDObjectPtr next = queue.Waiting.back();
+        queue.Waiting.pop_back();
+    }
+    queue.Draining = false;
+}
 
 MDObject::MDObject(const MDOTypePtr& classType)
 {

@@ -69,6 +69,9 @@ public:
     MDObject(mxf::Tag tag, const PrimerPtr& primer);
     MDObject(const MDObject&) = delete;
     MDObject& operator=(const MDObject&) = delete;
+    // Frees what the object holds without a stack frame per level, however long a chain of strong
+    // references or however deep a tree hangs below it.
+    ~MDObject() override;
 
     int ContainerKind() const;
     // Traits, else the value type's traits, else the traits of the class's value type; empty when none.

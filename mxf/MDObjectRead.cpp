@@ -3,6 +3,7 @@
 // buffer; every length taken from the data is held to the bytes present.
 #include "mxf/MDObject.h"
 
+#include "mxf/BER.h"
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/SetReading.h"
@@ -187,37 +188,26 @@ std::uint32_t MDObject::ReadLength(int format, std::uint64_t size, const std::ui
     }
     if (format != 3)
         return 0;
-    if (size == 0)
+    const BERLength ber = ReadBER(bytes, size);
+    if (ber.Result == BERLength::Short)
     {
         ReportShortLength();
         return 0;
     }
-    if (bytes[0] < 0x80)
-    {
-        length = bytes[0];
-        return 1;
-    }
-    const std::size_t count = bytes[0] & 0x7f;
-    if (size < 1 + count)
-    {
-        ReportShortLength();
-        return 0;
-    }
-    if (count > 8)
+    if (ber.Result == BERLength::TooLong)
     {
         DiagnosticError("Excessive BER length field in MDObject::ReadLength()\n");
         return 0;
     }
-    const std::uint64_t value = BigEndian(bytes + 1, count);
-    if (value >= 0x100000000ULL)
+    if (ber.Length >= 0x100000000ULL)
     {
         DiagnosticError(
             "Excessive BER length field in MDObject::ReadLength() - Metadata objects are limited to 4Gb "
             "each\n");
         return 0;
     }
-    length = value;
-    return static_cast<std::uint32_t>(1 + count);
+    length = ber.Length;
+    return ber.Size;
 }
 
 MDObjectPtr MDObject::MakeSetItem(int keyFormat, const std::uint8_t* key, std::uint32_t tag,

@@ -162,7 +162,8 @@ std::uint64_t MXFFile::Read(std::uint8_t* buffer, std::uint64_t size)
 {
     if (size == 0)
         return 0;
-    if (IsMemoryFile)
+    // A closed memory file has no buffer left: it reads as a closed disk file does.
+    if (IsMemoryFile && IsOpen)
         return MemoryRead(buffer, size);
     const std::int64_t got = IsOpen ? crt::Read(Handle, buffer, size) : -1;
     if (got < 0)
@@ -182,29 +183,39 @@ DataChunkPtr MXFFile::Read(std::uint64_t size)
 DataChunkPtr MXFFile::ReadValueBytes(std::uint64_t length)
 {
     // The whole length is never allocated up front: it comes from the file and may be anything. Where the
-    // size of the file is known the read stops at its end; elsewhere the chunk grows a piece at a time and
-    // ends with the bytes that came.
-    constexpr std::uint64_t Piece = 1 << 20;
-    const std::int64_t size = FileSize();
-    if (size >= 0)
-    {
-        const std::uint64_t end = static_cast<std::uint64_t>(size) - std::min<std::uint64_t>(size, RunInSize);
-        const std::uint64_t at = Tell();
-        length = std::min(length, at < end ? end - at : 0);
-    }
+    // size of the file is known the read stops at its end; elsewhere the chunk doubles as bytes come, so
+    // that the copying stays linear, and ends with the bytes that came.
+    length = std::min(length, BytesLeft());
     DataChunkPtr chunk(new DataChunk);
     std::uint64_t done = 0;
+    std::uint64_t piece = 1 << 16;
     while (done < length)
     {
-        const std::uint64_t want = std::min(Piece, length - done);
+        const std::uint64_t want = std::min(piece, length - done);
         chunk->Resize(done + want);
         const std::uint64_t got = Read(chunk->Data() + done, want);
         done += got;
         if (got < want)
             break;
+        piece = done;
     }
     chunk->Resize(done);
     return chunk;
+}
+
+std::uint64_t MXFFile::BytesLeft()
+{
+    if (IsMemoryFile && IsOpen && Buffer)
+    {
+        const std::uint64_t index = BufferPosition - BufferOffset;
+        return BufferPosition >= BufferOffset && index < Buffer->Size() ? Buffer->Size() - index : 0;
+    }
+    const std::int64_t size = FileSize();
+    if (size < 0)
+        return ~std::uint64_t{0};
+    const std::uint64_t end = static_cast<std::uint64_t>(size) - std::min<std::uint64_t>(size, RunInSize);
+    const std::uint64_t at = Tell();
+    return at < end ? end - at : 0;
 }
 
 std::int64_t MXFFile::Write(const DataChunkPtr& data)
@@ -219,10 +230,10 @@ std::int64_t MXFFile::Write(const DataChunk& data)
 
 std::int64_t MXFFile::Write(const std::uint8_t* buffer, std::uint64_t size)
 {
-    if (IsMemoryFile)
-        return static_cast<std::int64_t>(MemoryWrite(buffer, size));
     if (!IsOpen)
         return -1;
+    if (IsMemoryFile)
+        return static_cast<std::int64_t>(MemoryWrite(buffer, size));
     return crt::Write(Handle, buffer, size);
 }
 
@@ -235,6 +246,11 @@ int MXFFile::Flush()
 
 std::uint64_t MXFFile::MemoryWrite(const std::uint8_t* buffer, std::uint64_t size)
 {
+    if (!Buffer)
+    {
+        DiagnosticError("Cannot currently write to a memory file that is not open\n");
+        return 0;
+    }
     if (BufferPosition < BufferOffset)
     {
         DiagnosticError("Cannot currently write to a memory file before the buffer start\n");
@@ -251,6 +267,11 @@ std::uint64_t MXFFile::MemoryWrite(const std::uint8_t* buffer, std::uint64_t siz
 
 std::uint64_t MXFFile::MemoryRead(std::uint8_t* buffer, std::uint64_t size)
 {
+    if (!Buffer)
+    {
+        DiagnosticError("Cannot currently read from a memory file that is not open\n");
+        return 0;
+    }
     if (BufferPosition < BufferOffset)
     {
         DiagnosticError("Cannot currently read from a memory file before the buffer start\n");

@@ -61,14 +61,21 @@ public:
     ULPtr ReadULKey();
     // The object at the position (key, length and value decoded through its type), empty when no key.
     MDObjectPtr ReadObject(const PrimerPtr& primer = PrimerPtr());
-    // The partition pack at the position, empty when there is none; the file is left after it.
+    // The partition pack at the position, empty when there is none or when its length is more than
+    // MaxPartitionPackSize; the file is left after it.
     PartitionPtr ReadPartition();
+    // The fixed fields of a partition pack take 88 bytes; this leaves room for some 4,000 essence
+    // container labels, where files carry a handful.
+    static constexpr std::uint64_t MaxPartitionPackSize = 0x10000;
     // The position of the footer partition pack key within maxDistance bytes of the end, 0 when none.
     std::uint64_t ScanBackForFooter(std::int64_t maxDistance);
 
     // The value of a KLV item of length bytes at the position: at most the bytes that are there, read in
     // pieces so that a length from a damaged file allocates no more than the file holds.
     DataChunkPtr ReadValueBytes(std::uint64_t length);
+    // The bytes from the position to the end of the file or memory buffer; all ones when the end is not
+    // known.
+    std::uint64_t BytesLeft();
 
     bool IsOpen = false;
     bool IsMemoryFile = false;

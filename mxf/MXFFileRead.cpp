@@ -3,6 +3,7 @@
 // every kind of file.
 #include "mxf/MXFFile.h"
 
+#include "mxf/BER.h"
 #include "mxf/Hex.h"
 #include "mxf/MDOType.h"
 #include "mxf/MDObject.h"
@@ -10,6 +11,7 @@
 #include "mxf/PartitionKey.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -83,23 +85,20 @@ bool MXFFile::FindRunIn()
 
 std::int64_t MXFFile::ReadBERLength()
 {
-    std::uint8_t first;
-    if (Read(&first, 1) == 1)
-    {
-        if (first < 0x80)
-            return first;
-        const std::uint64_t count = first & 0x7f;
-        std::uint8_t bytes[0x7f];
-        if (Read(bytes, count) == count)
-        {
-            std::uint64_t length = 0;
-            for (std::uint64_t i = 0; i < count; ++i)
-                length = (length << 8) | bytes[i];
-            return static_cast<std::int64_t>(length);
-        }
-    }
-    DiagnosticError("Incomplete BER length in file \"%s\" at 0x%s\n", Name.c_str(),
-                    HexText64(Tell(), 8).c_str());
+    std::uint8_t coding[1 + 0x7f];
+    std::uint64_t got = Read(coding, 1);
+    if (got == 1 && coding[0] >= 0x80)
+        got += Read(coding + 1, coding[0] & 0x7f);
+    const BERLength ber = ReadBER(coding, got);
+    // The result is signed: a length of 2^63 or more does not fit it, nor does a longer coding.
+    if (ber.Result == BERLength::Decoded && ber.Length <= std::uint64_t(INT64_MAX))
+        return static_cast<std::int64_t>(ber.Length);
+    if (ber.Result == BERLength::Short)
+        DiagnosticError("Incomplete BER length in file \"%s\" at 0x%s\n", Name.c_str(),
+                        HexText64(Tell(), 8).c_str());
+    else
+        DiagnosticError("BER length too large in file \"%s\" at 0x%s\n", Name.c_str(),
+                        HexText64(Tell(), 8).c_str());
     return -1;
 }
 
@@ -145,17 +144,34 @@ MDObjectPtr MXFFile::ReadObject(const PrimerPtr& primer)
 
 PartitionPtr MXFFile::ReadPartition()
 {
-    PartitionPtr partition = ReadObjectAt<Partition>(*this, PrimerPtr());
-    if (!partition)
-        return partition;
-    const MDObject& object = *partition->Object;
-    if (!object.ObjectUL || !IsPartitionPackKey(object.ObjectUL->GetValue()))
+    // The key is looked at before the value is read, and a length beyond what a partition pack holds is
+    // damage: the value is never read for it.
+    const std::uint64_t location = Tell();
+    const ULPtr key = ReadULKey();
+    if (!key)
+        return PartitionPtr();
+    const std::int64_t length = ReadBERLength();
+    if (!IsPartitionPackKey(key->GetValue()))
     {
+        // Stepped over unread, so that the file is left after it.
+        if (length > 0)
+            Seek(Tell() + static_cast<std::uint64_t>(length));
+        const PartitionPtr found(new Partition(key));
         DiagnosticError("ReadPartition() found %s at 0x%s where a Partition Pack was expected\n",
-                        partition->FullName().c_str(), HexText64(object.AbsoluteLocation(), 8).c_str());
+                        found->FullName().c_str(), HexText64(location, 8).c_str());
         return PartitionPtr();
     }
-    return partition;
+    if (length > static_cast<std::int64_t>(MaxPartitionPackSize))
+    {
+        DiagnosticError("Partition Pack at 0x%s claims 0x%s bytes, more than the 0x%s a Partition Pack may "
+                        "hold\n",
+                        HexText64(location, 8).c_str(),
+                        HexText64(static_cast<std::uint64_t>(length), 8).c_str(),
+                        HexText64(MaxPartitionPackSize, 8).c_str());
+        return PartitionPtr();
+    }
+    Seek(location);
+    return ReadObjectAt<Partition>(*this, PrimerPtr());
 }
 
 std::uint64_t MXFFile::ScanBackForFooter(std::int64_t maxDistance)

@@ -1,11 +1,11 @@
 // Reading a partition's header metadata, and adding and linking its objects.
 #include "mxf/Partition.h"
 
+#include "mxf/BER.h"
 #include "mxf/Hex.h"
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 #include <string>
 
 namespace mxf
@@ -43,21 +43,6 @@ const MDObject* RootOf(const MDObject* object)
     return object;
 }
 
-// Whether wanted lies in the tree of from or in what from owns through strong links.
-bool Owns(const MDObject* from, const MDObject* wanted, std::set<const MDObject*>& seen)
-{
-    if (from == wanted)
-        return true;
-    if (!seen.insert(from).second)
-        return false;
-    if (const MDObject* target = from->StrongLink.GetPtr(); target && Owns(target, wanted, seen))
-        return true;
-    for (const MDObject::Child& child : from->Children())
-        if (child.second && Owns(child.second.GetPtr(), wanted, seen))
-            return true;
-    return false;
-}
-
 } // namespace
 
 Partition::Partition(const ULPtr& key)
@@ -69,6 +54,7 @@ Partition::~Partition()
 {
     UnmatchedRefs.clear();
     TargetsByUUID.clear();
+    TopLevelEntries.clear();
     TopLevelObjects.clear();
     Objects.clear();
     HeaderPrimer = nullptr;
@@ -101,6 +87,17 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
     if (size == 0)
         return 0;
     std::uint64_t start = file->Tell();
+    // What the file holds bounds what is read; more than the limit of that is damage.
+    if (std::min(size, file->BytesLeft()) > MaxHeaderMetadataSize)
+    {
+        DiagnosticError(
+            "Header Metadata starting at 0x%s claims 0x%s bytes, more than the 0x%s read at most; "
+            "refused as damaged\n",
+            HexText64(start, 8).c_str(), HexText64(size, 8).c_str(),
+            HexText64(MaxHeaderMetadataSize, 8).c_str());
+        MetadataRefused = true;
+        return 0;
+    }
     const ULPtr first = file->ReadULKey();
     if (!first)
     {
@@ -132,6 +129,7 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
     const char* name = file->Name.c_str();
     std::uint64_t consumed = 0;
     std::uint64_t remaining = size;
+    std::map<Identifier<16>, ULPtr> keys;
     while (remaining > 0)
     {
         const std::uint64_t keyAt = consumed;
@@ -143,7 +141,11 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
                 HexText64(consumed, 8).c_str(), HexText64(file->Tell(), 8).c_str(), name);
             break;
         }
-        const MDObjectPtr object(new MDObject(ULPtr(new UL(bytes + consumed))));
+        // One label object for each key met, shared by the sets of that key.
+        ULPtr& key = keys[Identifier<16>(bytes + consumed)];
+        if (!key)
+            key = new UL(bytes + consumed);
+        const MDObjectPtr object(new MDObject(key));
         consumed += 16;
         remaining -= 16;
         if (remaining < 1)
@@ -152,25 +154,14 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
                             HexText64(file->Tell(), 8).c_str(), name);
             break;
         }
-        std::uint64_t length = bytes[consumed];
-        consumed += 1;
-        remaining -= 1;
-        if (length >= 0x80)
+        const BERLength ber = ReadBER(bytes + consumed, remaining);
+        if (ber.Result == BERLength::Short)
         {
-            const std::uint64_t count = length - 0x80;
-            if (remaining < count)
-            {
-                DiagnosticError("Incomplete BER length at 0x%s in \"%s\"\n",
-                                HexText64(file->Tell(), 8).c_str(), name);
-                break;
-            }
-            length = 0;
-            for (std::uint64_t i = 0; i < count; ++i)
-                length = (length << 8) | bytes[consumed + i];
-            consumed += count;
-            remaining -= count;
+            DiagnosticError("Incomplete BER length at 0x%s in \"%s\"\n", HexText64(file->Tell(), 8).c_str(),
+                            name);
+            break;
         }
-        if (length > 0xffffffff)
+        if (ber.Result == BERLength::TooLong || ber.Length > 0xffffffff)
         {
             DiagnosticError(
                 "Current implementation KLV size limit of 0xffffffff bytes exceeded at 0x%s in file "
@@ -178,6 +169,9 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
                 HexText64(start + consumed, 8).c_str(), name);
             break;
         }
+        consumed += ber.Size;
+        remaining -= ber.Size;
+        std::uint64_t length = ber.Length;
         if (length > remaining)
         {
             DiagnosticError(
@@ -220,11 +214,14 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
 
 void Partition::ClearMetadata()
 {
+    MetadataRefused = false;
     HeaderPrimer = nullptr;
     Objects.clear();
     TopLevelObjects.clear();
+    TopLevelEntries.clear();
     TargetsByUUID.clear();
     UnmatchedRefs.clear();
+    Owners.clear();
 }
 
 void Partition::AddMetadata(const MDObjectPtr& object, bool atFront)
@@ -235,7 +232,8 @@ void Partition::AddMetadata(const MDObjectPtr& object, bool atFront)
 
 void Partition::AddStrongRefTargets(const MDObjectPtr& object, bool atFront)
 {
-    Path path;
+    // The set the object lies in owns what is added.
+    Path path{RootOf(object.GetPtr())};
     AddTargetsInside(object, atFront, path);
 }
 
@@ -298,18 +296,15 @@ void Partition::Add(const MDObjectPtr& object, bool atFront, Path& path)
     if (atFront)
         Objects.push_front(object);
     if (!owned)
-    {
-        if (atFront)
-            TopLevelObjects.push_front(object);
-        else
-            TopLevelObjects.push_back(object);
-    }
+        PutTopLevel(object, atFront);
     LinkChildReferences(object);
     path.pop_back();
 }
 
+// Strong links that a caller made before adding; the set being added owns the target.
 void Partition::AddOwned(const MDObjectPtr& target, bool atFront, Path& path)
 {
+    Own(path.back(), RootOf(target.GetPtr()));
     Add(target, atFront, path);
     RemoveTopLevel(target.GetPtr());
 }
@@ -376,27 +371,71 @@ void Partition::LinkChildReferences(const MDObjectPtr& object)
 
 bool Partition::Link(const MDObjectPtr& source, const MDObjectPtr& target)
 {
-    // A strong reference owns its target. When the target already owns the reference's object, directly or
-    // through its own strong references, the link would make a loop that keeps itself alive and that every
-    // walk down the tree would follow for ever; such a reference is reported and stays unlinked.
+    // A strong reference owns its target. A second owner, or a link to a set that already owns the
+    // reference's set, directly or through its own strong references, would make a loop that keeps itself
+    // alive and that every walk down the tree would follow for ever; such a reference is reported and stays
+    // unlinked.
     if (source->RefKind() == 1)
     {
-        std::set<const MDObject*> seen;
-        if (Owns(target.GetPtr(), RootOf(source.GetPtr()), seen))
+        const MDObject* owner = RootOf(source.GetPtr());
+        const MDObject* owned = RootOf(target.GetPtr());
+        const char* refused = Owners[owned].Owned              ? "another strong reference already owns it"
+                              : TreeOf(owner) == TreeOf(owned) ? "would make a reference loop"
+                                                               : nullptr;
+        if (refused)
         {
-            DiagnosticError("Strong reference %s at 0x%s to %s would make a reference loop; left unlinked\n",
+            DiagnosticError("Strong reference %s at 0x%s to %s %s; left unlinked\n",
                             source->FullName().c_str(), HexText64(source->AbsoluteLocation(), 8).c_str(),
-                            target->FullName().c_str());
+                            target->FullName().c_str(), refused);
             return false;
         }
+        Own(owner, owned);
     }
     source->SetReferencedObject(target);
     return true;
 }
 
+const MDObject* Partition::TreeOf(const MDObject* set)
+{
+    for (;;)
+    {
+        Ownership& node = Owners[set];
+        if (!node.Up)
+            return set;
+        if (const MDObject* above = Owners[node.Up].Up)
+            node.Up = above;
+        set = node.Up;
+    }
+}
+
+void Partition::Own(const MDObject* owner, const MDObject* target)
+{
+    Owners[target].Owned = true;
+    const MDObject* a = TreeOf(owner);
+    const MDObject* b = TreeOf(target);
+    if (a == b)
+        return;
+    Ownership& first = Owners[a];
+    Ownership& second = Owners[b];
+    Ownership& larger = first.Size >= second.Size ? first : second;
+    Ownership& smaller = first.Size >= second.Size ? second : first;
+    smaller.Up = &larger == &first ? a : b;
+    larger.Size += smaller.Size;
+}
+
+void Partition::PutTopLevel(const MDObjectPtr& object, bool atFront)
+{
+    const auto entry = atFront ? TopLevelObjects.insert(TopLevelObjects.begin(), object)
+                               : TopLevelObjects.insert(TopLevelObjects.end(), object);
+    TopLevelEntries.emplace(object.GetPtr(), entry);
+}
+
 void Partition::RemoveTopLevel(const MDObject* object)
 {
-    TopLevelObjects.remove_if([object](const MDObjectPtr& entry) { return entry.GetPtr() == object; });
+    const auto [first, last] = TopLevelEntries.equal_range(object);
+    for (auto entry = first; entry != last; ++entry)
+        TopLevelObjects.erase(entry->second);
+    TopLevelEntries.erase(first, last);
 }
 
 } // namespace mxf

@@ -7,6 +7,7 @@
 #include "mxf/UUID.h"
 #include "mxf/XMLParser.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
@@ -941,7 +942,10 @@ bool ParseText(RXIParseState& state, const std::string& text)
 
 int ParseVersionHundredths(const std::string& text)
 {
-    int value = 0;
+    // Counted wide and held at INT_MAX, so that a long run of digits means every later version rather
+    // than overflowing.
+    constexpr std::int64_t Most = INT_MAX;
+    std::int64_t value = 0;
     bool point = false;
     int decimals = 0;
     for (const char c : text)
@@ -959,16 +963,15 @@ int ParseVersionHundredths(const std::string& text)
         }
         else if (c >= '0' && c <= '9')
         {
-            value = value * 10 + (c - '0');
+            value = std::min(value * 10 + (c - '0'), Most);
             if (point)
                 ++decimals;
         }
         else
             break;
     }
-    if (!point || decimals == 0)
-        return value * 100;
-    return decimals == 1 ? value * 10 : value;
+    const std::int64_t scale = !point || decimals == 0 ? 100 : decimals == 1 ? 10 : 1;
+    return static_cast<int>(std::min(value * scale, Most));
 }
 
 RXIDataPtr ParseRXI(const std::string& fileName, const std::string& text, const SymbolSpacePtr& space,

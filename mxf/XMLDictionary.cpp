@@ -70,7 +70,13 @@ struct XMLDictionaryLoadState
     SymbolSpacePtr InitialSpace;
     ClassRecordList ClassStack;
     ClassRecordList Classes;
+    // Elements inside a class nested too deep, which are skipped with all they hold.
+    std::size_t Skipped = 0;
 };
+
+// Real dictionaries nest classes a few levels; the definers and the records' release take a step per
+// level, so a document may not choose the depth without bound.
+constexpr std::size_t MaxClassDepth = 256;
 
 bool Is(const char* text, const char* word)
 {
@@ -654,7 +660,14 @@ void DictStartElement(void* userData, const char* name, const char** attributes)
         TypesStartElement(state.Types, name, attributes);
         return;
     default:
-        ParseClassElement(state, name, attributes);
+        if (state.Skipped == 0 && state.ClassStack.size() < MaxClassDepth)
+        {
+            ParseClassElement(state, name, attributes);
+            return;
+        }
+        if (state.Skipped++ == 0)
+            XMLError(nullptr, "Class <%s> nested more than %d deep; skipped with what it holds", name,
+                     static_cast<int>(MaxClassDepth));
         return;
     }
 }
@@ -665,7 +678,9 @@ void DictEndElement(void* userData, const char* name)
     switch (state.OuterState)
     {
     case XMLDictionaryLoadState::IN_CLASSES:
-        if (Is(name, "MXFDictionary"))
+        if (state.Skipped > 0)
+            --state.Skipped;
+        else if (Is(name, "MXFDictionary"))
             state.OuterState = XMLDictionaryLoadState::OUTSIDE;
         else if (Is(name, "MXFClasses"))
         {

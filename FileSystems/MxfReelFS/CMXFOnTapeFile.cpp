@@ -55,15 +55,40 @@ std::int64_t CMXFOnTapeFile::Write(const std::uint8_t*, std::uint64_t)
     return -1;
 }
 
+std::uint64_t CMXFOnTapeFile::CacheLimit() const
+{
+    return std::max<std::uint64_t>(4, CacheBytes / std::max<std::uint32_t>(BlockSize, 1));
+}
+
+void CMXFOnTapeFile::MakeRoom()
+{
+    while (Cache.size() >= CacheLimit())
+    {
+        auto oldest = LastUse.end();
+        for (auto entry = LastUse.begin(); entry != LastUse.end(); ++entry)
+            if (entry->first != 0 && (oldest == LastUse.end() || entry->second < oldest->second))
+                oldest = entry;
+        if (oldest == LastUse.end())
+            return;
+        Cache.erase(oldest->first);
+        LastUse.erase(oldest);
+    }
+}
+
 std::uint8_t* CMXFOnTapeFile::CacheBlock(std::uint64_t index)
 {
     if (auto found = Cache.find(index); found != Cache.end())
+    {
+        LastUse[index] = ++Uses;
         return found->second.get();
+    }
+    MakeRoom();
     if (AllocationFault::ShouldFail())
         return nullptr;
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[BlockSize]);
     if (!buffer)
         return nullptr;
+    LastUse[index] = ++Uses;
     return Cache.emplace(index, std::move(buffer)).first->second.get();
 }
 
@@ -76,14 +101,15 @@ bool CMXFOnTapeFile::FillBlock(std::uint64_t index)
     CStatus status = BlockBuffer->Append(buffer, BlockSize, nullptr);
     if (status.IsSuccess())
         status = Volume
-                     ->ReadBlocksOperation(Operation, BlockSize, Operation->ReplicaIndex, 1, FirstBlock + index,
-                                           0, BlockSize, BlockBuffer, 0, false, nullptr)
+                     ->ReadBlocksOperation(Operation, BlockSize, Operation->ReplicaIndex, 1,
+                                           FirstBlock + index, 0, BlockSize, BlockBuffer, 0, false, nullptr)
                      .AwaitCompletion();
     if (status.IsSuccess())
         return true;
     // A later read asks the drive again; the drive's status goes no further than this short read.
     status.NotPropagated();
     Cache.erase(index);
+    LastUse.erase(index);
     return false;
 }
 
@@ -95,10 +121,9 @@ std::int64_t CMXFOnTapeFile::ReadBytes(std::uint8_t* destination, std::uint64_t 
         const std::uint64_t index = Position / BlockSize;
         const std::uint64_t offset = Position % BlockSize;
         const std::uint64_t n = std::min<std::uint64_t>(size, BlockSize - offset);
-        auto found = Cache.find(index);
-        if (found == Cache.end() && !FillBlock(index))
+        if (!Cache.contains(index) && !FillBlock(index))
             return -1;
-        const std::uint8_t* buffer = found != Cache.end() ? found->second.get() : Cache.at(index).get();
+        const std::uint8_t* buffer = CacheBlock(index);
         std::memcpy(destination, buffer + offset, n);
         Position += n;
         destination += n;

@@ -1,6 +1,8 @@
 // CMXFOnTapeFile: one MXF file on a Tedial tape, between two file marks, seen by the MXF library as an
 // MXF file. Reads are served from a cache of whole tape blocks; a block not yet cached is read from the
-// drive at once, for the operation the view was made for, and waited for. Nothing is ever written to tape.
+// drive at once, for the operation the view was made for, and waited for. The cache holds block 0 and the
+// blocks used last, up to a few mebibytes, so that a length a damaged file claims costs no memory beyond
+// that. Nothing is ever written to tape.
 // The view owns its cache; the operation, its volume and its block buffer are the host's. Used by the one
 // thread that runs its operation's step; it takes no lock.
 #pragma once
@@ -19,7 +21,8 @@ class CVolume;
 class CMXFOnTapeFile : public mxf::MXFFile
 {
 public:
-    CMXFOnTapeFile(CArchiveFileSystemOperation* operation, std::uint32_t blockSize, CBlockBuffer* blockBuffer);
+    CMXFOnTapeFile(CArchiveFileSystemOperation* operation, std::uint32_t blockSize,
+                   CBlockBuffer* blockBuffer);
 
     bool Truncate(std::int64_t position) override;
     std::uint64_t Tell() override { return Position; }
@@ -50,6 +53,9 @@ public:
     std::uint32_t BlockSize;
     CBlockBuffer* BlockBuffer;
     std::map<std::uint64_t, std::unique_ptr<std::uint8_t[]>> Cache;
+    // Blocks the cache keeps at most: block 0 and the last used, CacheBytes worth and never fewer than 4.
+    static constexpr std::uint64_t CacheBytes = 8 << 20;
+    std::uint64_t CacheLimit() const;
     // Name, size in bytes and time (FILETIME, 0 when unknown) under which the file is catalogued; the
     // size is FileLength, as FileSize is the library's call.
     CFileName FileName;
@@ -60,4 +66,10 @@ public:
 private:
     // Reads block `index` from the drive into a new cache entry; false, with no entry left, on failure.
     bool FillBlock(std::uint64_t index);
+    // Frees the least recently used block but block 0 while the cache is full.
+    void MakeRoom();
+
+    // When each cached block was last used, by a count of uses.
+    std::map<std::uint64_t, std::uint64_t> LastUse;
+    std::uint64_t Uses = 0;
 };

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace
 {
 constexpr std::uint32_t Block = 512;
@@ -86,5 +88,27 @@ TEST_F(TapeView, reads_are_cut_at_the_size_once_it_is_known_and_not_before)
     EXPECT_EQ(View->SeekEnd(), 2 * Block);
     View->Seek(2 * Block - 1);
     EXPECT_FALSE(View->Eof());
+}
+
+TEST_F(TapeView, a_long_read_keeps_block_0_and_a_bounded_number_of_blocks)
+{
+    const std::uint64_t limit = CMXFOnTapeFile::CacheBytes / Block;
+    Bytes file((limit + 50) * Block);
+    for (std::size_t i = 0; i < file.size(); ++i)
+        file[i] = static_cast<std::uint8_t>(i * 7 + i / Block);
+    Open(file);
+    const mxf::DataChunkPtr all = View->Read(file.size());
+    ASSERT_EQ(all->Size(), file.size());
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), all->Data()));
+    EXPECT_EQ(View->Cache.size(), limit);
+    EXPECT_EQ(View->Cache.count(0), 1u);
+    EXPECT_EQ(View->Cache.count(limit + 49), 1u);
+
+    // A block let go is read again from the drive when it is needed again.
+    View->Seek(Block);
+    Bytes got(Block);
+    ASSERT_EQ(View->Read(got.data(), got.size()), Block);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), file.begin() + Block));
+    EXPECT_EQ(View->Cache.size(), limit);
 }
 } // namespace

@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
 """Writes the seeds of fuzz_mxf_file into fuzz-seeds-file/ beside this script: small MXF files whose
 header metadata link, wait for and loop through their references, one behind a run-in, one with a
-footer that the backward search finds."""
+footer that the backward search finds, and chains of sets each owning the one before, in both orders;
+and fuzz_mxf_file.dict, the keys, tags and framing those are made of. Also writes the chains that
+fuzz_mxf_objects starts from into fuzz-seeds-objects/: header metadata items, and sets nested through
+strong references deeper than a reader follows."""
 import os
 
-HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fuzz-seeds-file")
+TOP = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.join(TOP, "fuzz-seeds-file")
+OBJECTS = os.path.join(TOP, "fuzz-seeds-objects")
 
 
 def klv(key, value):
@@ -52,11 +57,45 @@ seeds = {
     "fill-and-waiting": header(klv("060e2b34010101020301021001000000", bytes(20)) + PRIMER
                                + local_set(PREFACE, [(0x3C0A, uid(1)), (0x3B03, uid(9))])),
 }
+
+
+def chain(count, owned_first):
+    """Storage i owns storage i - 1 through its packages."""
+    order = range(1, count + 1) if owned_first else range(count, 0, -1)
+    return PRIMER + b"".join(local_set(STORAGE, [(0x3C0A, uid(i)), (0x1901, batch([i - 1] if i > 1 else []))])
+                             for i in order)
+
+
+seeds["chain-owned-first"] = header(chain(200, True))
+seeds["chain-owner-first"] = header(chain(200, False))
 body = header(PRIMER + local_set(PREFACE, [(0x3C0A, uid(1)), (0x3B02, DATE)]), "0202")
 seeds["footer"] = body + pack("0404", 0, len(body))
 seeds["run-in"] = bytes(range(7, 207)) + seeds["linked"]
 
-os.makedirs(HERE, exist_ok=True)
-for name, data in seeds.items():
-    with open(os.path.join(HERE, name), "wb") as out:
-        out.write(data)
+
+
+def nested(depth):
+    """A set of the objects target's coding dictionary holding itself through tag 6006, depth times."""
+    inner = bytes.fromhex("6001 0002 0007")
+    for _ in range(depth):
+        inner = bytes.fromhex("6006") + len(inner).to_bytes(2, "big") + inner
+    return inner
+
+
+object_seeds = {"header-chain-items": chain(40, False), "set-nested-deep": nested(80)}
+
+TOKENS = {
+    "partition": "060e2b34020501010d01020101020400", "primer": "060e2b34020501010d01020101050100",
+    "preface": PREFACE, "storage": STORAGE, "fill": "060e2b34010101020301021001000000",
+    "tag_instance": "3c0a0010", "tag_packages": "1901", "tag_storage": "3b030010",
+    "batch_one": "0000000100000010", "ber4": "83000000", "ber9": "880000000000000000",
+}
+
+for folder, files in ((HERE, seeds), (OBJECTS, object_seeds)):
+    os.makedirs(folder, exist_ok=True)
+    for name, data in files.items():
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(data)
+with open(os.path.join(TOP, "fuzz_mxf_file.dict"), "w") as out:
+    for name, hex_text in TOKENS.items():
+        out.write(name + '="' + "".join("\\x%02x" % b for b in bytes.fromhex(hex_text)) + '"\n')
