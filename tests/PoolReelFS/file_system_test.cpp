@@ -9,6 +9,8 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,17 +24,12 @@ class ActiveCircle : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Home =
-            std::filesystem::temp_directory_path() /
-            ("reelfs-acfs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(Home);
         ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
         Fs = Create();
         ASSERT_TRUE(Fs);
         Volume = System.Volumes.Insert(
             CVolumePointer(new CVolume(&System, CVolumeID(CVolumeSetID(System.GetID(), 6), 1), "tape")));
     }
-    void TearDown() override { std::filesystem::remove_all(Home); }
 
     std::unique_ptr<CActiveCircleFileSystem> Create()
     {
@@ -60,7 +57,8 @@ protected:
         return values;
     }
 
-    std::filesystem::path Home;
+    TempFolder Temp{"reelfs-acfs-"};
+    std::filesystem::path Home = Temp.Path() / "home";
     CSystem System;
     CInstance<CArchiveFileSystem, CActiveCircleFileSystem> Instance;
     std::unique_ptr<CActiveCircleFileSystem> Fs;

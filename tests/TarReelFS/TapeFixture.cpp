@@ -65,10 +65,6 @@ void FixChecksum(std::uint8_t* block)
 
 void TapeFixture::SetUp()
 {
-    Base = std::filesystem::temp_directory_path() /
-           ("reelfs-tartape-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(Base);
     ASSERT_TRUE(System.Open((Base / "home").string()).IsSuccess());
     System.Catalogues = &Store;
 }
@@ -78,7 +74,6 @@ void TapeFixture::TearDown()
     for (auto& volume : Volumes)
         volume->CloseCatalogue();
     Volumes.clear();
-    std::filesystem::remove_all(Base);
 }
 
 CVolumePointer TapeFixture::Mount(const std::vector<Bytes>& files, std::uint32_t block, bool markAfterLast)

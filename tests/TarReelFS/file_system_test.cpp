@@ -10,6 +10,8 @@
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,15 +24,10 @@ class GenericTar : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Home =
-            std::filesystem::temp_directory_path() /
-            ("reelfs-gtfs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(Home);
         ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
         Fs.reset(static_cast<CGenericTarFileSystem*>(Instance.Create(&System)));
         ASSERT_TRUE(Fs);
     }
-    void TearDown() override { std::filesystem::remove_all(Home); }
 
     std::map<std::string, std::string> Stored(const std::string& owner)
     {
@@ -57,7 +54,8 @@ protected:
         return value;
     }
 
-    std::filesystem::path Home;
+    TempFolder Temp{"reelfs-gtfs-"};
+    std::filesystem::path Home = Temp.Path() / "home";
     CSystem System;
     CInstance<CArchiveFileSystem, CGenericTarFileSystem> Instance;
     std::unique_ptr<CGenericTarFileSystem> Fs;

@@ -20,17 +20,7 @@ void HostTest::SetUp()
         return true;
     }();
     (void)loaded;
-    Folder = std::filesystem::temp_directory_path() /
-             ("reelfs-host-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(Folder);
-    std::filesystem::create_directories(Folder);
     Home = (Folder / "home").string();
-}
-
-void HostTest::TearDown()
-{
-    std::filesystem::remove_all(Folder);
 }
 
 std::string HostTest::MakeTape(const std::string& name, const std::string& data)
