@@ -14,4 +14,8 @@ function(reelfs_plugin name)
     LIBRARY_OUTPUT_DIRECTORY ${REELFS_PLUGIN_DIR}
     PREFIX "lib"
     LINK_DEPENDS ${exports})
+  # The module's own thread-locals must be initial-exec (no module-local dynamic TLS relocation): a thread
+  # that gets a dynamic TLS block for a module loaded with dlopen can crash the leak checker at exit.
+  add_test(NAME ${name}_static_tls
+    COMMAND sh -c "! readelf -rW '$<TARGET_FILE:${name}>' | grep -E 'DTPMOD64 +0$'")
 endfunction()

@@ -26,6 +26,14 @@ struct RefSettings
     bool Nested;
 };
 
+bool HasAncestor(const MDOType& type, const MDOType* ancestor)
+{
+    for (const MDOType* base = type.GetBase(); base; base = base->GetBase())
+        if (base == ancestor)
+            return true;
+    return false;
+}
+
 // What one record and the members it cannot do without change, held back until all of them are defined:
 // new classes enter their parent, the registry and their symbol space only then, so that a failure leaves
 // no class half in place and a later retry defines each member once.
@@ -39,7 +47,34 @@ struct Unit
     };
     std::vector<NewClass> Classes;                          // in the order they were completed
     std::vector<std::pair<MDOTypePtr, std::int32_t>> Taken; // parents whose pending reference a class took
+    std::vector<MDOTypePtr> Extended; // existing classes whose derived classes take their new members
 
+    // A class of this unit that a later record of the unit names again, so that it is not made twice.
+    MDOTypePtr Find(const UL& label) const
+    {
+        for (const NewClass& entry : Classes)
+            if (*entry.Type->TypeUL == label)
+                return entry.Type;
+        return MDOTypePtr();
+    }
+    MDOTypePtr Find(const std::string& fullName, const SymbolSpacePtr& space) const
+    {
+        for (const NewClass& entry : Classes)
+            if (entry.Space == space && entry.Type->FullName() == fullName)
+                return entry.Type;
+        return MDOTypePtr();
+    }
+    // The members the class has, and those it gains when the unit commits.
+    std::vector<MDOTypePtr> MembersOf(const MDOType& type) const
+    {
+        std::vector<MDOTypePtr> members(type.ChildList().begin(), type.ChildList().end());
+        for (const NewClass& entry : Classes)
+            if (entry.Parent.GetPtr() == &type)
+                members.push_back(entry.Type);
+        return members;
+    }
+
+    // Members reach the classes derived from an extended class only once they are its children.
     void Commit()
     {
         for (const NewClass& entry : Classes)
@@ -49,6 +84,11 @@ struct Unit
             entry.Type->Register();
             entry.Space->AddSymbol(entry.Type->FullName(), entry.Type->TypeUL);
         }
+        for (const MDOTypePtr& type : Extended)
+            if (!type->ChildList().empty())
+                for (const MDOTypePtr& other : MDOTypeRegistry::Get().Snapshot())
+                    if (other != type && HasAncestor(*other, type.GetPtr()))
+                        other->MergeBaseChildren(type);
     }
 
     void Undo()
@@ -66,14 +106,6 @@ MDOTypePtr FindClassByNameOrUL(const std::string& name, const SymbolSpacePtr& sp
         return type;
     const ULPtr label = ULFromText(name);
     return label ? MDOType::FindByUL(*label) : MDOTypePtr();
-}
-
-bool HasAncestor(const MDOType& type, const MDOType* ancestor)
-{
-    for (const MDOType* base = type.GetBase(); base; base = base->GetBase())
-        if (base == ancestor)
-            return true;
-    return false;
 }
 
 void SetBytes(DataChunk& chunk, const UL& label)
@@ -122,8 +154,13 @@ private:
 MDOTypePtr ClassBuilder::FindExisting(const ULPtr& label) const
 {
     if (!R.UL)
-        return MDOType::FindByName(RootName + R.Name, Space, false);
+    {
+        const MDOTypePtr type = Work.Find(RootName + R.Name, Space);
+        return type ? type : MDOType::FindByName(RootName + R.Name, Space, false);
+    }
     MDOTypePtr type = Parent ? Parent->FindChildByUL(*label) : MDOTypePtr();
+    if (!type)
+        type = Work.Find(*label);
     return type ? type : MDOType::FindByUL(*label);
 }
 
@@ -162,10 +199,8 @@ MDOTypePtr ClassBuilder::Build()
 
     if (isNew)
         Work.Classes.push_back({type, Parent, Space});
-    else if (R.ExtendSubs && !type->ChildList().empty())
-        for (const MDOTypePtr& other : MDOTypeRegistry::Get().Snapshot())
-            if (other != type && HasAncestor(*other, type.GetPtr()))
-                other->MergeBaseChildren(type);
+    else if (R.ExtendSubs)
+        Work.Extended.push_back(type);
     return type;
 }
 
@@ -354,10 +389,11 @@ void ClassBuilder::ApplyRefSettings(MDOType& type) const
         to.RefTargetName = Apply.Target;
         to.IsNested = Apply.Nested;
     };
-    if (type.ChildList().empty())
+    const std::vector<MDOTypePtr> members = Work.MembersOf(type);
+    if (members.empty())
         give(type);
     else
-        for (const MDOTypePtr& child : type.ChildList())
+        for (const MDOTypePtr& child : members)
             if (child->MinSize == 16 && child->MaxSize == 16)
                 give(*child);
 }

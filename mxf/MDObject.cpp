@@ -30,36 +30,33 @@ MDTypePtr UnknownType()
 }
 
 // Objects whose last holder let go while another object of this thread is being freed: the outermost
-// release frees them one after the other, so a release never nests.
-struct ReleaseQueue
-{
-    std::vector<MDObjectPtr> Waiting;
-    bool Draining = false;
-};
-
-thread_local ReleaseQueue Released;
+// release frees them one after the other, so a release never nests. The list lives on the outermost
+// release's stack; the thread-local is a plain pointer to it, which needs no constructor or destructor
+// (a plug-in loaded at run time gets no dynamic TLS block for it).
+[[gnu::tls_model("initial-exec")]] thread_local std::vector<MDObjectPtr>* Waiting = nullptr;
 
 } // namespace
 
 MDObject::~MDObject()
 {
-    ReleaseQueue& queue = Released;
+    std::vector<MDObjectPtr> own;
+    std::vector<MDObjectPtr>& waiting = Waiting ? *Waiting : own;
     if (StrongLink)
-        queue.Waiting.push_back(StrongLink);
+        waiting.push_back(StrongLink);
     StrongLink = nullptr;
     for (const Child& child : ChildEntries)
         if (child.second)
-            queue.Waiting.push_back(child.second);
+            waiting.push_back(child.second);
     ChildEntries.clear();
-    if (queue.Draining)
+    if (&waiting != &own)
         return;
-    queue.Draining = true;
-    while (!queue.Waiting.empty())
+    Waiting = &own;
+    while (!own.empty())
     {
-        MDObjectPtr next = queue.Waiting.back();
-        queue.Waiting.pop_back();
+        MDObjectPtr next = own.back();
+        own.pop_back();
     }
-    queue.Draining = false;
+    Waiting = nullptr;
 }
 
 MDObject::MDObject(const MDOTypePtr& classType)

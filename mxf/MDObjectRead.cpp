@@ -67,10 +67,11 @@ struct SetReading
     std::size_t Scanned = 0;
     MDObjectPtr Found;
 
-    static thread_local SetReading* Innermost;
+    [[gnu::tls_model("initial-exec")]] static thread_local SetReading* Innermost;
 };
 
-thread_local SetReading* SetReading::Innermost = nullptr;
+// Initial-exec, so that the plug-in that holds the library gets no dynamic TLS block on any thread.
+[[gnu::tls_model("initial-exec")]] thread_local SetReading* SetReading::Innermost = nullptr;
 
 } // namespace
 

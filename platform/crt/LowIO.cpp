@@ -45,7 +45,11 @@ BufferedHandle* Find(int handle)
     return entry == Table().end() ? nullptr : entry->second.get();
 }
 
-thread_local int LastError = 0;
+// Initial-exec, as every thread-local of code that goes into the plug-ins: the host loads them with dlopen,
+// and this keeps the variable in the static TLS block that the C library reserves for such modules, so that
+// no thread gets a dynamic TLS block for a plug-in (which the leak checker's scan of threads at exit
+// cannot always follow).
+[[gnu::tls_model("initial-exec")]] thread_local int LastError = 0;
 
 std::int64_t Failed()
 {

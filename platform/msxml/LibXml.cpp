@@ -30,7 +30,7 @@ struct Budget
     std::size_t Held = 0;
     xsltTransformContextPtr Context = nullptr;
 };
-thread_local Budget CurrentBudget;
+[[gnu::tls_model("initial-exec")]] thread_local Budget CurrentBudget;
 
 constexpr std::size_t HardMemoryLimit = 8 * TransformMemoryLimit;
 

@@ -2,8 +2,9 @@
 
 namespace
 {
-thread_local std::uint32_t LastError = ERROR_SUCCESS;
-}
+// Initial-exec: see the error number of platform/crt.
+[[gnu::tls_model("initial-exec")]] thread_local std::uint32_t LastError = ERROR_SUCCESS;
+} // namespace
 
 std::uint32_t GetLastError()
 {

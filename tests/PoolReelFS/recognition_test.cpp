@@ -10,6 +10,8 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/CTapeMedium.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -31,18 +33,10 @@ protected:
     void SetUp() override
     {
         actest::PinTimeZone();
-        Base = std::filesystem::temp_directory_path() /
-               ("reelfs-acrecognise-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(Base);
         ASSERT_TRUE(System.Open((Base / "home").string()).IsSuccess());
         System.Catalogues = &Store;
     }
-    void TearDown() override
-    {
-        Volume.release();
-        std::filesystem::remove_all(Base);
-    }
+    void TearDown() override { Volume.release(); }
 
     std::string NextImage() { return (Base / ("tape" + std::to_string(++Tapes) + ".tap")).string(); }
 
@@ -84,7 +78,8 @@ protected:
         ASSERT_TRUE(Volume->CloseCatalogue().IsSuccess());
     }
 
-    std::filesystem::path Base;
+    TempFolder Temp{"reelfs-acrecognise-"};
+    std::filesystem::path Base = Temp.Path();
     CSystem System;
     CCatalogueListStore Store{System.Database};
     CInstance<CArchiveFileSystem, CActiveCircleFileSystem> Instance;

@@ -2,6 +2,8 @@
 #include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -12,10 +14,9 @@ namespace
 {
 TEST(Plugin, the_library_registers_active_circle_when_loaded)
 {
-    auto home = std::filesystem::temp_directory_path() / "reelfs-acreg";
-    std::filesystem::remove_all(home);
+    const TempFolder home("reelfs-acreg-");
     CSystem system;
-    ASSERT_TRUE(system.Open(home.string()).IsSuccess());
+    ASSERT_TRUE(system.Open(home / "home").IsSuccess());
 
     std::string path = std::string(REELFS_PLUGIN_DIR) + "/libPoolReelFS.so";
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -33,7 +34,6 @@ TEST(Plugin, the_library_registers_active_circle_when_loaded)
     EXPECT_EQ(fs->GetFileSystemType(), u"ActiveCircle");
     EXPECT_EQ(system.TraceRegistry.Names(), std::vector<std::string>{"LegacyFS"});
     fs.reset();
-    std::filesystem::remove_all(home);
     // The instance stays registered for the rest of the process, so the library stays loaded.
 }
 } // namespace

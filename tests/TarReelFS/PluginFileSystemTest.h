@@ -1,7 +1,10 @@
 // The fixture of a plug-in's file-system object tests: a system of its own in a fresh home folder under
-// the temporary folder (removed again after each test), file systems of `FileSystem` made by the plug-in's
-// factory instance, its settings as the database stores them, and operations of `Operation` on a volume.
+// the temporary folder (removed with all it holds after each test), file systems of `FileSystem` made by the
+// plug-in's factory instance, its settings as the database stores them, and operations of `Operation` on a
+// volume.
 #pragma once
+
+#include "TempFolder.h"
 
 #include "frame/CInstance.h"
 #include "vnservice/CArchiveFileSystem.h"
@@ -20,15 +23,10 @@ template <class FileSystem, class Operation> class PluginFileSystemTest : public
 protected:
     void SetUp() override
     {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        Home = std::filesystem::temp_directory_path() /
-               ("reelfs-" + std::string(test->test_suite_name()) + "-" + test->name());
-        std::filesystem::remove_all(Home);
         ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
         Fs = Create();
         ASSERT_TRUE(Fs);
     }
-    void TearDown() override { std::filesystem::remove_all(Home); }
 
     std::unique_ptr<FileSystem> Create()
     {
@@ -62,7 +60,8 @@ protected:
         return values;
     }
 
-    std::filesystem::path Home;
+    TempFolder Temp{"reelfs-fs-"};
+    std::filesystem::path Home = Temp.Path() / "home";
     CSystem System;
     CInstance<CArchiveFileSystem, FileSystem> Instance;
     std::unique_ptr<FileSystem> Fs;

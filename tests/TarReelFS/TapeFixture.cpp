@@ -65,12 +65,6 @@ void FixChecksum(std::uint8_t* block)
 
 void TapeFixture::SetUp()
 {
-    // A parameterised test's name holds a '/', which would leave the folder above this one behind.
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    Base = std::filesystem::temp_directory_path() /
-           ("reelfs-tartape-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(Base);
     ASSERT_TRUE(System.Open((Base / "home").string()).IsSuccess());
     System.Catalogues = &Store;
 }
@@ -80,7 +74,6 @@ void TapeFixture::TearDown()
     for (auto& volume : Volumes)
         volume->CloseCatalogue();
     Volumes.clear();
-    std::filesystem::remove_all(Base);
 }
 
 CVolumePointer TapeFixture::Mount(const std::vector<Bytes>& files, std::uint32_t block, bool markAfterLast)

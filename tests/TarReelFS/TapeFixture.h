@@ -10,6 +10,8 @@
 #include "frame/CInstance.h"
 #include "vnservice/CSystem.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -90,7 +92,8 @@ protected:
     CStatus RunOperation(const CVolumePointer& volume, std::uint32_t opcode,
                          const std::function<void(CArchiveFileSystemOperation&)>& fill);
 
-    std::filesystem::path Base;
+    TempFolder Temp{"reelfs-tartape-"};
+    std::filesystem::path Base = Temp.Path();
     CSystem System;
     CCatalogueListStore Store{System.Database};
     std::vector<std::unique_ptr<CTapeFileSystem>> FileSystems;

@@ -5,6 +5,8 @@
 #include "vnservice/CSystem.h"
 #include "win/Allocation.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -88,18 +90,12 @@ class Creation : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Home = std::filesystem::temp_directory_path() /
-               ("reelfs-reg-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(Home);
         ASSERT_TRUE(System.Open(Home.string()).IsSuccess());
         CEventLog::TakeLogged();
     }
-    void TearDown() override
-    {
-        AllocationFault::Clear();
-        std::filesystem::remove_all(Home);
-    }
-    std::filesystem::path Home;
+    void TearDown() override { AllocationFault::Clear(); }
+    TempFolder Temp{"reelfs-reg-"};
+    std::filesystem::path Home = Temp.Path() / "home";
     CSystem System;
 };
 

@@ -3,6 +3,8 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/HostErrors.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,15 +15,8 @@ namespace
 class TempHome : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Home = std::filesystem::temp_directory_path() /
-               ("reelfs-host-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(Home);
-    }
-    void TearDown() override { std::filesystem::remove_all(Home); }
-    std::filesystem::path Home;
+    TempFolder Temp{"reelfs-host-"};
+    std::filesystem::path Home = Temp.Path() / "home";
 };
 
 TEST_F(TempHome, system_identity_is_made_once_and_kept)

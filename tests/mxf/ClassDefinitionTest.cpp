@@ -4,11 +4,13 @@
 #include "mxf/ClassDefinition.h"
 #include "mxf/MDOType.h"
 #include "mxf/MDTraitsInt.h"
+#include "mxf/MDTraitsRaw.h"
 #include "mxf/TypeDefinition.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace
 {
@@ -69,6 +71,7 @@ protected:
     {
         mxftest::DefineValueType("ClassWord", 2, new mxf::MDTraits_UInt16, Family);
         mxftest::DefineValueType("ClassLong", 4, new mxf::MDTraits_UInt32, Family);
+        mxftest::DefineValueType("ClassId", 16, new mxf::MDTraits_Raw, Family);
     }
 };
 
@@ -190,6 +193,138 @@ TEST_F(ClassDefinition, a_record_for_an_existing_class_extends_it_and_the_classe
               "Attempt to redefine ExtendedBase/FirstWord to be of type NoSuchType which is not known\n");
 }
 
+TEST_F(ClassDefinition, members_added_to_a_base_reach_its_derived_classes_wherever_the_extension_stands)
+{
+    using R = mxf::ClassRecord;
+    struct Case
+    {
+        const char* Prefix;
+        std::vector<std::string> BaseMembers;
+        bool Nested; // the extension is a member of another record
+        bool ExtendSubs, OuterExtendSubs;
+        std::vector<std::string> Derived;
+    };
+    const Case cases[] = {
+        {"Top", {"A", "B"}, false, true, true, {"A", "B", "C"}},
+        {"Nested", {"A", "B"}, true, true, true, {"A", "B", "C"}},
+        {"Empty", {}, true, true, true, {"C"}},
+        {"Kept", {"A", "B"}, true, false, true, {"A", "B"}},
+        {"OuterKept", {"A", "B"}, true, true, false, {"A", "B"}},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string base = std::string(c.Prefix) + "Base", derived = std::string(c.Prefix) + "Derived";
+        mxf::ClassRecordList members;
+        for (const std::string& name : c.BaseMembers)
+            members.push_back(Record(R::ITEM, name, "ClassWord"));
+        mxf::ClassRecordPtr baseRecord = Set(base, members);
+        ASSERT_EQ(Define({baseRecord, Record(R::DERIVED, derived, base)}), 0) << c.Prefix;
+
+        mxf::ClassRecordPtr extension = Record(R::EXTEND, base, "", baseRecord->UL);
+        extension->Children = {Record(R::ITEM, "C", "ClassWord")};
+        extension->ExtendSubs = c.ExtendSubs;
+        mxf::ClassRecordPtr outer = Set(std::string(c.Prefix) + "Holder", {extension});
+        outer->ExtendSubs = c.OuterExtendSubs;
+        EXPECT_EQ(Define({c.Nested ? outer : extension}), 0) << c.Prefix;
+
+        std::vector<std::string> extended = c.BaseMembers;
+        extended.push_back("C");
+        EXPECT_EQ(ChildNames(base), extended) << c.Prefix;
+        EXPECT_EQ(ChildNames(derived), c.Derived) << c.Prefix;
+    }
+}
+
+TEST_F(ClassDefinition, a_label_given_twice_inside_one_record_makes_one_class)
+{
+    using R = mxf::ClassRecord;
+    const mxf::ULPtr label = mxftest::NewLabel(Family);
+    mxf::ClassRecordPtr inner = Set("TwiceInner", {Record(R::ITEM, "TwiceWord", "ClassWord", label),
+                                                   Record(R::ITEM, "TwiceWord", "ClassWord", label),
+                                                   Record(R::ITEM, "Unlabelled", "ClassWord", {}),
+                                                   Record(R::ITEM, "Unlabelled", "ClassLong", {})});
+    ASSERT_EQ(Define({Set("TwiceOuter", {inner})}), 0);
+    EXPECT_EQ(ChildNames("TwiceOuter/TwiceInner"), (std::vector<std::string>{"TwiceWord", "Unlabelled"}));
+    EXPECT_EQ(mxf::MDOType::FindByUL(*label), Class("TwiceOuter/TwiceInner/TwiceWord"));
+    EXPECT_EQ(Class("TwiceOuter/TwiceInner/Unlabelled")->ValueType->Name, "ClassLong");
+}
+
+TEST_F(ClassDefinition, a_class_without_members_keeps_its_reference_for_the_first_member_defined_into_it)
+{
+    using R = mxf::ClassRecord;
+    mxf::ClassRecordPtr holder = Set("PendingHolder", {});
+    holder->RefKind = 2;
+    holder->RefTarget = "PendingTarget";
+    ASSERT_EQ(Define({holder}), 0);
+    EXPECT_EQ(Class("PendingHolder")->RefType, 2);
+
+    // The first try of the extension fails on its second member and must hand the settings back, so that
+    // the member, defined on its own in the next pass, still takes them.
+    mxf::ClassRecordPtr extension = Record(R::EXTEND, "PendingHolder", "", holder->UL);
+    extension->Children = {Record(R::ITEM, "First", "ClassWord"), Record(R::ITEM, "Second", "ClassWord"),
+                           Record(R::DERIVED, "Never", "PendingNoSuchBase")};
+    Define({Set("PendingOuter", {extension})});
+    const mxf::MDOTypePtr first = Class("PendingHolder/First"), second = Class("PendingHolder/Second");
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->RefType, 2);
+    EXPECT_EQ(first->RefTargetName, "PendingTarget");
+    EXPECT_EQ(second->RefType, 0);
+    EXPECT_EQ(Class("PendingHolder")->RefType, 0);
+    EXPECT_FALSE(Class("PendingHolder/Never"));
+}
+
+TEST_F(ClassDefinition, reference_settings_for_a_class_with_members_go_to_its_16_byte_members)
+{
+    using R = mxf::ClassRecord;
+    mxf::ClassRecordPtr id = Record(R::ITEM, "Id", "ClassId");
+    id->MinSize = id->MaxSize = 16;
+    mxf::ClassRecordPtr longId = Record(R::ITEM, "LongId", "ClassId");
+    longId->MinSize = 16;
+    longId->MaxSize = 32;
+    mxf::ClassRecordPtr set = Set("SixteenSet", {id, Record(R::ITEM, "Word", "ClassWord"), longId});
+    ASSERT_EQ(Define({set}), 0);
+
+    mxf::ClassRecordPtr again = Record(R::EXTEND, "SixteenSet", "", set->UL);
+    again->RefKind = 1;
+    again->RefTarget = "SixteenTarget";
+    ASSERT_EQ(Define({again}), 0);
+    EXPECT_EQ(Class("SixteenSet")->RefType, 0);
+    EXPECT_EQ(Class("SixteenSet/Id")->RefType, 1);
+    EXPECT_EQ(Class("SixteenSet/Id")->RefTargetName, "SixteenTarget");
+    EXPECT_EQ(Class("SixteenSet/Word")->RefType, 0);
+    EXPECT_EQ(Class("SixteenSet/LongId")->RefType, 0);
+}
+
+TEST_F(ClassDefinition, a_tag_replaces_the_key_and_enters_the_static_primer)
+{
+    using R = mxf::ClassRecord;
+    mxf::StaticPrimer(); // built before the classes, so that the definition must build it again
+    mxf::ClassRecordPtr tagged = Record(R::ITEM, "TaggedWord", "ClassWord");
+    tagged->Tag = 0x7e01;
+    mxf::ClassRecordPtr plain = Record(R::ITEM, "KeyedWord", "ClassWord");
+    mxf::ClassRecordPtr tagLater = Record(R::ITEM, "TaggedLater", "ClassWord");
+    ASSERT_EQ(Define({tagged, plain, tagLater}), 0);
+    mxf::ClassRecordPtr again = Record(R::ITEM, "TaggedLater", "", tagLater->UL);
+    again->Tag = 0x7e02;
+    ASSERT_EQ(Define({again}), 0);
+
+    for (const auto& [record, tag] : {std::pair{tagged, mxf::Tag(0x7e01)}, std::pair{plain, mxf::Tag(0)},
+                                      std::pair{tagLater, mxf::Tag(0x7e02)}})
+    {
+        const mxf::MDOTypePtr type = Class(record->Name);
+        ASSERT_TRUE(type) << record->Name;
+        mxf::DataChunk bytes(16);
+        std::memcpy(bytes.Data(), record->UL->GetValue(), 16);
+        const std::string label = bytes.GetString();
+        EXPECT_EQ(type->GlobalKey.GetString(), label) << record->Name;
+        EXPECT_EQ(type->Key.GetString(), tag ? "" : label) << record->Name;
+        EXPECT_EQ(type->StaticTag, tag) << record->Name;
+        if (tag)
+        {
+            EXPECT_EQ(mxf::MDOType::FindByTag(tag, mxf::PrimerPtr()), type) << record->Name;
+        }
+    }
+}
+
 TEST_F(ClassDefinition, items_keep_their_default_and_distinguished_values_as_encoded_bytes)
 {
     mxf::ClassRecordPtr item = Record(mxf::ClassRecord::ITEM, "DefaultedWord", "ClassWord");
@@ -262,7 +397,22 @@ TEST_F(ClassDefinition, old_style_vectors_become_batches_of_an_element_type_and_
     complex->Children = {Record(R::ITEM, "A", "ClassWord"), Record(R::ITEM, "B", "ClassWord")};
     mxf::ClassRecordPtr unknown = Record(R::ARRAY, "OldUnknown");
     unknown->Children = {Record(R::ITEM, "C", "NoSuchElement")};
-    Define({vector, complex, unknown});
+    // An array's elements carry the reference; the array class itself refers to nothing.
+    mxf::ClassRecordPtr refArray = Record(R::ARRAY, "OldRefArray");
+    mxf::ClassRecordPtr nestedElement = Record(R::ITEM, "OldNestedElement", "ClassId");
+    nestedElement->RefKind = 7;
+    nestedElement->RefTarget = "SomeSet";
+    refArray->Children = {nestedElement};
+    Define({vector, complex, unknown, refArray});
+
+    const mxf::MDOTypePtr array = Class("OldRefArray");
+    ASSERT_TRUE(array);
+    EXPECT_EQ(array->ContainerKind, mxf::MDOType::ARRAY);
+    EXPECT_EQ(array->RefType, 0);
+    const mxf::MDType* arrayElement = array->ValueType->GetBase();
+    EXPECT_EQ(arrayElement->RefType, 1);
+    EXPECT_TRUE(arrayElement->IsNested);
+    EXPECT_EQ(arrayElement->RefTargetName, "SomeSet");
 
     const mxf::MDOTypePtr batch = Class("OldBatch");
     ASSERT_TRUE(batch);

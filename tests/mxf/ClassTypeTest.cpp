@@ -60,9 +60,9 @@ TEST(ClassTypes, labels_find_classes_under_any_version_byte_of_an_smpte_label)
 
 TEST(ClassTypes, construction_gives_the_type_name_and_no_upper_size_for_zero)
 {
-    const mxf::MDTypePtr word = mxftest::DefineValueType("ClassWord", 4, nullptr, Family);
+    const mxf::MDTypePtr word = mxftest::DefineValueType("ConstructedWord", 4, nullptr, Family);
     const mxf::MDOType item(mxf::MDOType::ITEM, "Set/", "Item", "an item", word, 0, 0, 4, 0, 3);
-    EXPECT_EQ(item.TypeName, "ClassWord");
+    EXPECT_EQ(item.TypeName, "ConstructedWord");
     EXPECT_EQ(item.FullName(), "Set/Item");
     EXPECT_EQ(item.MaxSize, -1);
     EXPECT_EQ(item.MinSize, 4);
@@ -278,6 +278,9 @@ TEST(ClassTypes, tags_find_classes_through_the_given_primer_or_the_static_primer
             "Dictionary entry for \"Root/KeylessClass\" has a 2-byte tag, but doesn't have a 16-byte UL\n"});
     EXPECT_EQ(mxf::MDOType::FindByTag(0x7355, mxf::PrimerPtr()), tagged);
     EXPECT_FALSE(mxf::MDOType::FindByTag(0x7356, mxf::PrimerPtr()));
+    // The class stays registered: without its tag it troubles no static primer built later.
+    keyless->StaticTag = 0;
+    mxf::MDOType::BuildStaticPrimer();
 
     const mxf::PrimerPtr primer = new mxf::Primer;
     EXPECT_FALSE(mxf::MDOType::FindByTag(0x7355, primer));

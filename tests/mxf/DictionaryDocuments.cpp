@@ -1,11 +1,10 @@
 #include "DictionaryDocuments.h"
 
 #include "RecordingDiagnostics.h"
+#include "TempFolder.h"
 
 #include "mxf/SymbolSpace.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 namespace mxftest
@@ -13,14 +12,10 @@ namespace mxftest
 
 std::string WriteTempFile(const std::string& name, const std::string& text)
 {
-    static const std::filesystem::path folder = []
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "mxfdictXXXXXX").string();
-        return std::filesystem::path(mkdtemp(pattern.data()));
-    }();
-    const std::filesystem::path path = folder / name;
+    static const TempFolder folder("mxfdict");
+    const std::string path = folder / name;
     std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    return path;
 }
 
 mxf::MDTypePtr TypeNamed(const std::string& name)

@@ -11,7 +11,7 @@
 namespace mxftest
 {
 
-// A file holding text in a fresh temporary folder; the folder goes with the process's other temporaries.
+// A file holding text in the program's temporary folder, which goes when the program ends.
 std::string WriteTempFile(const std::string& name, const std::string& text);
 
 mxf::MDTypePtr TypeNamed(const std::string& name);

@@ -247,8 +247,10 @@ TEST(MetadataObjects, a_tag_resolves_through_the_given_primer_then_the_static_pr
     EXPECT_NE(fromPrimer->ObjectUL, d.Alpha->TypeUL);
     EXPECT_EQ(ValueBytes(*fromPrimer), Bytes("00 00"));
     const mxf::MDObjectPtr unresolved = new mxf::MDObject(0x0a0b, mxf::PrimerPtr());
-    EXPECT_TRUE(unresolved->IsValue); // the class "Unknown" holds a value
-    EXPECT_EQ(unresolved->ContainerKind(), mxf::MDObject::KindValue);
+    // The class "Unknown" holds a value, of the library's "UnknownType": an array of bytes.
+    EXPECT_TRUE(unresolved->IsValue);
+    EXPECT_EQ(unresolved->ValueType->Name, "UnknownType");
+    EXPECT_EQ(unresolved->ContainerKind(), mxf::MDObject::KindArray);
 }
 
 TEST(MetadataObjects, an_unresolved_label_names_the_object_after_it)

@@ -34,6 +34,7 @@ TEST(RegistryThreads, lookups_on_many_threads_find_every_entry_while_definitions
         classes.push_back(mxftest::DefineClass(mxf::MDOType::ITEM, "ThreadClass" + std::to_string(i),
                                                types.back(), Family, static_cast<mxf::Tag>(0x7500 + i)));
     }
+    mxf::MDOType::BuildStaticPrimer(); // as a dictionary load leaves it
 
     std::atomic<bool> stop{false};
     std::thread definer(

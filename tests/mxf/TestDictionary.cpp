@@ -1,11 +1,10 @@
 #include "TestDictionary.h"
 
-#include "mxf/MDTraitsRaw.h"
+#include "mxf/BuiltInDictionary.h"
 #include "mxf/SymbolSpace.h"
 
 #include <atomic>
 #include <cstring>
-#include <mutex>
 
 namespace mxftest
 {
@@ -74,18 +73,7 @@ mxf::MDOTypePtr DefineClass(int containerKind, const std::string& name, const mx
 
 void DefineUnknownEntries()
 {
-    static std::once_flag once;
-    std::call_once(
-        once,
-        []
-        {
-            const mxf::MDTypePtr unknownType = DefineValueType("UnknownType", 0, new mxf::MDTraits_Raw, 0x70);
-            // Under the label of the built-in class, by which copies know plain values.
-            const mxf::MDOTypePtr unknown = DefineClass(mxf::MDOType::ITEM, "Unknown", unknownType, 0x70);
-            static constexpr std::uint8_t builtIn[16] = {0xe0, 0x72, 0xd2, 0x17, 0xef, 0x1e, 0xfb, 0x6e,
-                                                         0x9b, 0x9e, 0xe1, 0xa8, 0x83, 0xb6, 0x4b, 0x3c};
-            unknown->TypeUL = new mxf::UL(builtIn);
-        });
+    mxf::InitBuiltInDictionary();
 }
 
 mxf::MDObjectPtr ValueOf(const mxf::MDTypePtr& type)

@@ -1,6 +1,6 @@
 // Small dictionaries for tests: labels that no other test uses, value types with traits and a symbol, and
-// the stand-ins "Unknown" and "UnknownType" that objects fall back on. The registries live as long as the
-// test program, so every test names its entries apart.
+// classes keyed as a dictionary gives them. The registries live as long as the test program and hold the
+// built-in dictionary beside these, so every test names its entries apart.
 #pragma once
 
 #include "mxf/MDOType.h"
@@ -24,7 +24,8 @@ mxf::MDTypePtr DefineValueType(const std::string& name, std::int32_t size, mxf::
 mxf::MDOTypePtr DefineClass(int containerKind, const std::string& name, const mxf::MDTypePtr& valueType,
                             std::uint8_t family, mxf::Tag tag = 0, const mxf::MDOTypePtr& parent = {});
 
-// The class "Unknown" (with the built-in label) and the value type "UnknownType" (raw bytes), defined once.
+// The library's own class "Unknown" and value type "UnknownType", which objects fall back on: the built-in
+// dictionary is loaded first, so that a test sees the same entries whichever tests ran before it.
 void DefineUnknownEntries();
 
 // A value object of the type; its traits are the type's.

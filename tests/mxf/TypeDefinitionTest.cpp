@@ -89,23 +89,24 @@ TEST(TypeDefinition, a_pass_that_defines_nothing_names_every_unresolved_type)
 TEST(TypeDefinition, new_types_take_traits_flags_and_reference_settings_from_their_records)
 {
     using R = mxf::TypeRecord;
-    // Without a label a type gets a new one and its traits by name only.
-    mxf::TypeRecordPtr word = Record(R::BASIC, "UInt16", "", mxf::ULPtr());
+    // Without a label a type gets a new one and its traits by name only. "Uint16" is bound to traits like
+    // "Uint16", and no other test of the program defines it, so the name finds this type alone.
+    mxf::TypeRecordPtr word = Record(R::BASIC, "Uint16", "", mxf::ULPtr());
     word->Endian = true;
     word->Baseline = true;
     mxf::TypeRecordPtr nested = Record(R::BASIC, "NestedReference");
     nested->RefKind = 7;
     nested->RefTarget = "SomeSet";
-    mxf::TypeRecordPtr text = Record(R::INTERPRETATION, "CharacterWord", "UInt16");
+    mxf::TypeRecordPtr text = Record(R::INTERPRETATION, "CharacterWord", "Uint16");
     text->ArrayKind = 2;
-    mxf::TypeRecordPtr batch = Record(R::MULTIPLE, "WordBatch", "UInt16");
+    mxf::TypeRecordPtr batch = Record(R::MULTIPLE, "WordBatch", "Uint16");
     batch->ArrayKind = 1;
-    mxf::TypeRecordPtr stray = Record(R::SUB, "StrayMember", "UInt16", mxf::ULPtr());
+    mxf::TypeRecordPtr stray = Record(R::SUB, "StrayMember", "Uint16", mxf::ULPtr());
     EXPECT_EQ(Define({word, nested, text, batch, stray}), 0);
 
     ASSERT_TRUE(word->UL);
     const mxf::MDTypePtr defined = mxf::MDType::FindByUL(*word->UL);
-    ASSERT_EQ(defined, Type("UInt16"));
+    ASSERT_EQ(defined, Type("Uint16"));
     EXPECT_EQ(defined->Traits->Name(), "mxf::MDTraits_UInt16");
     EXPECT_TRUE(defined->Endian && defined->Baseline);
     EXPECT_EQ(word->SymbolSpace, mxf::DefaultSymbolSpace());

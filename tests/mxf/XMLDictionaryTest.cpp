@@ -205,6 +205,32 @@ TEST(XMLDictionary, symbol_spaces_follow_sections)
     EXPECT_TRUE(ClassNamed("XsAfter"));
 }
 
+TEST(XMLDictionary, the_root_and_what_stands_around_or_directly_in_it_decide_how_elements_are_read)
+{
+    // A dictionary inside an element of no meaning is still read; the element is stepped through.
+    ASSERT_EQ(Load(R"(<Wrapper><MXFDictionary symSpace="XrSpace">
+<XrWrapped type="UInt8" globalKey="06 0e 2b 34 7f 01 01 01 03 02 01 01 00 00 00 00"/>
+</MXFDictionary></Wrapper>)"),
+              0);
+    EXPECT_TRUE(mxf::MDOType::FindByName("XrWrapped", mxf::SymbolSpace::FindSymbolSpace("XrSpace")));
+    EXPECT_FALSE(ClassNamed("XrWrapped"));
+    EXPECT_TRUE(mxftest::Reported("Stepping into outer level <Wrapper>\n"));
+    EXPECT_TRUE(mxftest::Reported("Stepping out of outer level <Wrapper>\n"));
+
+    // A class standing directly in the dictionary opens a class section that lasts to its end: a later
+    // types section is read as classes, and defines no type.
+    Load(R"(<MXFDictionary>
+<XrDirect type="UInt8" globalKey="06 0e 2b 34 7f 01 01 01 03 02 01 02 00 00 00 00"/>
+<MXFTypes><Interpretation><XrNotAType base="UInt8"/></Interpretation></MXFTypes>
+</MXFDictionary>)");
+    EXPECT_TRUE(ClassNamed("XrDirect"));
+    EXPECT_FALSE(TypeNamed("XrNotAType"));
+
+    // A document of types alone has the root "MXFTypes".
+    ASSERT_EQ(Load("<MXFTypes><Interpretation><XrTypeOnly base=\"UInt8\"/></Interpretation></MXFTypes>"), 0);
+    EXPECT_TRUE(TypeNamed("XrTypeOnly"));
+}
+
 TEST(XMLDictionary, bad_entries_are_reported_and_skipped)
 {
     struct Case

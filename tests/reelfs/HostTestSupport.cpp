@@ -4,12 +4,10 @@
 #include "Command.h"
 #include "ScriptedFileSystem.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -22,19 +20,7 @@ void HostTest::SetUp()
         return true;
     }();
     (void)loaded;
-    // A parameterised test's name holds a '/', which would leave the folder above this one behind.
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    Folder =
-        std::filesystem::temp_directory_path() / ("reelfs-host-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(Folder);
-    std::filesystem::create_directories(Folder);
     Home = (Folder / "home").string();
-}
-
-void HostTest::TearDown()
-{
-    std::filesystem::remove_all(Folder);
 }
 
 std::string HostTest::MakeTape(const std::string& name, const std::string& data)
@@ -63,12 +49,7 @@ CRunResult HostTest::Reelfs(std::vector<std::string> args)
     std::ostringstream out, err;
     std::streambuf* savedOut = std::cout.rdbuf(out.rdbuf());
     std::streambuf* savedErr = std::cerr.rdbuf(err.rdbuf());
-    // The command takes the home's time zone for the process; the test's stays as a separate run leaves it.
-    const char* tz = std::getenv("TZ");
-    const std::optional<std::string> savedZone = tz ? std::optional<std::string>(tz) : std::nullopt;
     int exit = reelfs::Main(args);
-    savedZone ? ::setenv("TZ", savedZone->c_str(), 1) : ::unsetenv("TZ");
-    ::tzset();
     std::cout.rdbuf(savedOut);
     std::cerr.rdbuf(savedErr);
     return {exit, out.str(), err.str()};

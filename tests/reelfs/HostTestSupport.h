@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CHost.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,6 @@ class HostTest : public ::testing::Test
 {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // A tape image in the test folder whose one tape file holds the bytes of `data`.
     std::string MakeTape(const std::string& name, const std::string& data);
@@ -37,7 +37,8 @@ protected:
     // goes to `out` (a file in the test folder when empty, and then caught).
     CRunResult Program(const std::vector<std::string>& args, const std::string& out = "");
 
-    std::filesystem::path Folder;
+    TempFolder Temp{"reelfs-host-"};
+    std::filesystem::path Folder = Temp.Path();
     std::string Home;
 };
 
