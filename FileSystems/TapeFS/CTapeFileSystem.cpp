@@ -55,7 +55,7 @@ CStatus CTapeFileSystem::GetBlockParameters(CBlockParameters& record)
 
 std::uint32_t CTapeFileSystem::CheckMediumState(CMedium* medium)
 {
-    return medium->MediumState == 1 ? 0 : ErrorMediumState;
+    return medium->MediumState == CMedium::StateUsable ? 0 : ErrorMediumState;
 }
 
 CStatus CTapeFileSystem::GetTypeDescriptor(std::uint32_t argument, FileSystemTypeDescriptor& descriptor)
