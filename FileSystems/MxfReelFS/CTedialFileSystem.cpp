@@ -9,6 +9,7 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
+#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 
 namespace
@@ -56,7 +57,7 @@ CStatus CTedialFileSystem::EstimateBlocks(CMedium*, CArchiveFileSystemOperation*
     case 0:
     case 12:
     case 13:
-    case 16:
+    case OpcodeWriteDirectory:
     case 17:
     case 18:
     case 20:
@@ -68,7 +69,7 @@ CStatus CTedialFileSystem::EstimateBlocks(CMedium*, CArchiveFileSystemOperation*
         blocks = 2;
         bytes = 0;
         return CStatus::Success();
-    case 4:
+    case OpcodeWriteUserFile:
     {
         if (BlockSize == 0)
             return CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, VolumeID);

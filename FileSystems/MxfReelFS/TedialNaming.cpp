@@ -2,6 +2,7 @@
 
 #include "FileSystems/MxfReelFS/CMXFOnTapeFile.h"
 #include "FileSystems/MxfReelFS/MxfDiagnostics.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TapeFS/LabelText.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
 #include "mxf/DictionaryLoad.h"
@@ -31,12 +32,6 @@ constexpr char Source[] = "MXFOnTapeFile";
 constexpr char16_t Section[] = u"MXFREELFS";
 constexpr unsigned DictionaryResource = 101;
 constexpr unsigned StylesheetResource = 102;
-constexpr std::uint32_t ErrorNoSingleResult = 0xC0003716;
-constexpr std::uint32_t ErrorUnreadableDate = 0xC0003717;
-constexpr std::uint32_t ErrorMetadataTooDeep = 0xC0003730;
-constexpr std::uint32_t ErrorMetadataLoop = 0xC0003731;
-constexpr std::uint32_t ErrorFileUnnamed = 0xC0003732;     // any other failure to name the file at a block
-constexpr std::uint32_t ErrorSettingUnloaded = 0xC0003733; // a configured dictionary or stylesheet
 // Strong references own their targets, so the nesting follows the file's own structure; a file whose
 // references nest deeper than any real one does, or lead back to a set that holds them, is corrupt.
 constexpr std::size_t MaxNesting = 256;

@@ -18,7 +18,7 @@
 namespace
 {
 // The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.
-constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNoTedialMark,
+constexpr std::uint32_t QuietCodes[] = {0, ErrorNoData, ErrorBlank, ErrorNoTedialMark,
                                         ErrorMalformedTedialLabel};
 
 // Tape blocks: the label, its mark, the first block of the first MXF file.

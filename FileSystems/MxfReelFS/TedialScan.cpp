@@ -16,6 +16,7 @@
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 #include "win/CodePage.h"
 
@@ -119,7 +120,7 @@ CStatus TedialScanStep::StartItem()
     // Before recognition or Load no block of the tape can be found.
     if (FileSystem.BlockSize == 0)
         return CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, FileSystem.VolumeID);
-    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(11, Medium);
+    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(OpcodeGetNextItem, Medium);
     if (!Operation.BlockBuffer)
         return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
     auto* view = NewNoThrow<CMXFOnTapeFile>(&Operation, FileSystem.BlockSize, Operation.BlockBuffer);
@@ -202,7 +203,7 @@ CStatus TedialScanStep::CatalogueFile()
     else if (!note.Text.empty())
         PostNote(note.Refused ? EventNameRefused : EventDefaultName, note.Text);
 
-    Item.Opcode = 4;
+    Item.Opcode = ItemFile;
     Item.ClearParameters();
     Item.AnchoredFileName = view->FileName;
     const std::uint64_t size = view->FileLength;

@@ -12,7 +12,7 @@
 namespace
 {
 // The kept drive statuses (and the refusals of this layout) that only mean the tape is not ours.
-constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, ErrorNotLabelled, ErrorMalformedLabel};
+constexpr std::uint32_t QuietCodes[] = {0, ErrorNoData, ErrorBlank, ErrorNotLabelled, ErrorMalformedLabel};
 
 // The states, each after the drive operation the one before started: 0 asks for the block size, 1 reads
 // the label block, 2 parses the label and reads the mark after it, 3 checks the mark, 4 identifies.

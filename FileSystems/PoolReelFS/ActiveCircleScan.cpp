@@ -11,6 +11,7 @@
 #include "FileSystems/TarFile/TarScanStep.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 
 namespace
@@ -117,7 +118,7 @@ CStatus ActiveCircleScanStep::LabelMarkRead()
     CStatus status;
     if (Medium->AtFileMark != 1)
         status = CErrorGenFileSystem(Source, __LINE__, ErrorNotLabelled, FileSystem.VolumeID);
-    Item.Opcode = 0;
+    Item.Opcode = ItemLabel;
     Item.ClearParameters();
     return Finish(status);
 }

@@ -9,6 +9,7 @@
 #include "vnservice/CMedium.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 
 CTapeFileSystem::CTapeFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource,
@@ -54,7 +55,7 @@ CStatus CTapeFileSystem::GetBlockParameters(CBlockParameters& record)
 
 std::uint32_t CTapeFileSystem::CheckMediumState(CMedium* medium)
 {
-    return medium->MediumState == 1 ? 0 : ErrorMediumState;
+    return medium->MediumState == CMedium::StateUsable ? 0 : ErrorMediumState;
 }
 
 CStatus CTapeFileSystem::GetTypeDescriptor(std::uint32_t argument, FileSystemTypeDescriptor& descriptor)
@@ -77,14 +78,15 @@ CStatus CTapeFileSystem::GetTypeDescriptor(std::uint32_t argument, FileSystemTyp
 bool CTapeFileSystem::HandleOperationStatus(COperation* operation, const CStatus& status)
 {
     auto* tapeOperation = static_cast<CTapeOperation*>(operation);
-    if (tapeOperation->Opcode == 2)
+    if (tapeOperation->Opcode == OpcodeRecogniseVolume)
     {
         if (tapeOperation->IsAlertFlagSet())
             CEventLog::LogStatus(status);
         tapeOperation->KeptStatus = status;
         return true;
     }
-    if (tapeOperation->Opcode == 7 && tapeOperation->IsFragmentFileOpen() && tapeOperation->BlockBuffer)
+    if (tapeOperation->Opcode == OpcodeReadUserFile && tapeOperation->IsFragmentFileOpen() &&
+        tapeOperation->BlockBuffer)
     {
         if (CFragmentFile* file = tapeOperation->BlockBuffer->GetFragmentFile())
             CEventLog::LogStatus(file->SetStatus(status.GetOSStatus(), 0, nullptr, 0, false));

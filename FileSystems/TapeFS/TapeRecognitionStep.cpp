@@ -9,6 +9,7 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/CVolumeSet.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 #include "win/WideString.h"
 
 #include <algorithm>
@@ -113,7 +114,7 @@ CStatus CTapeRecognitionStep::Identify()
 {
     if (TapeLayout.MarksIdentified)
         Medium->MarkIdentified();
-    CStatus status = Volume.ConditionallyUpdateState(CVolume::CState(6), false);
+    CStatus status = Volume.ConditionallyUpdateState(CVolume::CState(CVolume::CState::Identified), false);
     if (status.IsSuccess())
         Result = Outcome::Recognised;
     return status;
@@ -209,7 +210,7 @@ CStatus CTapeRecognitionStep::Finish(const CStatus& status)
 
 CStatus CTapeRecognitionStep::CreateBlockBuffer()
 {
-    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(2, Medium);
+    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(OpcodeRecogniseVolume, Medium);
     if (!Operation.BlockBuffer)
         return CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CBlockBuffer));
     return CStatus::Success();

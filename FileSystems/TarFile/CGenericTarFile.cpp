@@ -1,5 +1,6 @@
 #include "FileSystems/TarFile/CGenericTarFile.h"
 
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/CodePage.h"
 
@@ -9,8 +10,6 @@
 namespace
 {
 constexpr const char* Module = "GenericTarFile";
-constexpr std::uint32_t ErrorNotHeader = 0xC0002713;
-constexpr std::uint32_t ErrorNumberTooLarge = 0xC000271B;
 
 // A GNU base-256 field: 0x80, then a big-endian number in the other bytes; or, where negative numbers
 // are taken, 0xFF and the whole field a negative number in two's complement. GNU numbers are signed 64-bit:

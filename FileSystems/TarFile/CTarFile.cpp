@@ -1,5 +1,6 @@
 #include "FileSystems/TarFile/CTarFile.h"
 
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
@@ -15,14 +16,6 @@
 namespace
 {
 constexpr const char* Module = "TarFile";
-
-constexpr std::uint32_t ErrorNoNumber = 0xC0002710;
-constexpr std::uint32_t ErrorFieldTooSmall = 0xC0002711;
-constexpr std::uint32_t ErrorChecksum = 0xC0002712;
-constexpr std::uint32_t ErrorNotHeader = 0xC0002713;
-constexpr std::uint32_t ErrorPaxSize = 0xC000271A;
-constexpr std::uint32_t ErrorPaxTime = 0xC000271D;
-constexpr std::uint32_t ErrorNameTooLong = 0xC000271E;
 
 bool IsSpace(char c)
 {

@@ -8,6 +8,7 @@
 #include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 
 #include <cstdint>
 
@@ -27,9 +28,9 @@ bool EstimateTarOpcode(const CTapeFileSystem& fileSystem, CArchiveFileSystemOper
         blocks = 0;
         return true;
     case 3:
-    case 4:
+    case OpcodeWriteUserFile:
         return false;
-    case 16:
+    case OpcodeWriteDirectory:
         status = countHeaderBlocks(operation.AnchoredFileName, 0, blocks);
         return true;
     case 20:

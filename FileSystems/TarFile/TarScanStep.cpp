@@ -14,6 +14,7 @@
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 #include "win/CodePage.h"
 
@@ -22,8 +23,6 @@
 
 namespace
 {
-constexpr std::uint32_t SubCodeArchiveEnd = 9;
-
 bool IsZeroBlock(const TarHeaderBlock& block)
 {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&block);
@@ -74,7 +73,7 @@ CStatus CTarScanStep::Run()
 
 CStatus CTarScanStep::CreateBlockBuffer()
 {
-    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(11, Medium);
+    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(OpcodeGetNextItem, Medium);
     return Operation.BlockBuffer ? CStatus::Success()
                                  : CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CBlockBuffer));
 }
@@ -202,7 +201,7 @@ CStatus CTarScanStep::HandleMember(const CFileName& name)
     const std::uint64_t fileTime = TimeToFileTime(time);
     if (tar.UstarBlock().Typeflag == '5')
     {
-        Item.Opcode = 16;
+        Item.Opcode = ItemDirectory;
         Item.ClearParameters();
         Item.AnchoredFileName = name;
         Item.SetItemSubCode(0);
@@ -247,7 +246,7 @@ CStatus CTarScanStep::FillFile(const CFileName& name, std::uint64_t size, std::u
         status.Failed())
         return status;
 
-    Item.Opcode = 4;
+    Item.Opcode = ItemFile;
     Item.ClearParameters();
     const CFileName path = fragment.GetFileName();
     Item.AnchoredFileName = path;
@@ -289,7 +288,7 @@ CStatus CTarScanStep::ArchiveMarkPassed()
 
 void CTarScanStep::FillArchiveEnd(std::uint64_t itemEnd)
 {
-    Item.Opcode = 20;
+    Item.Opcode = ItemArchiveEnd;
     Item.ClearParameters();
     Item.SetItemSubCode(SubCodeArchiveEnd);
     Item.ItemPosition() = Context.ItemStart;

@@ -18,6 +18,7 @@
 #include "vnservice/CSystem.h"
 #include "vnservice/CVantrelFragmentImpl.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 
 #include <algorithm>
@@ -270,7 +271,7 @@ CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
         CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
         if (!medium)
             return NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
-        operation.BlockBuffer = CreateBlockBuffer(7, medium.get());
+        operation.BlockBuffer = CreateBlockBuffer(OpcodeReadUserFile, medium.get());
         if (!operation.BlockBuffer)
             return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
         [[fallthrough]];
@@ -336,7 +337,7 @@ CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
         CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
         if (!medium)
             return NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
-        operation.BlockBuffer = CreateBlockBuffer(8, medium.get());
+        operation.BlockBuffer = CreateBlockBuffer(OpcodeReadFragment, medium.get());
         if (!operation.BlockBuffer)
             return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
         [[fallthrough]];
@@ -384,7 +385,7 @@ CStatus CGenericTarFileSystem::ReadNextExtent(CGenericTarFileSystemOperation& op
     // BytesDone counts the file's bytes that the extents passed so far hold. Extents that hold none of
     // the wanted bytes are passed over without a read.
     last = std::min(last, operation.ByteCount);
-    const bool toFile = operation.Opcode == 7;
+    const bool toFile = operation.Opcode == OpcodeReadUserFile;
     while (!operation.Extents.empty())
     {
         TapeExtent extent = std::move(operation.Extents.front());

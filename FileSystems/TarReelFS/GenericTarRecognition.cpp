@@ -3,6 +3,7 @@
 // derived from the first header's signature and kept stable across readings through the label
 // identifiers that scans store in the catalogue header.
 #include "FileSystems/TarReelFS/GenericTarRecognition.h"
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TapeFS/TapeRecognitionStep.h"
 #include "FileSystems/TarFile/CGenericTarFile.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
@@ -20,7 +21,7 @@
 namespace
 {
 // The kept drive statuses that only mean the tape holds nothing for us.
-constexpr std::uint32_t QuietCodes[] = {0, 0xC00007E2, 0xC0001798, 0xC0003778};
+constexpr std::uint32_t QuietCodes[] = {0, ErrorNoData, ErrorBlank, ErrorArchiveEndNotZero};
 
 constexpr CTapeRecognitionStep::Layout GenericTarLayout = {
     .CheckState = 2,

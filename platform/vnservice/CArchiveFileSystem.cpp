@@ -151,6 +151,7 @@ CStatus CArchiveFileSystem::RunHandler(std::uint32_t opcode, CArchiveFileSystemO
         &CArchiveFileSystem::GlobalLock,      &CArchiveFileSystem::FragmentPropertyOp,
     };
     if (opcode < 1 || opcode > std::size(handlers))
-        return CErrorGenMessage("ArchiveFileSystem", __LINE__, 0xC00007D7, {FormatParameter("0x%X", opcode)});
+        return CErrorGenMessage("ArchiveFileSystem", __LINE__, ErrorUnknownState,
+                                {FormatParameter("0x%X", opcode)});
     return (this->*handlers[opcode - 1])(operation);
 }

@@ -60,7 +60,8 @@ public:
     std::uint8_t BlockSizeKnown = 0;
     std::uint8_t AtFileMark = 0;
     std::uint64_t LastWrittenBlock = 0;
-    std::uint32_t MediumState = 1;
+    static constexpr std::uint32_t StateUsable = 1; // the `MediumState` of a medium that can be used
+    std::uint32_t MediumState = StateUsable;
     CMediumAttribute Attribute;
 
 protected:

@@ -12,8 +12,6 @@
 
 namespace
 {
-constexpr std::uint32_t ErrorNoData = 0xC00007E2;
-constexpr std::uint32_t ErrorBlank = 0xC0001798;
 
 CStatus DriveFailure(int line, std::uint32_t osError, const std::string& what)
 {

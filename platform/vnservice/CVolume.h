@@ -24,9 +24,10 @@ class CArchiveFileSystem;
 class CVolume : public CCounted, public CResource
 {
 public:
-    // A volume's state as the host tracks it (6: identified by a file system).
+    // A volume's state as the host tracks it.
     struct CState
     {
+        static constexpr std::uint32_t Identified = 6; // a file system has recognised the volume
         explicit CState(std::uint32_t value = 0) : Value(value) {}
         std::uint32_t Value;
     };

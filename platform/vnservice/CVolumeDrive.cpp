@@ -7,11 +7,6 @@
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
-namespace
-{
-constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;
-} // namespace
-
 CTapeMedium* CVolume::DriveMedium(std::uint32_t replica) const
 {
     return replica < Replicas.size() ? dynamic_cast<CTapeMedium*>(Replicas[replica].get()) : nullptr;

@@ -33,5 +33,15 @@ constexpr std::uint32_t HostErrorVersionsAlike = 0xC0000D20;
 constexpr std::uint32_t HostErrorNoVersionAt = 0xC0000D21;
 constexpr std::uint32_t HostErrorFilesUnread = 0xC0000D14;
 
+// Host errors that the host raises or acts on and the file systems raise as well: a file system
+// reaches them under these names through its own error header.
+constexpr std::uint32_t ErrorUnknownState = 0xC00007D7;   // a state, opcode or sub-code not handled
+constexpr std::uint32_t ErrorNoData = 0xC00007E2;         // a read past the end of the recorded data
+constexpr std::uint32_t ErrorNoMedium = 0xC0000FA2;       // no medium in the operation's replica
+constexpr std::uint32_t ErrorBlank = 0xC0001798;          // the tape holds no records
+constexpr std::uint32_t ErrorShortExtents = 0xC0003779;   // the extents found cover less than the file
+constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;   // the continuation names no known volume
+constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B; // the continuation volume is not accessible
+
 // The message text for a host error number, with %1/%2 where its parameters go; empty when unknown.
 std::string HostErrorText(std::uint32_t code);

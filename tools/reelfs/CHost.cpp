@@ -12,6 +12,7 @@
 #include "vnservice/CTapeMedium.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
+#include "vnservice/Opcodes.h"
 #include "win/CodePage.h"
 #include "win/WinError.h"
 
@@ -156,7 +157,7 @@ CStatus CHost::Recognise(const CSet<CVolume, 1>::pointer& volume,
             candidate->CreateOperation({}, {}, volume, {}));
         if (!operation)
             return CErrorGenMemory(Source, __LINE__, sizeof(CArchiveFileSystemOperation));
-        operation->Opcode = 2;
+        operation->Opcode = OpcodeRecogniseVolume;
         operation->ReplicaIndex = 0;
         status = COperationRunner::Run(*candidate, *operation);
         operation.reset();

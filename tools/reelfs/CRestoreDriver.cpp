@@ -10,6 +10,7 @@
 #include "vnservice/CVantrelFragmentImpl.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
+#include "vnservice/Opcodes.h"
 
 #include <cerrno>
 #include <cstring>
@@ -21,8 +22,6 @@
 namespace
 {
 constexpr char Source[] = "Restore";
-constexpr std::uint32_t OpcodeReadUserFile = 7;
-constexpr std::uint32_t OpcodeReadFragment = 8;
 
 CStatus SystemFailure(int line, const std::string& what)
 {

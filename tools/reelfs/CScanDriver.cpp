@@ -14,6 +14,7 @@
 #include "vnservice/CUserFragment.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
+#include "vnservice/Opcodes.h"
 #include "win/FileTime.h"
 
 #include <future>
@@ -25,11 +26,6 @@ namespace
 {
 constexpr char Source[] = "Scan";
 
-// The kinds of item a scan hands back, by the opcode the item operation carries.
-constexpr std::uint32_t ItemLabel = 0;
-constexpr std::uint32_t ItemFile = 4;
-constexpr std::uint32_t ItemDirectory = 16;
-constexpr std::uint32_t ItemArchiveEnd = 20;
 // What the item operation carries until the file system hands an item back.
 constexpr std::uint32_t ItemNone = 0xFFFFFFFF;
 
@@ -171,7 +167,7 @@ CStatus Walk(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::pointer& vo
             fileSystem.CreateOperation({}, {}, volume, {}));
         if (!operation)
             return CErrorGenMemory(Source, __LINE__, sizeof(CArchiveFileSystemOperation));
-        operation->Opcode = 11;
+        operation->Opcode = OpcodeGetNextItem;
         operation->ReplicaIndex = 0;
         operation->SetScanContext(context.get());
         operation->SetScanCatalogue(volume->Catalogue);

@@ -18,11 +18,6 @@ namespace reelfs
 {
 namespace
 {
-// What the file systems answer when a file's extents run on onto volumes not given.
-constexpr std::uint32_t ErrorShortExtents = 0xC0003779;
-constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;
-constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B;
-
 // Whether the two paths name one file that exists.
 bool IsSameFile(const std::string& one, const std::string& other)
 {
