@@ -200,7 +200,7 @@ CStatus CGenericTarFileSystem::LocateAndReadHeaders(CGenericTarFileSystemOperati
         if (CStatus status = LocateFile(operation, path, segmentIndex, orderKey1, orderKey2, &none);
             status.Failed())
             return status;
-        operation.TarFile = NewNoThrow<CGenericTarFile>();
+        operation.TarFile.reset(NewNoThrow<CGenericTarFile>());
         if (!operation.TarFile)
             return CErrorGenMemory(Source, __LINE__, sizeof(CGenericTarFile));
         operation.ReadBlock = operation.FileStart;
