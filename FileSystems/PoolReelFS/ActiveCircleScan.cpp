@@ -30,21 +30,22 @@ enum State : std::uint32_t
     SparseExtensionRead = 8,
 };
 
+// The states in which the shared TAR steps go on.
+constexpr CTarScanStep::States SharedStates = {State::HeaderRead, State::PaxRead, State::ZeroBlockRead,
+                                               State::ArchiveMarkPassed, State::SparseExtensionRead};
+
 // One step of a scan operation: the shared TAR steps, and the label with its mark at the start.
 class ActiveCircleScanStep
-    : public CLayoutScanStep<CTarScanStep, CActiveCircleFileSystem, CActiveCircleFileSystemOperation,
-                             CActiveCircleGetOperationContext>
+    : public CTarLayoutScanStep<CActiveCircleFileSystem, CActiveCircleFileSystemOperation,
+                                CActiveCircleGetOperationContext>
 {
 public:
     ActiveCircleScanStep(CActiveCircleFileSystem& fileSystem, CActiveCircleFileSystemOperation& operation)
-        : CLayoutScanStep(fileSystem, operation,
-                          States{State::HeaderRead, State::PaxRead, State::ZeroBlockRead,
-                                 State::ArchiveMarkPassed, State::SparseExtensionRead})
+        : CTarLayoutScanStep(fileSystem, operation, SharedStates)
     {
     }
 
 private:
-    CTarFile& Tar() override { return *LayoutOperation.TarFile; }
     CStatus RunState(std::uint32_t state) override;
     CStatus ArchiveEndNotZero() const override;
     CStatus CheckData(const CFileName& name, std::uint64_t size) override;

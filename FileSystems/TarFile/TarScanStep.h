@@ -99,3 +99,19 @@ private:
 
     const States Next;
 };
+
+// The base of a TAR layout's step, whose operation owns the header object it reads through as TarFile.
+template <class FileSystemClass, class OperationClass, class ContextClass>
+class CTarLayoutScanStep : public CLayoutScanStep<CTarScanStep, FileSystemClass, OperationClass, ContextClass>
+{
+public:
+    CTarLayoutScanStep(FileSystemClass& fileSystem, OperationClass& operation,
+                       const CTarScanStep::States& states)
+        : CLayoutScanStep<CTarScanStep, FileSystemClass, OperationClass, ContextClass>(fileSystem, operation,
+                                                                                       states)
+    {
+    }
+
+protected:
+    CTarFile& Tar() override { return *this->LayoutOperation.TarFile; }
+};

@@ -40,22 +40,22 @@ enum State : std::uint32_t
     SparseExtensionRead = 8,
 };
 
+// The states in which the shared TAR steps go on.
+constexpr CTarScanStep::States SharedStates = {State::HeaderRead, State::PaxRead, State::ZeroBlockRead,
+                                               State::ArchiveMarkPassed, State::SparseExtensionRead};
+
 // One step of a scan operation: the shared TAR steps, and GNU long names, continuation entries, the
 // extents of each file and the mark that closes a volume.
-class GenericTarScanStep
-    : public CLayoutScanStep<CTarScanStep, CGenericTarFileSystem, CGenericTarFileSystemOperation,
-                             CGenericTarGetOperationContext>
+class GenericTarScanStep : public CTarLayoutScanStep<CGenericTarFileSystem, CGenericTarFileSystemOperation,
+                                                     CGenericTarGetOperationContext>
 {
 public:
     GenericTarScanStep(CGenericTarFileSystem& fileSystem, CGenericTarFileSystemOperation& operation)
-        : CLayoutScanStep(fileSystem, operation,
-                          States{State::HeaderRead, State::PaxRead, State::ZeroBlockRead,
-                                 State::ArchiveMarkPassed, State::SparseExtensionRead})
+        : CTarLayoutScanStep(fileSystem, operation, SharedStates)
     {
     }
 
 private:
-    CTarFile& Tar() override { return *LayoutOperation.TarFile; }
     CStatus RunState(std::uint32_t state) override;
     CStatus HeaderWithoutRecords() override;
     void PaxHeaderSeen() override { SetStandard(1); }
