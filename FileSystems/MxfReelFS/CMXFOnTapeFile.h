@@ -38,37 +38,51 @@ public:
     std::int64_t Write(const std::uint8_t* buffer, std::uint64_t size) override;
     int Flush() override { return 0; }
 
-    // The cache's buffer of block `index` (relative to FirstBlock), made when there is none; null when
-    // memory runs out. The owner points its first drive read at block 0.
+    // The cache's buffer of block `index` (relative to the first block), made when there is none; null
+    // when memory runs out. The owner points its first drive read at block 0.
     std::uint8_t* CacheBlock(std::uint64_t index);
     // Copies size bytes from the position on; the bytes copied, or -1 when a block could not be read.
     std::int64_t ReadBytes(std::uint8_t* destination, std::uint64_t size);
+    // Whether block `index` is in the cache, and how many blocks the cache holds.
+    bool IsCached(std::uint64_t index) const { return Cache.contains(index); }
+    std::size_t CachedBlocks() const { return Cache.size(); }
+
+    // The tape block that cache block 0 holds; to be set before anything beyond block 0 is read.
+    void SetFirstBlock(std::uint64_t block) { FirstBlock = block; }
+    std::uint32_t GetBlockSize() const { return BlockSize; }
+    // The volume the view reads.
+    const CVolume& GetVolume() const { return *Volume; }
+
+    // Name, size in bytes and time (FILETIME, 0 when unknown) under which the file is catalogued; the
+    // size is FileLength, as FileSize is the library's call. All unset at construction.
+    const CFileName& GetFileName() const { return FileName; }
+    void SetFileName(const CFileName& name) { FileName = name; }
+    std::uint64_t GetFileLength() const { return FileLength; }
+    void SetFileLength(std::uint64_t length) { FileLength = length; }
+    std::uint64_t GetLastModified() const { return LastModified; }
+    void SetLastModified(std::uint64_t time) { LastModified = time; }
 
     static constexpr std::uint64_t NoBlock = ~std::uint64_t{0};
-
-    CArchiveFileSystemOperation* Operation;
-    CVolume* Volume;
-    // The tape block that cache block 0 holds.
-    std::uint64_t FirstBlock = NoBlock;
-    std::uint32_t BlockSize;
-    CBlockBuffer* BlockBuffer;
-    std::map<std::uint64_t, std::unique_ptr<std::uint8_t[]>> Cache;
     // Blocks the cache keeps at most: block 0 and the last used, CacheBytes worth and never fewer than 4.
     static constexpr std::uint64_t CacheBytes = 8 << 20;
-    std::uint64_t CacheLimit() const;
-    // Name, size in bytes and time (FILETIME, 0 when unknown) under which the file is catalogued; the
-    // size is FileLength, as FileSize is the library's call.
-    CFileName FileName;
-    std::uint64_t FileLength = 0;
-    std::uint64_t LastModified = 0;
-    std::uint64_t Position = 0;
 
 private:
+    std::uint64_t CacheLimit() const;
     // Reads block `index` from the drive into a new cache entry; false, with no entry left, on failure.
     bool FillBlock(std::uint64_t index);
     // Frees the least recently used block but block 0 while the cache is full.
     void MakeRoom();
 
+    CArchiveFileSystemOperation* Operation;
+    CVolume* Volume;
+    std::uint64_t FirstBlock = NoBlock;
+    std::uint32_t BlockSize;
+    CBlockBuffer* BlockBuffer;
+    std::map<std::uint64_t, std::unique_ptr<std::uint8_t[]>> Cache;
+    CFileName FileName;
+    std::uint64_t FileLength = 0;
+    std::uint64_t LastModified = 0;
+    std::uint64_t Position = 0;
     // When each cached block was last used, by a count of uses.
     std::map<std::uint64_t, std::uint64_t> LastUse;
     std::uint64_t Uses = 0;

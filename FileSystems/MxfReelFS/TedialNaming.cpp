@@ -233,17 +233,17 @@ CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDO
         return status;
 
     WString name;
-    status = ResultText(document, u"Attributes/FileName", *view.Volume, position, name);
+    status = ResultText(document, u"Attributes/FileName", view.GetVolume(), position, name);
     if (status.Failed())
         return status;
     if (const std::string reason = UncleanReason(name); !reason.empty())
         note = {true, "MXF file at block " + position + ": the stylesheet named it \"" + Shown(name) +
-                          "\", which " + reason + "; it keeps the name " + view.FileName.ToUtf8()};
+                          "\", which " + reason + "; it keeps the name " + view.GetFileName().ToUtf8()};
     else
-        view.FileName = CFileName(u"0/" + name);
+        view.SetFileName(CFileName(u"0/" + name));
 
     WString date;
-    status = ResultText(document, u"Attributes/LastModifiedDate", *view.Volume, position, date);
+    status = ResultText(document, u"Attributes/LastModifiedDate", view.GetVolume(), position, date);
     if (status.Failed() || date.empty())
         return status;
     std::string text;
@@ -252,14 +252,14 @@ CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDO
         return CStatus::Success();
     std::tm time{};
     if (!ReadDate(text, time))
-        return CErrorGenFileSystem(Source, __LINE__, ErrorUnreadableDate, view.Volume->GetID(),
+        return CErrorGenFileSystem(Source, __LINE__, ErrorUnreadableDate, view.GetVolume().GetID(),
                                    {position, text});
     time.tm_isdst = -1; // local time as it was on that date
     const std::time_t seconds = std::mktime(&time);
     if (seconds == static_cast<std::time_t>(-1))
-        return CErrorGenFileSystem(Source, __LINE__, ErrorUnreadableDate, view.Volume->GetID(),
+        return CErrorGenFileSystem(Source, __LINE__, ErrorUnreadableDate, view.GetVolume().GetID(),
                                    {position, text});
-    view.LastModified = TimeToFileTime(static_cast<std::int64_t>(seconds));
+    view.SetLastModified(TimeToFileTime(static_cast<std::int64_t>(seconds)));
     return CStatus::Success();
 }
 
@@ -273,15 +273,15 @@ void MeasureSize(CMXFOnTapeFile& view, const mxf::PartitionPtr& header)
     static const mxf::UL FooterPartition(FooterKey);
     std::uint64_t footer = static_cast<std::uint64_t>(header->Object->GetChildInt64(FooterPartition));
     if (footer == 0)
-        footer = view.ScanBackForFooter(2 * static_cast<std::int64_t>(view.BlockSize));
-    if (footer == 0 || footer >= view.FileLength)
+        footer = view.ScanBackForFooter(2 * static_cast<std::int64_t>(view.GetBlockSize()));
+    if (footer == 0 || footer >= view.GetFileLength())
         return;
     view.Seek(footer);
     if (!view.ReadPartition().GetPtr())
         return;
     std::uint64_t end = view.Tell();
     static constexpr std::uint8_t Smpte[] = {0x06, 0x0e, 0x2b, 0x34};
-    while (end < view.FileLength)
+    while (end < view.GetFileLength())
     {
         const mxf::ULPtr key = view.ReadULKey();
         if (!key.GetPtr() || std::memcmp(key->GetValue(), Smpte, sizeof Smpte) != 0)
@@ -289,23 +289,23 @@ void MeasureSize(CMXFOnTapeFile& view, const mxf::PartitionPtr& header)
         const std::int64_t length = view.ReadBERLength();
         if (length < 0)
             break;
-        if (view.Tell() > view.FileLength ||
-            static_cast<std::uint64_t>(length) > view.FileLength - view.Tell())
+        if (view.Tell() > view.GetFileLength() ||
+            static_cast<std::uint64_t>(length) > view.GetFileLength() - view.Tell())
             return;
         end = view.Tell() + static_cast<std::uint64_t>(length);
         view.Seek(end);
     }
-    view.FileLength = end;
+    view.SetFileLength(end);
 }
 
 void SetDefaults(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::uint64_t blocks)
 {
     char name[40];
     std::snprintf(name, sizeof name, "0/%08" PRIu64 ".dat", firstBlock);
-    view.FileName = CFileName(WidenAscii(name));
-    view.LastModified = 0;
-    view.FirstBlock = firstBlock;
-    view.FileLength = blocks * view.BlockSize;
+    view.SetFileName(CFileName(WidenAscii(name)));
+    view.SetLastModified(0);
+    view.SetFirstBlock(firstBlock);
+    view.SetFileLength(blocks * view.GetBlockSize());
 }
 
 // ReadTapeFileInfo past the defaults.

@@ -21,20 +21,16 @@ enum State : std::uint32_t
     DataRead = 1,
 };
 
-// The block buffer of a restore, once the operation's replica has a medium and the file system knows its
-// tape blocks: before recognition or Load no position on the tape can be found.
+// The block buffer of a restore, once the file system knows its tape blocks: before recognition or Load
+// no position on the tape can be found.
 CStatus MakeBlockBuffer(CTedialFileSystem& fileSystem, CTedialFileSystemOperation& operation)
 {
-    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
-    if (!volume.GetReplica(operation.ReplicaIndex))
-        return CTapeFileSystem::NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
-    if (fileSystem.BlockSize == 0)
-        return CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, fileSystem.VolumeID);
-    operation.BlockBuffer = fileSystem.CreateBlockBuffer(operation.Opcode, nullptr);
-    if (!operation.BlockBuffer)
-        return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
-    operation.BlockBuffer->Clear();
-    return CStatus::Success();
+    CStatus status = CreateRestoreBuffer(fileSystem, operation, Source);
+    if (status.IsSuccess() && fileSystem.BlockSize == 0)
+        status = CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, fileSystem.VolumeID);
+    if (status.IsSuccess())
+        operation.BlockBuffer->Clear();
+    return status;
 }
 } // namespace
 

@@ -113,7 +113,7 @@ private:
             LayoutOperation.AlertFlag = false;
         if (status.IsSuccess())
         {
-            view->FirstBlock = LayoutOperation.BlockCounter;
+            view->SetFirstBlock(LayoutOperation.BlockCounter);
             view->Seek(0);
             if (!view->ReadPartition().GetPtr())
                 status = Refused(ErrorNoTedialMark, __LINE__);

@@ -10,13 +10,12 @@
 #include "FileSystems/MxfReelFS/TedialLabel.h"
 #include "FileSystems/MxfReelFS/TedialNaming.h"
 #include "FileSystems/TapeFS/FileSystemErrors.h"
-#include "FileSystems/TapeFS/TapeScanItems.h"
+#include "FileSystems/TapeFS/TapeScanStep.h"
 #include "frame/CCatArchive.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
-#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 #include "win/CodePage.h"
 
@@ -40,21 +39,16 @@ enum State : std::uint32_t
     CatalogueFile = 5,
 };
 
-class TedialScanStep
+// One step of a scan operation: the label with its mark at the start of the tape, then one file of the
+// tape each operation.
+class TedialScanStep : public CLayoutScanStep<CTapeScanStep, CTedialFileSystem, CTedialFileSystemOperation,
+                                              CTedialGetOperationContext>
 {
 public:
-    TedialScanStep(CTedialFileSystem& fileSystem, CTedialFileSystemOperation& operation)
-        : FileSystem(fileSystem), Operation(operation),
-          Context(*static_cast<CTedialGetOperationContext*>(operation.ScanContext())),
-          Volume(*static_cast<CVolume*>(operation.TargetResource)),
-          HeldMedium(Volume.GetReplica(operation.ReplicaIndex)), Medium(HeldMedium.get()),
-          Item(Context.ItemOperation)
-    {
-    }
-
-    CStatus Run();
+    using CLayoutScanStep::CLayoutScanStep;
 
 private:
+    CStatus RunStep(std::uint32_t state) override;
     CStatus StartItem();
     CStatus LabelRead();
     CStatus LabelMarkRead();
@@ -63,23 +57,10 @@ private:
     // Reads the block at the scan position into the view's first cache block.
     void ReadFirstBlock(std::uint32_t next);
     void PostNote(std::uint32_t code, const std::string& text);
-
-    CTedialFileSystem& FileSystem;
-    CTedialFileSystemOperation& Operation;
-    CTedialGetOperationContext& Context;
-    CVolume& Volume;
-    CMediumPointer HeldMedium;
-    CMedium* Medium;
-    CArchiveFileSystemOperation& Item;
 };
 
-CStatus TedialScanStep::Run()
+CStatus TedialScanStep::RunStep(std::uint32_t state)
 {
-    const std::uint32_t state = Operation.State;
-    if (state == State::StartItem)
-        FileSystem.System->EventSink.Post(FileSystem.EventSource, 0x40080263, Context.ScanPosition);
-    if (!Medium)
-        return CTapeFileSystem::NoMedium(Source, __LINE__, Volume, Operation.ReplicaIndex);
     switch (state)
     {
     case State::StartItem:
@@ -120,26 +101,25 @@ CStatus TedialScanStep::StartItem()
     // Before recognition or Load no block of the tape can be found.
     if (FileSystem.BlockSize == 0)
         return CErrorGenFileSystem(Source, __LINE__, ErrorBlockSizeUnknown, FileSystem.VolumeID);
-    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(OpcodeGetNextItem, Medium);
-    if (!Operation.BlockBuffer)
-        return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+    if (CStatus status = CreateBlockBuffer(); status.Failed())
+        return status;
     auto* view = NewNoThrow<CMXFOnTapeFile>(&Operation, FileSystem.BlockSize, Operation.BlockBuffer);
     if (!view)
         return CErrorGenMemory(Source, __LINE__, sizeof(CMXFOnTapeFile));
-    Operation.ScanFile = view;
+    LayoutOperation.ScanFile = view;
     std::uint8_t* block = view->CacheBlock(0);
     if (!block)
         return CErrorGenMemory(Source, __LINE__, FileSystem.BlockSize);
     if (CStatus status = Operation.BlockBuffer->Append(block, FileSystem.BlockSize, nullptr); status.Failed())
         return status;
     // The scan's first operation loads what names the files; a context that starts further on does too.
-    if (!Context.Stylesheet)
+    if (!LayoutContext.Stylesheet)
     {
         if (CStatus status = LoadMxfDictionary(FileSystem.System); status.Failed())
             return status;
-        if (CStatus status = LoadMxfTransform(FileSystem.System, &Context.Stylesheet); status.Failed())
+        if (CStatus status = LoadMxfTransform(FileSystem.System, &LayoutContext.Stylesheet); status.Failed())
         {
-            Context.Stylesheet.Reset();
+            LayoutContext.Stylesheet.Reset();
             return status;
         }
     }
@@ -150,15 +130,12 @@ CStatus TedialScanStep::StartItem()
 CStatus TedialScanStep::LabelRead()
 {
     Context.ScanPosition += 1;
-    if (CStatus status = ParseTedialLabel(Operation); status.Failed())
+    if (CStatus status = ParseTedialLabel(LayoutOperation); status.Failed())
         return status;
     // Recognition finds the tape again by the identifier in this replica's slot.
-    if (CStatus status =
-            StoreLabelId(Operation.ScanCatalogue(), Operation.ReplicaIndex, Operation.LabelId, true, Source);
-        status.Failed())
+    if (CStatus status = StoreLabelId(LayoutOperation.LabelId, true); status.Failed())
         return status;
-    Operation.NextState(Volume.ReadMarkOperation(&Operation, Operation.ReplicaIndex, 1, Context.ScanPosition),
-                        State::LabelMarkRead);
+    ReadMark(Context.ScanPosition, State::LabelMarkRead);
     Context.ScanPosition += 1;
     return CStatus::Success();
 }
@@ -185,41 +162,31 @@ CStatus TedialScanStep::FirstBlockRead()
 
 CStatus TedialScanStep::CatalogueFile()
 {
-    const mxf::MXFFilePtr held = Operation.ScanFile;
-    Operation.ScanFile = nullptr;
+    const mxf::MXFFilePtr held = LayoutOperation.ScanFile;
+    LayoutOperation.ScanFile = nullptr;
     auto* view = static_cast<CMXFOnTapeFile*>(held.GetPtr());
     if (!view)
         return FileSystem.UnknownState(Operation.State, __LINE__);
-    const CComPtr<IXMLDOMDocument> stylesheet(Context.Stylesheet);
+    const CComPtr<IXMLDOMDocument> stylesheet(LayoutContext.Stylesheet);
     // A file whose metadata cannot be read or named costs no other file: it is catalogued under its
     // default name, and the event tells the host why.
     CNamingNote note;
     if (CStatus named =
             ReadTapeFileInfo(*view, Context.ItemStart, Context.ScanPosition - Context.ItemStart - 1,
-                             stylesheet.get(), FileSystem.ScanFileSizes != 0, note);
+                             stylesheet.get(), LayoutFileSystem.ScanFileSizes != 0, note);
         named.Failed())
-        PostNote(EventFileUnnamed, named.ToString() + "; it is catalogued as " + view->FileName.ToUtf8() +
-                                       ", with no date and its whole blocks");
+        PostNote(EventFileUnnamed, named.ToString() + "; it is catalogued as " +
+                                       view->GetFileName().ToUtf8() + ", with no date and its whole blocks");
     else if (!note.Text.empty())
         PostNote(note.Refused ? EventNameRefused : EventDefaultName, note.Text);
 
-    Item.Opcode = ItemFile;
-    Item.ClearParameters();
-    Item.AnchoredFileName = view->FileName;
-    const std::uint64_t size = view->FileLength;
-    CCatArchive record(Context.ItemStart, view->FileName.GetText(), size, size, view->LastModified);
-    CFragmentFile* file = nullptr;
-    if (CStatus status = MakeFileFragment(FileSystem, record, Source, file); status.Failed())
+    // The file's time stands in the item's position, where TAR items have it in their size.
+    const std::uint64_t size = view->GetFileLength();
+    const CCatArchive record(Context.ItemStart, view->GetFileName().GetText(), size, size,
+                             view->GetLastModified());
+    if (CStatus status = FillFile(view->GetFileName(), record, view->GetLastModified(), 0); status.Failed())
         return status;
-    Item.SetItemFragment(file);
-    Item.ItemPosition() = view->LastModified;
-    Item.ItemSize() = 0;
-    Item.ItemCounter() = size;
-    Item.Slot(5) = 0;
-    Item.ItemFileSize() = size;
-    Item.ItemFileStart() = Context.ItemStart;
-    Operation.Complete(CStatus::Success(), 0, nullptr);
-    return CStatus::Success();
+    return Finish(CStatus::Success());
 }
 } // namespace
 

@@ -62,12 +62,8 @@ public:
 
 CStatus CHeaderCheck::ReadHeader()
 {
-    CMediumPointer medium = Volume.GetReplica(Operation.ReplicaIndex);
-    if (!medium)
-        return CTapeFileSystem::NoMedium(Source, __LINE__, Volume, Operation.ReplicaIndex);
-    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(Operation.Opcode, medium.get());
-    if (!Operation.BlockBuffer)
-        return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+    if (CStatus status = CreateRestoreBuffer(FileSystem, Operation, Source); status.Failed())
+        return status;
     Operation.TarFile.reset(NewNoThrow<CActiveCircleTarFile>());
     if (!Operation.TarFile)
         return CErrorGenMemory(Source, __LINE__, sizeof(CActiveCircleTarFile));

@@ -31,21 +31,22 @@ enum State : std::uint32_t
     SparseExtensionRead = 8,
 };
 
+// The states in which the shared TAR steps go on.
+constexpr CTarScanStep::States SharedStates = {State::HeaderRead, State::PaxRead, State::ZeroBlockRead,
+                                               State::ArchiveMarkPassed, State::SparseExtensionRead};
+
 // One step of a scan operation: the shared TAR steps, and the label with its mark at the start.
-class ActiveCircleScanStep : public CTarScanStep
+class ActiveCircleScanStep
+    : public CTarLayoutScanStep<CActiveCircleFileSystem, CActiveCircleFileSystemOperation,
+                                CActiveCircleGetOperationContext>
 {
 public:
     ActiveCircleScanStep(CActiveCircleFileSystem& fileSystem, CActiveCircleFileSystemOperation& operation)
-        : CTarScanStep(fileSystem, operation,
-                       *static_cast<CActiveCircleGetOperationContext*>(operation.ScanContext()),
-                       {State::HeaderRead, State::PaxRead, State::ZeroBlockRead, State::ArchiveMarkPassed,
-                        State::SparseExtensionRead}),
-          FileSystem(fileSystem), Operation(operation)
+        : CTarLayoutScanStep(fileSystem, operation, SharedStates)
     {
     }
 
 private:
-    CTarFile& Tar() override { return *Operation.TarFile; }
     CStatus RunState(std::uint32_t state) override;
     CStatus ArchiveEndNotZero() const override;
     CStatus CheckData(const CFileName& name, std::uint64_t size) override;
@@ -59,10 +60,6 @@ private:
     CStatus LabelMarkRead();
     // The label block's room on tape, and that of the mark after it, in 512-byte units.
     std::uint64_t LabelBlocks() const { return FileSystem.BlockSize / 512; }
-
-    // The base's members, as this file system's own types.
-    CActiveCircleFileSystem& FileSystem;
-    CActiveCircleFileSystemOperation& Operation;
 };
 
 CStatus ActiveCircleScanStep::RunState(std::uint32_t state)
@@ -93,8 +90,8 @@ CStatus ActiveCircleScanStep::StartItem()
             return status;
         return ReadInto(FileSystem.BlockSize, LabelBlocks(), State::LabelRead);
     }
-    Operation.TarFile.reset(NewNoThrow<CActiveCircleTarFile>());
-    if (!Operation.TarFile)
+    LayoutOperation.TarFile.reset(NewNoThrow<CActiveCircleTarFile>());
+    if (!LayoutOperation.TarFile)
         return CErrorGenMemory(Source, __LINE__, sizeof(CActiveCircleTarFile));
     return ReadHeader(State::HeaderRead);
 }
@@ -103,12 +100,11 @@ CStatus ActiveCircleScanStep::LabelRead()
 {
     // The label's identifier goes into this replica's slot of the catalogue header, where recognition
     // looks for it when the tape is read again.
-    if (CStatus status = ParseActiveCircleLabel(Operation); status.Failed())
+    if (CStatus status = ParseActiveCircleLabel(LayoutOperation); status.Failed())
         return status;
-    if (CStatus status = StoreLabelId(Operation.LabelId, true); status.Failed())
+    if (CStatus status = StoreLabelId(LayoutOperation.LabelId, true); status.Failed())
         return status;
-    Operation.NextState(Volume.ReadMarkOperation(&Operation, Operation.ReplicaIndex, 1, Context.ScanPosition),
-                        State::LabelMarkRead);
+    ReadMark(Context.ScanPosition, State::LabelMarkRead);
     Context.ScanPosition += LabelBlocks();
     return CStatus::Success();
 }
@@ -143,8 +139,7 @@ CStatus ActiveCircleScanStep::FileFound(const CFileName&, std::uint64_t size, co
     const std::uint64_t end = Medium->AdjustToPhysicalBlockBoundary(Context.ScanPosition, true);
     if (size == 0 || end + physical <= Medium->LastWrittenBlock)
         return Finish(CStatus::Success());
-    Operation.NextState(Volume.ReadMarkOperation(&Operation, Operation.ReplicaIndex, 1, end - physical),
-                        State::DataEndRead);
+    ReadMark(end - physical, State::DataEndRead);
     return CStatus::Success();
 }
 

@@ -1,11 +1,25 @@
 #include "FileSystems/TapeFS/RestoreDestination.h"
 
+#include "FileSystems/TapeFS/CTapeFileSystem.h"
 #include "FileSystems/TapeFS/CTapeOperation.h"
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CVolume.h"
+#include "vnservice/ErrorGenerators.h"
 
 #include <algorithm>
+
+CStatus CreateRestoreBuffer(CTapeFileSystem& fileSystem, CTapeOperation& operation, const char* source)
+{
+    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
+    CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
+    if (!medium)
+        return CTapeFileSystem::NoMedium(source, __LINE__, volume, operation.ReplicaIndex);
+    operation.BlockBuffer = fileSystem.CreateBlockBuffer(operation.Opcode, medium.get());
+    if (!operation.BlockBuffer)
+        return CErrorGenMemory(source, __LINE__, sizeof(CBlockBuffer));
+    return CStatus::Success();
+}
 
 CStatus PrepareDestination(CTapeOperation& operation, CFragmentFile& file, std::uint64_t size,
                            std::uint64_t fileTime, bool& fileOpen)

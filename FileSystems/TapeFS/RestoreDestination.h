@@ -1,5 +1,6 @@
-// What the restores of every tape file system do around their data reads: readying the destination
-// file of a whole-file restore, and cutting a byte range of a file into the reads of its extents.
+// What the restores of every tape file system do around their data reads: making the block buffer,
+// readying the destination file of a whole-file restore, and cutting a byte range of a file into the
+// reads of its extents.
 #pragma once
 
 #include "vnservice/CBlockBuffer.h"
@@ -8,7 +9,12 @@
 #include <cstdint>
 
 class CFragmentFile;
+class CTapeFileSystem;
 class CTapeOperation;
+
+// The block buffer of a restore handler (opcode 7 or 8) as the operation's BlockBuffer, once the
+// operation's replica has a medium; its failures carry `source`.
+CStatus CreateRestoreBuffer(CTapeFileSystem& fileSystem, CTapeOperation& operation, const char* source);
 
 // Readies the user fragment's file for `size` bytes dated `fileTime`: when the caller takes the result
 // early, it learns the outcome so far and the file counts as open; then Prepare, SetSize and SetTime.

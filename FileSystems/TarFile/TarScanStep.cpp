@@ -3,26 +3,20 @@
 #include "FileSystems/TapeFS/CTapeFileSystem.h"
 #include "FileSystems/TapeFS/CTapeOperation.h"
 #include "FileSystems/TapeFS/FileSystemErrors.h"
-#include "FileSystems/TapeFS/TapeScanItems.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
 #include "FileSystems/TarFile/CGenericTarFragment.h"
 #include "FileSystems/TarFile/CTarFile.h"
 #include "frame/CCatArchive.h"
-#include "frame/CCatalogueHeader.h"
-#include "pagelist/CFileListInternal.h"
 #include "vnservice/CBlockBuffer.h"
-#include "vnservice/CFragmentFile.h"
-#include "vnservice/CSystem.h"
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/Opcodes.h"
-#include "win/Allocation.h"
 #include "win/CodePage.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace
 {
+
 bool IsZeroBlock(const TarHeaderBlock& block)
 {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&block);
@@ -44,20 +38,12 @@ CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& byt
 
 CTarScanStep::CTarScanStep(CTapeFileSystem& fileSystem, CTapeOperation& operation,
                            CTarGetOperationContext& context, const States& states)
-    : FileSystem(fileSystem), Operation(operation), Context(context), Catalogue(operation.ScanCatalogue()),
-      Volume(*static_cast<CVolume*>(operation.TargetResource)),
-      HeldMedium(Volume.GetReplica(operation.ReplicaIndex)), Medium(HeldMedium.get()),
-      Item(context.ItemOperation), Next(states)
+    : CTapeScanStep(fileSystem, operation, context), ArchiveCounter(context.ArchiveCounter), Next(states)
 {
 }
 
-CStatus CTarScanStep::Run()
+CStatus CTarScanStep::RunStep(std::uint32_t state)
 {
-    const std::uint32_t state = Operation.State;
-    if (state == 0)
-        FileSystem.System->EventSink.Post(FileSystem.EventSource, 0x40080263, Context.ScanPosition);
-    if (!Medium)
-        return CTapeFileSystem::NoMedium(FileSystem.OpsSource, __LINE__, Volume, Operation.ReplicaIndex);
     if (state == Next.HeaderRead)
         return HeaderRead();
     if (state == Next.PaxRead)
@@ -69,13 +55,6 @@ CStatus CTarScanStep::Run()
     if (state == Next.ArchiveMarkPassed)
         return ArchiveMarkPassed();
     return RunState(state);
-}
-
-CStatus CTarScanStep::CreateBlockBuffer()
-{
-    Operation.BlockBuffer = FileSystem.CreateBlockBuffer(OpcodeGetNextItem, Medium);
-    return Operation.BlockBuffer ? CStatus::Success()
-                                 : CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CBlockBuffer));
 }
 
 CStatus CTarScanStep::ReadHeader(std::uint32_t next)
@@ -114,11 +93,6 @@ CStatus CTarScanStep::SpaceOverMark(std::uint32_t next)
                                                    Context.ScanPosition, 1, &Operation.MarkReached),
                         next);
     return CStatus::Success();
-}
-
-CStatus CTarScanStep::StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails)
-{
-    return ::StoreLabelId(Catalogue, Operation.ReplicaIndex, labelId, unreadableFails, FileSystem.OpsSource);
 }
 
 CStatus CTarScanStep::HeaderRead()
@@ -218,7 +192,7 @@ CStatus CTarScanStep::HandleMember(const CFileName& name)
     if (CStatus status = tar.GetFileSize(FileSystem.VolumeID, fileSize); status.Failed())
         return Finish(status);
     CGenericTarFragment fragment;
-    if (CStatus status = FillFile(name, fileSize, fileTime, fragment); status.Failed())
+    if (CStatus status = FillMemberFile(name, fileSize, fileTime, fragment); status.Failed())
         return Finish(status);
     return FileFound(name, size, fragment);
 }
@@ -234,8 +208,8 @@ CStatus CTarScanStep::CheckData(const CFileName&, std::uint64_t size)
                                {FormatParameter("%I64u", Context.ItemStart), FormatParameter("%I64u", size)});
 }
 
-CStatus CTarScanStep::FillFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,
-                               CGenericTarFragment& fragment)
+CStatus CTarScanStep::FillMemberFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,
+                                     CGenericTarFragment& fragment)
 {
     fragment.Name = name;
     fragment.Size = size;
@@ -245,24 +219,10 @@ CStatus CTarScanStep::FillFile(const CFileName& name, std::uint64_t size, std::u
             FileSystem.AnalyseForeignFile(fragment, Catalogue, FileSystem.BlockSize, 1, 0, nullptr, false);
         status.Failed())
         return status;
-
-    Item.Opcode = ItemFile;
-    Item.ClearParameters();
     const CFileName path = fragment.GetFileName();
-    Item.AnchoredFileName = path;
-    CCatArchive record(Context.ItemStart, path.GetText(), size, fileTime, fragment.SegmentIndex,
-                       fragment.OrderKey1, fragment.OrderKey2);
-    CFragmentFile* file = nullptr;
-    if (CStatus status = MakeFileFragment(FileSystem, record, FileSystem.OpsSource, file); status.Failed())
-        return status;
-    Item.SetItemFragment(file);
-    Item.ItemPosition() = 0;
-    Item.ItemSize() = fileTime;
-    Item.ItemCounter() = size;
-    Item.Slot(5) = 0;
-    Item.ItemFileSize() = size;
-    Item.ItemFileStart() = Context.ItemStart;
-    return CStatus::Success();
+    const CCatArchive record(Context.ItemStart, path.GetText(), size, fileTime, fragment.SegmentIndex,
+                             fragment.OrderKey1, fragment.OrderKey2);
+    return FillFile(path, record, 0, fileTime);
 }
 
 CStatus CTarScanStep::FileFound(const CFileName&, std::uint64_t size, const CGenericTarFragment&)
@@ -293,11 +253,5 @@ void CTarScanStep::FillArchiveEnd(std::uint64_t itemEnd)
     Item.SetItemSubCode(SubCodeArchiveEnd);
     Item.ItemPosition() = Context.ItemStart;
     Item.ItemSize() = (itemEnd - Context.ItemStart) * 512;
-    Item.ItemCounter() = ++Context.ArchiveCounter;
-}
-
-CStatus CTarScanStep::Finish(const CStatus& status)
-{
-    Operation.Complete(status, 0, nullptr);
-    return CStatus::Success();
+    Item.ItemCounter() = ++ArchiveCounter;
 }

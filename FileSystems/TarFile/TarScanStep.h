@@ -1,32 +1,28 @@
-// The steps that the scans of tapes of TAR archives share: reading a member's header, with its pax
-// records and its ustar block in one read when it has records; the end of an archive (two zero blocks,
-// then a file mark the drive spaces over); storing the tape's label identifier in the catalogue header;
-// and handing back directory, file and archive-end items. Each plug-in's scan derives its step class,
-// names the states the shared steps go on in, and adds what its layout has besides. A step object lives
-// for one call of the handler, on the host's operation thread; the operation and the context it works
-// on are the host's.
+// The steps that the scans of tapes of TAR archives share, on the frame every tape scan has: reading a
+// member's header, with its pax records and its ustar block in one read when it has records; the end of
+// an archive (two zero blocks, then a file mark the drive spaces over); and handing back directory, file
+// and archive-end items. Each plug-in's scan derives its step class through CLayoutScanStep, names the
+// states the shared steps go on in, and adds what its layout has besides. A step object lives for one
+// call of the handler, on the host's operation thread; the operation and the context it works on are the
+// host's.
 #pragma once
 
+#include "FileSystems/TapeFS/TapeScanStep.h"
 #include "FileSystems/TarFile/CTarGetOperationContext.h"
 #include "vnservice/CStatus.h"
 
 #include <cstdint>
 
 class CBlockBuffer;
-class CFileListInternal;
 class CFileName;
 class CGenericTarFragment;
-class CMedium;
-class CTapeFileSystem;
-class CTapeOperation;
 class CTarFile;
-class CVolume;
 
 // Makes the block buffer take the header's pax records (PaxData sized by AllocatePaxData) and then the
 // member's ustar block, for the read that follows a pax header; `bytes` gets the buffer's byte count.
 CStatus TargetPaxRecords(CBlockBuffer& buffer, CTarFile& tar, std::uint64_t& bytes);
 
-class CTarScanStep
+class CTarScanStep : public CTapeScanStep
 {
 public:
     // The states in which the shared steps go on.
@@ -38,9 +34,6 @@ public:
         std::uint32_t ArchiveMarkPassed;
         std::uint32_t SparseExtensionRead;
     };
-
-    // Runs the step of the operation's state: the shared states here, the others in RunState.
-    CStatus Run();
 
 protected:
     CTarScanStep(CTapeFileSystem& fileSystem, CTapeOperation& operation, CTarGetOperationContext& context,
@@ -70,8 +63,6 @@ protected:
     // An archive's end has been passed; its item is about to be filled.
     virtual void ArchiveEnded() {}
 
-    // The item's block buffer, in 512-byte units.
-    CStatus CreateBlockBuffer();
     // Reads the header block at the scan position, where the item starts.
     CStatus ReadHeader(std::uint32_t next);
     // Reads the header block at the scan position into the header object's first block: the header that
@@ -80,9 +71,6 @@ protected:
     // Reads `bytes` into the block buffer at the scan position, which moves on by `advance` blocks.
     CStatus ReadInto(std::uint64_t bytes, std::uint64_t advance, std::uint32_t next);
     CStatus SpaceOverMark(std::uint32_t next);
-    // Writes the label identifier into the operation's replica slot of the catalogue header when it
-    // differs there. A header that cannot be read fails when `unreadableFails`, else leaves the slot.
-    CStatus StoreLabelId(const std::uint8_t (&labelId)[48], bool unreadableFails);
     // A header block has been read: a zero block, a pax header whose records follow, or the entry.
     CStatus HeaderRead();
     // Reads the records of the pax header in Header[0] and the block after them into Header[1].
@@ -95,25 +83,35 @@ protected:
     // catalogued at the size of the file it stands for; its data on tape are what the member holds.
     CStatus HandleMember(const CFileName& name);
     void FillArchiveEnd(std::uint64_t itemEnd);
-    // Completes the operation with `status`; the step itself succeeded.
-    CStatus Finish(const CStatus& status);
 
-    CTapeFileSystem& FileSystem;
-    CTapeOperation& Operation;
-    CTarGetOperationContext& Context;
-    CFileListInternal* Catalogue;
-    CVolume& Volume;
-    CMediumPointer HeldMedium;
-    CMedium* Medium;
-    CArchiveFileSystemOperation& Item;
+    // The context's archive counter, which archive-end items carry.
+    std::uint32_t& ArchiveCounter;
 
 private:
+    // The shared states here, the others in RunState.
+    CStatus RunStep(std::uint32_t state) final;
     CStatus PaxRead();
     CStatus SparseExtensionRead();
     CStatus ZeroBlockRead();
     CStatus ArchiveMarkPassed();
-    CStatus FillFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,
-                     CGenericTarFragment& fragment);
+    CStatus FillMemberFile(const CFileName& name, std::uint64_t size, std::uint64_t fileTime,
+                           CGenericTarFragment& fragment);
 
     const States Next;
+};
+
+// The base of a TAR layout's step, whose operation owns the header object it reads through as TarFile.
+template <class FileSystemClass, class OperationClass, class ContextClass>
+class CTarLayoutScanStep : public CLayoutScanStep<CTarScanStep, FileSystemClass, OperationClass, ContextClass>
+{
+public:
+    CTarLayoutScanStep(FileSystemClass& fileSystem, OperationClass& operation,
+                       const CTarScanStep::States& states)
+        : CLayoutScanStep<CTarScanStep, FileSystemClass, OperationClass, ContextClass>(fileSystem, operation,
+                                                                                       states)
+    {
+    }
+
+protected:
+    CTarFile& Tar() override { return *this->LayoutOperation.TarFile; }
 };

@@ -5,13 +5,12 @@
 #pragma once
 
 #include "FileSystems/TapeFS/CTapeOperation.h"
+#include "FileSystems/TarFile/CGenericTarFile.h"
 #include "FileSystems/TarFile/SparseRestore.h"
 
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-class CGenericTarFile;
 
 // One run of a file's blocks on one volume.
 struct TapeExtent
@@ -24,9 +23,7 @@ struct TapeExtent
 class CGenericTarFileSystemOperation : public CTapeOperation
 {
 public:
-    CGenericTarFileSystemOperation(CPriority priority, CResourceAffinity affinity, CVolumePointer volume,
-                                   CRequestPointer request);
-    ~CGenericTarFileSystemOperation() override;
+    using CTapeOperation::CTapeOperation;
 
     // Recognition and restore share one flag byte, as the file system's status hook reads it.
     bool IsAlertFlagSet() const override { return AlertFlag; }
@@ -46,7 +43,7 @@ public:
     // The restore of a sparse member, once its headers have been read.
     std::unique_ptr<CSparseRestore> Sparse;
 
-    CGenericTarFile* TarFile = nullptr;
+    std::unique_ptr<CGenericTarFile> TarFile;
     std::uint64_t SignatureNumber = 0;
     std::uint8_t LabelId[48] = {};
     // In tape order, one for each volume the file lies on: a few, taken from the front. A vector, as an

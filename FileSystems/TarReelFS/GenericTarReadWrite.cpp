@@ -201,7 +201,7 @@ CStatus CGenericTarFileSystem::LocateAndReadHeaders(CGenericTarFileSystemOperati
         if (CStatus status = LocateFile(operation, path, segmentIndex, orderKey1, orderKey2, &none);
             status.Failed())
             return status;
-        operation.TarFile = NewNoThrow<CGenericTarFile>();
+        operation.TarFile.reset(NewNoThrow<CGenericTarFile>());
         if (!operation.TarFile)
             return CErrorGenMemory(Source, __LINE__, sizeof(CGenericTarFile));
         operation.ReadBlock = operation.FileStart;
@@ -261,19 +261,14 @@ CStatus CGenericTarFileSystem::LocateAndReadHeaders(CGenericTarFileSystemOperati
 CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
 {
     auto& operation = *static_cast<CGenericTarFileSystemOperation*>(base);
-    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
     switch (operation.State)
     {
     case State::Locate:
     {
         auto* file = static_cast<CFragmentFile*>(operation.UserFragment());
         System->EventSink.Post(EventSource, 0x80261, file->GetArchiveFileName(true).GetText());
-        CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
-        if (!medium)
-            return NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
-        operation.BlockBuffer = CreateBlockBuffer(OpcodeReadUserFile, medium.get());
-        if (!operation.BlockBuffer)
-            return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+        if (CStatus status = CreateRestoreBuffer(*this, operation, Source); status.Failed())
+            return status;
         [[fallthrough]];
     }
     case State::HeaderRead:
@@ -326,7 +321,6 @@ CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
 CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
 {
     auto& operation = *static_cast<CGenericTarFileSystemOperation*>(base);
-    auto& volume = *static_cast<CVolume*>(operation.TargetResource);
     CVantrelFragmentImpl& fragment = *operation.SourceFragment();
     const std::uint64_t first = operation.FragmentOffset();
     switch (operation.State)
@@ -334,12 +328,8 @@ CStatus CGenericTarFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
     case State::Locate:
     {
         System->EventSink.Post(EventSource, 0x80268, fragment.GetArchiveFileName().GetText());
-        CMediumPointer medium = volume.GetReplica(operation.ReplicaIndex);
-        if (!medium)
-            return NoMedium(Source, __LINE__, volume, operation.ReplicaIndex);
-        operation.BlockBuffer = CreateBlockBuffer(OpcodeReadFragment, medium.get());
-        if (!operation.BlockBuffer)
-            return CErrorGenMemory(Source, __LINE__, sizeof(CBlockBuffer));
+        if (CStatus status = CreateRestoreBuffer(*this, operation, Source); status.Failed())
+            return status;
         [[fallthrough]];
     }
     case State::HeaderRead:

@@ -46,7 +46,8 @@ private:
         CStatus status = CreateBlockBuffer();
         if (status.Failed())
             return status;
-        if (!(LayoutOperation.TarFile = NewNoThrow<CGenericTarFile>()))
+        LayoutOperation.TarFile.reset(NewNoThrow<CGenericTarFile>());
+        if (!LayoutOperation.TarFile)
             return CErrorGenMemory(FileSystem.OpsSource, __LINE__, sizeof(CGenericTarFile));
         status = LayoutOperation.BlockBuffer->Append(&LayoutOperation.TarFile->Header[0], 512, nullptr);
         if (status.IsSuccess())

@@ -40,23 +40,22 @@ enum State : std::uint32_t
     SparseExtensionRead = 8,
 };
 
+// The states in which the shared TAR steps go on.
+constexpr CTarScanStep::States SharedStates = {State::HeaderRead, State::PaxRead, State::ZeroBlockRead,
+                                               State::ArchiveMarkPassed, State::SparseExtensionRead};
+
 // One step of a scan operation: the shared TAR steps, and GNU long names, continuation entries, the
 // extents of each file and the mark that closes a volume.
-class GenericTarScanStep : public CTarScanStep
+class GenericTarScanStep : public CTarLayoutScanStep<CGenericTarFileSystem, CGenericTarFileSystemOperation,
+                                                     CGenericTarGetOperationContext>
 {
 public:
     GenericTarScanStep(CGenericTarFileSystem& fileSystem, CGenericTarFileSystemOperation& operation)
-        : CTarScanStep(fileSystem, operation,
-                       *static_cast<CGenericTarGetOperationContext*>(operation.ScanContext()),
-                       {State::HeaderRead, State::PaxRead, State::ZeroBlockRead, State::ArchiveMarkPassed,
-                        State::SparseExtensionRead}),
-          FileSystem(fileSystem), Operation(operation),
-          Context(*static_cast<CGenericTarGetOperationContext*>(operation.ScanContext()))
+        : CTarLayoutScanStep(fileSystem, operation, SharedStates)
     {
     }
 
 private:
-    CTarFile& Tar() override { return *Operation.TarFile; }
     CStatus RunState(std::uint32_t state) override;
     CStatus HeaderWithoutRecords() override;
     void PaxHeaderSeen() override { SetStandard(1); }
@@ -65,7 +64,7 @@ private:
     CStatus FileFound(const CFileName& name, std::uint64_t size,
                       const CGenericTarFragment& fragment) override;
     CStatus ArchiveEndNotZero() const override;
-    void ArchiveEnded() override { ++Context.ArchiveEnds; }
+    void ArchiveEnded() override { ++LayoutContext.ArchiveEnds; }
 
     CStatus StartItem();
     CStatus StoreSignature();
@@ -89,11 +88,6 @@ private:
     CStatus AddExtent(const CFileName& name, std::uint64_t bytes, std::uint32_t segmentIndex,
                       std::uint32_t orderKey1, std::uint32_t orderKey2);
     void SetStandard(std::int32_t standard);
-
-    // The base's members, as this file system's own types.
-    CGenericTarFileSystem& FileSystem;
-    CGenericTarFileSystemOperation& Operation;
-    CGenericTarGetOperationContext& Context;
 };
 
 CStatus GenericTarScanStep::RunState(std::uint32_t state)
@@ -117,8 +111,8 @@ CStatus GenericTarScanStep::StartItem()
 {
     if (CStatus status = CreateBlockBuffer(); status.Failed())
         return status;
-    Operation.TarFile = NewNoThrow<CGenericTarFile>();
-    if (!Operation.TarFile)
+    LayoutOperation.TarFile.reset(NewNoThrow<CGenericTarFile>());
+    if (!LayoutOperation.TarFile)
         return CErrorGenMemory(Source, __LINE__, sizeof(CGenericTarFile));
     return ReadHeader(Context.ScanPosition == 0 ? State::FirstHeader : State::HeaderRead);
 }
@@ -127,23 +121,23 @@ CStatus GenericTarScanStep::StoreSignature()
 {
     // The first header of the tape: its signature goes into this replica's slot of the catalogue
     // header, where recognition looks for it. A signature or header that cannot be had leaves the slot.
-    if (MakeTapeSignature(Operation, *Operation.TarFile).IsSuccess())
-        if (CStatus status = StoreLabelId(Operation.LabelId, false); status.Failed())
+    if (MakeTapeSignature(LayoutOperation, *LayoutOperation.TarFile).IsSuccess())
+        if (CStatus status = StoreLabelId(LayoutOperation.LabelId, false); status.Failed())
             return status;
     return HeaderRead();
 }
 
 void GenericTarScanStep::SetStandard(std::int32_t standard)
 {
-    if (FileSystem.Standard != 0)
+    if (LayoutFileSystem.Standard != 0)
         return;
-    FileSystem.Standard = standard;
+    LayoutFileSystem.Standard = standard;
     CEventLog::LogStatus(FileSystem.System->SaveState());
 }
 
 CStatus GenericTarScanStep::HeaderWithoutRecords()
 {
-    switch (Operation.TarFile->Header[0].Typeflag)
+    switch (LayoutOperation.TarFile->Header[0].Typeflag)
     {
     case 'L':
         return ReadLongName();
@@ -157,7 +151,7 @@ CStatus GenericTarScanStep::HeaderWithoutRecords()
 CStatus GenericTarScanStep::ReadLongName()
 {
     SetStandard(2);
-    CGenericTarFile& tar = *Operation.TarFile;
+    CGenericTarFile& tar = *LayoutOperation.TarFile;
     Operation.BlockBuffer->Clear();
     if (CStatus status = tar.AllocateLongName(FileSystem.VolumeID, Context.ItemStart); status.Failed())
         return status;
@@ -175,7 +169,7 @@ CStatus GenericTarScanStep::PassLongLink()
     SetStandard(2);
     std::uint32_t length = 0;
     if (CStatus status =
-            Operation.TarFile->GetExtensionLength(FileSystem.VolumeID, Context.ItemStart, length);
+            LayoutOperation.TarFile->GetExtensionLength(FileSystem.VolumeID, Context.ItemStart, length);
         status.Failed())
         return status;
     Context.ScanPosition += CTarFile::BlocksFor(length);
@@ -192,13 +186,13 @@ CStatus GenericTarScanStep::VolumeMarkPassed()
 {
     Context.ScanPosition = Operation.MarkReached;
     const std::uint64_t physical = Medium->AdjustToPhysicalBlockBoundary(1, true);
-    if (Context.ScanPosition != Context.DataEnd + physical)
+    if (Context.ScanPosition != LayoutContext.DataEnd + physical)
         return CErrorGenFileSystem(Source, __LINE__, ErrorMarkMisplaced, FileSystem.VolumeID,
                                    {FormatParameter("%I64u", Context.ScanPosition)});
-    ++Context.ArchiveCounter;
+    ++ArchiveCounter;
     if (Catalogue)
     {
-        CCatSync sync(Context.DataEnd, physical * 512, Context.ArchiveCounter);
+        CCatSync sync(LayoutContext.DataEnd, physical * 512, ArchiveCounter);
         if (std::uint32_t error = Catalogue->Append(sync))
             return CErrorNumber::OsError(Source, __LINE__, error);
     }
@@ -208,9 +202,9 @@ CStatus GenericTarScanStep::VolumeMarkPassed()
 CStatus GenericTarScanStep::HandleEntry()
 {
     CFileName name;
-    if (CStatus status = Operation.TarFile->GetName(CP_OEMCP, name); status.Failed())
+    if (CStatus status = LayoutOperation.TarFile->GetName(CP_OEMCP, name); status.Failed())
         return Finish(status);
-    if (Operation.TarFile->FirstBlock().Typeflag == 'M')
+    if (LayoutOperation.TarFile->FirstBlock().Typeflag == 'M')
         return HandleContinuation(name);
     return HandleMember(name);
 }
@@ -220,7 +214,7 @@ CStatus GenericTarScanStep::HandleContinuation(const CFileName& name)
     // The rest of a file begun on the previous volume; the locator looks for it under these keys.
     SetStandard(2);
     std::uint64_t size = 0;
-    if (CStatus status = Operation.TarFile->GetSize(FileSystem.VolumeID, size); status.Failed())
+    if (CStatus status = LayoutOperation.TarFile->GetSize(FileSystem.VolumeID, size); status.Failed())
         return Finish(status);
     if (CStatus status = CheckData(name, size); status.Failed())
         return Finish(status);
@@ -239,7 +233,7 @@ GenericTarScanStep::DataSpan GenericTarScanStep::DataOnVolume(std::uint64_t bloc
     const std::uint64_t physical = Medium->AdjustToPhysicalBlockBoundary(1, true);
     const std::uint64_t lastWritten = Medium->LastWrittenBlock;
     std::uint64_t end = Medium->AdjustToPhysicalBlockBoundary(Context.ScanPosition + blocks, true);
-    if (Context.ArchiveEnds != 0)
+    if (LayoutContext.ArchiveEnds != 0)
         end += physical;
     if (end <= lastWritten)
         return {blocks, false};
@@ -264,7 +258,7 @@ CStatus GenericTarScanStep::RecordData(const CFileName& name, std::uint64_t size
         status.Failed())
         return Finish(status);
     Context.ScanPosition += span.Blocks;
-    Context.DataEnd = Context.ScanPosition;
+    LayoutContext.DataEnd = Context.ScanPosition;
     return SpaceOverMark(State::VolumeMarkPassed);
 }
 

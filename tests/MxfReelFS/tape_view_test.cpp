@@ -27,7 +27,7 @@ protected:
         Operation->BlockBuffer = Fs->CreateBlockBuffer(11, nullptr);
         View = new CMXFOnTapeFile(Operation.get(), Block, Operation->BlockBuffer);
         Held = View;
-        View->FirstBlock = FileStart;
+        View->SetFirstBlock(FileStart);
     }
 
     CVolumePointer Volume;
@@ -46,14 +46,14 @@ TEST_F(TapeView, a_read_across_blocks_reads_each_block_from_the_drive_once)
     ASSERT_EQ(View->Read(got.data(), got.size()), 100u);
     EXPECT_EQ(got, Bytes(file.begin() + 500, file.begin() + 600));
     EXPECT_EQ(View->Tell(), 600u);
-    ASSERT_EQ(View->Cache.size(), 2u);
+    ASSERT_EQ(View->CachedBlocks(), 2u);
 
     // Served from the cache from now on: what the cache holds is what comes back.
-    View->Cache.at(1)[0] = static_cast<std::uint8_t>(~file[512]);
+    View->CacheBlock(1)[0] = static_cast<std::uint8_t>(~file[512]);
     View->Seek(500);
     ASSERT_EQ(View->Read(got.data(), got.size()), 100u);
     EXPECT_EQ(got[12], static_cast<std::uint8_t>(~file[512]));
-    EXPECT_EQ(View->Cache.size(), 2u);
+    EXPECT_EQ(View->CachedBlocks(), 2u);
 }
 
 TEST_F(TapeView, a_block_the_drive_cannot_read_is_a_short_read_and_is_asked_for_again)
@@ -64,11 +64,11 @@ TEST_F(TapeView, a_block_the_drive_cannot_read_is_a_short_read_and_is_asked_for_
     View->Seek(2 * Block - 10);
     Bytes got(20);
     EXPECT_EQ(View->ReadBytes(got.data(), got.size()), -1);
-    EXPECT_EQ(View->Cache.count(2), 0u);
+    EXPECT_FALSE(View->IsCached(2));
     View->Seek(2 * Block);
     EXPECT_EQ(View->Read(got.data(), got.size()), 0u);
     EXPECT_EQ(View->Read(20)->Size(), 0u);
-    EXPECT_EQ(View->Cache.count(2), 0u);
+    EXPECT_FALSE(View->IsCached(2));
     // Nothing is written through the view.
     EXPECT_EQ(View->Write(got.data(), got.size()), -1);
     EXPECT_FALSE(View->Truncate(0));
@@ -81,7 +81,7 @@ TEST_F(TapeView, reads_are_cut_at_the_size_once_it_is_known_and_not_before)
     // Recognition reads the partition pack before anyone knows the size.
     View->Seek(2 * Block - 4);
     EXPECT_EQ(View->ReadValueBytes(100)->Size(), 100u);
-    View->FileLength = 2 * Block;
+    View->SetFileLength(2 * Block);
     View->Seek(2 * Block - 4);
     EXPECT_EQ(View->Read(100)->Size(), 4u);
     EXPECT_TRUE(View->Eof());
@@ -100,15 +100,15 @@ TEST_F(TapeView, a_long_read_keeps_block_0_and_a_bounded_number_of_blocks)
     const mxf::DataChunkPtr all = View->Read(file.size());
     ASSERT_EQ(all->Size(), file.size());
     EXPECT_TRUE(std::equal(file.begin(), file.end(), all->Data()));
-    EXPECT_EQ(View->Cache.size(), limit);
-    EXPECT_EQ(View->Cache.count(0), 1u);
-    EXPECT_EQ(View->Cache.count(limit + 49), 1u);
+    EXPECT_EQ(View->CachedBlocks(), limit);
+    EXPECT_TRUE(View->IsCached(0));
+    EXPECT_TRUE(View->IsCached(limit + 49));
 
     // A block let go is read again from the drive when it is needed again.
     View->Seek(Block);
     Bytes got(Block);
     ASSERT_EQ(View->Read(got.data(), got.size()), Block);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), file.begin() + Block));
-    EXPECT_EQ(View->Cache.size(), limit);
+    EXPECT_EQ(View->CachedBlocks(), limit);
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "TarTapeFixture.h"
 
+#include "FileSystems/TapeFS/CTapeGetOperationContext.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
 #include "frame/CCatExtent.h"
 #include "frame/CCatSync.h"
@@ -107,6 +108,32 @@ TEST_F(GenericTarScan, several_archives_on_one_tape_keep_each_version_of_a_name_
     ASSERT_TRUE(Restore(volume, "0/short.txt", later, 2).IsSuccess());
     EXPECT_EQ(std::string(first.begin(), first.end()), "hello");
     EXPECT_EQ(std::string(later.begin(), later.end()), "HELLO");
+}
+
+// Each scan step tells the host where its item starts; a replica that has lost its medium is refused
+// before anything is read.
+TEST_F(GenericTarScan, an_item_is_announced_and_a_replica_without_a_medium_is_refused)
+{
+    CVolumePointer volume = Mount({ReadFixture("gnutar/ustar.tar")});
+    ASSERT_TRUE(Recognise(volume).IsSuccess());
+    ASSERT_TRUE(volume->OpenCatalogue(true, false).IsSuccess());
+    std::unique_ptr<CGetOperationContext> context(
+        TapeFileSystemOf(volume).CreateGetOperationContext(volume, volume->GetReplica(0)));
+    static_cast<CTapeGetOperationContext&>(*context).ScanPosition = 3;
+    volume->SetReplica(0, {});
+    System.EventSink.Take();
+    CStatus status = RunOperation(volume, 11,
+                                  [&](CArchiveFileSystemOperation& operation)
+                                  {
+                                      operation.SetScanContext(context.get());
+                                      operation.SetScanCatalogue(volume->Catalogue);
+                                  });
+    EXPECT_EQ(status.GetInternalErrorCode(), 0xC0000FA2u) << status.ToString();
+    EXPECT_EQ(status.GetRecord()->SourceFile, "GenericTarOps");
+    const auto events = System.EventSink.Take();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].Code, 0x40080263u);
+    EXPECT_EQ(std::get<std::uint64_t>(events[0].Value), 3u);
 }
 
 TEST_F(GenericTarScan, a_corrupt_header_ends_the_scan_and_keeps_what_came_before)
