@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,10 +60,15 @@ TEST(HostileDictionary, classes_nested_far_deeper_than_real_ones_are_skipped_bel
     EXPECT_EQ(mxf::LoadXMLDictionaryText(document), 0);
     EXPECT_TRUE(mxf::MDOType::FindByName("DeepNest0", mxf::DefaultSymbolSpace(), false));
     EXPECT_TRUE(mxf::MDOType::FindByName("DeepNest0/DeepNest1", mxf::DefaultSymbolSpace(), false));
+    // Classes other tests left waiting for their reference targets are reported again by each load: the
+    // nesting is reported once, for the first level not read.
     const std::vector<std::string> errors = mxftest::Errors();
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors.front(),
-              "XML ERROR: Class <DeepNest256> nested more than 256 deep; skipped with what it holds\n");
+    std::vector<std::string> nesting;
+    std::copy_if(errors.begin(), errors.end(), std::back_inserter(nesting),
+                 [](const std::string& error) { return error.find(" nested ") != std::string::npos; });
+    EXPECT_EQ(nesting,
+              std::vector<std::string>{
+                  "XML ERROR: Class <DeepNest256> nested more than 256 deep; skipped with what it holds\n"});
 }
 
 } // namespace
