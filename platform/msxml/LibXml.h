@@ -23,7 +23,7 @@ constexpr int ParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOW
 
 // Limits of one transform: XPath operations, nested templates, and the bytes the libraries hold for it
 // past which it is stopped.
-constexpr unsigned long TransformOperationLimit = 10'000'000;
+constexpr unsigned long TransformOperationLimit = 1'000'000;
 constexpr int TransformDepthLimit = 1000;
 constexpr std::size_t TransformMemoryLimit = 64u << 20;
 
