@@ -5,6 +5,7 @@
 #include "mxf/BuiltInDictionary.h"
 #include "mxf/Diagnostics.h"
 
+#include <atomic>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -18,15 +19,28 @@ namespace
 constexpr std::uint8_t AbstractObjectBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
                                                   0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x7f, 0x00};
 
-// The dictionary's stand-ins for what it does not define.
+// The dictionary's stand-ins for what it does not define, looked up by name once they exist: a file of
+// unknown items asks for them once an item. Types stay registered for the life of the process, so the
+// pointer kept stays good.
+template <class Type> SmartPtr<Type> FindOnce(std::atomic<Type*>& found, const char* name)
+{
+    if (Type* type = found.load(std::memory_order_acquire))
+        return SmartPtr<Type>(type);
+    SmartPtr<Type> type = Type::FindByName(name, DefaultSymbolSpace(), false);
+    found.store(type.GetPtr(), std::memory_order_release);
+    return type;
+}
+
 MDOTypePtr UnknownClass()
 {
-    return MDOType::FindByName("Unknown", DefaultSymbolSpace(), false);
+    static std::atomic<MDOType*> found{nullptr};
+    return FindOnce(found, "Unknown");
 }
 
 MDTypePtr UnknownType()
 {
-    return MDType::FindByName("UnknownType", DefaultSymbolSpace(), false);
+    static std::atomic<MDType*> found{nullptr};
+    return FindOnce(found, "UnknownType");
 }
 
 // Objects whose last holder let go while another object of this thread is being freed: the outermost

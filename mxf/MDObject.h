@@ -97,6 +97,8 @@ public:
     bool AddChild(const MDObjectPtr& child, bool replace);
     void RemoveChild(const MDOTypePtr& childClass);
     void ClearChildren() { ChildEntries.clear(); }
+    // Room for count children, so that appending that many moves no entry.
+    void ReserveChildren(std::size_t count) { ChildEntries.reserve(count); }
 
     MDObjectPtr FindChildByName(const std::string& name) const;
     MDObjectPtr FindChildByUL(const UL& label) const;

@@ -127,6 +127,7 @@ void MDObject::SetItemCount(int count)
     if (ChildEntries.size() < wanted)
     {
         const MDTypePtr elementType = ValueType->EffectiveBase();
+        ChildEntries.reserve(wanted);
         while (ChildEntries.size() < wanted)
             AppendChild(MDObjectPtr(new MDObject(elementType.GetPtr())));
     }

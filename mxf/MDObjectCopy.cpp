@@ -40,6 +40,7 @@ MDObjectPtr MDObject::MakeCopy() const
         {
             // Elements a fixed-size type gave the copy would otherwise stand before the copied ones.
             copy->ChildEntries.clear();
+            copy->ChildEntries.reserve(ChildEntries.size());
             for (const auto& [label, child] : ChildEntries)
                 copy->AppendChild(child->MakeCopy());
         }

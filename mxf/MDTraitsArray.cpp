@@ -181,6 +181,15 @@ std::uint64_t MDTraits_BasicArray::ReadValue(MDObject& object, const std::uint8_
     const std::uint64_t fixed =
         object.ValueType->Size > 0 ? static_cast<std::uint64_t>(object.ValueType->Size) : 0;
     const MDTypePtr elementType = object.ValueType->EffectiveBase();
+    // Room for every element at once, as many as the bytes present can hold and no more than a count
+    // asks for: each element takes at least one byte, else the reading stops.
+    const std::uint32_t elementSize = elementType ? elementType->EffectiveSize() : 0;
+    std::uint64_t room = (size - used) / std::max<std::uint64_t>(elementSize, 1) + 1;
+    if (!open)
+        room = std::min(room, items);
+    if (fixed)
+        room = std::min(room, fixed);
+    object.ReserveChildren(static_cast<std::size_t>(room));
     std::uint64_t read = 0;
     while (open || items > 0)
     {

@@ -296,6 +296,28 @@ TEST(ContainerTraitsTest, a_batch_header_that_claims_more_than_is_there_reads_th
     }
 }
 
+// One element more than a power of two: a list grown one element at a time would hold room for nearly
+// twice as many, about 100 bytes for each element of two.
+TEST(ContainerTraitsTest, large_arrays_and_batches_and_their_copies_keep_room_for_their_elements_alone)
+{
+    constexpr std::size_t elements = 65537;
+    std::vector<std::uint8_t> words(elements * 2, 0x01);
+    std::vector<std::uint8_t> batch = Bytes("00010001 00000002");
+    batch.insert(batch.end(), words.begin(), words.end());
+    const std::pair<mxf::MDTypePtr, const std::vector<std::uint8_t>*> cases[] = {{D().Words, &words},
+                                                                                 {D().WordBatch, &batch}};
+    for (const auto& [type, bytes] : cases)
+    {
+        SCOPED_TRACE(type->Name);
+        const mxf::MDObjectPtr read = Read(type, *bytes);
+        ASSERT_EQ(read->size(), elements);
+        EXPECT_LE(read->Children().capacity(), elements + 1);
+        const mxf::MDObjectPtr copy = read->MakeCopy();
+        ASSERT_EQ(copy->size(), elements);
+        EXPECT_LE(copy->Children().capacity(), elements + 1);
+    }
+}
+
 // Without the stop, a header of 0xffffffff items of 0 bytes makes four billion elements out of nothing.
 TEST(ContainerTraitsTest, a_batch_of_items_of_no_size_stops_at_the_first_item_that_takes_nothing)
 {
