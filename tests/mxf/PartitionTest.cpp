@@ -197,6 +197,28 @@ TEST_F(HeaderMetadata, a_primer_that_gives_a_tag_twice_keeps_its_first_label)
     EXPECT_EQ(header.Read->TopLevelObjects.size(), 2u);
 }
 
+TEST_F(HeaderMetadata, only_the_first_primer_pack_primes_and_one_of_short_items_primes_nothing)
+{
+    // A second pack, which would give 3c0a to the date, is an ordinary object and the sets keep the first.
+    const ByteString second = mxftest::PrimerPack({{0x3c0a, "060e2b34 01010102 07020110 02040000"}});
+    Header twice(Primer + Preface(1, 2) + second + Storage(2, {}));
+    twice.Read->ReadMetadata();
+    EXPECT_EQ(twice.Read->HeaderPrimer->Tags().size(), 4u);
+    EXPECT_EQ(twice.Read->Objects.size(), 3u);
+    EXPECT_EQ(Linked(twice.Read->Objects.front(), "ContentStorage"), twice.Read->Objects.back());
+
+    // Items of 16 bytes: nothing of the pack's value is consumed, so its bytes frame the next item (a key
+    // and a zero length), and the sets after it meet an empty primer.
+    const ByteString shortItems =
+        mxftest::Klv("060e2b34 02050101 0d010201 01050100", Bytes("00000001 00000010 a1a2a3a4 a5a6a7a8 00"));
+    const ByteString metadata = shortItems + Preface(1, 2) + Storage(2, {});
+    Header header(metadata);
+    EXPECT_EQ(header.Read->ReadMetadata(), metadata.size());
+    ASSERT_TRUE(header.Read->HeaderPrimer);
+    EXPECT_TRUE(header.Read->HeaderPrimer->Tags().empty());
+    EXPECT_EQ(header.Read->Objects.size(), 3u);
+}
+
 TEST_F(HeaderMetadata, strong_references_that_would_close_a_loop_stay_unlinked_and_nothing_leaks)
 {
     // Storage 2 owns storage 3, which names 2 among its packages; the Preface names itself.

@@ -1,5 +1,8 @@
 #include "DictionaryDocuments.h"
 #include "RecordingDiagnostics.h"
+#include "TestDictionary.h"
+
+#include "mxf/ClassDefinition.h"
 
 #include "mxf/DictionaryLoad.h"
 #include "mxf/RXIDictionary.h"
@@ -107,6 +110,7 @@ TEST(RXIDictionary, type_entries_become_type_records_by_kind)
   <reg:link_types r:sym="Off" r:value="0"><reg:traits><r:detail>off</r:detail></reg:traits></reg:link_types>
   <reg:link_types r:sym="On" r:value="1"/></reg:leaf_types>
 <reg:leaf_types r:sym="RtOdd" r:kind="weird"/>
+<reg:leaf_elements r:sym="RtWord" r:urn="urn:smpte:ul:060e2b34.7f010101.01010300.00000000"/>
 )"));
     ASSERT_TRUE(data);
     EXPECT_EQ(Names(data->TypeRecords),
@@ -136,6 +140,8 @@ TEST(RXIDictionary, type_entries_become_type_records_by_kind)
     EXPECT_EQ(t[7]->Children.front()->Detail, "off");
     EXPECT_EQ(t[7]->Children.back()->Value, "1");
     EXPECT_TRUE(mxftest::Reported("De-duplicated symbol to RtWord_1\n"));
+    // Types and elements are named apart: the element keeps the name the types already have.
+    EXPECT_EQ(Names(data->ElementRecords), (std::vector<std::string>{"RtWord"}));
     EXPECT_TRUE(mxftest::Reported("Found type kind weird - not yet supported\n"));
 }
 
@@ -152,11 +158,12 @@ TEST(RXIDictionary, groups_take_elements_as_members_and_share_them_through_deriv
 <reg:leaf_groups r:sym="RgSecond" r:urn="urn:smpte:ul:060e2b34.7f7f0101.0d010101.01010200" r:coding="53 13" r:parent_urn="urn:smpte:ul:060e2b34.7f530101.0d010101.01010100">
   <reg:link_groups r:urn="urn:smpte:ul:060e2b34.01010101.01011502.00000000"/></reg:leaf_groups>
 <reg:leaf_groups r:sym="RgNoUL" r:urn="{12345678-1234-1234-1234-123456789abc}" r:coding="53"/>
+<reg:leaf_groups r:sym="RgPack" r:urn="urn:smpte:ul:060e2b34.7f050101.0d010101.01010300"/>
 )"));
     ASSERT_TRUE(data);
     EXPECT_EQ(Names(data->ElementRecords), (std::vector<std::string>{"ReLonely"}));
     EXPECT_EQ(Names(data->GroupRecords),
-              (std::vector<std::string>{"RgFirst", "RgSecond", "RgSecond", "RgSecond", "RgNoUL"}));
+              (std::vector<std::string>{"RgFirst", "RgSecond", "RgSecond", "RgSecond", "RgNoUL", "RgPack"}));
     const std::vector<mxf::ClassRecordPtr> g(data->GroupRecords.begin(), data->GroupRecords.end());
 
     EXPECT_EQ(Names(g[0]->Children), (std::vector<std::string>{"ReId", "Title"}));
@@ -198,6 +205,11 @@ TEST(RXIDictionary, groups_take_elements_as_members_and_share_them_through_deriv
         EXPECT_EQ(variant->Base, g[1]->UL->GetString());
     }
     EXPECT_TRUE(mxftest::Reported("Group RgNoUL has a coding of 53 specified, but has an identifier of "));
+
+    // Byte 6 0x05: a pack, with neither keys nor lengths.
+    EXPECT_EQ(g[5]->Class, mxf::ClassRecord::PACK);
+    EXPECT_EQ(g[5]->MinSize, 0);
+    EXPECT_EQ(g[5]->MaxSize, 0);
 }
 
 TEST(RXIDictionary, stems_give_symbols_to_entries_that_have_none)
@@ -242,6 +254,14 @@ TEST(RXIDictionary, entries_are_chosen_by_application_and_version)
             << c.Application << " " << c.List;
     }
     EXPECT_TRUE(mxftest::Reported(" ->Not a match by name \"Play\"\n"));
+
+    // An element is built whatever its application list says.
+    const mxf::RXIDataPtr elements = Parse(
+        Register("<reg:leaf_elements r:sym=\"RaElement\" r:urn=\"urn:smpte:ul:060e2b34.7f010101.09090909."
+                 "0909090a\"><reg:traits><i:app>Play</i:app></reg:traits></reg:leaf_elements>"),
+        "Edit[2.5]");
+    ASSERT_TRUE(elements);
+    EXPECT_EQ(Names(elements->ElementRecords), (std::vector<std::string>{"RaElement"}));
 }
 
 TEST(RXIDictionary, register_documents_load_through_the_entry_points)
@@ -257,8 +277,16 @@ TEST(RXIDictionary, register_documents_load_through_the_entry_points)
     ASSERT_TRUE(mxftest::TypeNamed("RlByte"));
     EXPECT_EQ(mxftest::TypeNamed("RlByte")->Size, 1);
     EXPECT_EQ(mxftest::MemberNames(mxftest::ClassNamed("RlSet")), (std::vector<std::string>{"RlValue"}));
-    // Loading it again updates what exists.
+    // Loading it again updates what exists and defines nothing twice.
+    const mxf::MDTypePtr firstType = mxftest::TypeNamed("RlByte");
+    const mxf::MDOTypePtr firstClass = mxftest::ClassNamed("RlSet");
+    const mxf::MDOTypePtr firstElement = mxftest::ClassNamed("RlValue");
     EXPECT_EQ(mxf::LoadDictionaryFromFile(path.c_str(), mxf::DefaultSymbolSpace(), ""), 0);
+    EXPECT_EQ(mxftest::TypeNamed("RlByte"), firstType);
+    EXPECT_EQ(mxftest::ClassNamed("RlSet"), firstClass);
+    EXPECT_EQ(mxftest::ClassNamed("RlValue"), firstElement);
+    EXPECT_EQ(firstClass->ChildList().size(), 1u);
+    EXPECT_EQ(mxftest::MemberNames(firstClass), (std::vector<std::string>{"RlValue"}));
 
     const std::string xml =
         mxftest::WriteTempFile("old.xml", "<MXFTypes><Basic><RlOldByte size=\"1\"/></Basic></MXFTypes>");
@@ -271,6 +299,38 @@ TEST(RXIDictionary, register_documents_load_through_the_entry_points)
     EXPECT_EQ(mxf::LoadDictionaryFromFile("/nonexistent/x.xml", mxf::DefaultSymbolSpace(), ""), -1);
     EXPECT_EQ(mxf::LoadDictionaryFromText("<MXFTypes>", ""), 0); // a text's missing end is not seen
     EXPECT_EQ(mxf::LoadDictionaryFromText("<MXFTypes></x>", ""), -1);
+}
+
+TEST(RXIDictionary, a_register_document_of_types_only_defines_them_and_resolves_waiting_targets)
+{
+    // A set whose reference target is defined after it, outside any document load, waits unresolved.
+    mxf::ClassRecordList sets;
+    for (const char* name : {"RoHolder", "RoTarget"})
+    {
+        mxf::ClassRecordPtr set(new mxf::ClassRecord);
+        set->Class = mxf::ClassRecord::SET;
+        set->Name = name;
+        set->UL = mxftest::NewLabel(0x7e);
+        set->MinSize = set->MaxSize = 2;
+        sets.push_back(set);
+    }
+    sets.front()->RefKind = 2;
+    sets.front()->RefTarget = "RoTarget";
+    ASSERT_EQ(mxf::DefineClassesFromRecords(sets, mxf::DefaultSymbolSpace()), 0);
+    const mxf::MDOTypePtr holder = mxftest::ClassNamed("RoHolder");
+    ASSERT_TRUE(holder);
+    ASSERT_FALSE(holder->GetRefTarget());
+
+    const mxf::PrimerPtr primer = mxf::StaticPrimer();
+    const std::string path = mxftest::WriteTempFile("types.xml", Register(R"(
+<reg:leaf_types r:sym="RoByte" r:urn="urn:smpte:ul:060e2b34.7f040101.0b0b0100.00000000" r:kind="integer" r:qualif="1"/>
+)"));
+    mxftest::ClearDiagnostics();
+    EXPECT_EQ(mxf::LoadDictionaryFromFile(path.c_str(), mxf::DefaultSymbolSpace(), ""), 0);
+    EXPECT_TRUE(mxftest::TypeNamed("RoByte"));
+    EXPECT_EQ(holder->GetRefTarget(), mxftest::ClassNamed("RoTarget").GetPtr());
+    // No classes came, so the static primer is the one there was.
+    EXPECT_EQ(mxf::StaticPrimer(), primer);
 }
 
 } // namespace

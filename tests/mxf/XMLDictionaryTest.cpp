@@ -164,7 +164,7 @@ TEST(XMLDictionary, class_attributes_set_formats_keys_and_sizes)
 
 TEST(XMLDictionary, classes_derive_and_later_sections_extend_them)
 {
-    ASSERT_EQ(Load(R"(<MXFDictionary>
+    const char* const document = R"(<MXFDictionary>
 <MXFClasses>
   <XbBase type="localSet" globalKey="06 0e 2b 34 7f 53 01 01 0d 01 01 01 02 01 01 00">
     <XbId type="UUID" key="7f 0b" globalKey="06 0e 2b 34 7f 01 01 01 02 01 01 01 00 00 00 00"/>
@@ -176,12 +176,20 @@ TEST(XMLDictionary, classes_derive_and_later_sections_extend_them)
 <MXFClasses>
   <XbBase><XbLater type="UInt16" key="80 02" globalKey="06 0e 2b 34 7f 01 01 01 02 01 01 03 00 00 00 00"/></XbBase>
 </MXFClasses>
-</MXFDictionary>)"),
-              0);
+</MXFDictionary>)";
+    ASSERT_EQ(Load(document), 0);
     EXPECT_EQ(mxftest::MemberNames(ClassNamed("XbBase")), (std::vector<std::string>{"XbId", "XbLater"}));
     EXPECT_EQ(mxftest::MemberNames(ClassNamed("XbDerived")),
               (std::vector<std::string>{"XbId", "XbLater", "XbOwn"}));
     EXPECT_EQ(ClassNamed("XbDerived")->GetBase(), ClassNamed("XbBase").GetPtr());
+
+    // The same document again defines nothing twice.
+    const mxf::MDOTypePtr base = ClassNamed("XbBase"), derived = ClassNamed("XbDerived");
+    ASSERT_EQ(Load(document), 0);
+    EXPECT_EQ(ClassNamed("XbBase"), base);
+    EXPECT_EQ(ClassNamed("XbDerived"), derived);
+    EXPECT_EQ(derived->ChildList().size(), 3u);
+    EXPECT_EQ(mxftest::MemberNames(derived), (std::vector<std::string>{"XbId", "XbLater", "XbOwn"}));
 }
 
 TEST(XMLDictionary, symbol_spaces_follow_sections)
