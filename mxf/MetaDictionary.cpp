@@ -328,54 +328,42 @@ void WalkList(const MDObjectPtr& list, const char* what, bool scheme, const UL& 
     }
 }
 
-} // namespace
-
-TypeRecordPtr RecordMemberTypeRecord(const MDObjectPtr& memberType, const std::string& memberName)
-{
-    TypeRecordPtr record(new TypeRecord);
-    record->Kind = TypeRecord::SUB;
-    record->UL = ULFromNewUUID();
-    record->Name = memberName;
-    record->Detail = memberName;
-    if (const MDObjectPtr id = memberType->FindChildByUL(MetaDefinitionIdentification))
-        record->Base = id->GetString(std::string());
-    else
-    {
-        DiagnosticError("TypeDefinition for record item \"%s\" has no valid base type\n", memberName.c_str());
-        record->Base = "UnknownType";
-    }
-    return record;
-}
-
-TypeRecordPtr TypeRecordFromDefinition(const MDObjectPtr& definition)
+// The identifier, name, description and label every type record carries, whatever its kind.
+void IdentifyType(TypeRecord& r, const MDObject& definition)
 {
     // Types are named by their identifier held as a UUID, halves swapped; the label is the identifier.
     std::array<std::uint8_t, 16> uuid;
-    if (const std::optional<Bytes16> id = IdentifierOf(*definition))
+    if (const std::optional<Bytes16> id = IdentifierOf(definition))
         uuid = SwapHalves(id->data());
     else
     {
-        DiagnosticError("No valid Type ID for %s at %s\n", definition->FullName().c_str(),
-                        definition->SourceLocation().c_str());
+        DiagnosticError("No valid Type ID for %s at %s\n", definition.FullName().c_str(),
+                        definition.SourceLocation().c_str());
         const UUID fresh;
         uuid = fresh.GetArray();
     }
     const std::string idText = UUID::FormatString(uuid.data(), -1);
 
-    TypeRecordPtr record(new TypeRecord);
-    TypeRecord& r = *record;
-    r.Name = definition->GetChildString(MetaDefinitionName, idText);
-    r.Detail = definition->GetChildString(MetaDefinitionDescription, r.Name);
+    r.Name = definition.GetChildString(MetaDefinitionName, idText);
+    r.Detail = definition.GetChildString(MetaDefinitionDescription, r.Name);
     r.UL = new UL(SwapHalves(uuid.data()).data());
+}
 
-    const MDObject& d = *definition;
-    if (d.IsKindOf(TypeDefinitionInteger) || d.IsKindOf(TypeDefinitionCharacter))
-    {
-        r.Kind = TypeRecord::BASIC;
-        r.Endian = true;
-        r.Size = d.GetChildInt(Size, d.IsKindOf(TypeDefinitionInteger) ? 1 : 2);
-    }
-    else if (d.IsKindOf(TypeDefinitionStrongObjectReference))
+// Integers and characters, held in the file's byte order; false where the definition is of another kind.
+bool ReadBasicType(TypeRecord& r, const MDObject& d)
+{
+    if (!d.IsKindOf(TypeDefinitionInteger) && !d.IsKindOf(TypeDefinitionCharacter))
+        return false;
+    r.Kind = TypeRecord::BASIC;
+    r.Endian = true;
+    r.Size = d.GetChildInt(Size, d.IsKindOf(TypeDefinitionInteger) ? 1 : 2);
+    return true;
+}
+
+// References to sets, strong or weak; false where the definition is of another kind.
+bool ReadReferenceType(TypeRecord& r, const MDObject& d)
+{
+    if (d.IsKindOf(TypeDefinitionStrongObjectReference))
     {
         r.Kind = TypeRecord::INTERPRETATION;
         r.Base = StrongRef.GetString();
@@ -402,7 +390,16 @@ TypeRecordPtr TypeRecordFromDefinition(const MDObjectPtr& definition)
         else
             r.RefKind = 5;
     }
-    else if (d.IsKindOf(TypeDefinitionFixedArray))
+    else
+        return false;
+    return true;
+}
+
+// Arrays of one element type, of fixed or variable count, sets and strings; false where the definition is of
+// another kind.
+bool ReadArrayType(TypeRecord& r, const MDObject& d)
+{
+    if (d.IsKindOf(TypeDefinitionFixedArray))
     {
         r.Kind = TypeRecord::MULTIPLE;
         r.ArrayKind = 1;
@@ -441,7 +438,16 @@ TypeRecordPtr TypeRecordFromDefinition(const MDObjectPtr& definition)
         ElementBase(r, d, StringElementType, "TypeDefinition for String \"%s\" has no valid base type\n",
                     "UTF16");
     }
-    else if (d.IsKindOf(TypeDefinitionRename))
+    else
+        return false;
+    return true;
+}
+
+// Another type under a new name, and streams read as raw bytes; false where the definition is of another
+// kind.
+bool ReadInterpretedType(TypeRecord& r, const MDObject& d)
+{
+    if (d.IsKindOf(TypeDefinitionRename))
     {
         r.Kind = TypeRecord::INTERPRETATION;
         if (const MDObjectPtr renamed = d.FindChildByUL(RenamedType))
@@ -455,22 +461,59 @@ TypeRecordPtr TypeRecordFromDefinition(const MDObjectPtr& definition)
         r.Kind = TypeRecord::INTERPRETATION;
         r.Base = "RAW";
     }
-    else if (d.IsKindOf(TypeDefinitionRecord))
+    else
+        return false;
+    return true;
+}
+
+// Records of named members and enumerations of named values; false where the definition is of another kind.
+bool ReadCompoundType(TypeRecord& r, const MDObjectPtr& definition)
+{
+    if (definition->IsKindOf(TypeDefinitionRecord))
     {
         r.Kind = TypeRecord::COMPOUND;
         RecordMembers(r, definition);
     }
-    else if (d.IsKindOf(TypeDefinitionEnumeration))
+    else if (definition->IsKindOf(TypeDefinitionEnumeration))
     {
         r.Kind = TypeRecord::ENUM;
-        EnumerationValues(r, d);
+        EnumerationValues(r, *definition);
     }
     else
+        return false;
+    return true;
+}
+
+} // namespace
+
+TypeRecordPtr RecordMemberTypeRecord(const MDObjectPtr& memberType, const std::string& memberName)
+{
+    TypeRecordPtr record(new TypeRecord);
+    record->Kind = TypeRecord::SUB;
+    record->UL = ULFromNewUUID();
+    record->Name = memberName;
+    record->Detail = memberName;
+    if (const MDObjectPtr id = memberType->FindChildByUL(MetaDefinitionIdentification))
+        record->Base = id->GetString(std::string());
+    else
     {
-        DiagnosticNote("Skipping %s\n", r.Name.c_str());
-        return TypeRecordPtr();
+        DiagnosticError("TypeDefinition for record item \"%s\" has no valid base type\n", memberName.c_str());
+        record->Base = "UnknownType";
     }
     return record;
+}
+
+TypeRecordPtr TypeRecordFromDefinition(const MDObjectPtr& definition)
+{
+    TypeRecordPtr record(new TypeRecord);
+    TypeRecord& r = *record;
+    const MDObject& d = *definition;
+    IdentifyType(r, d);
+    if (ReadBasicType(r, d) || ReadReferenceType(r, d) || ReadArrayType(r, d) || ReadInterpretedType(r, d) ||
+        ReadCompoundType(r, definition))
+        return record;
+    DiagnosticNote("Skipping %s\n", r.Name.c_str());
+    return TypeRecordPtr();
 }
 
 bool LoadMetaDefinitions(const MDObjectPtr& group, const SymbolSpacePtr& space)

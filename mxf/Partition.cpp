@@ -43,6 +43,122 @@ const MDObject* RootOf(const MDObject* object)
     return object;
 }
 
+// A walk through header metadata held in memory: where the bytes stand in the file, how far the walk has come
+// and what is left, and the file the messages name.
+struct MetadataCursor
+{
+    const std::uint8_t* Bytes;
+    std::uint64_t Start;
+    std::uint64_t Consumed;
+    std::uint64_t Remaining;
+    MXFFile& File;
+
+    const std::uint8_t* Here() const { return Bytes + Consumed; }
+    void Skip(std::uint64_t count)
+    {
+        Consumed += count;
+        Remaining -= count;
+    }
+};
+
+// What the file holds bounds what is read; more than the limit of that is damage.
+bool TooLargeToRead(MXFFile& file, std::uint64_t start, std::uint64_t size)
+{
+    if (std::min(size, file.BytesLeft()) <= Partition::MaxHeaderMetadataSize)
+        return false;
+    DiagnosticError("Header Metadata starting at 0x%s claims 0x%s bytes, more than the 0x%s read at most; "
+                    "refused as damaged\n",
+                    HexText64(start, 8).c_str(), HexText64(size, 8).c_str(),
+                    HexText64(Partition::MaxHeaderMetadataSize, 8).c_str());
+    return true;
+}
+
+// Reads the metadata into memory whole; a file that ends early leaves size at what could be read.
+DataChunkPtr ReadMetadataBytes(MXFFile& file, std::uint64_t start, std::uint64_t& size)
+{
+    // Bounded by what the file holds: the size comes from the partition pack.
+    DataChunkPtr buffer = file.ReadValueBytes(size);
+    if (buffer->Size() < size)
+    {
+        DiagnosticError(
+            "Header Metadata starting at 0x%s should contain 0x%s bytes, but only 0x%s could be read\n",
+            HexText64(start, 8).c_str(), HexText64(size, 8).c_str(), HexText64(buffer->Size(), 8).c_str());
+        size = buffer->Size();
+    }
+    return buffer;
+}
+
+// The key heading the next item, or null, reported, where fewer than its 16 bytes are left. One label object
+// for each key met is shared by the sets of that key.
+ULPtr ReadItemKey(MetadataCursor& at, std::map<Identifier<16>, ULPtr>& keys)
+{
+    if (at.Remaining < 16)
+    {
+        DiagnosticError("Less than 16-bytes of header metadata available after reading 0x%s bytes at 0x%s in "
+                        "file \"%s\"\n",
+                        HexText64(at.Consumed, 8).c_str(), HexText64(at.File.Tell(), 8).c_str(),
+                        at.File.Name.c_str());
+        return nullptr;
+    }
+    ULPtr& key = keys[Identifier<16>(at.Here())];
+    if (!key)
+        key = new UL(at.Here());
+    at.Skip(16);
+    return key;
+}
+
+// The length that follows a key, leaving the cursor on the value; false, reported, where the bytes end
+// within it or it is beyond what one item may hold. A length past the bytes left is cut to them, so that
+// what there is of the last item is still read.
+bool ReadItemLength(MetadataCursor& at, std::uint64_t& length)
+{
+    const char* name = at.File.Name.c_str();
+    if (at.Remaining < 1)
+    {
+        DiagnosticError("Incomplete BER length at 0x%s in file \"%s\"\n",
+                        HexText64(at.File.Tell(), 8).c_str(), name);
+        return false;
+    }
+    const BERLength ber = ReadBER(at.Here(), at.Remaining);
+    if (ber.Result == BERLength::Short)
+    {
+        DiagnosticError("Incomplete BER length at 0x%s in \"%s\"\n", HexText64(at.File.Tell(), 8).c_str(),
+                        name);
+        return false;
+    }
+    if (ber.Result == BERLength::TooLong || ber.Length > 0xffffffff)
+    {
+        DiagnosticError("Current implementation KLV size limit of 0xffffffff bytes exceeded at 0x%s in file "
+                        "\"%s\"\n",
+                        HexText64(at.Start + at.Consumed, 8).c_str(), name);
+        return false;
+    }
+    at.Skip(ber.Size);
+    length = ber.Length;
+    if (length > at.Remaining)
+    {
+        DiagnosticError("KLV length is %s but available data size is only %s after reading 0x%s of header "
+                        "metadata at 0x%s in \"%s\"\n",
+                        std::to_string(length).c_str(), std::to_string(at.Remaining).c_str(),
+                        HexText64(at.Consumed, 8).c_str(), HexText64(at.Start + at.Consumed, 8).c_str(),
+                        name);
+        length = at.Remaining;
+    }
+    return true;
+}
+
+// Reads a set's value from the cursor into object, which records where its key stood in the file.
+void ReadSetValue(MDObject& object, MetadataCursor& at, std::uint64_t keyAt, std::uint64_t length,
+                  const PrimerPtr& primer)
+{
+    object.Location = at.Start + keyAt;
+    object.KeyLengthSize = static_cast<std::uint32_t>(at.Consumed - keyAt);
+    object.Parent = nullptr;
+    object.SourceFile = &at.File;
+    object.ReadValue(at.Here(), length, primer);
+    at.Skip(length);
+}
+
 } // namespace
 
 Partition::Partition(const ULPtr& key)
@@ -87,129 +203,71 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
     if (size == 0)
         return 0;
     std::uint64_t start = file->Tell();
-    // What the file holds bounds what is read; more than the limit of that is damage.
-    if (std::min(size, file->BytesLeft()) > MaxHeaderMetadataSize)
+    if (TooLargeToRead(*file, start, size))
     {
-        DiagnosticError(
-            "Header Metadata starting at 0x%s claims 0x%s bytes, more than the 0x%s read at most; "
-            "refused as damaged\n",
-            HexText64(start, 8).c_str(), HexText64(size, 8).c_str(),
-            HexText64(MaxHeaderMetadataSize, 8).c_str());
         MetadataRefused = true;
         return 0;
     }
+    std::uint64_t fill = 0;
+    if (!SkipLeadingFill(file, start, fill))
+        return 0;
+    const DataChunkPtr buffer = ReadMetadataBytes(*file, start, size);
+    return fill + ReadMetadataItems(file, buffer->Data(), start, size);
+}
+
+bool Partition::SkipLeadingFill(const MXFFilePtr& file, std::uint64_t& start, std::uint64_t& fill)
+{
     const ULPtr first = file->ReadULKey();
     if (!first)
     {
         DiagnosticError("Error reading first KLV after %s at 0x%s in %s\n", FullName().c_str(),
                         HexText64(Object->AbsoluteLocation(), 8).c_str(), Object->SourceName().c_str());
-        return 0;
+        return false;
     }
-    std::uint64_t fill = 0;
     if (first->Matches(KLVFill))
     {
         const std::int64_t length = file->ReadBERLength();
         if (length < 0)
-            return 0;
+            return false;
         const std::uint64_t end = file->Tell() + static_cast<std::uint64_t>(length);
         fill = end - start;
         start = end;
     }
     file->Seek(start);
-    // Bounded by what the file holds: the size comes from the partition pack.
-    const DataChunkPtr buffer = file->ReadValueBytes(size);
-    if (buffer->Size() < size)
-    {
-        DiagnosticError(
-            "Header Metadata starting at 0x%s should contain 0x%s bytes, but only 0x%s could be read\n",
-            HexText64(start, 8).c_str(), HexText64(size, 8).c_str(), HexText64(buffer->Size(), 8).c_str());
-        size = buffer->Size();
-    }
-    const std::uint8_t* bytes = buffer->Data();
-    const char* name = file->Name.c_str();
-    std::uint64_t consumed = 0;
-    std::uint64_t remaining = size;
+    return true;
+}
+
+std::uint64_t Partition::ReadMetadataItems(const MXFFilePtr& file, const std::uint8_t* bytes,
+                                           std::uint64_t start, std::uint64_t size)
+{
+    MetadataCursor at{bytes, start, 0, size, *file};
     std::map<Identifier<16>, ULPtr> keys;
-    while (remaining > 0)
+    while (at.Remaining > 0)
     {
-        const std::uint64_t keyAt = consumed;
-        if (remaining < 16)
-        {
-            DiagnosticError(
-                "Less than 16-bytes of header metadata available after reading 0x%s bytes at 0x%s in "
-                "file \"%s\"\n",
-                HexText64(consumed, 8).c_str(), HexText64(file->Tell(), 8).c_str(), name);
-            break;
-        }
-        // One label object for each key met, shared by the sets of that key.
-        ULPtr& key = keys[Identifier<16>(bytes + consumed)];
+        const std::uint64_t keyAt = at.Consumed;
+        const ULPtr key = ReadItemKey(at, keys);
         if (!key)
-            key = new UL(bytes + consumed);
+            break;
         const MDObjectPtr object(new MDObject(key));
-        consumed += 16;
-        remaining -= 16;
-        if (remaining < 1)
-        {
-            DiagnosticError("Incomplete BER length at 0x%s in file \"%s\"\n",
-                            HexText64(file->Tell(), 8).c_str(), name);
+        std::uint64_t length = 0;
+        if (!ReadItemLength(at, length))
             break;
-        }
-        const BERLength ber = ReadBER(bytes + consumed, remaining);
-        if (ber.Result == BERLength::Short)
-        {
-            DiagnosticError("Incomplete BER length at 0x%s in \"%s\"\n", HexText64(file->Tell(), 8).c_str(),
-                            name);
-            break;
-        }
-        if (ber.Result == BERLength::TooLong || ber.Length > 0xffffffff)
-        {
-            DiagnosticError(
-                "Current implementation KLV size limit of 0xffffffff bytes exceeded at 0x%s in file "
-                "\"%s\"\n",
-                HexText64(start + consumed, 8).c_str(), name);
-            break;
-        }
-        consumed += ber.Size;
-        remaining -= ber.Size;
-        std::uint64_t length = ber.Length;
-        if (length > remaining)
-        {
-            DiagnosticError(
-                "KLV length is %s but available data size is only %s after reading 0x%s of header "
-                "metadata at 0x%s in \"%s\"\n",
-                std::to_string(length).c_str(), std::to_string(remaining).c_str(),
-                HexText64(consumed, 8).c_str(), HexText64(start + consumed, 8).c_str(), name);
-            length = remaining;
-        }
         if (!HeaderPrimer && object->IsKindOf(PrimerKey))
         {
             HeaderPrimer = PrimerPtr(new Primer);
             // Only what the pack's items used is consumed; a malformed pack's rest is read as the next item.
-            const std::uint64_t used = HeaderPrimer->ReadPack(bytes + consumed, length);
-            consumed += used;
-            remaining -= used;
+            at.Skip(HeaderPrimer->ReadPack(at.Here(), length));
         }
         else if (object->IsKindOf(KLVFill))
-        {
-            consumed += length;
-            remaining -= length;
-        }
+            at.Skip(length);
         else
         {
             if (length > 0)
-            {
-                object->Location = start + keyAt;
-                object->KeyLengthSize = static_cast<std::uint32_t>(consumed - keyAt);
-                object->Parent = nullptr;
-                object->SourceFile = file.GetPtr();
-                object->ReadValue(bytes + consumed, length, HeaderPrimer);
-                consumed += length;
-                remaining -= length;
-            }
+                ReadSetValue(*object, at, keyAt, length, HeaderPrimer);
             AddMetadata(object, false);
         }
     }
-    return fill + consumed;
+    return at.Consumed;
 }
 
 void Partition::ClearMetadata()

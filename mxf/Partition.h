@@ -55,6 +55,12 @@ public:
     std::multimap<Identifier<16>, MDObjectPtr> UnmatchedRefs;
 
 private:
+    // The steps of reading header metadata: the file's position moves past a fill item that comes first,
+    // and the items held in memory are turned into the primer and the sets.
+    bool SkipLeadingFill(const MXFFilePtr& file, std::uint64_t& start, std::uint64_t& fill);
+    std::uint64_t ReadMetadataItems(const MXFFilePtr& file, const std::uint8_t* bytes, std::uint64_t start,
+                                    std::uint64_t size);
+
     using Path = std::vector<const MDObject*>;
     void Add(const MDObjectPtr& object, bool atFront, Path& path);
     void AddOwned(const MDObjectPtr& child, bool atFront, Path& path);

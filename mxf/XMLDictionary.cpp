@@ -452,6 +452,92 @@ bool IsDecimal(std::string_view text)
     return true;
 }
 
+// The usage a "use" word names; an unknown word is reported and leaves the usage as it was.
+void ApplyClassUse(ClassRecord& record, const char* value)
+{
+    const std::string_view text = value;
+    static constexpr struct
+    {
+        const char* Word;
+        std::int32_t Usage;
+    } Uses[] = {{"required", 4},    {"encoder required", 3}, {"decoder required", 2},
+                {"best effort", 5}, {"optional", 1},         {"dark", 7},
+                {"toxic", 6}};
+    bool known = false;
+    for (const auto& use : Uses)
+        if (EqualsNoCase(text, use.Word))
+        {
+            record.Usage = use.Usage;
+            known = true;
+        }
+    if (!known)
+        XMLWarning(nullptr, "Unknown use value use=\"%s\" in <%s/>", value, record.Name.c_str());
+}
+
+// The kind of class a "type" word names; sets and packs bring the key and length formats of their coding, and
+// any other word names the basic type of an item.
+void ApplyClassType(ClassRecord& record, const char* value, std::int32_t& keyFormat,
+                    std::int32_t& lengthFormat)
+{
+    const std::string_view text = value;
+    if (EqualsNoCase(text, "universalset"))
+    {
+        record.Class = ClassRecord::SET;
+        keyFormat = lengthFormat = 3;
+    }
+    else if (EqualsNoCase(text, "localset") || EqualsNoCase(text, "sublocalset"))
+        record.Class = ClassRecord::SET;
+    else if (EqualsNoCase(text, "fixedpack") || EqualsNoCase(text, "subfixedpack"))
+    {
+        record.Class = ClassRecord::PACK;
+        keyFormat = lengthFormat = 0;
+    }
+    else if (EqualsNoCase(text, "variablepack") || EqualsNoCase(text, "subvariablepack"))
+    {
+        record.Class = ClassRecord::PACK;
+        keyFormat = 0;
+    }
+    else if (EqualsNoCase(text, "vector") || EqualsNoCase(text, "subvector"))
+        record.Class = ClassRecord::VECTOR;
+    else if (EqualsNoCase(text, "array") || EqualsNoCase(text, "subarray"))
+        record.Class = ClassRecord::ARRAY;
+    else
+    {
+        record.Class = ClassRecord::ITEM;
+        record.Base = value;
+    }
+}
+
+// The attributes that give a class its key: a local tag as a number, and a key of up to 4 bytes as the tag or
+// a longer one kept for the caller; false for any other attribute.
+bool ApplyClassKey(const char* name, const char* value, std::uint32_t& tagNumber,
+                   std::unique_ptr<std::vector<std::uint8_t>>& longKey,
+                   std::unique_ptr<std::vector<std::uint8_t>>& globalKey)
+{
+    const std::string_view text = value;
+    if (Is(name, "tag") && StartsWithNoCase(text, "0x"))
+        tagNumber = static_cast<std::uint32_t>(std::strtoul(value + 2, nullptr, 16));
+    else if (Is(name, "tag") && IsDecimal(text))
+        tagNumber = static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10));
+    else if (Is(name, "tag") || Is(name, "key"))
+    {
+        std::vector<std::uint8_t> bytes = KeyBytes(value);
+        if (bytes.size() > 4)
+            longKey = std::make_unique<std::vector<std::uint8_t>>(std::move(bytes));
+        else
+        {
+            tagNumber = 0;
+            for (const std::uint8_t b : bytes)
+                tagNumber = (tagNumber << 8) | b;
+        }
+    }
+    else if (Is(name, "ul") || Is(name, "globalKey"))
+        globalKey = std::make_unique<std::vector<std::uint8_t>>(KeyBytes(value));
+    else
+        return false;
+    return true;
+}
+
 // Applies one class attribute; key texts are collected for the caller to settle afterwards.
 void ApplyClassAttribute(ClassRecord& record, const char* name, const char* value, std::int32_t& keyFormat,
                          std::int32_t& lengthFormat, std::uint32_t& tagNumber,
@@ -462,55 +548,11 @@ void ApplyClassAttribute(ClassRecord& record, const char* name, const char* valu
     if (Is(name, "detail"))
         record.Detail = value;
     else if (Is(name, "use"))
-    {
-        static constexpr struct
-        {
-            const char* Word;
-            std::int32_t Usage;
-        } Uses[] = {{"required", 4},    {"encoder required", 3}, {"decoder required", 2},
-                    {"best effort", 5}, {"optional", 1},         {"dark", 7},
-                    {"toxic", 6}};
-        bool known = false;
-        for (const auto& use : Uses)
-            if (EqualsNoCase(text, use.Word))
-            {
-                record.Usage = use.Usage;
-                known = true;
-            }
-        if (!known)
-            XMLWarning(nullptr, "Unknown use value use=\"%s\" in <%s/>", value, record.Name.c_str());
-    }
+        ApplyClassUse(record, value);
     else if (Is(name, "ref"))
         SetRefKind(record.RefKind, value, record.Name.c_str());
     else if (Is(name, "type"))
-    {
-        if (EqualsNoCase(text, "universalset"))
-        {
-            record.Class = ClassRecord::SET;
-            keyFormat = lengthFormat = 3;
-        }
-        else if (EqualsNoCase(text, "localset") || EqualsNoCase(text, "sublocalset"))
-            record.Class = ClassRecord::SET;
-        else if (EqualsNoCase(text, "fixedpack") || EqualsNoCase(text, "subfixedpack"))
-        {
-            record.Class = ClassRecord::PACK;
-            keyFormat = lengthFormat = 0;
-        }
-        else if (EqualsNoCase(text, "variablepack") || EqualsNoCase(text, "subvariablepack"))
-        {
-            record.Class = ClassRecord::PACK;
-            keyFormat = 0;
-        }
-        else if (EqualsNoCase(text, "vector") || EqualsNoCase(text, "subvector"))
-            record.Class = ClassRecord::VECTOR;
-        else if (EqualsNoCase(text, "array") || EqualsNoCase(text, "subarray"))
-            record.Class = ClassRecord::ARRAY;
-        else
-        {
-            record.Class = ClassRecord::ITEM;
-            record.Base = value;
-        }
-    }
+        ApplyClassType(record, value, keyFormat, lengthFormat);
     else if (Is(name, "minLength"))
         record.MinSize = LeadingInt(value);
     else if (Is(name, "maxLength"))
@@ -539,25 +581,7 @@ void ApplyClassAttribute(ClassRecord& record, const char* name, const char* valu
         record.ExtendSubs = IsYes(text);
     else if (Is(name, "baseline"))
         record.Baseline = IsYes(text);
-    else if (Is(name, "tag") && StartsWithNoCase(text, "0x"))
-        tagNumber = static_cast<std::uint32_t>(std::strtoul(value + 2, nullptr, 16));
-    else if (Is(name, "tag") && IsDecimal(text))
-        tagNumber = static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10));
-    else if (Is(name, "tag") || Is(name, "key"))
-    {
-        std::vector<std::uint8_t> bytes = KeyBytes(value);
-        if (bytes.size() > 4)
-            longKey = std::make_unique<std::vector<std::uint8_t>>(std::move(bytes));
-        else
-        {
-            tagNumber = 0;
-            for (const std::uint8_t b : bytes)
-                tagNumber = (tagNumber << 8) | b;
-        }
-    }
-    else if (Is(name, "ul") || Is(name, "globalKey"))
-        globalKey = std::make_unique<std::vector<std::uint8_t>>(KeyBytes(value));
-    else if (!Is(name, "doc"))
+    else if (!ApplyClassKey(name, value, tagNumber, longKey, globalKey) && !Is(name, "doc"))
         XMLWarning(nullptr, "Unexpected attribute '%s' in <%s/>", name, record.Name.c_str());
 }
 
