@@ -1,5 +1,7 @@
 // The library's diagnostic hooks for the fuzz targets: every message is formatted, so that wrong arguments
 // show, and none is kept.
+#include "RecordingDiagnostics.h"
+
 #include "mxf/Diagnostics.h"
 
 #include <cstdarg>
@@ -36,3 +38,11 @@ void DiagnosticError(const char* format, ...)
 }
 
 } // namespace mxf
+
+namespace mxftest
+{
+
+// Nothing is kept, so there is nothing to clear for the dictionaries that clear what they leave.
+void ClearDiagnostics() {}
+
+} // namespace mxftest

@@ -2,6 +2,7 @@
 #include "RecordingDiagnostics.h"
 #include "TestDictionary.h"
 
+#include "mxf/BuiltInDictionary.h"
 #include "mxf/ClassDefinition.h"
 
 #include "mxf/DictionaryLoad.h"
@@ -321,6 +322,8 @@ TEST(RXIDictionary, a_register_document_of_types_only_defines_them_and_resolves_
     ASSERT_TRUE(holder);
     ASSERT_FALSE(holder->GetRefTarget());
 
+    // The built-in dictionary is in place first, as a load puts it, so that its primer is the one there is.
+    mxf::InitBuiltInDictionary();
     const mxf::PrimerPtr primer = mxf::StaticPrimer();
     const std::string path = mxftest::WriteTempFile("types.xml", Register(R"(
 <reg:leaf_types r:sym="RoByte" r:urn="urn:smpte:ul:060e2b34.7f040101.0b0b0100.00000000" r:kind="integer" r:qualif="1"/>
