@@ -80,10 +80,10 @@ CStatus CTedialFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
             status = operation.BlockBuffer->Append(&fragment.Stream);
         if (status.Failed())
             return status;
-        // From the block that holds the offset, the bytes before the offset skipped: the stream gets
-        // exactly the bytes it asks for, which the host keeps within the file's catalogued size.
+        // From the block that holds the offset, the bytes before the offset skipped: the stream gets the
+        // bytes it asks for within the file's catalogued size, as in every layout.
         const std::uint64_t offset = operation.FragmentOffset();
-        const std::uint64_t length = fragment.Stream.Length;
+        const std::uint64_t length = StreamRangeEnd(fragment.Stream, offset, fragment.FileSize) - offset;
         if (length == 0)
         {
             operation.GotoState(State::DataRead);

@@ -1,6 +1,6 @@
-// A fragment of a catalogued file that a user asked for: the file's names and version keys, and the
-// stream that receives the bytes from `Offset` of the file, `Length` of them, written to a destination
-// descriptor. Owned by the host; one thread at a time.
+// A fragment of a catalogued file that a user asked for: the file's names, version keys and catalogued
+// size, and the stream that receives the bytes from `Offset` of the file, `Length` of them (0: the rest of
+// the file), written to a destination descriptor. Owned by the host; one thread at a time.
 #pragma once
 
 #include "vnservice/CBlockBuffer.h"
@@ -26,5 +26,6 @@ public:
     std::uint32_t SegmentIndex = 0;
     std::uint32_t OrderKey1 = 0;
     std::uint32_t OrderKey2 = 0;
+    std::uint64_t FileSize = 0; // the version's size in the catalogue
     CDescriptorStream Stream;
 };

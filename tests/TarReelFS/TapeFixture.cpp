@@ -245,6 +245,7 @@ CStatus TapeFixture::RestoreRange(const CVolumePointer& volume, const std::strin
     CVantrelFragmentImpl fragment;
     fragment.FileName.FromMultiByte(CP_UTF8, path);
     fragment.OrderKey2 = record.OrderKey2;
+    fragment.FileSize = record.Size;
     fragment.Stream.Descriptor = descriptor;
     fragment.Stream.Offset = offset;
     fragment.Stream.Length = length;

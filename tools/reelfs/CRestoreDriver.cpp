@@ -155,6 +155,7 @@ CStatus RestoreRange(CArchiveFileSystem& fileSystem, const CSet<CVolume, 1>::poi
     fragment.SegmentIndex = version.SegmentIndex;
     fragment.OrderKey1 = version.OrderKey1;
     fragment.OrderKey2 = version.OrderKey2;
+    fragment.FileSize = version.Size;
     fragment.Stream.Offset = request.Offset;
     fragment.Stream.Length = request.Length;
     fragment.Stream.Descriptor = STDOUT_FILENO;
