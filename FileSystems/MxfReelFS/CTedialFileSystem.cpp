@@ -17,30 +17,13 @@ namespace
 constexpr char Source[] = "TedialFileSystem";
 } // namespace
 
+template class CTapeFileSystemKinds<CTedialFileSystem, CLabelledTapeFileSystem, CTedialFileSystemOperation,
+                                    CTedialGetOperationContext, CTedialReplicationContext>;
+
 CTedialFileSystem::CTedialFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource)
-    : CLabelledTapeFileSystem(system, std::move(traceSource), Texts, "TedialOps")
+    : CTedialFileSystemKinds(system, std::move(traceSource), Texts, "TedialOps")
 {
     CEventLog::LogStatus(system->Configuration.GetValue(u"MXFREELFS", u"Scan File Sizes", ScanFileSizes, 0));
-}
-
-CArchiveFileSystemOperation* CTedialFileSystem::CreateOperation(CPriority priority,
-                                                                CResourceAffinity affinity,
-                                                                CVolumePointer volume,
-                                                                CRequestPointer request)
-{
-    return NewOperation<CTedialFileSystemOperation>(priority, affinity, std::move(volume),
-                                                    std::move(request));
-}
-
-CGetOperationContext* CTedialFileSystem::CreateGetOperationContext(CVolumePointer volume,
-                                                                   CMediumPointer medium)
-{
-    return NewNoThrow<CTedialGetOperationContext>(this, std::move(volume), std::move(medium));
-}
-
-CReplicationContext* CTedialFileSystem::CreateReplicationContext()
-{
-    return NewNoThrow<CTedialReplicationContext>();
 }
 
 CBlockBuffer* CTedialFileSystem::CreateBlockBuffer(std::uint32_t opcode, CMedium*)

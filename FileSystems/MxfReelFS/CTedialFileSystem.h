@@ -5,11 +5,21 @@
 #pragma once
 
 #include "FileSystems/TapeFS/CLabelledTapeFileSystem.h"
+#include "FileSystems/TapeFS/TapeFileSystemKinds.h"
 #include "frame/PluginTexts.h"
 
 #include <cstdint>
 
-class CTedialFileSystem : public CLabelledTapeFileSystem
+class CTedialFileSystemOperation;
+class CTedialGetOperationContext;
+class CTedialReplicationContext;
+
+class CTedialFileSystem;
+using CTedialFileSystemKinds =
+    CTapeFileSystemKinds<CTedialFileSystem, CLabelledTapeFileSystem, CTedialFileSystemOperation,
+                         CTedialGetOperationContext, CTedialReplicationContext>;
+
+class CTedialFileSystem : public CTedialFileSystemKinds
 {
 public:
     static constexpr CPluginTexts Texts = {u"Tedial", u"Tedial", "LegacyFS", u"0"};
@@ -17,11 +27,6 @@ public:
     // Reads "Scan File Sizes" of the host configuration's section "MXFREELFS"; a value that cannot be
     // read is logged and leaves exact sizes off.
     CTedialFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource);
-
-    CArchiveFileSystemOperation* CreateOperation(CPriority priority, CResourceAffinity affinity,
-                                                 CVolumePointer volume, CRequestPointer request) override;
-    CGetOperationContext* CreateGetOperationContext(CVolumePointer volume, CMediumPointer medium) override;
-    CReplicationContext* CreateReplicationContext() override;
 
     // Tape the operation would take, in tape blocks of BlockSize: a file's blocks and its mark (opcode
     // 4, `bytes` its size), the label block and its mark (3), nothing (0, 12, 13, 16, 17, 18, 20). Any
@@ -42,3 +47,7 @@ public:
     // Nonzero: the scan measures each MXF file's exact size from its footer.
     std::uint32_t ScanFileSizes = 0;
 };
+
+extern template class CTapeFileSystemKinds<CTedialFileSystem, CLabelledTapeFileSystem,
+                                           CTedialFileSystemOperation, CTedialGetOperationContext,
+                                           CTedialReplicationContext>;

@@ -15,30 +15,14 @@ namespace
 constexpr char Source[] = "ActiveCircleFileSystem";
 } // namespace
 
+template class CTapeFileSystemKinds<CActiveCircleFileSystem, CLabelledTapeFileSystem,
+                                    CActiveCircleFileSystemOperation, CActiveCircleGetOperationContext,
+                                    CActiveCircleReplicationContext>;
+
 CActiveCircleFileSystem::CActiveCircleFileSystem(CSystem* system,
                                                  CSet<CTraceLoggable, 0>::pointer traceSource)
-    : CLabelledTapeFileSystem(system, std::move(traceSource), Texts, "ActiveCircleOps")
+    : CActiveCircleFileSystemKinds(system, std::move(traceSource), Texts, "ActiveCircleOps")
 {
-}
-
-CArchiveFileSystemOperation* CActiveCircleFileSystem::CreateOperation(CPriority priority,
-                                                                      CResourceAffinity affinity,
-                                                                      CVolumePointer volume,
-                                                                      CRequestPointer request)
-{
-    return NewOperation<CActiveCircleFileSystemOperation>(priority, affinity, std::move(volume),
-                                                          std::move(request));
-}
-
-CGetOperationContext* CActiveCircleFileSystem::CreateGetOperationContext(CVolumePointer volume,
-                                                                         CMediumPointer medium)
-{
-    return NewNoThrow<CActiveCircleGetOperationContext>(this, std::move(volume), std::move(medium));
-}
-
-CReplicationContext* CActiveCircleFileSystem::CreateReplicationContext()
-{
-    return NewNoThrow<CActiveCircleReplicationContext>();
 }
 
 CStatus CActiveCircleFileSystem::CountHeaderBlocks(const CFileName& name, std::uint64_t size,

@@ -5,21 +5,26 @@
 #pragma once
 
 #include "FileSystems/TapeFS/CLabelledTapeFileSystem.h"
+#include "FileSystems/TapeFS/TapeFileSystemKinds.h"
 #include "frame/PluginTexts.h"
 
 #include <cstdint>
 
-class CActiveCircleFileSystem : public CLabelledTapeFileSystem
+class CActiveCircleFileSystemOperation;
+class CActiveCircleGetOperationContext;
+class CActiveCircleReplicationContext;
+
+class CActiveCircleFileSystem;
+using CActiveCircleFileSystemKinds =
+    CTapeFileSystemKinds<CActiveCircleFileSystem, CLabelledTapeFileSystem, CActiveCircleFileSystemOperation,
+                         CActiveCircleGetOperationContext, CActiveCircleReplicationContext>;
+
+class CActiveCircleFileSystem : public CActiveCircleFileSystemKinds
 {
 public:
     static constexpr CPluginTexts Texts = {u"ActiveCircle", u"Active Circle", "LegacyFS", u"0"};
 
     CActiveCircleFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource);
-
-    CArchiveFileSystemOperation* CreateOperation(CPriority priority, CResourceAffinity affinity,
-                                                 CVolumePointer volume, CRequestPointer request) override;
-    CGetOperationContext* CreateGetOperationContext(CVolumePointer volume, CMediumPointer medium) override;
-    CReplicationContext* CreateReplicationContext() override;
 
     // Tape the operation would take, in 512-byte blocks: the header blocks and data of a file (opcode 4),
     // the header of a directory (16), the bytes of an archive's end (20), two tape blocks (3), nothing
@@ -36,3 +41,7 @@ public:
     CStatus ReadFragment(CArchiveFileSystemOperation* operation) override;
     CStatus GetNextItem(CArchiveFileSystemOperation* operation) override;
 };
+
+extern template class CTapeFileSystemKinds<CActiveCircleFileSystem, CLabelledTapeFileSystem,
+                                           CActiveCircleFileSystemOperation, CActiveCircleGetOperationContext,
+                                           CActiveCircleReplicationContext>;

@@ -18,8 +18,11 @@ constexpr std::uint32_t UiNextVolumeSet = 0x9719C;
 constexpr std::uint32_t UiNextVolumeCleared = 0x93194;
 } // namespace
 
+template class CTapeFileSystemKinds<CGenericTarFileSystem, CTapeFileSystem, CGenericTarFileSystemOperation,
+                                    CGenericTarGetOperationContext, CGenericTarReplicationContext>;
+
 CGenericTarFileSystem::CGenericTarFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource)
-    : CTapeFileSystem(system, std::move(traceSource), Texts, "GenericTarOps")
+    : CGenericTarFileSystemKinds(system, std::move(traceSource), Texts, "GenericTarOps")
 {
 }
 
@@ -63,26 +66,6 @@ CStatus CGenericTarFileSystem::Load(CSystem* system, CPersistanceEngine::CNode& 
             status = CVolumeID::FromString(text, NextVolume);
     }
     return status;
-}
-
-CArchiveFileSystemOperation* CGenericTarFileSystem::CreateOperation(CPriority priority,
-                                                                    CResourceAffinity affinity,
-                                                                    CVolumePointer volume,
-                                                                    CRequestPointer request)
-{
-    return NewOperation<CGenericTarFileSystemOperation>(priority, affinity, std::move(volume),
-                                                        std::move(request));
-}
-
-CGetOperationContext* CGenericTarFileSystem::CreateGetOperationContext(CVolumePointer volume,
-                                                                       CMediumPointer medium)
-{
-    return NewNoThrow<CGenericTarGetOperationContext>(this, std::move(volume), std::move(medium));
-}
-
-CReplicationContext* CGenericTarFileSystem::CreateReplicationContext()
-{
-    return NewNoThrow<CGenericTarReplicationContext>();
 }
 
 CStatus CGenericTarFileSystem::CountProperties(std::uint32_t& count)

@@ -5,14 +5,22 @@
 #pragma once
 
 #include "FileSystems/TapeFS/CTapeFileSystem.h"
+#include "FileSystems/TapeFS/TapeFileSystemKinds.h"
 #include "frame/PluginTexts.h"
 #include "vnservice/Identities.h"
 
 #include <cstdint>
 
 class CGenericTarFileSystemOperation;
+class CGenericTarGetOperationContext;
+class CGenericTarReplicationContext;
 
-class CGenericTarFileSystem : public CTapeFileSystem
+class CGenericTarFileSystem;
+using CGenericTarFileSystemKinds =
+    CTapeFileSystemKinds<CGenericTarFileSystem, CTapeFileSystem, CGenericTarFileSystemOperation,
+                         CGenericTarGetOperationContext, CGenericTarReplicationContext>;
+
+class CGenericTarFileSystem : public CGenericTarFileSystemKinds
 {
 public:
     static constexpr CPluginTexts Texts = {u"GenericTar", u"Generic TAR", "GenericTAR", u"0"};
@@ -22,10 +30,6 @@ public:
     CStatus Save(CSystem* system, CPersistanceEngine::CNode& node) override;
     CStatus Load(CSystem* system, CPersistanceEngine::CNode& node) override;
 
-    CArchiveFileSystemOperation* CreateOperation(CPriority priority, CResourceAffinity affinity,
-                                                 CVolumePointer volume, CRequestPointer request) override;
-    CGetOperationContext* CreateGetOperationContext(CVolumePointer volume, CMediumPointer medium) override;
-    CReplicationContext* CreateReplicationContext() override;
     bool IsFragmentWritten(CMedium*, CUserFragment*, const CFragmentLocation&) override { return true; }
     CStatus EstimateBlocks(CMedium* medium, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
                            std::uint64_t& bytes, std::uint8_t& flag) override;
@@ -69,3 +73,7 @@ private:
     CStatus ReadNextExtent(CGenericTarFileSystemOperation& operation, std::uint64_t first,
                            std::uint64_t last);
 };
+
+extern template class CTapeFileSystemKinds<CGenericTarFileSystem, CTapeFileSystem,
+                                           CGenericTarFileSystemOperation, CGenericTarGetOperationContext,
+                                           CGenericTarReplicationContext>;
