@@ -16,6 +16,7 @@ CTapeFileSystem::CTapeFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::point
                                  const CPluginTexts& texts, const char* opsSource)
     : CArchiveFileSystem(system, std::move(traceSource)), Texts(texts), OpsSource(opsSource), System(system)
 {
+    RegisterFileSystemErrorTexts();
 }
 
 std::uint32_t CTapeFileSystem::PostNotice600(std::uint64_t value)
