@@ -37,17 +37,17 @@ CStatus CTedialFileSystem::EstimateBlocks(CMedium*, CArchiveFileSystemOperation*
     flag = 0;
     switch (operation->Opcode)
     {
-    case 0:
-    case 12:
-    case 13:
+    case OpcodeLabel:
+    case OpcodeHandleOpcode12:
+    case OpcodeHandleOpcode13:
     case OpcodeWriteDirectory:
-    case 17:
-    case 18:
-    case 20:
+    case OpcodeHandleOpcode17:
+    case OpcodeHandleOpcode18:
+    case OpcodeHandleOpcode20:
         blocks = 0;
         bytes = 0;
         return CStatus::Success();
-    case 3:
+    case OpcodeWriteLabel:
         // The label block and its mark.
         blocks = 2;
         bytes = 0;

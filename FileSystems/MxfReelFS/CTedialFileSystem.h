@@ -30,8 +30,8 @@ public:
 
     // Tape the operation would take, in tape blocks of BlockSize: a file's blocks and its mark (opcode
     // 4, `bytes` its size), the label block and its mark (3), nothing (0, 12, 13, 16, 17, 18, 20). Any
-    // other opcode fails with 0xC00003ED, and a file before the block size is known with 0xC0003718.
-    // `flag` is 0.
+    // other opcode fails with ErrorRefused, and a file before the block size is known with
+    // ErrorBlockSizeUnknown. `flag` is 0.
     CStatus EstimateBlocks(CMedium* medium, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
                            std::uint64_t& bytes, std::uint8_t& flag) override;
 

@@ -19,8 +19,8 @@ struct TedialLabel
     std::uint8_t LabelId[48] = {};
 
     // Parses a label block: its bytes up to the first NUL, trimmed of white space at both ends, split at
-    // LF with empty lines dropped. A malformed label fails with 0xC0003715 and the trimmed text, and
-    // leaves `label` as it was.
+    // LF with empty lines dropped. A malformed label fails with ErrorMalformedTedialLabel and the trimmed
+    // text, and leaves `label` as it was.
     static CStatus Parse(std::string_view block, TedialLabel& label);
 };
 

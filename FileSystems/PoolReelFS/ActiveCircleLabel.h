@@ -19,7 +19,7 @@ struct ActiveCircleLabel
     std::uint8_t LabelId[48] = {};
 
     // Parses a label block: its bytes up to the first NUL, trimmed of white space at both ends. A
-    // malformed label fails with 0xC00036B1 and the trimmed text, and leaves `label` as it was.
+    // malformed label fails with ErrorMalformedLabel and the trimmed text, and leaves `label` as it was.
     static CStatus Parse(std::string_view block, ActiveCircleLabel& label);
 };
 

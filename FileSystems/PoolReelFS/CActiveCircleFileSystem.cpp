@@ -8,6 +8,7 @@
 #include "FileSystems/TarFile/TarEstimate.h"
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 #include "win/Allocation.h"
 
 namespace
@@ -41,7 +42,7 @@ CStatus CActiveCircleFileSystem::EstimateBlocks(CMedium* medium, CArchiveFileSys
     { return CountHeaderBlocks(name, size, headerBlocks); };
     if (!EstimateTarOpcode(*this, *operation, count, blocks, status))
     {
-        if (operation->Opcode == 3)
+        if (operation->Opcode == OpcodeWriteLabel)
         {
             // The label block and its mark.
             if (medium)

@@ -28,7 +28,7 @@ public:
 
     // Tape the operation would take, in 512-byte blocks: the header blocks and data of a file (opcode 4),
     // the header of a directory (16), the bytes of an archive's end (20), two tape blocks (3), nothing
-    // (0, 12, 13, 17, 18). Any other opcode fails with 0xC00003ED and leaves `blocks` as it was. In every
+    // (0, 12, 13, 17, 18). Any other opcode fails with ErrorRefused and leaves `blocks` as it was. In every
     // case `bytes` is blocks × 512 and `flag` 0.
     CStatus EstimateBlocks(CMedium* medium, CArchiveFileSystemOperation* operation, std::uint64_t& blocks,
                            std::uint64_t& bytes, std::uint8_t& flag) override;

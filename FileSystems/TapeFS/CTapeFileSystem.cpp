@@ -16,6 +16,7 @@ CTapeFileSystem::CTapeFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::point
                                  const CPluginTexts& texts, const char* opsSource)
     : CArchiveFileSystem(system, std::move(traceSource)), Texts(texts), OpsSource(opsSource), System(system)
 {
+    RegisterFileSystemErrorTexts();
 }
 
 std::uint32_t CTapeFileSystem::PostNotice600(std::uint64_t value)
@@ -99,7 +100,7 @@ CStatus CTapeFileSystem::HandleOpcode20(CArchiveFileSystemOperation* operation)
     if (operation->State != 0)
         return UnknownState(operation->State, __LINE__);
     std::uint32_t subCode = operation->ItemSubCode();
-    if (subCode != 7 && subCode != 8)
+    if (subCode != SubCodeCompleted7 && subCode != SubCodeCompleted8)
         return CErrorGenMessage(OpsSource, __LINE__, ErrorUnknownState, {FormatParameter("0x%X", subCode)});
     operation->Complete(CStatus::Success(), 0, nullptr);
     return CStatus::Success();

@@ -16,7 +16,8 @@ class CBlockBuffer;
 class CTapeFileSystem : public CArchiveFileSystem
 {
 public:
-    // `opsSource` is the source file name the handlers' errors carry.
+    // `opsSource` is the source file name the handlers' errors carry. Hands the host the texts of the
+    // file systems' error numbers (once per module), so that every error the file system raises reads.
     CTapeFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::pointer traceSource, const CPluginTexts& texts,
                     const char* opsSource);
 

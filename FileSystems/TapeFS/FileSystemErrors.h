@@ -1,5 +1,6 @@
-// The host error numbers that the tape file systems raise, each declared here once; the host holds
-// their texts. The numbers that the host raises or acts on too come with the host's own header.
+// The host error numbers that the tape file systems raise, each declared here once, with its text beside
+// it in FileSystemErrors.cpp; the file systems hand the host those texts. The numbers that the host raises
+// or acts on too come with the host's own header, texts and all.
 #pragma once
 
 #include "vnservice/HostErrors.h"
@@ -41,3 +42,8 @@ constexpr std::uint32_t ErrorArchiveEndNotZero = 0xC0003778;
 constexpr std::uint32_t ErrorExtentTooLong = 0xC000377C;
 constexpr std::uint32_t ErrorUnknownStandard = 0xC000377D;
 constexpr std::uint32_t ErrorMarkMisplaced = 0xC000377E; // the volume's closing mark is not where it belongs
+
+// Hands the host the texts of the numbers above, once per module (later calls return at once). Every tape
+// file system calls it when constructed, and every plug-in when it registers its factory; code that raises
+// the numbers without a file system calls it itself before it wants their texts. Thread-safe.
+void RegisterFileSystemErrorTexts();

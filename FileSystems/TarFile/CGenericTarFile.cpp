@@ -13,8 +13,8 @@ constexpr const char* Module = "GenericTarFile";
 
 // A GNU base-256 field: 0x80, then a big-endian number in the other bytes; or, where negative numbers
 // are taken, 0xFF and the whole field a negative number in two's complement. GNU numbers are signed 64-bit:
-// one that needs more bits is refused (0xC000271B), never cut to its low bytes. False when the field is
-// not base-256.
+// one that needs more bits is refused (ErrorNumberTooLarge), never cut to its low bytes. False when the field
+// is not base-256.
 bool ReadBase256(const CVolumeID& volume, const char* field, std::size_t width, bool negativeTaken,
                  const char* what, std::int64_t& value, CStatus& status)
 {

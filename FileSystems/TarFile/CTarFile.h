@@ -80,11 +80,11 @@ public:
     CStatus GetCatalogueTime(const CVolumeID& volume, std::int64_t& time) const;
 
     // Reads an octal field of `width` bytes: leading white space, an optional sign, then octal digits up
-    // to the first other byte, all within the field. No digit: 0 and error 0xC0002710.
+    // to the first other byte, all within the field. No digit: 0 and ErrorNoNumber.
     static CStatus ParseOctalField(const CVolumeID& volume, const char* field, std::size_t width,
                                    std::uint64_t& value);
     // Writes exactly 11 (or 7) zero-padded octal digits and a NUL; a number that needs more digits leaves
-    // the field unchanged and fails with 0xC0002711.
+    // the field unchanged and fails with ErrorFieldTooSmall.
     static CStatus WriteOctalField(const CVolumeID& volume, std::uint64_t value, char (&field)[12]);
     static CStatus WriteOctalField(const CVolumeID& volume, std::uint32_t value, char (&field)[8]);
 
@@ -126,7 +126,7 @@ public:
     // "0x" followed by each byte as two hexadecimal digits, separated by ", ": how a field that is not a
     // number is shown in an error.
     static std::string ByteList(std::string_view bytes);
-    // 0 when the block is a header (magic, then either checksum); else 0xC0002713 or 0xC0002712.
+    // 0 when the block is a header (magic, then either checksum); else ErrorNotHeader or ErrorChecksum.
     static std::uint32_t VerifyHeader(const TarHeaderBlock& block);
     // Blocks that `bytes` bytes of data take, rounded up; exact for every 64-bit size.
     static constexpr std::uint64_t BlocksFor(std::uint64_t bytes)
@@ -156,7 +156,7 @@ protected:
     template <class Value, class Scan>
     bool ReadPaxNumber(const CVolumeID& volume, std::string_view key, Scan scan, std::uint32_t code,
                        Value& value, CStatus& status) const;
-    // Fails with 0xC000271E, naming where the name comes from, when it is longer than MaxNameBytes.
+    // Fails with ErrorNameTooLong, naming where the name comes from, when it is longer than MaxNameBytes.
     static CStatus CheckNameLength(const char* origin, std::size_t bytes);
     // The current time in seconds since 1970, UTC.
     static std::uint64_t CurrentTime();

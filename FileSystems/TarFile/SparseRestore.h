@@ -40,7 +40,7 @@ public:
     // Takes over the map of a sparse member whose headers `tar` holds, `memberBytes` of data on tape in
     // `runs`; `nextHeaderBlock` is the block after the member's header, where old GNU extension blocks
     // lie. When `runsFollowHeader`, the first run was taken to start there and starts after the
-    // extension blocks once they are read. Fails with 0xC000271F, naming `name`, for a form or map that
+    // extension blocks once they are read. Fails with ErrorSparseMap, naming `name`, for a form or map that
     // cannot be expanded.
     CStatus Begin(const CVolumeID& volume, const std::string& name, const CTarFile& tar,
                   std::uint64_t memberBytes, std::uint64_t nextHeaderBlock, std::vector<DataRun> runs,

@@ -20,20 +20,20 @@ bool EstimateTarOpcode(const CTapeFileSystem& fileSystem, CArchiveFileSystemOper
 {
     switch (operation.Opcode)
     {
-    case 0:
-    case 12:
-    case 13:
-    case 17:
-    case 18:
+    case OpcodeLabel:
+    case OpcodeHandleOpcode12:
+    case OpcodeHandleOpcode13:
+    case OpcodeHandleOpcode17:
+    case OpcodeHandleOpcode18:
         blocks = 0;
         return true;
-    case 3:
+    case OpcodeWriteLabel:
     case OpcodeWriteUserFile:
         return false;
     case OpcodeWriteDirectory:
         status = countHeaderBlocks(operation.AnchoredFileName, 0, blocks);
         return true;
-    case 20:
+    case OpcodeHandleOpcode20:
         blocks = operation.ItemSize() / 512;
         return true;
     default:

@@ -178,7 +178,7 @@ CStatus CTarScanStep::HandleMember(const CFileName& name)
         Item.Opcode = ItemDirectory;
         Item.ClearParameters();
         Item.AnchoredFileName = name;
-        Item.SetItemSubCode(0);
+        Item.SetItemSubCode(SubCodeNone);
         Item.ItemPosition() = Context.ItemStart;
         Item.ItemSize() = fileTime;
         return Finish(CStatus::Success());

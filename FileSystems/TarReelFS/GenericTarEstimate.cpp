@@ -11,6 +11,7 @@
 #include "vnservice/CArchiveFileSystemOperation.h"
 #include "vnservice/CUserFragment.h"
 #include "vnservice/ErrorGenerators.h"
+#include "vnservice/Opcodes.h"
 
 namespace
 {
@@ -79,7 +80,7 @@ CStatus EstimateFileVersion(CGenericTarFileSystem& fileSystem, CArchiveFileSyste
     FileVersion version;
     try
     {
-        if (operation.Opcode == 3)
+        if (operation.Opcode == OpcodeWriteLabel)
         {
             // The first record the list holds decides.
             auto first = catalogue->begin();

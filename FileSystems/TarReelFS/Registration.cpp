@@ -1,8 +1,10 @@
-// The plug-in's only export.
+// The plug-in's only export: the host gets the texts of the plug-in's error numbers, then its factory.
+#include "FileSystems/TapeFS/FileSystemErrors.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
 #include "frame/PluginRegistration.h"
 
 extern "C" __attribute__((visibility("default"))) std::uint32_t RegisterFactory0711()
 {
+    RegisterFileSystemErrorTexts();
     return CPluginRegistration<CGenericTarFileSystem>::Register();
 }

@@ -47,7 +47,8 @@ public:
     const CErrorRecord* GetRecord() const { return Record.get(); }
     const std::vector<std::string>& GetParameters() const;
 
-    // "0xC00007D7: <message>" with the parameters in place; "success" for success.
+    // "0x" and the number in eight hex digits, ": ", then its text with the parameters in place ("host
+    // error" and the parameters for a number without a text); "success" for success.
     std::string ToString() const;
     // As ToString, followed by " (source:line)".
     std::string ToStringWithSource() const;

@@ -1,8 +1,10 @@
-// The host's error numbers (0xC000xxxx) with their message texts. A text may hold the parameters of the
-// error as %1 and %2. Numbers without an entry still format, as "host error 0xC000xxxx".
+// The host's error numbers (0xC000xxxx) with their message texts, and the texts that the modules above
+// the host hand it for the numbers they raise themselves. A text may hold the parameters of the error as
+// %1 and %2. Numbers without a text still format, as "host error 0xC000xxxx".
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Host errors raised by the stand-in itself, for conditions that the plug-ins never name.
@@ -43,5 +45,19 @@ constexpr std::uint32_t ErrorShortExtents = 0xC0003779;   // the extents found c
 constexpr std::uint32_t ErrorNoNextVolume = 0xC000377A;   // the continuation names no known volume
 constexpr std::uint32_t ErrorNextVolumeAway = 0xC000377B; // the continuation volume is not accessible
 
-// The message text for a host error number, with %1/%2 where its parameters go; empty when unknown.
+// A number a module raises and its message text.
+struct ErrorText
+{
+    std::uint32_t Code;
+    const char* Text;
+};
+
+// Hands the host the texts of a module's own numbers; the texts are copied, so they outlive the module.
+// The first text a number is given stays: the host's own texts are never replaced, and a number handed in
+// again, with the same text or another, keeps the one it has. So handing in a table twice changes nothing.
+// Thread-safe, as is HostErrorText.
+void RegisterErrorTexts(std::span<const ErrorText> texts);
+
+// The message text for a host error number, with %1/%2 where its parameters go: the host's own, else one
+// a module handed in; empty when unknown.
 std::string HostErrorText(std::uint32_t code);

@@ -1,6 +1,7 @@
 #include "vnservice/CArchiveFileSystem.h"
 #include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
+#include "vnservice/ErrorGenerators.h"
 
 #include "TempFolder.h"
 
@@ -25,6 +26,8 @@ TEST(Plugin, the_library_registers_active_circle_when_loaded)
     ASSERT_NE(registerFactory, nullptr);
     EXPECT_EQ(registerFactory(), 0u);
     EXPECT_EQ(registerFactory(), 0u);
+    EXPECT_EQ(CErrorGenMessage("x", 1, 0xC00036B1).ToString(),
+              "0xC00036B1: the Active Circle label is malformed");
     ASSERT_NE(CFactory<CArchiveFileSystem>::Factory, nullptr);
     EXPECT_EQ(CFactory<CArchiveFileSystem>::Factory->Instances.size(), 1u);
     auto* instance = CFactory<CArchiveFileSystem>::Factory->Find(u"ActiveCircle");

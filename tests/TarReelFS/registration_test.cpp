@@ -3,6 +3,7 @@
 #include "vnservice/CEventLog.h"
 #include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
+#include "vnservice/ErrorGenerators.h"
 #include "win/Allocation.h"
 
 #include "TempFolder.h"
@@ -138,7 +139,7 @@ TEST_F(Creation, out_of_memory_gives_null_and_registers_nothing)
     EXPECT_TRUE(System.TraceRegistry.Names().empty());
 }
 
-TEST_F(Creation, the_plugin_library_registers_generic_tar_when_loaded)
+TEST_F(Creation, the_plugin_library_registers_generic_tar_and_the_texts_of_its_numbers_when_loaded)
 {
     std::string path = std::string(REELFS_PLUGIN_DIR) + "/libTarReelFS.so";
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -149,6 +150,25 @@ TEST_F(Creation, the_plugin_library_registers_generic_tar_when_loaded)
               nullptr);
     EXPECT_EQ(registerFactory(), 0u);
     EXPECT_EQ(registerFactory(), 0u);
+    // The texts of the file systems' numbers, every family of them, before any file system is made.
+    const struct
+    {
+        std::uint32_t Code;
+        std::vector<std::string> Parameters;
+        const char* Text;
+    } cases[] = {
+        {0xC0000818, {"V"}, "0xC0000818: the catalogue of volume V is not open"},
+        {0xC000377D, {"ustar"}, "0xC000377D: unknown TAR standard \"ustar\""},
+        {0xC0002717, {"a%2b", "other"}, "0xC0002717: the header names \"a%2b\", not \"other\""},
+        {0xC00036B1, {}, "0xC00036B1: the Active Circle label is malformed"},
+        {0xC0003730, {"256"}, "0xC0003730: the header metadata nests deeper than 256 levels"},
+        {0xC0003733,
+         {"Dictionary", "d.xml", "no such file", "dictionary"},
+         "0xC0003733: the \"Dictionary\" setting (section MXFREELFS) names \"d.xml\", which does not load: "
+         "no such file. Correct the file, or remove the setting to use the built-in dictionary"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MakeFailure("x", 1, c.Code, 0, c.Parameters).ToString(), c.Text);
     ASSERT_NE(Factory::Factory, nullptr);
     auto* instance = Factory::Factory->Find(u"GenericTar");
     ASSERT_NE(instance, nullptr);

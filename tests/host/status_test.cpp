@@ -49,15 +49,38 @@ TEST(Status, generators_record_numbers_os_errors_and_the_volume)
     CVolumeID volume(CVolumeSetID(CSystemID(0xABCDEF01), 9), 77);
     CStatus fs = CErrorGenFileSystem("GenericTar", 1, 0xC000377D, volume, {"ustar"});
     EXPECT_EQ(fs.GetParameters(), (std::vector<std::string>{"ustar", "ABCDEF01-9-77"}));
-    EXPECT_EQ(fs.ToString(), "0xC000377D: unknown TAR standard \"ustar\"");
     // A parameter's own text is taken as it stands, marks and all.
-    CStatus marked = CErrorGenMessage("x", 4, 0xC0002717, {"a%2b", "other"});
-    EXPECT_EQ(marked.ToString(), "0xC0002717: the header names \"a%2b\", not \"other\"");
+    CStatus marked = CErrorGenMessage("x", 4, HostErrorNotCatalogued, {"a%2b", "other"});
+    EXPECT_EQ(marked.ToString(), "0xC0000D0A: no file \"a%2b\" in the catalogue of volume other");
     CStatus os = CErrorNumber::OsError("x", 2, 34);
     EXPECT_EQ(os.GetOSStatus(), 34u);
     CStatus memory = CErrorGenMemory("x", 3, 4096);
     EXPECT_EQ(memory.GetInternalErrorCode(), HostErrorOutOfMemory);
     EXPECT_EQ(memory.GetParameters(), std::vector<std::string>{"4096"});
+}
+
+TEST(ErrorTexts, a_module_adds_the_texts_of_its_own_numbers_and_a_number_keeps_its_first_text)
+{
+    // Numbers that nothing else raises.
+    constexpr std::uint32_t Own = 0xC000FF01;
+    constexpr std::uint32_t Later = 0xC000FF02;
+    EXPECT_EQ(CErrorGenMessage("x", 1, Own, {"p"}).ToString(), "0xC000FF01: host error p");
+    constexpr ErrorText first[] = {{Own, "first %1"}, {HostErrorDrive, "not the drive's %1"}};
+    constexpr ErrorText second[] = {{Own, "second %1"}, {Later, "later %1"}};
+    RegisterErrorTexts(first);
+    RegisterErrorTexts(first);
+    RegisterErrorTexts(second);
+    const struct
+    {
+        std::uint32_t Code;
+        const char* Text;
+    } cases[] = {
+        {Own, "0xC000FF01: first p"},
+        {Later, "0xC000FF02: later p"},
+        {HostErrorDrive, "0xC0000D06: drive: p"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CErrorGenMessage("x", 1, c.Code, {"p"}).ToString(), c.Text);
 }
 
 TEST(EventLog, logs_failures_but_not_those_marked_handled)
