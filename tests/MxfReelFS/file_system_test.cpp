@@ -4,7 +4,6 @@
 #include "FileSystems/MxfReelFS/CTedialFileSystemOperation.h"
 #include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
 #include "vnservice/CEventLog.h"
-#include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/HostErrors.h"
 
@@ -104,15 +103,8 @@ TEST_F(Tedial, estimates_count_tape_blocks_of_the_block_size)
 
 TEST_F(Tedial, answers_the_host_with_its_own_names_and_objects)
 {
-    auto* saved = CFactory<CArchiveFileSystem>::Factory;
-    CFactory<CArchiveFileSystem> factory;
-    CFactory<CArchiveFileSystem>::Factory = &factory;
-    Instance.Self = &Instance;
-    factory.Register(&Instance, u"Tedial");
     FileSystemTypeDescriptor descriptor;
-    CStatus status = Fs->GetTypeDescriptor(0, descriptor);
-    CFactory<CArchiveFileSystem>::Factory = saved;
-    ASSERT_TRUE(status.IsSuccess());
+    ASSERT_TRUE(DescriptorWithFactory(u"Tedial", descriptor).IsSuccess());
     EXPECT_EQ(descriptor.Instance, &Instance);
     EXPECT_EQ(WString(descriptor.TypeName), u"Tedial");
     EXPECT_EQ(WString(descriptor.DisplayName), u"Tedial");

@@ -77,6 +77,15 @@ protected:
         return volume;
     }
 
+    // The file records of a scan of a tape of the files, which must succeed.
+    std::vector<FileRecord> ScannedFiles(const std::vector<Bytes>& files, std::uint32_t block)
+    {
+        CStatus status;
+        CVolumePointer volume = ScanTedial(files, block, status);
+        EXPECT_TRUE(status.IsSuccess()) << status.ToString();
+        return Files(volume);
+    }
+
     // A stylesheet of the test's own, named by the configuration: Head, what the result's Attributes
     // hold, then Tail.
     inline static const std::string Head =
@@ -197,10 +206,7 @@ TEST_F(TedialScan, a_file_the_stylesheet_cannot_name_keeps_its_default_name_and_
         SCOPED_TRACE(c.Body);
         UseStylesheet(Head + c.Body + Tail);
         System.EventSink.Take();
-        CStatus status;
-        CVolumePointer volume = ScanTedial({file, file}, 65536, status);
-        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-        const auto files = Files(volume);
+        const auto files = ScannedFiles({file, file}, 65536);
         ASSERT_EQ(files.size(), 2u);
         const std::vector<std::string> reported = Posted(CEvent::Error);
         ASSERT_EQ(reported.size(), 2u);
@@ -219,10 +225,7 @@ TEST_F(TedialScan, a_file_the_stylesheet_cannot_name_keeps_its_default_name_and_
     }
     // An empty date is no date; the name is what the stylesheet gives.
     UseStylesheet(Head + "<FileName>clip.mxf</FileName><LastModifiedDate/>" + Tail);
-    CStatus status;
-    CVolumePointer volume = ScanTedial({tdtest::MxfFile()}, 65536, status);
-    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-    const auto files = Files(volume);
+    const auto files = ScannedFiles({tdtest::MxfFile()}, 65536);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].Path, "0/clip.mxf");
     EXPECT_EQ(files[0].FileTime, 0u);
@@ -235,10 +238,7 @@ TEST_F(TedialScan, header_metadata_that_cannot_be_read_is_reported_with_the_reas
     const Bytes sound = tdtest::MxfFile();
     const Bytes pack(sound.begin(), sound.begin() + 124);
     System.EventSink.Take();
-    CStatus status;
-    CVolumePointer volume = ScanTedial({pack, sound}, 124, status);
-    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-    const auto files = Files(volume);
+    const auto files = ScannedFiles({pack, sound}, 124);
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files[0].Path, "0/00000002.dat");
     EXPECT_EQ(files[1].Path, TedialName);
@@ -259,10 +259,7 @@ TEST_F(TedialScan, a_name_that_is_no_clean_path_gives_the_file_its_default_name_
         SCOPED_TRACE(name);
         UseStylesheet(Head + "<FileName>" + name + "</FileName><LastModifiedDate/>" + Tail);
         System.EventSink.Take();
-        CStatus status;
-        CVolumePointer volume = ScanTedial({tdtest::MxfFile()}, 65536, status);
-        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-        const auto files = Files(volume);
+        const auto files = ScannedFiles({tdtest::MxfFile()}, 65536);
         ASSERT_EQ(files.size(), 1u);
         EXPECT_EQ(files[0].Path, "0/00000002.dat");
         const std::vector<std::string> warnings = Posted(CEvent::Warning);
@@ -275,10 +272,7 @@ TEST_F(TedialScan, a_name_that_is_no_clean_path_gives_the_file_its_default_name_
     {
         UseStylesheet(Head + "<FileName>" + std::string(units, 'n') + "</FileName><LastModifiedDate/>" +
                       Tail);
-        CStatus status;
-        CVolumePointer volume = ScanTedial({tdtest::MxfFile()}, 65536, status);
-        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-        const auto files = Files(volume);
+        const auto files = ScannedFiles({tdtest::MxfFile()}, 65536);
         ASSERT_EQ(files.size(), 1u);
         EXPECT_EQ(files[0].Path, units == 32742 ? "0/" + std::string(units, 'n') : "0/00000002.dat");
     }
@@ -303,10 +297,7 @@ TEST_F(TedialScan, metadata_strings_with_characters_xml_cannot_carry_still_name_
     UseStylesheet(Head +
                   R"(<FileName><xsl:value-of select="//Identification/ProductName/@value"/>.mxf</FileName>)" +
                   "<LastModifiedDate/>" + Tail);
-    CStatus status;
-    CVolumePointer volume = ScanTedial({file}, 65536, status);
-    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-    const auto files = Files(volume);
+    const auto files = ScannedFiles({file}, 65536);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].Path.rfind("0/\xef\xbf\xbd\xef\xbf\xbd", 0), 0u) << files[0].Path;
 }
@@ -328,10 +319,7 @@ TEST_F(TedialScan, a_measurement_that_would_reach_past_the_file_keeps_its_whole_
     endlessIndex.insert(endlessIndex.end(), sound.begin() + 10769, sound.end());
     for (const Bytes* crafted : {&footerBeyond, &endlessIndex})
     {
-        CStatus status;
-        CVolumePointer volume = ScanTedial({*crafted, sound}, 4096, status);
-        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-        const auto files = Files(volume);
+        const auto files = ScannedFiles({*crafted, sound}, 4096);
         ASSERT_EQ(files.size(), 2u);
         const auto first = files[0].Position == 2 ? files[0] : files[1];
         const auto second = files[0].Position == 2 ? files[1] : files[0];
@@ -345,10 +333,7 @@ TEST_F(TedialScan, a_last_modified_date_of_all_zeros_is_no_date)
     Bytes file = tdtest::MxfFile();
     const std::size_t date = ItemValue(file, PrefaceKey, 0x3b02);
     std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(date), 8, 0);
-    CStatus status;
-    CVolumePointer volume = ScanTedial({file}, 65536, status);
-    ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-    const auto files = Files(volume);
+    const auto files = ScannedFiles({file}, 65536);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].Path, TedialName);
     EXPECT_EQ(files[0].FileTime, 0u);

@@ -4,7 +4,6 @@
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystemOperation.h"
 #include "FileSystems/PoolReelFS/CActiveCircleGetOperationContext.h"
 #include "vnservice/CBlockBuffer.h"
-#include "vnservice/CFactory.h"
 #include "vnservice/CFragmentFile.h"
 #include "vnservice/CFragmentLocation.h"
 #include "vnservice/CSystem.h"
@@ -124,15 +123,8 @@ TEST_F(ActiveCircle, estimates_count_header_blocks_as_active_circle_writes_them)
 
 TEST_F(ActiveCircle, answers_the_host_with_its_own_names_and_objects)
 {
-    auto* saved = CFactory<CArchiveFileSystem>::Factory;
-    CFactory<CArchiveFileSystem> factory;
-    CFactory<CArchiveFileSystem>::Factory = &factory;
-    Instance.Self = &Instance;
-    factory.Register(&Instance, u"ActiveCircle");
     FileSystemTypeDescriptor descriptor;
-    CStatus status = Fs->GetTypeDescriptor(0, descriptor);
-    CFactory<CArchiveFileSystem>::Factory = saved;
-    ASSERT_TRUE(status.IsSuccess());
+    ASSERT_TRUE(DescriptorWithFactory(u"ActiveCircle", descriptor).IsSuccess());
     EXPECT_EQ(descriptor.Instance, &Instance);
     EXPECT_EQ(WString(descriptor.TypeName), u"ActiveCircle");
     EXPECT_EQ(WString(descriptor.DisplayName), u"Active Circle");

@@ -8,6 +8,7 @@
 
 #include "frame/CInstance.h"
 #include "vnservice/CArchiveFileSystem.h"
+#include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +46,21 @@ protected:
             static_cast<Operation*>(Fs->CreateOperation({}, {}, Volume, {})));
         operation->Opcode = opcode;
         return operation;
+    }
+
+    // The type descriptor that the file system gives while the host's factory holds the plug-in's
+    // factory instance under `typeName` (null: while the factory holds nothing).
+    CStatus DescriptorWithFactory(const char16_t* typeName, FileSystemTypeDescriptor& descriptor)
+    {
+        auto* saved = CFactory<CArchiveFileSystem>::Factory;
+        CFactory<CArchiveFileSystem> factory;
+        CFactory<CArchiveFileSystem>::Factory = &factory;
+        Instance.Self = &Instance;
+        if (typeName)
+            factory.Register(&Instance, typeName);
+        CStatus status = Fs->GetTypeDescriptor(0, descriptor);
+        CFactory<CArchiveFileSystem>::Factory = saved;
+        return status;
     }
 
     // The settings stored under the owner: key to text.

@@ -5,7 +5,6 @@
 #include "FileSystems/TarReelFS/CGenericTarGetOperationContext.h"
 #include "vnservice/CBlockBuffer.h"
 #include "vnservice/CEventLog.h"
-#include "vnservice/CFactory.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/CVantrelFragmentImpl.h"
 #include "vnservice/ErrorGenerators.h"
@@ -186,16 +185,10 @@ TEST_F(GenericTar, common_slots_answer_as_the_host_expects)
 
 TEST_F(GenericTar, type_descriptor_names_the_registered_instance)
 {
-    auto* saved = CFactory<CArchiveFileSystem>::Factory;
-    CFactory<CArchiveFileSystem> factory;
-    CFactory<CArchiveFileSystem>::Factory = &factory;
     FileSystemTypeDescriptor descriptor;
-    ASSERT_TRUE(Fs->GetTypeDescriptor(0, descriptor).IsSuccess());
+    ASSERT_TRUE(DescriptorWithFactory(nullptr, descriptor).IsSuccess());
     EXPECT_EQ(descriptor.Instance, nullptr);
-    Instance.Self = &Instance;
-    factory.Register(&Instance, u"GenericTar");
-    ASSERT_TRUE(Fs->GetTypeDescriptor(0, descriptor).IsSuccess());
-    CFactory<CArchiveFileSystem>::Factory = saved;
+    ASSERT_TRUE(DescriptorWithFactory(u"GenericTar", descriptor).IsSuccess());
     EXPECT_EQ(descriptor.Instance, &Instance);
     EXPECT_EQ(WString(descriptor.TypeName), u"GenericTar");
     EXPECT_EQ(WString(descriptor.DisplayName), u"Generic TAR");

@@ -43,3 +43,5 @@ protected:
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+// The text's lines, without their line feeds.
+std::vector<std::string> Lines(const std::string& text);

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <unistd.h>
 
 namespace
@@ -50,15 +49,6 @@ std::vector<ArchivedFile> FilesOf(const std::string& archive)
         block = end;
     }
     return files;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 struct Layout

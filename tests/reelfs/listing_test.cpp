@@ -6,19 +6,8 @@
 
 #include "../TarFile/TarTestSupport.h"
 
-#include <sstream>
-
 namespace
 {
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 class ListingTest : public HostTest
 {
 };

@@ -53,6 +53,20 @@ protected:
 
     void Append(const std::string& bytes) { std::ofstream(Tape, std::ios::binary | std::ios::app) << bytes; }
 
+    // The bytes of the path restored from the tape (with the options, such as a range) into a fresh file
+    // of the test folder; the restore must succeed.
+    std::string Restored(const std::string& tape, const std::string& path,
+                         const std::vector<std::string>& options = {})
+    {
+        const std::string out = (Folder / "restored").string();
+        std::filesystem::remove(out);
+        std::vector<std::string> args{"restore", tape, path, "-o", out};
+        args.insert(args.end(), options.begin(), options.end());
+        const CRunResult restore = Reelfs(args);
+        EXPECT_EQ(restore.Exit, 0) << restore.Err;
+        return ReadFile(out);
+    }
+
     static constexpr const char* Files[] = {"ffmpeg/tedial.mxf", "ffmpeg-mxf/op1a.mxf",
                                             "ffmpeg-mxf/opatom.mxf"};
     std::string Tape;
@@ -85,11 +99,7 @@ TEST_F(TedialTapeCommands, scan_lists_each_file_by_its_metadata_and_restore_give
         for (const auto& [path, fixture] : restores)
         {
             SCOPED_TRACE(path);
-            const std::string out = (Folder / "restored").string();
-            std::filesystem::remove(out);
-            const CRunResult restore = Reelfs({"restore", Tape, path, "-o", out});
-            ASSERT_EQ(restore.Exit, 0) << restore.Err;
-            EXPECT_TRUE(ReadFile(out) == ReadFile(Fixture(fixture)));
+            EXPECT_TRUE(Restored(Tape, path) == ReadFile(Fixture(fixture)));
         }
     }
 }
@@ -140,7 +150,6 @@ TEST_F(TedialTapeCommands, large_blocks_give_whole_block_sizes_or_exact_ones_and
         {"0/{adab4424-2f25-4dc7-92ff-000d00000000}.mxf", "ffmpeg/tedial.mxf"},
         {"0/{adab4424-2f25-4dc7-9201-000d00000000}.mxf", "ffmpeg-mxf/op1a.mxf"},
         {"0/{adab4424-2f25-4dc7-9204-000d00000000}.mxf", "ffmpeg-mxf/opatom.mxf"}};
-    const std::string out = (Folder / "restored").string();
     for (const std::uint64_t block : {65536u, 262144u})
         for (const bool exact : {false, true})
         {
@@ -167,16 +176,11 @@ TEST_F(TedialTapeCommands, large_blocks_give_whole_block_sizes_or_exact_ones_and
             {
                 SCOPED_TRACE(path);
                 const std::string bytes = ReadFile(Fixture(fixture));
-                std::filesystem::remove(out);
-                ASSERT_EQ(Reelfs({"restore", tape, path, "-o", out}).Exit, 0);
-                const std::string whole = ReadFile(out);
+                const std::string whole = Restored(tape, path);
                 EXPECT_EQ(whole.size(), exact ? bytes.size() : block);
                 EXPECT_TRUE(whole.substr(0, bytes.size()) == bytes);
-                std::filesystem::remove(out);
-                ASSERT_EQ(
-                    Reelfs({"restore", tape, path, "--offset", "1000", "--length", "5000", "-o", out}).Exit,
-                    0);
-                EXPECT_TRUE(ReadFile(out) == bytes.substr(1000, 5000));
+                EXPECT_TRUE(Restored(tape, path, {"--offset", "1000", "--length", "5000"}) ==
+                            bytes.substr(1000, 5000));
             }
         }
 }
@@ -397,11 +401,8 @@ TEST_F(TedialTapeCommands, damaged_files_are_catalogued_under_their_default_name
     for (const auto& [path, fixture] : restores)
     {
         SCOPED_TRACE(path);
-        const std::string out = (Folder / "restored").string();
-        std::filesystem::remove(out);
-        ASSERT_EQ(Reelfs({"restore", tape, path, "-o", out}).Exit, 0);
         const std::string bytes = ReadFile(Fixture(fixture));
-        const std::string restored = ReadFile(out);
+        const std::string restored = Restored(tape, path);
         EXPECT_TRUE(restored.substr(0, bytes.size()) == bytes);
         EXPECT_EQ(restored.size(), path[2] == '0' ? 24576 : bytes.size());
     }
