@@ -1,19 +1,13 @@
 #include "mxf/MDOType.h"
 
+#include "mxf/Labels.h"
+
 namespace mxf
 {
 
-namespace
-{
-
-constexpr std::uint8_t InstanceUIDBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x01,
-                                               0x01, 0x01, 0x15, 0x02, 0x00, 0x00, 0x00, 0x00};
-
-} // namespace
-
 const UL& InstanceUIDLabel()
 {
-    static const UL label(InstanceUIDBytes);
+    static const UL label(InstanceUIDKey);
     return label;
 }
 

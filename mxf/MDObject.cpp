@@ -4,6 +4,7 @@
 
 #include "mxf/BuiltInDictionary.h"
 #include "mxf/Diagnostics.h"
+#include "mxf/Labels.h"
 
 #include <atomic>
 #include <cstring>
@@ -15,9 +16,6 @@ namespace mxf
 
 namespace
 {
-
-constexpr std::uint8_t AbstractObjectBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                                  0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x7f, 0x00};
 
 // The dictionary's stand-ins for what it does not define, looked up by name once they exist: a file of
 // unknown items asks for them once an item. Types stay registered for the life of the process, so the
@@ -195,7 +193,7 @@ void MDObject::NameUnresolved()
     if (Tag != 0)
         Name += " " + TagText(Tag);
     const UL label(ObjectUL);
-    if (!label.Matches(UL(AbstractObjectBytes)))
+    if (!label.Matches(UL(AbstractObjectKey)))
         Name += " " + label.GetString();
     if (!ClassType)
         ClassType = UnknownClass();

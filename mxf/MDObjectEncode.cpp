@@ -5,6 +5,7 @@
 
 #include "mxf/BER.h"
 #include "mxf/Diagnostics.h"
+#include "mxf/Labels.h"
 #include "mxf/MDOTypeRegistry.h"
 
 #include <algorithm>
@@ -312,8 +313,7 @@ std::uint32_t MDObject::AppendKey(DataChunk& buffer, int format, const PrimerPtr
     {
         std::uint8_t key[16];
         std::memcpy(key, ObjectUL->GetValue(), 16);
-        if (key[0] == 0x06 && key[1] == 0x0e && key[2] == 0x2b && key[3] == 0x34 && key[4] == 0x02 &&
-            key[5] == 0x7f)
+        if (HasSMPTEPrefix(key) && key[4] == 0x02 && key[5] == 0x7f)
         {
             const int coding = ClassType ? KeyLengthCoding(ClassType->KeyFormat, ClassType->LenFormat) : -1;
             if (coding < 0)

@@ -6,6 +6,7 @@
 #include "mxf/BER.h"
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
+#include "mxf/Labels.h"
 #include "mxf/SetReading.h"
 
 #include <algorithm>
@@ -17,9 +18,6 @@ namespace mxf
 
 namespace
 {
-
-constexpr std::uint8_t PartitionArrayBytes[16] = {0x80, 0x62, 0xc1, 0x08, 0xa8, 0x0d, 0xeb, 0xfe,
-                                                  0x3a, 0x9d, 0xc8, 0xe1, 0x7e, 0x83, 0xb6, 0x4b};
 
 std::uint64_t BigEndian(const std::uint8_t* bytes, std::size_t width)
 {
@@ -327,7 +325,7 @@ std::uint64_t MDObject::ReadPack(const std::uint8_t* buffer, std::uint64_t size)
         {
             // A partition array that is no batch leaves room for the 4 bytes after it.
             const MDType* type = member.ValueType ? member.ValueType->EffectiveType() : nullptr;
-            if (member.IsKindOf(UL(PartitionArrayBytes)) && type && type->ArrayClass == 0)
+            if (member.IsKindOf(UL(PartitionArrayKey)) && type && type->ArrayClass == 0)
                 offered = offered > 4 ? offered - 4 : 0;
         }
         else

@@ -5,6 +5,7 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Labels.h"
 #include "mxf/StringArray.h"
 #include "mxf/TypeDefinition.h"
 #include "mxf/UUID.h"
@@ -21,27 +22,20 @@ namespace mxf
 namespace
 {
 
-// A meta-class key: 06 0e 2b 34 02 53 01 01 0d 01 01 01 02 <code> 00 00.
 UL MetaClass(std::uint8_t code)
 {
-    const std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                    0x0d, 0x01, 0x01, 0x01, 0x02, code, 0x00, 0x00};
-    return UL(bytes);
+    return UL(FamilyLabel(MetaClassPrefix, std::array{code}));
 }
 
-// A meta-property key: 06 0e 2b 34 01 01 01 02 followed by the eight bytes given.
+// The eight bytes given follow the family's prefix.
 UL MetaProperty(std::array<std::uint8_t, 8> tail)
 {
-    std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x02};
-    std::memcpy(bytes + 8, tail.data(), 8);
-    return UL(bytes);
+    return UL(FamilyLabel(MetaPropertyPrefix, tail));
 }
 
 UL TypeLabel(std::uint8_t code)
 {
-    const std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x04, 0x01, 0x01,
-                                    0x05, code, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    return UL(bytes);
+    return UL(FamilyLabel(MetaTypePrefix, std::array{code}));
 }
 
 const UL ExtensionScheme = MetaClass(0x26);
@@ -60,12 +54,7 @@ const UL TypeDefinitionStream = MetaClass(0x0c);
 const UL TypeDefinitionRecord = MetaClass(0x0d);
 const UL TypeDefinitionEnumeration = MetaClass(0x07);
 
-const UL InterchangeObject = []
-{
-    const std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                    0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x00};
-    return UL(bytes);
-}();
+const UL InterchangeObject(InterchangeObjectKey);
 const UL StrongRef = TypeLabel(0x02);
 const UL WeakRef = TypeLabel(0x01);
 

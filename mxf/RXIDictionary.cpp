@@ -4,6 +4,7 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Labels.h"
 #include "mxf/UUID.h"
 #include "mxf/XMLParser.h"
 
@@ -556,13 +557,11 @@ LabelBytes BytesOf(const UL& label)
 
 void BuildRXIElements(RXIParseState& state)
 {
-    static const std::uint8_t InstanceUID[16] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x01,
-                                                 0x01, 0x01, 0x15, 0x02, 0x00, 0x00, 0x00, 0x00};
     const ClassRecordPtr record(new ClassRecord);
     ApplySharedSteps(state, *record, true);
     record->Class = ClassRecord::ITEM;
     record->Base = state.Innermost().TypeRef;
-    if (std::memcmp(record->UL->GetValue(), InstanceUID, 16) == 0)
+    if (record->UL->GetArray() == InstanceUIDKey)
         record->RefKind = 6;
     state.ElementMap.emplace(BytesOf(*record->UL), std::make_pair(record, ClassRecordPtr()));
 }
