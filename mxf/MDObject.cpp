@@ -4,6 +4,7 @@
 
 #include "mxf/BuiltInDictionary.h"
 #include "mxf/Diagnostics.h"
+#include "mxf/Kinds.h"
 #include "mxf/Labels.h"
 
 #include <atomic>
@@ -251,8 +252,7 @@ void MDObject::ApplyBatchAndArrayRule()
 {
     ValueHolder = this;
     // Arrays and batches of references hold their references as children.
-    const int kind = RefKind();
-    IsValue = kind < 1 || kind > 5;
+    IsValue = !RefKinds::IsSource(RefKind());
     SetItemCount(ClassType ? ClassType->MinSize : 0);
 }
 
@@ -301,7 +301,7 @@ int MDObject::ContainerKind() const
     if (IsValue)
     {
         if (ValueType && ValueType->Class == MDType::TYPEARRAY)
-            return ValueType->ArrayClass == 1 ? KindBatch : KindArray;
+            return ValueType->ArrayClass == ArrayKinds::Batch ? KindBatch : KindArray;
         return KindValue;
     }
     return ClassType ? ClassType->ContainerKind : KindValue;
@@ -323,15 +323,15 @@ int MDObject::RefKind() const
     if (!RefKindFromValueType && ClassType)
         return ClassType->RefType;
     if (!ValueType)
-        return 0;
-    if (ValueType->RefType != -1)
+        return RefKinds::None;
+    if (ValueType->RefType != RefKinds::NotGiven)
         return ValueType->RefType;
     const int typeClass = ValueType->Class;
     MDType* base = ValueType->GetBase();
     if (base &&
         (typeClass == MDType::INTERPRETATION || typeClass == MDType::TYPEARRAY || typeClass == MDType::ENUM))
         return base->EffectiveRefKind();
-    return 0;
+    return RefKinds::None;
 }
 
 std::uint64_t MDObject::ResizeValue(std::uint64_t size)

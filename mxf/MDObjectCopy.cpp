@@ -2,6 +2,7 @@
 #include "mxf/MDObject.h"
 
 #include "mxf/Diagnostics.h"
+#include "mxf/Kinds.h"
 #include "mxf/Labels.h"
 
 namespace mxf
@@ -52,7 +53,7 @@ MDObjectPtr MDObject::MakeCopy() const
     {
         copy->Link = target;
         copy->StrongLink = StrongLink;
-        if (RefKind() == 1)
+        if (RefKind() == RefKinds::Strong)
             DiagnosticNote("Copy made of %s which is a StrongRef!\n", FullName().c_str());
     }
     copy->ObjectUL = ObjectUL;

@@ -5,6 +5,7 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Kinds.h"
 #include "mxf/Labels.h"
 #include "mxf/StringArray.h"
 #include "mxf/TypeDefinition.h"
@@ -144,7 +145,8 @@ ClassRecordPtr PropertyRecord(const MDObject& property, bool scheme)
     record->Base = property.GetChildString(PropertyType, std::string());
     record->UL = new UL(id.data());
     record->Tag = scheme ? 0 : static_cast<std::int32_t>(property.GetChildUInt(LocalIdentification));
-    record->RefKind = property.GetChildInt(IsUniqueIdentifier, 0) != 0 ? 6 : -1;
+    record->RefKind =
+        property.GetChildInt(IsUniqueIdentifier, 0) != 0 ? RefKinds::Target : RefKinds::NotGiven;
     record->ExtendSubs = true;
     return record;
 }
@@ -179,10 +181,10 @@ ClassRecordPtr ClassRecordFromDefinition(const MDObjectPtr& definition, bool sch
         }
     }
 
-    record->MinSize = 2;
-    record->MaxSize = 2;
+    record->MinSize = KeyFormats::Tag2;
+    record->MaxSize = LengthFormats::Bytes2;
     record->UL = new UL(id.data());
-    record->RefKind = -1;
+    record->RefKind = RefKinds::NotGiven;
     record->ExtendSubs = true;
 
     if (const MDObjectPtr properties = definition->FindChildByUL(Properties))
@@ -356,7 +358,7 @@ bool ReadReferenceType(TypeRecord& r, const MDObject& d)
     {
         r.Kind = TypeRecord::INTERPRETATION;
         r.Base = StrongRef.GetString();
-        r.RefKind = 1;
+        r.RefKind = RefKinds::Strong;
         if (const MDObjectPtr target = TargetOf(d.FindChildByUL(ReferencedType)))
             r.RefTarget = IdentifierText(target);
         else
@@ -373,11 +375,11 @@ bool ReadReferenceType(TypeRecord& r, const MDObject& d)
         r.Base = WeakRef.GetString();
         if (const MDObjectPtr target = TargetOf(d.FindChildByUL(WeakReferencedType)))
         {
-            r.RefKind = 2;
+            r.RefKind = RefKinds::Weak;
             r.RefTarget = IdentifierText(target);
         }
         else
-            r.RefKind = 5;
+            r.RefKind = RefKinds::Global;
     }
     else
         return false;
@@ -391,7 +393,7 @@ bool ReadArrayType(TypeRecord& r, const MDObject& d)
     if (d.IsKindOf(TypeDefinitionFixedArray))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 1;
+        r.ArrayKind = ArrayKinds::Batch;
         r.Base = d.GetChildString(FixedArrayElementType, std::string());
         // Every object of the type is made with this many elements, so a count from the file is bounded by
         // what an item of these classes (2-byte lengths) could hold at one byte an element.
@@ -409,21 +411,21 @@ bool ReadArrayType(TypeRecord& r, const MDObject& d)
     else if (d.IsKindOf(TypeDefinitionVariableArray))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 1;
+        r.ArrayKind = ArrayKinds::Batch;
         ElementBase(r, d, VariableArrayElementType,
                     "TypeDefinition for Variable Array \"%s\" has no valid base type\n", "UnknownType");
     }
     else if (d.IsKindOf(TypeDefinitionSet))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 1;
+        r.ArrayKind = ArrayKinds::Batch;
         ElementBase(r, d, SetElementType, "TypeDefinition for Set \"%s\" has no valid base type\n",
                     "UnknownType");
     }
     else if (d.IsKindOf(TypeDefinitionString))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 2;
+        r.ArrayKind = ArrayKinds::String;
         ElementBase(r, d, StringElementType, "TypeDefinition for String \"%s\" has no valid base type\n",
                     "UTF16");
     }

@@ -6,6 +6,7 @@
 #include "FileSystems/TapeFS/LabelText.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
 #include "mxf/DictionaryLoad.h"
+#include "mxf/Kinds.h"
 #include "mxf/Labels.h"
 #include "mxf/Partition.h"
 #include "mxf/SymbolSpace.h"
@@ -115,7 +116,7 @@ CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, 
     }
     else if (o.Link.GetPtr())
     {
-        if (o.RefKind() == 1)
+        if (o.RefKind() == mxf::RefKinds::Strong)
         {
             status = SetAttribute(document, *element, u"ID", o.GetString(""));
             const mxf::MDObjectPtr target(o.GetReferencedObject());
