@@ -18,6 +18,14 @@ namespace mxf
 namespace
 {
 
+// The kind or class of a table row that ends the table (or, of class rows, a member list) and of one that
+// names a symbol space.
+enum : std::int32_t
+{
+    RowEnd = 0,
+    RowSymbolSpace = 8,
+};
+
 enum : std::uint8_t
 {
     FlagEndian = 1,     // type rows
@@ -171,7 +179,7 @@ ClassRecordPtr ConvertStaticClassRecord(const StaticClassRow*& cursor, const Sym
     case ClassRecord::VECTOR:
     case ClassRecord::ARRAY:
     case ClassRecord::CONTAINER:
-        while (cursor->Class != 0)
+        while (cursor->Class != RowEnd)
             record->Children.push_back(ConvertStaticClassRecord(cursor, space));
         ++cursor; // the row that closes the member list
         break;
@@ -212,11 +220,11 @@ int LoadStaticTypeTable()
 {
     InitBuiltInDictionary();
     TypeRecordList records;
-    for (const StaticTypeRow* row = StaticTypeTable; row->Kind != 0;)
+    for (const StaticTypeRow* row = StaticTypeTable; row->Kind != RowEnd;)
     {
         // A row that names a symbol space defines nothing: the compiled-in types go to the default space
         // unless their own row names one.
-        if (row->Kind == 8)
+        if (row->Kind == RowSymbolSpace)
         {
             ++row;
             continue;
@@ -234,9 +242,9 @@ int LoadStaticClassTable(const SymbolSpacePtr& space)
 {
     SymbolSpacePtr tableSpace = space;
     ClassRecordList records;
-    for (const StaticClassRow* row = StaticClassTable; row->Class != 0;)
+    for (const StaticClassRow* row = StaticClassTable; row->Class != RowEnd;)
     {
-        if (row->Class == 8)
+        if (row->Class == RowSymbolSpace)
             tableSpace = SpaceNamed((row++)->SymbolSpace);
         else
             records.push_back(ConvertStaticClassRecord(row, tableSpace));

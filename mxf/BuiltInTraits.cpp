@@ -1,6 +1,7 @@
 // The built-in traits bindings: which traits class serves each standard type name and type label.
 #include "mxf/BuiltInDictionary.h"
 
+#include "mxf/Labels.h"
 #include "mxf/MDTraitsArray.h"
 #include "mxf/MDTraitsCompound.h"
 #include "mxf/MDTraitsEnum.h"
@@ -31,9 +32,9 @@ template <class T> MDTraitsPtr Make()
 }
 
 // The SMPTE labels of the standard integer types and of the UTF-16 string type.
-constexpr std::array<std::uint8_t, 16> SMPTEType(std::uint8_t byte10, std::uint8_t byte11)
+constexpr LabelKey SMPTEType(std::uint8_t byte10, std::uint8_t byte11)
 {
-    return {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x04, 0x01, 0x01, 0x01, byte10, byte11, 0, 0, 0, 0, 0};
+    return FamilyLabel(SMPTETypePrefix, std::array{byte10, byte11});
 }
 
 const Binding Bindings[] = {

@@ -3,6 +3,7 @@
 
 #include "mxf/Diagnostics.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Kinds.h"
 #include "mxf/MDOType.h"
 #include "mxf/MDOTypeRegistry.h"
 #include "mxf/MDObject.h"
@@ -256,8 +257,9 @@ MDOTypePtr ClassBuilder::NewItem()
     }
     int kind = MDOType::ITEM;
     if (valueType->Class == MDType::TYPEARRAY)
-        kind = valueType->ArrayClass == 1 ? MDOType::BATCH : MDOType::ARRAY;
-    return new MDOType(kind, RootName, R.Name, R.Detail, valueType, 0, 0, R.MinSize, R.MaxSize, R.Usage);
+        kind = valueType->ArrayClass == ArrayKinds::Batch ? MDOType::BATCH : MDOType::ARRAY;
+    return new MDOType(kind, RootName, R.Name, R.Detail, valueType, KeyFormats::None, LengthFormats::None,
+                       R.MinSize, R.MaxSize, R.Usage);
 }
 
 MDOTypePtr ClassBuilder::NewDerived()
@@ -272,13 +274,13 @@ MDOTypePtr ClassBuilder::NewDerived()
     MDOTypePtr type(new MDOType);
     type->RootName = RootName;
     type->Name = R.Name;
-    type->KeyFormat = 7;
-    type->LenFormat = 5;
+    type->KeyFormat = KeyFormats::FromBase;
+    type->LenFormat = LengthFormats::FromBase;
     if (base->ContainerKind == MDOType::SET || base->ContainerKind == MDOType::PACK)
     {
-        if (R.MinSize < 8)
+        if (R.MinSize <= KeyFormats::FromBase)
             type->KeyFormat = R.MinSize;
-        if (R.MaxSize < 6)
+        if (R.MaxSize <= LengthFormats::FromBase)
             type->LenFormat = R.MaxSize;
     }
     type->InheritFromBase(base);
@@ -306,19 +308,20 @@ MDOTypePtr ClassBuilder::NewOldStyle()
                         R.Name.c_str());
         return MDOTypePtr();
     }
-    if (c.RefKind != 0)
+    if (c.RefKind != RefKinds::None)
     {
         element = DefineNamedInterpretation(c.Name, element, ULFromNewUUID(), 0);
-        element->RefType = c.RefKind == 7 ? 1 : c.RefKind;
-        element->IsNested = c.RefKind == 7;
+        element->RefType = c.RefKind == RefKinds::Nested ? RefKinds::Strong : c.RefKind;
+        element->IsNested = c.RefKind == RefKinds::Nested;
         element->RefTargetName = c.RefTarget;
     }
     const MDTypePtr valueType = MDType::DefineMultipleNamed(c.Name, element, ULFromNewUUID());
     if (MDTraitsPtr traits = MDType::TraitsByName("Default-Array", std::string()))
         valueType->Traits = traits;
-    Apply = isArray ? RefSettings{0, std::string(), false} : RefSettings{c.RefKind, c.RefTarget, false};
-    return new MDOType(isArray ? MDOType::ARRAY : MDOType::BATCH, RootName, R.Name, R.Detail, valueType, 0, 0,
-                       0, 0, R.Usage);
+    Apply = isArray ? RefSettings{RefKinds::None, std::string(), false}
+                    : RefSettings{c.RefKind, c.RefTarget, false};
+    return new MDOType(isArray ? MDOType::ARRAY : MDOType::BATCH, RootName, R.Name, R.Detail, valueType,
+                       KeyFormats::None, LengthFormats::None, 0, 0, R.Usage);
 }
 
 // A new class joins its parent (which it enters only with the rest of its unit), takes over the parent's
@@ -328,11 +331,11 @@ void ClassBuilder::JoinParent(MDOType& type)
     if (Parent)
     {
         type.SetParent(Parent);
-        if (Parent->RefType != 0)
+        if (Parent->RefType != RefKinds::None)
         {
             Apply = {Parent->RefType, Parent->RefTargetName, Parent->IsNested};
             Work.Taken.emplace_back(Parent, Parent->RefType);
-            Parent->RefType = 0;
+            Parent->RefType = RefKinds::None;
         }
         type.RootName = RootName;
     }
@@ -346,11 +349,11 @@ void ClassBuilder::ApplyValueTypeRefs(const MDType& valueType)
     const bool followsBase =
         base && (valueType.Class == MDType::INTERPRETATION || valueType.Class == MDType::TYPEARRAY ||
                  valueType.Class == MDType::ENUM);
-    if (Apply.Kind == -1)
+    if (Apply.Kind == RefKinds::NotGiven)
     {
         Apply.Kind = valueType.RefType;
-        if (Apply.Kind == -1)
-            Apply.Kind = followsBase ? base->EffectiveRefKind() : 0;
+        if (Apply.Kind == RefKinds::NotGiven)
+            Apply.Kind = followsBase ? base->EffectiveRefKind() : RefKinds::None;
         Apply.Nested = valueType.IsNested || (followsBase && base->IsNestedRef());
     }
     if (Apply.Target.empty())
@@ -381,7 +384,7 @@ void ClassBuilder::Extend(MDOType& type)
 // them to its 16-byte members.
 void ClassBuilder::ApplyRefSettings(MDOType& type) const
 {
-    if (Apply.Kind == -1)
+    if (Apply.Kind == RefKinds::NotGiven)
         return;
     const auto give = [this](MDOType& to)
     {

@@ -4,6 +4,7 @@
 // are plain data that one loading thread fills and reads.
 #pragma once
 
+#include "mxf/Kinds.h"
 #include "mxf/RefCount.h"
 #include "mxf/SymbolSpace.h"
 #include "mxf/UL.h"
@@ -36,8 +37,8 @@ public:
     };
 
     std::int32_t Class = EXTEND;
-    std::int32_t MinSize = 0; // items: least length; sets and packs: key format
-    std::int32_t MaxSize = 0; // items: greatest length; sets and packs: length format
+    std::int32_t MinSize = 0; // items: least length; sets and packs: the KeyFormats code
+    std::int32_t MaxSize = 0; // items: greatest length; sets and packs: the LengthFormats code
     std::string Name;
     std::string Detail;
     // 0 not given, 1 optional, 2 decoder required, 3 encoder required, 4 required, 5 best effort, 6 toxic,
@@ -52,8 +53,8 @@ public:
     bool HasDValue = false;
     std::string DValue;
     ClassRecordList Children;
-    // -1 not given; else the kinds of type records, 7 nested.
-    std::int32_t RefKind = -1;
+    // A RefKinds code, Nested included.
+    std::int32_t RefKind = RefKinds::NotGiven;
     std::string RefTarget;
     SymbolSpacePtr SymbolSpace; // null: the builder's space
     bool Baseline = false;

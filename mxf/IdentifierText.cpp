@@ -1,5 +1,6 @@
 #include "mxf/IdentifierText.h"
 
+#include "mxf/Labels.h"
 #include "mxf/TextChars.h"
 
 #include <cstdio>
@@ -95,12 +96,11 @@ bool ParseIdentifierText(std::string_view text, std::uint8_t* out)
         }
     }
 
-    // Decimal arcs 1.3.52 are the ISO prefix of SMPTE labels, which a label codes as 06 0E 2B 34.
-    if (decimal && out[0] == 1 && out[1] == 3 && out[2] == 52)
+    // Decimal arcs 1.3.52 are the ISO prefix of SMPTE labels, which a label codes as its SMPTE prefix.
+    if (decimal && std::memcmp(out, SMPTEArcs.data(), SMPTEArcs.size()) == 0)
     {
         std::memmove(out + 4, out + 3, 12);
-        const std::uint8_t prefix[4] = {0x06, 0x0e, 0x2b, 0x34};
-        std::memcpy(out, prefix, 4);
+        std::memcpy(out, SMPTEPrefix.data(), SMPTEPrefix.size());
     }
     if (swap)
     {

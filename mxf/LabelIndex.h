@@ -4,11 +4,10 @@
 // looked up from several threads.
 #pragma once
 
+#include "mxf/Labels.h"
 #include "mxf/RefCount.h"
 #include "mxf/UL.h"
 
-#include <array>
-#include <cstdint>
 #include <map>
 #include <mutex>
 #include <shared_mutex>
@@ -16,12 +15,10 @@
 namespace mxf
 {
 
-using LabelKey = std::array<std::uint8_t, 16>;
-
-// Labels of the SMPTE register (06 0E 2B 34) are found whatever their version byte (byte 8).
+// Labels of the SMPTE register are found whatever their version byte (byte 8).
 inline bool IsSMPTELabel(const LabelKey& key)
 {
-    return key[0] == 0x06 && key[1] == 0x0e && key[2] == 0x2b && key[3] == 0x34;
+    return HasSMPTEPrefix(key.data());
 }
 
 inline LabelKey VersionlessKey(LabelKey key)

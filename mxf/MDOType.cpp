@@ -1,19 +1,14 @@
 #include "mxf/MDOType.h"
 
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
+
 namespace mxf
 {
 
-namespace
-{
-
-constexpr std::uint8_t InstanceUIDBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x01,
-                                               0x01, 0x01, 0x15, 0x02, 0x00, 0x00, 0x00, 0x00};
-
-} // namespace
-
 const UL& InstanceUIDLabel()
 {
-    static const UL label(InstanceUIDBytes);
+    static const UL label(InstanceUIDKey);
     return label;
 }
 
@@ -27,7 +22,11 @@ MDOType::MDOType(int containerKind, std::string rootName, std::string name, std:
 {
 }
 
-MDOType::MDOType() : ContainerKind(ITEM), KeyFormat(0), LenFormat(3), MinSize(0), MaxSize(-1), Usage(0) {}
+MDOType::MDOType()
+    : ContainerKind(ITEM), KeyFormat(KeyFormats::None), LenFormat(LengthFormats::BER), MinSize(0),
+      MaxSize(-1), Usage(0)
+{
+}
 
 MDOTypePtr MDOType::FindChildByUL(const UL& label) const
 {
@@ -59,16 +58,16 @@ void MDOType::InheritFromBase(const MDOTypePtr& base)
     Detail = base->Detail;
     ValueType = base->ValueType;
     TypeName = base->TypeName;
-    if (KeyFormat == 7)
+    if (KeyFormat == KeyFormats::FromBase)
         KeyFormat = base->KeyFormat;
-    if (LenFormat == 5)
+    if (LenFormat == LengthFormats::FromBase)
         LenFormat = base->LenFormat;
     MinSize = base->MinSize;
     MaxSize = base->MaxSize;
     // Whether items carry keys decides between a local set and a pack.
-    if (ContainerKind == SET && KeyFormat == 0)
+    if (ContainerKind == SET && KeyFormat == KeyFormats::None)
         ContainerKind = PACK;
-    else if (ContainerKind == PACK && KeyFormat != 0)
+    else if (ContainerKind == PACK && KeyFormat != KeyFormats::None)
         ContainerKind = SET;
     Usage = base->Usage;
     CopyInto(Default, base->Default);

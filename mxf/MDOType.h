@@ -7,6 +7,7 @@
 
 #include "mxf/ClassRecord.h"
 #include "mxf/DataChunk.h"
+#include "mxf/Kinds.h"
 #include "mxf/MDType.h"
 #include "mxf/Primer.h"
 #include "mxf/RefCount.h"
@@ -106,14 +107,14 @@ public:
     std::string Name;
     std::string Detail;
     std::string TypeName;
-    int KeyFormat; // sets: 0 none, 1, 2 or 4 tag bytes, 3 label, 6 OID-style BER; 7 inherit
-    int LenFormat; // 1, 2 or 4 bytes, 3 BER; 5 inherit
+    int KeyFormat; // of the items of a set: a KeyFormats code
+    int LenFormat; // of the items of a set or pack: a LengthFormats code
     std::int32_t MinSize;
     std::int32_t MaxSize; // -1: none
     std::int32_t Usage;
     DataChunk Default;
     DataChunk DValue;
-    std::int32_t RefType = 0;
+    std::int32_t RefType = RefKinds::None;
     bool IsNested = false;
     std::string RefTargetName;
     bool Baseline = false;

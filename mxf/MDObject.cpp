@@ -4,6 +4,8 @@
 
 #include "mxf/BuiltInDictionary.h"
 #include "mxf/Diagnostics.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 
 #include <atomic>
 #include <cstring>
@@ -15,9 +17,6 @@ namespace mxf
 
 namespace
 {
-
-constexpr std::uint8_t AbstractObjectBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                                  0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x7f, 0x00};
 
 // The dictionary's stand-ins for what it does not define, looked up by name once they exist: a file of
 // unknown items asks for them once an item. Types stay registered for the life of the process, so the
@@ -195,7 +194,7 @@ void MDObject::NameUnresolved()
     if (Tag != 0)
         Name += " " + TagText(Tag);
     const UL label(ObjectUL);
-    if (!label.Matches(UL(AbstractObjectBytes)))
+    if (!label.Matches(UL(AbstractObjectKey)))
         Name += " " + label.GetString();
     if (!ClassType)
         ClassType = UnknownClass();
@@ -253,8 +252,7 @@ void MDObject::ApplyBatchAndArrayRule()
 {
     ValueHolder = this;
     // Arrays and batches of references hold their references as children.
-    const int kind = RefKind();
-    IsValue = kind < 1 || kind > 5;
+    IsValue = !RefKinds::IsSource(RefKind());
     SetItemCount(ClassType ? ClassType->MinSize : 0);
 }
 
@@ -303,7 +301,7 @@ int MDObject::ContainerKind() const
     if (IsValue)
     {
         if (ValueType && ValueType->Class == MDType::TYPEARRAY)
-            return ValueType->ArrayClass == 1 ? KindBatch : KindArray;
+            return ValueType->ArrayClass == ArrayKinds::Batch ? KindBatch : KindArray;
         return KindValue;
     }
     return ClassType ? ClassType->ContainerKind : KindValue;
@@ -325,15 +323,15 @@ int MDObject::RefKind() const
     if (!RefKindFromValueType && ClassType)
         return ClassType->RefType;
     if (!ValueType)
-        return 0;
-    if (ValueType->RefType != -1)
+        return RefKinds::None;
+    if (ValueType->RefType != RefKinds::NotGiven)
         return ValueType->RefType;
     const int typeClass = ValueType->Class;
     MDType* base = ValueType->GetBase();
     if (base &&
         (typeClass == MDType::INTERPRETATION || typeClass == MDType::TYPEARRAY || typeClass == MDType::ENUM))
         return base->EffectiveRefKind();
-    return 0;
+    return RefKinds::None;
 }
 
 std::uint64_t MDObject::ResizeValue(std::uint64_t size)

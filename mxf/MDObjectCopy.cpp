@@ -2,23 +2,17 @@
 #include "mxf/MDObject.h"
 
 #include "mxf/Diagnostics.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 
 namespace mxf
 {
-
-namespace
-{
-
-constexpr std::uint8_t UnknownClassBytes[16] = {0xe0, 0x72, 0xd2, 0x17, 0xef, 0x1e, 0xfb, 0x6e,
-                                                0x9b, 0x9e, 0xe1, 0xa8, 0x83, 0xb6, 0x4b, 0x3c};
-
-} // namespace
 
 MDObjectPtr MDObject::MakeCopy() const
 {
     // A plain value keeps its value type; anything else is rebuilt from its class.
     const bool plainValue =
-        ValueType && ClassType && ClassType->TypeUL && UL(ClassType->TypeUL).Matches(UL(UnknownClassBytes));
+        ValueType && ClassType && ClassType->TypeUL && UL(ClassType->TypeUL).Matches(UL(UnknownClassKey));
     MDObjectPtr copy(plainValue ? new MDObject(ValueType.GetPtr()) : new MDObject(ClassType));
 
     if (!ChildEntries.empty())
@@ -59,7 +53,7 @@ MDObjectPtr MDObject::MakeCopy() const
     {
         copy->Link = target;
         copy->StrongLink = StrongLink;
-        if (RefKind() == 1)
+        if (RefKind() == RefKinds::Strong)
             DiagnosticNote("Copy made of %s which is a StrongRef!\n", FullName().c_str());
     }
     copy->ObjectUL = ObjectUL;

@@ -5,6 +5,8 @@
 
 #include "mxf/BER.h"
 #include "mxf/Diagnostics.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 #include "mxf/MDOTypeRegistry.h"
 
 #include <algorithm>
@@ -71,16 +73,19 @@ int KeyLengthCoding(int keyFormat, int lenFormat)
         {0x33, 0x53, 0x13, 0x73}, // 2-byte tags
         {0x2b, 0x4b, 0x0b, 0x6b}, // OID BER tags
     };
-    const int column = lenFormat == 1 ? 0 : lenFormat == 2 ? 1 : lenFormat == 3 ? 2 : 3;
+    const int column = lenFormat == LengthFormats::Bytes1   ? 0
+                       : lenFormat == LengthFormats::Bytes2 ? 1
+                       : lenFormat == LengthFormats::BER    ? 2
+                                                            : 3;
     switch (keyFormat)
     {
-    case 1:
+    case KeyFormats::Tag1:
         return codings[0][column];
-    case 2:
+    case KeyFormats::Tag2:
         return codings[1][column];
-    case 6:
+    case KeyFormats::OIDTag:
         return codings[2][column];
-    case 3:
+    case KeyFormats::Label:
         return 0x01;
     default:
         return -1;
@@ -104,7 +109,7 @@ DataChunkPtr MDObject::EncodeValue(const PrimerPtr& primer) const
         return buffer;
     }
     MDType* effective = ValueType->EffectiveType();
-    const bool batch = effective->ArrayClass == 1;
+    const bool batch = effective->ArrayClass == ArrayKinds::Batch;
     if (batch)
         buffer->Resize(8);
     if (ChildEntries.empty() || (Traits && Traits->HandlesArrayAsValue()))
@@ -145,7 +150,7 @@ std::uint64_t MDObject::AppendObject(DataChunk& buffer, const MDObject* parent, 
                                      int berSize) const
 {
     std::uint64_t written = 0;
-    int lenFormat = 3;
+    int lenFormat = LengthFormats::BER;
     if (parent)
     {
         const int parentKind = parent->ClassType ? parent->ClassType->ContainerKind : MDOType::ITEM;
@@ -153,12 +158,12 @@ std::uint64_t MDObject::AppendObject(DataChunk& buffer, const MDObject* parent, 
             written += AppendKey(buffer, parent->ClassType->KeyFormat, primer);
         // The elements and members of a value are read without lengths, so they are written without.
         if (parentKind == MDOType::BATCH || parentKind == MDOType::ARRAY || parent->IsValue)
-            lenFormat = 0;
+            lenFormat = LengthFormats::None;
         else
-            lenFormat = parent->ClassType ? parent->ClassType->LenFormat : 0;
+            lenFormat = parent->ClassType ? parent->ClassType->LenFormat : LengthFormats::None;
     }
     else
-        written += AppendKey(buffer, 3, primer);
+        written += AppendKey(buffer, KeyFormats::Label, primer);
     DataChunk body;
     body.SetGranularity(256);
     EncodeBody(body, primer);
@@ -186,8 +191,8 @@ std::uint64_t MDObject::EncodeBody(DataChunk& body, const PrimerPtr& primer) con
         }
     }
     // A batch of references is held as children, not as a value, and keeps its header all the same.
-    else if (kind == MDOType::BATCH ||
-             (effective && effective->Class == MDType::TYPEARRAY && effective->ArrayClass == 1))
+    else if (kind == MDOType::BATCH || (effective && effective->Class == MDType::TYPEARRAY &&
+                                        effective->ArrayClass == ArrayKinds::Batch))
         EncodeItems(body, primer);
     else if (!ChildEntries.empty())
         for (const auto& [label, child] : ChildEntries)
@@ -195,7 +200,7 @@ std::uint64_t MDObject::EncodeBody(DataChunk& body, const PrimerPtr& primer) con
     else if (IsValue && ValueHolder)
     {
         MDObjectPtr target(Link);
-        if (ClassType && ClassType->RefType == 1 && ClassType->IsNested && target)
+        if (ClassType && ClassType->RefType == RefKinds::Strong && ClassType->IsNested && target)
         {
             // The target is held in place of its instance UUID, so that UUID is no part of its bytes.
             MDObjectPtr instance = target->ClassType && target->ClassType->HasInstanceUID()
@@ -259,16 +264,16 @@ std::uint32_t MDObject::AppendLength(DataChunk& buffer, std::uint64_t length, in
 {
     switch (format)
     {
-    case 1:
+    case LengthFormats::Bytes1:
         AppendBigEndian(buffer, std::min<std::uint64_t>(length, 0xff), 1);
         return 1;
-    case 2:
+    case LengthFormats::Bytes2:
         AppendBigEndian(buffer, std::min<std::uint64_t>(length, 0xffff), 2);
         return 2;
-    case 4:
+    case LengthFormats::Bytes4:
         AppendBigEndian(buffer, std::min<std::uint64_t>(length, 0xffffffff), 4);
         return 4;
-    case 3:
+    case LengthFormats::BER:
     {
         const DataChunkPtr ber = MakeBERChunk(length, static_cast<std::uint32_t>(berSize));
         Append(buffer, *ber);
@@ -288,14 +293,14 @@ std::uint32_t MDObject::AppendKey(DataChunk& buffer, int format, const PrimerPtr
 {
     switch (format)
     {
-    case 0:
+    case KeyFormats::None:
         return 0;
-    case 1:
-    case 2:
-    case 3:
-    case 6:
+    case KeyFormats::Tag1:
+    case KeyFormats::Tag2:
+    case KeyFormats::Label:
+    case KeyFormats::OIDTag:
         break;
-    case 4:
+    case KeyFormats::Tag4:
         DiagnosticError("Call to WriteKey() for %s, but 4 byte tags not currently supported\n",
                         FullName().c_str());
         return 0;
@@ -308,12 +313,11 @@ std::uint32_t MDObject::AppendKey(DataChunk& buffer, int format, const PrimerPtr
         DiagnosticError("Call to WriteKey() for %s, but the UL is not known\n", FullName().c_str());
         return 0;
     }
-    if (format == 3)
+    if (format == KeyFormats::Label)
     {
         std::uint8_t key[16];
         std::memcpy(key, ObjectUL->GetValue(), 16);
-        if (key[0] == 0x06 && key[1] == 0x0e && key[2] == 0x2b && key[3] == 0x34 && key[4] == 0x02 &&
-            key[5] == 0x7f)
+        if (HasSMPTEPrefix(key) && key[4] == 0x02 && key[5] == 0x7f)
         {
             const int coding = ClassType ? KeyLengthCoding(ClassType->KeyFormat, ClassType->LenFormat) : -1;
             if (coding < 0)
@@ -327,12 +331,12 @@ std::uint32_t MDObject::AppendKey(DataChunk& buffer, int format, const PrimerPtr
     }
     const mxf::Tag tag =
         primer ? primer->TagFor(ObjectUL, Tag) : MDOTypeRegistry::Get().StaticTagFor(ObjectUL, Tag);
-    if (format == 1)
+    if (format == KeyFormats::Tag1)
     {
         AppendBigEndian(buffer, tag, 1);
         return 1;
     }
-    if (format == 2)
+    if (format == KeyFormats::Tag2)
     {
         AppendBigEndian(buffer, tag, 2);
         return 2;

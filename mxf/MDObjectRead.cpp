@@ -6,6 +6,8 @@
 #include "mxf/BER.h"
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 #include "mxf/SetReading.h"
 
 #include <algorithm>
@@ -17,9 +19,6 @@ namespace mxf
 
 namespace
 {
-
-constexpr std::uint8_t PartitionArrayBytes[16] = {0x80, 0x62, 0xc1, 0x08, 0xa8, 0x0d, 0xeb, 0xfe,
-                                                  0x3a, 0x9d, 0xc8, 0xe1, 0x7e, 0x83, 0xb6, 0x4b};
 
 std::uint64_t BigEndian(const std::uint8_t* bytes, std::size_t width)
 {
@@ -41,7 +40,7 @@ void ReportShortLength()
 
 bool IsNestedStrongRef(const MDOType* type)
 {
-    return type && type->RefType == 1 && type->IsNested;
+    return type && type->RefType == RefKinds::Strong && type->IsNested;
 }
 
 // Sets inside sets are chosen by the keys in the data, so bytes from tape could nest them until the stack
@@ -127,15 +126,15 @@ std::uint32_t MDObject::ReadKey(int format, std::uint64_t size, const std::uint8
     std::uint64_t needed = 0;
     switch (format)
     {
-    case 1:
-    case 2:
-    case 4:
+    case KeyFormats::Tag1:
+    case KeyFormats::Tag2:
+    case KeyFormats::Tag4:
         needed = static_cast<std::uint64_t>(format);
         break;
-    case 3:
+    case KeyFormats::Label:
         needed = 16;
         break;
-    case 6:
+    case KeyFormats::OIDTag:
         // Up to and including the first byte with bit 7 clear.
         needed = size + 1;
         for (std::uint64_t i = 0; i < size; ++i)
@@ -154,13 +153,13 @@ std::uint32_t MDObject::ReadKey(int format, std::uint64_t size, const std::uint8
                         std::to_string(size).c_str(), static_cast<int>(needed));
         return 0;
     }
-    if (format == 3)
+    if (format == KeyFormats::Label)
     {
         tag = 0;
         key.Resize(16);
         std::copy(bytes, bytes + 16, key.Data());
     }
-    else if (format == 6)
+    else if (format == KeyFormats::OIDTag)
     {
         std::uint32_t value = 0;
         for (std::uint64_t i = 0; i < needed; ++i)
@@ -176,7 +175,7 @@ std::uint32_t MDObject::ReadLength(int format, std::uint64_t size, const std::ui
                                    std::uint64_t& length)
 {
     length = 0;
-    if (format == 1 || format == 2 || format == 4)
+    if (format == LengthFormats::Bytes1 || format == LengthFormats::Bytes2 || format == LengthFormats::Bytes4)
     {
         const auto width = static_cast<std::size_t>(format);
         if (size < width)
@@ -187,7 +186,7 @@ std::uint32_t MDObject::ReadLength(int format, std::uint64_t size, const std::ui
         length = BigEndian(bytes, width);
         return static_cast<std::uint32_t>(width);
     }
-    if (format != 3)
+    if (format != LengthFormats::BER)
         return 0;
     const BERLength ber = ReadBER(bytes, size);
     if (ber.Result == BERLength::Short)
@@ -214,14 +213,14 @@ std::uint32_t MDObject::ReadLength(int format, std::uint64_t size, const std::ui
 MDObjectPtr MDObject::MakeSetItem(int keyFormat, const std::uint8_t* key, std::uint32_t tag,
                                   const PrimerPtr& primer)
 {
-    if (keyFormat == 2)
+    if (keyFormat == KeyFormats::Tag2)
         return new MDObject(tag, primer);
-    if (keyFormat == 3)
+    if (keyFormat == KeyFormats::Label)
         return new MDObject(ULPtr(new UL(key)));
     for (const auto& [name, childClass] : ClassType->ChildrenByName())
         if (childClass->StaticTag == tag)
             return new MDObject(childClass);
-    if (keyFormat == 1)
+    if (keyFormat == KeyFormats::Tag1)
         DiagnosticError("%s at 0x%s in %s contains unknown item with 1-byte tag of 0x%02x\n",
                         FullName().c_str(), LocationText(*this).c_str(), SourceName().c_str(), tag & 0xff);
     else
@@ -259,7 +258,7 @@ std::uint64_t MDObject::ReadSet(const std::uint8_t* buffer, std::uint64_t size, 
         if (length == 0)
             continue;
         // A batch may state 0xFFFF for "all that follows".
-        const bool toEnd = length == 0xffff && lenFormat == 2;
+        const bool toEnd = length == 0xffff && lenFormat == LengthFormats::Bytes2;
         const std::uint64_t left = size - used;
         if (left < length)
         {
@@ -268,7 +267,8 @@ std::uint64_t MDObject::ReadSet(const std::uint8_t* buffer, std::uint64_t size, 
             length = left;
         }
         // No item of another key format can be made.
-        if (keyFormat != 1 && keyFormat != 2 && keyFormat != 3 && keyFormat != 6)
+        if (keyFormat != KeyFormats::Tag1 && keyFormat != KeyFormats::Tag2 &&
+            keyFormat != KeyFormats::Label && keyFormat != KeyFormats::OIDTag)
             return 0;
         MDObjectPtr child = MakeSetItem(keyFormat, key.Data(), tag, primer);
         if (!child)
@@ -323,11 +323,11 @@ std::uint64_t MDObject::ReadPack(const std::uint8_t* buffer, std::uint64_t size)
         member.KeyLengthSize = 0;
         std::uint64_t offered = size - used;
         bool decode = true;
-        if (lenFormat == 0)
+        if (lenFormat == LengthFormats::None)
         {
             // A partition array that is no batch leaves room for the 4 bytes after it.
             const MDType* type = member.ValueType ? member.ValueType->EffectiveType() : nullptr;
-            if (member.IsKindOf(UL(PartitionArrayBytes)) && type && type->ArrayClass == 0)
+            if (member.IsKindOf(UL(PartitionArrayKey)) && type && type->ArrayClass == ArrayKinds::Plain)
                 offered = offered > 4 ? offered - 4 : 0;
         }
         else

@@ -3,6 +3,7 @@
 #include "mxf/MDObject.h"
 
 #include "mxf/Diagnostics.h"
+#include "mxf/Kinds.h"
 #include "mxf/UUID.h"
 
 #include <cstring>
@@ -116,7 +117,7 @@ MDObjectParent MDObject::GetReferencedObject() const
 void MDObject::SetReferencedObject(const MDObjectPtr& target)
 {
     Link = target;
-    if (RefKind() == 1)
+    if (RefKind() == RefKinds::Strong)
         StrongLink = target;
 }
 
@@ -131,12 +132,12 @@ bool MDObject::MakeReference(const MDObjectPtr& target, bool force)
         std::memcpy(instance->Value.Data(), fresh.GetValue(), 16);
     }
     const int kind = RefKind();
-    if ((kind < 1 || kind > 5) && !force)
+    if (!RefKinds::IsSource(kind) && !force)
         DiagnosticNote("Attempting to reference %s from %s (which is not a reference source)\n",
                        target->FullName().c_str(), FullName().c_str());
     CopyBytes(Value, instance->Value);
     Link = target;
-    if (kind == 1)
+    if (kind == RefKinds::Strong)
         StrongLink = target;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
+#include "mxf/Kinds.h"
 #include "mxf/MDObject.h"
 #include "mxf/TextChars.h"
 
@@ -145,7 +146,7 @@ std::uint64_t MDTraits_BasicArray::ReadValue(MDObject& object, const std::uint8_
                 static_cast<int>(count), static_cast<int>(size));
     }
     std::uint64_t used = 0;
-    if (object.ContainerKind() == MDObject::KindBatch || object.ValueType->ArrayClass == 1)
+    if (object.ContainerKind() == MDObject::KindBatch || object.ValueType->ArrayClass == ArrayKinds::Batch)
     {
         if (size < 8)
         {

@@ -1,6 +1,7 @@
 #include "mxf/MDTraitsCompound.h"
 
 #include "mxf/Diagnostics.h"
+#include "mxf/Labels.h"
 #include "mxf/MDObject.h"
 #include "mxf/SetReading.h"
 
@@ -13,11 +14,6 @@ namespace mxf
 
 namespace
 {
-
-constexpr std::uint8_t SliceCountBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x04,
-                                              0x04, 0x04, 0x04, 0x01, 0x01, 0x00, 0x00, 0x00};
-constexpr std::uint8_t IndexTableSegmentBytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                                     0x0d, 0x01, 0x02, 0x01, 0x01, 0x10, 0x01, 0x00};
 
 MDType* CompoundType(const MDObject& object)
 {
@@ -42,10 +38,10 @@ void ReportMissing(const MDType& member)
 std::uint64_t SliceOffsetBytes(const MDObject& object, bool& found)
 {
     for (MDObjectPtr ancestor(object.Parent); ancestor; ancestor = MDObjectPtr(ancestor->Parent))
-        if (ancestor->IsKindOf(UL(IndexTableSegmentBytes)))
+        if (ancestor->IsKindOf(UL(IndexTableSegmentKey)))
         {
             found = true;
-            const MDObjectPtr count = FindChildWhileReading(*ancestor, UL(SliceCountBytes));
+            const MDObjectPtr count = FindChildWhileReading(*ancestor, UL(SliceCountKey));
             const MDTraitsPtr traits = count && count->ValueHolder ? count->FindTraits() : MDTraitsPtr();
             const std::int32_t slices = traits ? traits->GetInt(*count->ValueHolder) : 0;
             return slices > 0 ? 4 * static_cast<std::uint64_t>(slices) : 0;

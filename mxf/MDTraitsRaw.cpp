@@ -1,5 +1,6 @@
 #include "mxf/MDTraitsRaw.h"
 
+#include "mxf/Labels.h"
 #include "mxf/MDObject.h"
 #include "mxf/SymbolSpace.h"
 #include "mxf/TextChars.h"
@@ -76,12 +77,12 @@ std::string_view AfterLastColon(std::string_view text)
     return text.substr(text.rfind(':') + 1);
 }
 
-// A reading of the OID arcs 1.3.52... becomes the label 06 0E 2B 34 and the arcs after them.
+// A reading of the OID arcs 1.3.52... becomes the SMPTE prefix and the arcs after them.
 bool ConvertOID(std::vector<std::uint8_t>& bytes)
 {
-    if (bytes.size() != 16 || bytes[0] != 0x01 || bytes[1] != 0x03 || bytes[2] != 0x34)
+    if (bytes.size() != 16 || !std::equal(SMPTEArcs.begin(), SMPTEArcs.end(), bytes.begin()))
         return false;
-    std::vector<std::uint8_t> label = {0x06, 0x0e, 0x2b, 0x34};
+    std::vector<std::uint8_t> label(SMPTEPrefix.begin(), SMPTEPrefix.end());
     label.insert(label.end(), bytes.begin() + 3, bytes.begin() + 15);
     bytes = std::move(label);
     return true;

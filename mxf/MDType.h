@@ -5,6 +5,7 @@
 // fields are written while dictionaries load and only read afterwards.
 #pragma once
 
+#include "mxf/Kinds.h"
 #include "mxf/MDTraits.h"
 #include "mxf/RefCount.h"
 #include "mxf/SymbolSpace.h"
@@ -109,12 +110,11 @@ public:
     std::string Name;
     std::string Detail;
     int Class;
-    int ArrayClass = 0; // multiples: 0 array, 1 batch (count and item size in front), 2 string
+    int ArrayClass = ArrayKinds::Plain; // of multiples
     MDTraitsPtr Traits;
     ULPtr TypeUL;
     bool Endian = false;
-    std::int32_t RefType =
-        -1; // -1: the base decides; else 0 none, 1 strong, 2 weak, 3 meta, 4 dict, 5 global, 6 target
+    std::int32_t RefType = RefKinds::NotGiven; // a nested reference is Strong with IsNested
     std::string RefTargetName;
     SmartPtr<MDOType> RefTarget;
     bool Baseline = false;

@@ -2,6 +2,8 @@
 // the values.
 #include "mxf/MDType.h"
 
+#include "mxf/Kinds.h"
+
 namespace mxf
 {
 
@@ -79,12 +81,12 @@ std::int32_t MDType::EffectiveRefKind()
 {
     for (MDType* type = this; type; type = type->GetBase())
     {
-        if (type->RefType != -1)
+        if (type->RefType != RefKinds::NotGiven)
             return type->RefType;
         if (!InheritsFromBase(type->Class))
-            return 0;
+            return RefKinds::None;
     }
-    return 0;
+    return RefKinds::None;
 }
 
 bool MDType::IsNestedRef()

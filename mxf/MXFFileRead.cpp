@@ -5,6 +5,7 @@
 
 #include "mxf/BER.h"
 #include "mxf/Hex.h"
+#include "mxf/Labels.h"
 #include "mxf/MDOType.h"
 #include "mxf/MDObject.h"
 #include "mxf/Partition.h"
@@ -21,15 +22,7 @@ namespace mxf
 namespace
 {
 
-// The first 11 bytes of every partition pack key, those of the closed header's.
-constexpr std::uint8_t PartitionKeyPrefix[11] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x05,
-                                                 0x01, 0x01, 0x0d, 0x01, 0x02};
 constexpr std::uint64_t RunInLimit = 65536;
-
-constexpr std::uint8_t CompleteFooterKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x05, 0x01, 0x01,
-                                                0x0d, 0x01, 0x02, 0x01, 0x01, 0x04, 0x04, 0x00};
-constexpr std::uint8_t FooterKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x05, 0x01, 0x01,
-                                        0x0d, 0x01, 0x02, 0x01, 0x01, 0x04, 0x02, 0x00};
 
 MDObject& Inner(MDObject& object)
 {
@@ -59,18 +52,18 @@ bool MXFFile::FindRunIn()
     std::uint8_t key[16];
     if (Read(key, 16) < 16)
         return false;
-    if (std::memcmp(key, PartitionKeyPrefix, sizeof PartitionKeyPrefix) == 0)
+    if (std::memcmp(key, PartitionPackKeyPrefix.data(), PartitionPackKeyPrefix.size()) == 0)
     {
         Seek(0);
         return true;
     }
     Seek(0);
-    std::vector<std::uint8_t> start(RunInLimit + sizeof PartitionKeyPrefix);
+    std::vector<std::uint8_t> start(RunInLimit + PartitionPackKeyPrefix.size());
     const std::uint64_t count = Read(start.data(), start.size());
     for (std::uint64_t at = 0; at + 12 <= count; ++at)
     {
-        if (start[at] != PartitionKeyPrefix[0] ||
-            std::memcmp(&start[at], PartitionKeyPrefix, sizeof PartitionKeyPrefix) != 0)
+        if (start[at] != PartitionPackKeyPrefix[0] ||
+            std::memcmp(&start[at], PartitionPackKeyPrefix.data(), PartitionPackKeyPrefix.size()) != 0)
             continue;
         RunInSize = static_cast<std::uint32_t>(at);
         RunIn.Resize(at);
@@ -178,8 +171,8 @@ std::uint64_t MXFFile::ScanBackForFooter(std::int64_t maxDistance)
 {
     if (maxDistance < 20)
         return 0;
-    const UL completeFooter(CompleteFooterKey);
-    const UL footer(FooterKey);
+    const UL completeFooter(CompleteFooterPartitionPackKey);
+    const UL footer(FooterPartitionPackKey);
     SeekEnd();
     std::uint64_t end = Tell();
     std::uint64_t remaining = static_cast<std::uint64_t>(maxDistance);
@@ -197,7 +190,7 @@ std::uint64_t MXFFile::ScanBackForFooter(std::int64_t maxDistance)
         remaining -= length;
         for (std::uint64_t i = 0; i < length; ++i)
         {
-            if (chunk[i] != 0x06)
+            if (chunk[i] != SMPTEPrefix[0])
                 continue;
             std::uint8_t next = 0;
             if (i + 1 < length)
@@ -208,7 +201,7 @@ std::uint64_t MXFFile::ScanBackForFooter(std::int64_t maxDistance)
                 if (Read(&next, 1) != 1)
                     next = 0;
             }
-            if (next != 0x0e)
+            if (next != SMPTEPrefix[1])
                 continue;
             Seek(start + i);
             const std::uint64_t position = Tell();

@@ -5,6 +5,8 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 #include "mxf/StringArray.h"
 #include "mxf/TypeDefinition.h"
 #include "mxf/UUID.h"
@@ -21,27 +23,20 @@ namespace mxf
 namespace
 {
 
-// A meta-class key: 06 0e 2b 34 02 53 01 01 0d 01 01 01 02 <code> 00 00.
 UL MetaClass(std::uint8_t code)
 {
-    const std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                    0x0d, 0x01, 0x01, 0x01, 0x02, code, 0x00, 0x00};
-    return UL(bytes);
+    return UL(FamilyLabel(MetaClassPrefix, std::array{code}));
 }
 
-// A meta-property key: 06 0e 2b 34 01 01 01 02 followed by the eight bytes given.
+// The eight bytes given follow the family's prefix.
 UL MetaProperty(std::array<std::uint8_t, 8> tail)
 {
-    std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x02};
-    std::memcpy(bytes + 8, tail.data(), 8);
-    return UL(bytes);
+    return UL(FamilyLabel(MetaPropertyPrefix, tail));
 }
 
 UL TypeLabel(std::uint8_t code)
 {
-    const std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x04, 0x01, 0x01,
-                                    0x05, code, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    return UL(bytes);
+    return UL(FamilyLabel(MetaTypePrefix, std::array{code}));
 }
 
 const UL ExtensionScheme = MetaClass(0x26);
@@ -60,12 +55,7 @@ const UL TypeDefinitionStream = MetaClass(0x0c);
 const UL TypeDefinitionRecord = MetaClass(0x0d);
 const UL TypeDefinitionEnumeration = MetaClass(0x07);
 
-const UL InterchangeObject = []
-{
-    const std::uint8_t bytes[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                    0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x00};
-    return UL(bytes);
-}();
+const UL InterchangeObject(InterchangeObjectKey);
 const UL StrongRef = TypeLabel(0x02);
 const UL WeakRef = TypeLabel(0x01);
 
@@ -155,7 +145,8 @@ ClassRecordPtr PropertyRecord(const MDObject& property, bool scheme)
     record->Base = property.GetChildString(PropertyType, std::string());
     record->UL = new UL(id.data());
     record->Tag = scheme ? 0 : static_cast<std::int32_t>(property.GetChildUInt(LocalIdentification));
-    record->RefKind = property.GetChildInt(IsUniqueIdentifier, 0) != 0 ? 6 : -1;
+    record->RefKind =
+        property.GetChildInt(IsUniqueIdentifier, 0) != 0 ? RefKinds::Target : RefKinds::NotGiven;
     record->ExtendSubs = true;
     return record;
 }
@@ -190,10 +181,10 @@ ClassRecordPtr ClassRecordFromDefinition(const MDObjectPtr& definition, bool sch
         }
     }
 
-    record->MinSize = 2;
-    record->MaxSize = 2;
+    record->MinSize = KeyFormats::Tag2;
+    record->MaxSize = LengthFormats::Bytes2;
     record->UL = new UL(id.data());
-    record->RefKind = -1;
+    record->RefKind = RefKinds::NotGiven;
     record->ExtendSubs = true;
 
     if (const MDObjectPtr properties = definition->FindChildByUL(Properties))
@@ -367,7 +358,7 @@ bool ReadReferenceType(TypeRecord& r, const MDObject& d)
     {
         r.Kind = TypeRecord::INTERPRETATION;
         r.Base = StrongRef.GetString();
-        r.RefKind = 1;
+        r.RefKind = RefKinds::Strong;
         if (const MDObjectPtr target = TargetOf(d.FindChildByUL(ReferencedType)))
             r.RefTarget = IdentifierText(target);
         else
@@ -384,11 +375,11 @@ bool ReadReferenceType(TypeRecord& r, const MDObject& d)
         r.Base = WeakRef.GetString();
         if (const MDObjectPtr target = TargetOf(d.FindChildByUL(WeakReferencedType)))
         {
-            r.RefKind = 2;
+            r.RefKind = RefKinds::Weak;
             r.RefTarget = IdentifierText(target);
         }
         else
-            r.RefKind = 5;
+            r.RefKind = RefKinds::Global;
     }
     else
         return false;
@@ -402,7 +393,7 @@ bool ReadArrayType(TypeRecord& r, const MDObject& d)
     if (d.IsKindOf(TypeDefinitionFixedArray))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 1;
+        r.ArrayKind = ArrayKinds::Batch;
         r.Base = d.GetChildString(FixedArrayElementType, std::string());
         // Every object of the type is made with this many elements, so a count from the file is bounded by
         // what an item of these classes (2-byte lengths) could hold at one byte an element.
@@ -420,21 +411,21 @@ bool ReadArrayType(TypeRecord& r, const MDObject& d)
     else if (d.IsKindOf(TypeDefinitionVariableArray))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 1;
+        r.ArrayKind = ArrayKinds::Batch;
         ElementBase(r, d, VariableArrayElementType,
                     "TypeDefinition for Variable Array \"%s\" has no valid base type\n", "UnknownType");
     }
     else if (d.IsKindOf(TypeDefinitionSet))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 1;
+        r.ArrayKind = ArrayKinds::Batch;
         ElementBase(r, d, SetElementType, "TypeDefinition for Set \"%s\" has no valid base type\n",
                     "UnknownType");
     }
     else if (d.IsKindOf(TypeDefinitionString))
     {
         r.Kind = TypeRecord::MULTIPLE;
-        r.ArrayKind = 2;
+        r.ArrayKind = ArrayKinds::String;
         ElementBase(r, d, StringElementType, "TypeDefinition for String \"%s\" has no valid base type\n",
                     "UTF16");
     }

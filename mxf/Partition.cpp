@@ -3,6 +3,8 @@
 
 #include "mxf/BER.h"
 #include "mxf/Hex.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,12 +16,6 @@ namespace mxf
 namespace
 {
 
-constexpr std::uint8_t HeaderByteCountKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x04,
-                                                 0x04, 0x06, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00};
-constexpr std::uint8_t KLVFillKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x02,
-                                         0x03, 0x01, 0x02, 0x10, 0x01, 0x00, 0x00, 0x00};
-constexpr std::uint8_t PrimerPackKey[16] = {0x06, 0x0e, 0x2b, 0x34, 0x02, 0x05, 0x01, 0x01,
-                                            0x0d, 0x01, 0x02, 0x01, 0x01, 0x05, 0x01, 0x00};
 const UL HeaderByteCount(HeaderByteCountKey);
 const UL KLVFill(KLVFillKey);
 const UL PrimerKey(PrimerPackKey);
@@ -311,7 +307,7 @@ void Partition::Add(const MDObjectPtr& object, bool atFront, Path& path)
         if (!child)
             continue;
         const int kind = child->RefKind();
-        if (kind == 6)
+        if (kind == RefKinds::Target)
         {
             const MDObject* holder = child->ValueHolder;
             const std::uint64_t size = holder ? holder->Value.Size() : 0;
@@ -333,11 +329,11 @@ void Partition::Add(const MDObjectPtr& object, bool atFront, Path& path)
                     DiagnosticError("Internal error - %s at 0x%s in UnmatchedRefs but already linked!\n",
                                     source->FullName().c_str(),
                                     HexText64(source->AbsoluteLocation(), 8).c_str());
-                if (Link(source, object) && source->RefKind() == 1)
+                if (Link(source, object) && source->RefKind() == RefKinds::Strong)
                     owned = true;
             }
         }
-        else if (kind == 1)
+        else if (kind == RefKinds::Strong)
         {
             if (const MDObjectPtr target(child->GetReferencedObject()); target)
                 AddOwned(target, atFront, path);
@@ -374,7 +370,8 @@ void Partition::AddTargetsInside(const MDObjectPtr& object, bool atFront, Path& 
         const MDObjectPtr& child = entry.second;
         if (!child)
             continue;
-        const MDObjectPtr target(child->RefKind() == 1 ? child->GetReferencedObject() : MDObjectParent());
+        const MDObjectPtr target(child->RefKind() == RefKinds::Strong ? child->GetReferencedObject()
+                                                                      : MDObjectParent());
         if (target)
             AddOwned(target, atFront, path);
         else if (!child->empty())
@@ -390,11 +387,11 @@ void Partition::LinkChildReferences(const MDObjectPtr& object)
         if (!child || child->GetReferencedObject())
             continue;
         const int kind = child->RefKind();
-        if (kind < 1 || kind > 5)
+        if (!RefKinds::IsSource(kind))
             continue;
         if (!child->ValueHolder)
         {
-            if (kind != 5)
+            if (kind != RefKinds::Global)
                 DiagnosticError(
                     "Metadata Object \"%s/%s\" should be a reference source (a UUID), but has no valid "
                     "value\n",
@@ -411,10 +408,11 @@ void Partition::LinkChildReferences(const MDObjectPtr& object)
         if (size != 16)
         {
             DiagnosticError(
-                kind == 5 ? "Metadata Object \"%s/%s\" should be a global reference (a UL or UUID), but "
-                            "has size %d\n"
-                          : "Metadata Object \"%s/%s\" should be a reference source (a UUID), but has "
-                            "size %d\n",
+                kind == RefKinds::Global
+                    ? "Metadata Object \"%s/%s\" should be a global reference (a UL or UUID), but "
+                      "has size %d\n"
+                    : "Metadata Object \"%s/%s\" should be a reference source (a UUID), but has "
+                      "size %d\n",
                 object->Name.c_str(), child->Name.c_str(), SizeForMessage(size));
             continue;
         }
@@ -422,7 +420,7 @@ void Partition::LinkChildReferences(const MDObjectPtr& object)
         const auto target = TargetsByUUID.find(id);
         if (target == TargetsByUUID.end())
             UnmatchedRefs.emplace(id, child);
-        else if (Link(child, target->second) && kind == 1)
+        else if (Link(child, target->second) && kind == RefKinds::Strong)
             RemoveTopLevel(target->second.GetPtr());
     }
 }
@@ -433,7 +431,7 @@ bool Partition::Link(const MDObjectPtr& source, const MDObjectPtr& target)
     // reference's set, directly or through its own strong references, would make a loop that keeps itself
     // alive and that every walk down the tree would follow for ever; such a reference is reported and stays
     // unlinked.
-    if (source->RefKind() == 1)
+    if (source->RefKind() == RefKinds::Strong)
     {
         const MDObject* owner = RootOf(source.GetPtr());
         const MDObject* owned = RootOf(target.GetPtr());

@@ -1,13 +1,19 @@
 #include "mxf/PartitionKey.h"
 
+#include "mxf/Labels.h"
+
+#include <algorithm>
+
 namespace mxf
 {
 
+// The prefix that every partition pack key shares, but for its version bytes 7 and 8.
 bool IsPartitionPackKey(const std::uint8_t* k)
 {
-    return k[0] == 0x06 && k[1] == 0x0e && k[2] == 0x2b && k[3] == 0x34 && k[4] == 0x02 && k[5] == 0x05 &&
-           k[8] == 0x0d && k[9] == 0x01 && k[10] == 0x02 && k[11] == 0x01 && k[12] == 0x01 && k[13] != 0x05 &&
-           k[13] != 0x11;
+    const auto& prefix = PartitionPackKeyPrefix;
+    return std::equal(prefix.begin(), prefix.begin() + 6, k) &&
+           std::equal(prefix.begin() + 8, prefix.end(), k + 8) && k[11] == 0x01 && k[12] == 0x01 &&
+           k[13] != 0x05 && k[13] != 0x11;
 }
 
 } // namespace mxf

@@ -4,6 +4,8 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 #include "mxf/UUID.h"
 #include "mxf/XMLParser.h"
 
@@ -16,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace mxf
@@ -412,11 +415,15 @@ void SizeFromOccurs(const RXIEntry& entry, TypeRecord& record)
 
 std::int32_t CollectionRefKind(const std::string& qualifier)
 {
-    static constexpr const char* Words[] = {"strong", "weak", "meta", "dict", "global"};
-    for (std::int32_t i = 0; i < 5; ++i)
-        if (qualifier == Words[i])
-            return i + 1;
-    return 0;
+    static constexpr std::pair<const char*, std::int32_t> Words[] = {{"strong", RefKinds::Strong},
+                                                                     {"weak", RefKinds::Weak},
+                                                                     {"meta", RefKinds::Meta},
+                                                                     {"dict", RefKinds::Dict},
+                                                                     {"global", RefKinds::Global}};
+    for (const auto& [word, kind] : Words)
+        if (qualifier == word)
+            return kind;
+    return RefKinds::None;
 }
 
 void AddMembers(const RXIEntry& entry, TypeRecord& record, bool values)
@@ -470,15 +477,16 @@ void BuildRXITypes(RXIParseState& state)
         record->Base = "Internal-UUID";
         record->RefTarget = entry.TypeRef;
         const std::int32_t refKind = CollectionRefKind(entry.Qualifier);
-        record->RefKind = refKind >= 1 && refKind <= 4 ? refKind : 5;
+        record->RefKind =
+            refKind >= RefKinds::Strong && refKind <= RefKinds::Dict ? refKind : RefKinds::Global;
     }
     else if (kind == "set" || kind == "array")
     {
         const std::int32_t refKind = CollectionRefKind(entry.Qualifier);
         record->Kind = TypeRecord::MULTIPLE;
-        if (refKind == 0)
+        if (refKind == RefKinds::None)
         {
-            record->ArrayKind = kind == "set" ? 1 : 0;
+            record->ArrayKind = kind == "set" ? ArrayKinds::Batch : ArrayKinds::Plain;
             record->Base = entry.TypeRef;
             if (kind == "array")
                 SizeFromOccurs(entry, *record);
@@ -495,7 +503,7 @@ void BuildRXITypes(RXIParseState& state)
             item->RefTarget = entry.TypeRef;
             item->SymbolSpace = record->SymbolSpace;
             state.Result->TypeRecords.push_back(item);
-            record->ArrayKind = 1;
+            record->ArrayKind = ArrayKinds::Batch;
             record->Base = item->UL->GetString();
             record->RefKind = refKind;
         }
@@ -556,54 +564,53 @@ LabelBytes BytesOf(const UL& label)
 
 void BuildRXIElements(RXIParseState& state)
 {
-    static const std::uint8_t InstanceUID[16] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x01,
-                                                 0x01, 0x01, 0x15, 0x02, 0x00, 0x00, 0x00, 0x00};
     const ClassRecordPtr record(new ClassRecord);
     ApplySharedSteps(state, *record, true);
     record->Class = ClassRecord::ITEM;
     record->Base = state.Innermost().TypeRef;
-    if (std::memcmp(record->UL->GetValue(), InstanceUID, 16) == 0)
-        record->RefKind = 6;
+    if (record->UL->GetArray() == InstanceUIDKey)
+        record->RefKind = RefKinds::Target;
     state.ElementMap.emplace(BytesOf(*record->UL), std::make_pair(record, ClassRecordPtr()));
 }
 
 void ApplyGroupCoding(ClassRecord& record)
 {
     std::int32_t kind = ClassRecord::SET;
-    std::int32_t keyFormat = 2;
-    std::int32_t lengthFormat = 3;
+    std::int32_t keyFormat = KeyFormats::Tag2;
+    std::int32_t lengthFormat = LengthFormats::BER;
     if (record.UL && record.UL->GetValue()[0] == 0x06 && record.UL->GetValue()[5] != 0x7F)
     {
         const std::uint8_t c = record.UL->GetValue()[5];
         const std::uint8_t lengthBits = c & 0xE0;
-        const std::int32_t codedLength = lengthBits == 0x20   ? 1
-                                         : lengthBits == 0x40 ? 2
-                                         : lengthBits == 0x60 ? 4
-                                                              : 3;
-        static constexpr std::int32_t KeyFormats[] = {1, 6, 2, 4};
+        const std::int32_t codedLength = lengthBits == 0x20   ? LengthFormats::Bytes1
+                                         : lengthBits == 0x40 ? LengthFormats::Bytes2
+                                         : lengthBits == 0x60 ? LengthFormats::Bytes4
+                                                              : LengthFormats::BER;
+        static constexpr std::int32_t TagFormats[] = {KeyFormats::Tag1, KeyFormats::OIDTag, KeyFormats::Tag2,
+                                                      KeyFormats::Tag4};
         switch (c & 0x07)
         {
         case 1:
-            keyFormat = 3;
-            lengthFormat = 3;
+            keyFormat = KeyFormats::Label;
+            lengthFormat = LengthFormats::BER;
             break;
         case 2:
-            keyFormat = 5;
+            keyFormat = KeyFormats::GlobalSet;
             lengthFormat = codedLength;
             break;
         case 3:
-            keyFormat = KeyFormats[(c & 0x18) >> 3];
+            keyFormat = TagFormats[(c & 0x18) >> 3];
             lengthFormat = codedLength;
             break;
         case 4:
             kind = ClassRecord::PACK;
-            keyFormat = 0;
+            keyFormat = KeyFormats::None;
             lengthFormat = codedLength;
             break;
         case 5:
             kind = ClassRecord::PACK;
-            keyFormat = 0;
-            lengthFormat = 0;
+            keyFormat = KeyFormats::None;
+            lengthFormat = LengthFormats::None;
             break;
         case 6:
             break;
@@ -651,7 +658,7 @@ void AddGroupMembers(RXIParseState& state, const RXIEntry& entry, const ClassRec
             copy->MinSize = member->MinSize;
             copy->MaxSize = member->MaxSize;
             copy->Tag = member->Tag;
-            copy->RefKind = -1;
+            copy->RefKind = RefKinds::NotGiven;
             copy->Class = ClassRecord::DERIVED;
             copy->Base = member->UL->GetString();
             copy->UL = ULFromNewUUID();
@@ -718,7 +725,7 @@ void BuildRXIGroups(RXIParseState& state)
         variant->Name = record->Name;
         variant->Detail = record->Detail;
         variant->Tag = record->Tag;
-        variant->RefKind = -1;
+        variant->RefKind = RefKinds::NotGiven;
         variant->UL = new UL(record->UL);
         variant->UL->GetValue()[5] = byte;
         variant->SymbolSpace = CodingSymbolSpace(byte, state);

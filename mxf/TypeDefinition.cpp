@@ -4,6 +4,7 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Kinds.h"
 #include "mxf/Label.h"
 #include "mxf/UUID.h"
 
@@ -119,12 +120,12 @@ void TypePass::NewType(TypeRecord& r, MDType& type, const char* defaultTraits) c
 
 void TypePass::ApplyRefSettings(TypeRecord& r, MDType& type)
 {
-    if (r.RefKind == 7)
+    if (r.RefKind == RefKinds::Nested)
     {
-        type.RefType = 1;
+        type.RefType = RefKinds::Strong;
         type.IsNested = true;
     }
-    else if (r.RefKind != -1)
+    else if (r.RefKind != RefKinds::NotGiven)
         type.RefType = r.RefKind;
     if (!r.RefTarget.empty())
         type.RefTargetName = r.RefTarget;
@@ -156,7 +157,7 @@ Outcome TypePass::Basic(TypeRecord& r, MDTypePtr type)
         type = MDType::DefineBasic(r.Name, r.Detail, r.UL, r.Size);
     if (r.Endian)
         type->Endian = true;
-    if (r.ArrayKind == 2)
+    if (r.ArrayKind == ArrayKinds::String)
         type->Character = true;
     Complete(r, *type, isNew, "Default-Basic");
     return Outcome::Done;
@@ -170,7 +171,7 @@ Outcome TypePass::Interpretation(TypeRecord& r, MDTypePtr type)
     const bool isNew = !type;
     if (isNew)
         type = MDType::DefineInterpretation(r.Name, r.Detail, base, r.UL, r.Size);
-    if (r.ArrayKind == 2)
+    if (r.ArrayKind == ArrayKinds::String)
         type->Character = true;
     Complete(r, *type, isNew, "");
     return Outcome::Done;
@@ -184,7 +185,7 @@ Outcome TypePass::Multiple(TypeRecord& r, MDTypePtr type)
     const bool isNew = !type;
     if (isNew)
         type = MDType::DefineMultiple(r.Name, r.Detail, element, r.UL, r.Size);
-    if (r.ArrayKind != 0)
+    if (r.ArrayKind != ArrayKinds::Plain)
         type->ArrayClass = r.ArrayKind;
     Complete(r, *type, isNew, "Default-Array");
     return Outcome::Done;

@@ -4,6 +4,7 @@
 // plain data that one loading thread fills and reads.
 #pragma once
 
+#include "mxf/Kinds.h"
 #include "mxf/RefCount.h"
 #include "mxf/SymbolSpace.h"
 #include "mxf/UL.h"
@@ -46,10 +47,10 @@ public:
     // compound member: the member's size.
     std::int32_t Size = 0;
     bool Endian = false;
-    // 0 plain array, 1 batch, 2 string; a basic or interpretation of 2 holds characters.
-    std::int32_t ArrayKind = 0;
-    // -1 not given; else 0 none, 1 strong, 2 weak, 3 meta, 4 dict, 5 global, 6 target, 7 nested.
-    std::int32_t RefKind = -1;
+    // An ArrayKinds code; a basic or interpretation of String holds characters.
+    std::int32_t ArrayKind = ArrayKinds::Plain;
+    // A RefKinds code, Nested included.
+    std::int32_t RefKind = RefKinds::NotGiven;
     std::string RefTarget;
     SymbolSpacePtr SymbolSpace; // null: the definer's space
     bool Baseline = false;

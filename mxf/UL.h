@@ -4,6 +4,7 @@
 #pragma once
 
 #include "mxf/Identifier.h"
+#include "mxf/Labels.h"
 #include "mxf/RefCount.h"
 
 #include <cstdint>
@@ -18,6 +19,7 @@ class UL : public RefCount<UL>, public Identifier<16>
 public:
     UL() = default;
     explicit UL(const std::uint8_t* bytes) : Identifier<16>(bytes) {} // null gives 16 zero bytes
+    explicit UL(const LabelKey& bytes) : Identifier<16>(bytes.data()) {}
     explicit UL(const SmartPtr<UL>& other) : Identifier<16>(other ? other->GetValue() : nullptr) {}
     // Reads the label, UUID and URN text forms; text of no known form gives 16 zero bytes.
     explicit UL(std::string_view text);

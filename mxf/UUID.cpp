@@ -2,6 +2,7 @@
 
 #include "mxf/IdentifierText.h"
 #include "mxf/Label.h"
+#include "mxf/Labels.h"
 #include "mxf/OutputFormat.h"
 
 #include <mutex>
@@ -30,11 +31,6 @@ RandomSource& Random()
 {
     static auto* source = new RandomSource;
     return *source;
-}
-
-bool HasSMPTEPrefix(const std::uint8_t* bytes)
-{
-    return bytes[0] == 0x06 && bytes[1] == 0x0e && bytes[2] == 0x2b && bytes[3] == 0x34;
 }
 
 } // namespace

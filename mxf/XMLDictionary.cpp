@@ -7,6 +7,7 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
 #include "mxf/IdentifierText.h"
+#include "mxf/Kinds.h"
 #include "mxf/MDOType.h"
 #include "mxf/TextChars.h"
 #include "mxf/TypeDefinition.h"
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace mxf
@@ -100,21 +102,23 @@ SymbolSpacePtr NamedSpace(const char* name)
     return space ? space : SymbolSpacePtr(new SymbolSpace(name));
 }
 
-// The reference kind of a "ref" word, or -1 for a word that names none.
+// The reference kind of a "ref" word, or NotGiven for a word that names none.
 std::int32_t RefKindOfWord(std::string_view word)
 {
-    static constexpr const char* Words[] = {"none", "strong", "weak",   "meta",
-                                            "dict", "global", "target", "nested"};
-    for (std::int32_t kind = 0; kind < 8; ++kind)
-        if (EqualsNoCase(word, Words[kind]))
+    static constexpr std::pair<const char*, std::int32_t> Words[] = {
+        {"none", RefKinds::None},     {"strong", RefKinds::Strong}, {"weak", RefKinds::Weak},
+        {"meta", RefKinds::Meta},     {"dict", RefKinds::Dict},     {"global", RefKinds::Global},
+        {"target", RefKinds::Target}, {"nested", RefKinds::Nested}};
+    for (const auto& [name, kind] : Words)
+        if (EqualsNoCase(word, name))
             return kind;
-    return -1;
+    return RefKinds::NotGiven;
 }
 
 void SetRefKind(std::int32_t& refKind, const char* word, const char* element)
 {
     const std::int32_t kind = RefKindOfWord(word);
-    if (kind < 0)
+    if (kind == RefKinds::NotGiven)
         XMLWarning(nullptr, "Unknown ref value ref=\"%s\" in <%s/>\n", word, element);
     else
         refKind = kind;
@@ -169,15 +173,15 @@ void ParseSimpleType(TypesParseState& types, const char* name, const char** attr
         else if (Is(a[0], "endian") && kind == TypeRecord::BASIC)
             record->Endian = IsYes(a[1]);
         else if (Is(a[0], "character") && kind != TypeRecord::MULTIPLE)
-            record->ArrayKind = IsYes(a[1]) ? 2 : record->ArrayKind;
+            record->ArrayKind = IsYes(a[1]) ? ArrayKinds::String : record->ArrayKind;
         else if (Is(a[0], "base") && kind != TypeRecord::BASIC)
             record->Base = a[1];
         else if (Is(a[0], "type") && kind == TypeRecord::MULTIPLE)
         {
             if (EqualsNoCase(a[1], "batch") || EqualsNoCase(a[1], "explicit"))
-                record->ArrayKind = 1;
+                record->ArrayKind = ArrayKinds::Batch;
             else if (EqualsNoCase(a[1], "string"))
-                record->ArrayKind = 2;
+                record->ArrayKind = ArrayKinds::String;
         }
         else if (kind == TypeRecord::BASIC)
             XMLWarning(&types, "Unexpected attribute \"%s\" in basic type \"%s\"\n", a[0], name);
@@ -483,19 +487,21 @@ void ApplyClassType(ClassRecord& record, const char* value, std::int32_t& keyFor
     if (EqualsNoCase(text, "universalset"))
     {
         record.Class = ClassRecord::SET;
-        keyFormat = lengthFormat = 3;
+        keyFormat = KeyFormats::Label;
+        lengthFormat = LengthFormats::BER;
     }
     else if (EqualsNoCase(text, "localset") || EqualsNoCase(text, "sublocalset"))
         record.Class = ClassRecord::SET;
     else if (EqualsNoCase(text, "fixedpack") || EqualsNoCase(text, "subfixedpack"))
     {
         record.Class = ClassRecord::PACK;
-        keyFormat = lengthFormat = 0;
+        keyFormat = KeyFormats::None;
+        lengthFormat = LengthFormats::None;
     }
     else if (EqualsNoCase(text, "variablepack") || EqualsNoCase(text, "subvariablepack"))
     {
         record.Class = ClassRecord::PACK;
-        keyFormat = 0;
+        keyFormat = KeyFormats::None;
     }
     else if (EqualsNoCase(text, "vector") || EqualsNoCase(text, "subvector"))
         record.Class = ClassRecord::VECTOR;
@@ -558,9 +564,9 @@ void ApplyClassAttribute(ClassRecord& record, const char* name, const char* valu
     else if (Is(name, "maxLength"))
         record.MaxSize = LeadingInt(value);
     else if (Is(name, "tagFormat") || Is(name, "keyFormat"))
-        keyFormat = EqualsNoCase(text, "ber") ? 6 : LeadingInt(value);
+        keyFormat = EqualsNoCase(text, "ber") ? KeyFormats::OIDTag : LeadingInt(value);
     else if (Is(name, "lengthFormat"))
-        lengthFormat = EqualsNoCase(text, "ber") ? 3 : LeadingInt(value);
+        lengthFormat = EqualsNoCase(text, "ber") ? LengthFormats::BER : LeadingInt(value);
     else if (Is(name, "default"))
     {
         record.HasDefault = true;
@@ -605,8 +611,8 @@ void ParseClassElement(XMLDictionaryLoadState& state, const char* name, const ch
         record->SymbolSpace = state.DictSpace;
     }
 
-    std::int32_t keyFormat = 7;
-    std::int32_t lengthFormat = 5;
+    std::int32_t keyFormat = KeyFormats::FromBase;
+    std::int32_t lengthFormat = LengthFormats::FromBase;
     std::uint32_t tagNumber = 0;
     std::unique_ptr<std::vector<std::uint8_t>> longKey;
     std::unique_ptr<std::vector<std::uint8_t>> globalKey;

@@ -6,6 +6,8 @@
 #include "FileSystems/TapeFS/LabelText.h"
 #include "FileSystems/TapeFS/TimeHelpers.h"
 #include "mxf/DictionaryLoad.h"
+#include "mxf/Kinds.h"
+#include "mxf/Labels.h"
 #include "mxf/Partition.h"
 #include "mxf/SymbolSpace.h"
 #include "pagelist/CFileListInternal.h"
@@ -20,7 +22,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -115,7 +116,7 @@ CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, 
     }
     else if (o.Link.GetPtr())
     {
-        if (o.RefKind() == 1)
+        if (o.RefKind() == mxf::RefKinds::Strong)
         {
             status = SetAttribute(document, *element, u"ID", o.GetString(""));
             const mxf::MDObjectPtr target(o.GetReferencedObject());
@@ -268,9 +269,7 @@ CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDO
 // length runs past the file measures nothing: the size stays that of the whole blocks.
 void MeasureSize(CMXFOnTapeFile& view, const mxf::PartitionPtr& header)
 {
-    static constexpr std::uint8_t FooterKey[] = {0x06, 0x0e, 0x2b, 0x34, 0x01, 0x01, 0x01, 0x04,
-                                                 0x06, 0x10, 0x10, 0x05, 0x01, 0x00, 0x00, 0x00};
-    static const mxf::UL FooterPartition(FooterKey);
+    static const mxf::UL FooterPartition(mxf::FooterPartitionKey);
     std::uint64_t footer = static_cast<std::uint64_t>(header->Object->GetChildInt64(FooterPartition));
     if (footer == 0)
         footer = view.ScanBackForFooter(2 * static_cast<std::int64_t>(view.GetBlockSize()));
@@ -280,11 +279,10 @@ void MeasureSize(CMXFOnTapeFile& view, const mxf::PartitionPtr& header)
     if (!view.ReadPartition().GetPtr())
         return;
     std::uint64_t end = view.Tell();
-    static constexpr std::uint8_t Smpte[] = {0x06, 0x0e, 0x2b, 0x34};
     while (end < view.GetFileLength())
     {
         const mxf::ULPtr key = view.ReadULKey();
-        if (!key.GetPtr() || std::memcmp(key->GetValue(), Smpte, sizeof Smpte) != 0)
+        if (!key.GetPtr() || !mxf::HasSMPTEPrefix(key->GetValue()))
             break;
         const std::int64_t length = view.ReadBERLength();
         if (length < 0)
