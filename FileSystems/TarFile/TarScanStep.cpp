@@ -241,7 +241,6 @@ CStatus CTarScanStep::ZeroBlockRead()
 CStatus CTarScanStep::ArchiveMarkPassed()
 {
     Context.ScanPosition = Operation.MarkReached;
-    ArchiveEnded();
     FillArchiveEnd(Context.ScanPosition);
     return Finish(CStatus::Success());
 }

@@ -60,8 +60,6 @@ protected:
     virtual CStatus FileFound(const CFileName& name, std::uint64_t size, const CGenericTarFragment& fragment);
     // The failure for a block after a zero block that is not zero too.
     virtual CStatus ArchiveEndNotZero() const = 0;
-    // An archive's end has been passed; its item is about to be filled.
-    virtual void ArchiveEnded() {}
 
     // Reads the header block at the scan position, where the item starts.
     CStatus ReadHeader(std::uint32_t next);

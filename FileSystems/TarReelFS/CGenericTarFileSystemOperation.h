@@ -12,6 +12,18 @@
 #include <memory>
 #include <vector>
 
+// An entry of a scan whose data are to be recorded: a member, or the rest of one begun on the previous
+// volume (a continuation, which is also the item's archive end).
+struct TarDataEntry
+{
+    CFileName Name;
+    std::uint64_t Size = 0;
+    std::uint32_t SegmentIndex = 0;
+    std::uint32_t OrderKey1 = 0;
+    std::uint32_t OrderKey2 = 0;
+    bool Continuation = false;
+};
+
 // One run of a file's blocks on one volume.
 struct TapeExtent
 {
@@ -44,6 +56,9 @@ public:
     std::unique_ptr<CSparseRestore> Sparse;
 
     std::unique_ptr<CGenericTarFile> TarFile;
+    // Scan: the entry whose data would end in the volume's last physical block, while the drive looks
+    // whether the closing mark stands there.
+    TarDataEntry PendingEntry;
     std::uint64_t SignatureNumber = 0;
     std::uint8_t LabelId[48] = {};
     // In tape order, one for each volume the file lies on: a few, taken from the front. A vector, as an

@@ -19,7 +19,6 @@ public:
 
     CGenericTarFileSystem* FileSystem;
     std::uint64_t DataEnd = 0;
-    std::uint32_t ArchiveEnds = 0;
 };
 
 class CGenericTarReplicationContext : public CReplicationContext

@@ -38,6 +38,7 @@ enum State : std::uint32_t
     ArchiveMarkPassed = 6,
     VolumeMarkPassed = 7,
     SparseExtensionRead = 8,
+    LastBlockRead = 9,
 };
 
 // The states in which the shared TAR steps go on.
@@ -64,7 +65,6 @@ private:
     CStatus FileFound(const CFileName& name, std::uint64_t size,
                       const CGenericTarFragment& fragment) override;
     CStatus ArchiveEndNotZero() const override;
-    void ArchiveEnded() override { ++LayoutContext.ArchiveEnds; }
 
     CStatus StartItem();
     CStatus StoreSignature();
@@ -74,17 +74,22 @@ private:
     CStatus HandleContinuation(const CFileName& name);
 
     // The data blocks of an entry whose header ends at the scan position that lie on this volume: all
-    // of them, or those up to the volume's closing mark when the data runs past the volume.
+    // of them, or those up to the volume's closing mark when the data run past the volume. `closingMark`:
+    // the mark that closes the volume takes its last physical block (false only where the drive found
+    // data there: an image cut short).
     struct DataSpan
     {
         std::uint64_t Blocks;
         bool RunsPastVolume;
     };
-    DataSpan DataOnVolume(std::uint64_t blocks) const;
-    // Records the entry's data on this volume as its extent and moves past it; completes the item, or,
-    // when the data runs past the volume, spaces over the closing mark first.
-    CStatus RecordData(const CFileName& name, std::uint64_t size, std::uint32_t segmentIndex,
-                       std::uint32_t orderKey1, std::uint32_t orderKey2);
+    DataSpan DataOnVolume(std::uint64_t blocks, bool closingMark = true) const;
+    // Records the entry's data on this volume; first, where they would end in the volume's last physical
+    // block, reads what stands there: the closing mark, and they run on onto the next volume, or data.
+    CStatus RecordData(const TarDataEntry& entry);
+    CStatus LastBlockRead();
+    // Records the entry's data on this volume as its extent and moves past them; completes the item, or,
+    // when the data run past the volume, spaces over the closing mark first.
+    CStatus RecordSpan(const TarDataEntry& entry, const DataSpan& span);
     CStatus AddExtent(const CFileName& name, std::uint64_t bytes, std::uint32_t segmentIndex,
                       std::uint32_t orderKey1, std::uint32_t orderKey2);
     void SetStandard(std::int32_t standard);
@@ -102,6 +107,8 @@ CStatus GenericTarScanStep::RunState(std::uint32_t state)
         return ReadFollowingHeader();
     case State::VolumeMarkPassed:
         return VolumeMarkPassed();
+    case State::LastBlockRead:
+        return LastBlockRead();
     default:
         return FileSystem.UnknownState(state, __LINE__);
     }
@@ -218,23 +225,21 @@ CStatus GenericTarScanStep::HandleContinuation(const CFileName& name)
         return Finish(status);
     if (CStatus status = CheckData(name, size); status.Failed())
         return Finish(status);
-    FillArchiveEnd(Context.ScanPosition + DataOnVolume(CTarFile::BlocksFor(size)).Blocks);
-    return RecordData(name, size, 1, AnyKey, AnyKey);
+    return RecordData({name, size, 1, AnyKey, AnyKey, true});
 }
 
 CStatus GenericTarScanStep::FileFound(const CFileName& name, std::uint64_t size,
                                       const CGenericTarFragment& fragment)
 {
-    return RecordData(name, size, fragment.SegmentIndex, fragment.OrderKey1, fragment.OrderKey2);
+    return RecordData({name, size, fragment.SegmentIndex, fragment.OrderKey1, fragment.OrderKey2, false});
 }
 
-GenericTarScanStep::DataSpan GenericTarScanStep::DataOnVolume(std::uint64_t blocks) const
+GenericTarScanStep::DataSpan GenericTarScanStep::DataOnVolume(std::uint64_t blocks, bool closingMark) const
 {
     const std::uint64_t physical = Medium->AdjustToPhysicalBlockBoundary(1, true);
     const std::uint64_t lastWritten = Medium->LastWrittenBlock;
-    std::uint64_t end = Medium->AdjustToPhysicalBlockBoundary(Context.ScanPosition + blocks, true);
-    if (LayoutContext.ArchiveEnds != 0)
-        end += physical;
+    const std::uint64_t end = Medium->AdjustToPhysicalBlockBoundary(Context.ScanPosition + blocks, true) +
+                              (closingMark ? physical : 0);
     if (end <= lastWritten)
         return {blocks, false};
     // The data stops one physical block before the last written block, where the mark that closes the
@@ -244,17 +249,39 @@ GenericTarScanStep::DataSpan GenericTarScanStep::DataOnVolume(std::uint64_t bloc
     return {std::min(dataEnd - Context.ScanPosition, blocks), true};
 }
 
-CStatus GenericTarScanStep::RecordData(const CFileName& name, std::uint64_t size, std::uint32_t segmentIndex,
-                                       std::uint32_t orderKey1, std::uint32_t orderKey2)
+CStatus GenericTarScanStep::RecordData(const TarDataEntry& entry)
 {
-    const DataSpan span = DataOnVolume(CTarFile::BlocksFor(size));
+    const std::uint64_t blocks = CTarFile::BlocksFor(entry.Size);
+    const DataSpan span = DataOnVolume(blocks);
+    if (span.RunsPastVolume && !DataOnVolume(blocks, false).RunsPastVolume)
+    {
+        LayoutOperation.PendingEntry = entry;
+        const std::uint64_t physical = Medium->AdjustToPhysicalBlockBoundary(1, true);
+        ReadMark(Medium->LastWrittenBlock - physical, State::LastBlockRead);
+        return CStatus::Success();
+    }
+    return RecordSpan(entry, span);
+}
+
+CStatus GenericTarScanStep::LastBlockRead()
+{
+    const TarDataEntry& entry = LayoutOperation.PendingEntry;
+    return RecordSpan(entry, DataOnVolume(CTarFile::BlocksFor(entry.Size), Medium->AtFileMark == 1));
+}
+
+CStatus GenericTarScanStep::RecordSpan(const TarDataEntry& entry, const DataSpan& span)
+{
+    if (entry.Continuation)
+        FillArchiveEnd(Context.ScanPosition + span.Blocks);
     if (!span.RunsPastVolume)
     {
-        CStatus status = AddExtent(name, size, segmentIndex, orderKey1, orderKey2);
+        CStatus status =
+            AddExtent(entry.Name, entry.Size, entry.SegmentIndex, entry.OrderKey1, entry.OrderKey2);
         Context.ScanPosition += span.Blocks;
         return Finish(status);
     }
-    if (CStatus status = AddExtent(name, span.Blocks * 512, segmentIndex, orderKey1, orderKey2);
+    if (CStatus status =
+            AddExtent(entry.Name, span.Blocks * 512, entry.SegmentIndex, entry.OrderKey1, entry.OrderKey2);
         status.Failed())
         return Finish(status);
     Context.ScanPosition += span.Blocks;

@@ -7,6 +7,7 @@
 #include "frame/CCatalogueHeader.h"
 #include "frame/CFileListPointer.h"
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -20,6 +21,30 @@ struct PeerArchive
 
 class GenericTarScan : public TarTape
 {
+protected:
+    // Where the scan recorded closing marks (position and bytes), and the blocks of the extents.
+    struct MarksAndExtents
+    {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> Syncs;
+        std::vector<std::uint64_t> ExtentBlocks;
+    };
+    static MarksAndExtents CataloguedMarksAndExtents(const CVolumePointer& volume)
+    {
+        MarksAndExtents found;
+        CFileListInternal& catalogue = *volume->Catalogue;
+        for (auto at = catalogue.begin(), end = catalogue.end(); at != end; ++at)
+        {
+            CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+            if (handle.Get()->GetObjectType(false) == KindSync)
+            {
+                const auto& sync = static_cast<const CCatSync&>(*handle.Get());
+                found.Syncs.emplace_back(sync.Position, sync.MarkBytes);
+            }
+            if (handle.Get()->GetObjectType(false) == KindExtent)
+                found.ExtentBlocks.push_back(static_cast<const CCatExtent&>(*handle.Get()).BlockCount);
+        }
+        return found;
+    }
 };
 
 // Each archive in a system of its own: archives that begin with the same member would be taken for
@@ -278,22 +303,37 @@ TEST_F(GenericTarScan, a_member_longer_than_the_tape_stops_at_its_closing_mark)
 
     // One record of 20 blocks and the closing mark: the data stop one physical block before the last
     // written block (40), and the mark is recorded where they stop.
-    CFileListInternal& catalogue = *volume->Catalogue;
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> syncs;
-    std::uint64_t extentBlocks = 0;
-    for (auto at = catalogue.begin(), end = catalogue.end(); at != end; ++at)
+    const MarksAndExtents found = CataloguedMarksAndExtents(volume);
+    EXPECT_EQ(found.Syncs, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{20, 10240}}));
+    // From block 3, after the pax header, its records and the ustar header.
+    EXPECT_EQ(found.ExtentBlocks, std::vector<std::uint64_t>{17});
+}
+
+TEST_F(GenericTarScan, a_member_whose_data_would_end_in_the_closing_marks_block_runs_on_to_the_next_volume)
+{
+    // Two records of 20 blocks, then the closing mark in the third: the member's header at block 0 and
+    // its data from block 1 up to the mark, as a multi-volume writer leaves a volume whose last member
+    // goes on with less than a record, or more, on the next one.
+    const std::uint64_t sizes[] = {39 * 512 + 1, 50 * 512, 59 * 512, 59 * 512 + 100, 100 * 512};
+    for (const std::uint64_t size : sizes)
     {
-        CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
-        if (handle.Get()->GetObjectType(false) == KindSync)
-        {
-            const auto& sync = static_cast<const CCatSync&>(*handle.Get());
-            syncs.emplace_back(sync.Position, sync.MarkBytes);
-        }
-        if (handle.Get()->GetObjectType(false) == KindExtent)
-            extentBlocks = static_cast<const CCatExtent&>(*handle.Get()).BlockCount;
+        SCOPED_TRACE(size);
+        char octal[16];
+        std::snprintf(octal, sizeof octal, "%011llo", static_cast<unsigned long long>(size));
+        // A name of its own, so that the tapes are not taken for copies of one volume.
+        std::string archive = tartest::Entry(tartest::UstarBlock("tail-" + std::to_string(size), octal));
+        archive.resize(40 * 512, 'd');
+        CVolumePointer volume = Mount({Bytes(archive.begin(), archive.end())});
+        ASSERT_TRUE(Recognise(volume).IsSuccess());
+        CStatus status = Scan(volume);
+        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+        const auto records = Files(volume);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].Size, size);
+        const MarksAndExtents found = CataloguedMarksAndExtents(volume);
+        EXPECT_EQ(found.Syncs, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{40, 10240}}));
+        EXPECT_EQ(found.ExtentBlocks, std::vector<std::uint64_t>{39});
     }
-    EXPECT_EQ(syncs, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{20, 10240}}));
-    EXPECT_EQ(extentBlocks, 17u); // from block 3, after the pax header, its records and the ustar header
 }
 
 TEST_F(GenericTarScan, the_first_item_stores_the_tape_signature_so_a_second_reading_keeps_the_number)

@@ -214,6 +214,31 @@ TEST_F(TarTapeCommands, a_file_running_over_three_volumes_restores_whole_and_in_
                   big.substr(offset, length))
             << offset << "+" << length;
 }
+
+TEST_F(TarTapeCommands, a_file_that_goes_on_with_less_than_a_record_on_the_next_volume_restores_whole)
+{
+    // GNU tar leaves the first volume full to its last record: tail.bin's data there end where the
+    // closing mark stands on tape, and its last 4 blocks are on the second volume.
+    const std::string first = FixtureTape("tail1", "gnutar/multi-tail-1.tar");
+    const std::string second = FixtureTape("tail2", "gnutar/multi-tail-2.tar");
+    CRunResult scanned = Reelfs({"scan", first});
+    ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+    EXPECT_NE(scanned.Out.find("continues    0/tail.bin runs on onto the next volume"), std::string::npos)
+        << scanned.Out;
+    ASSERT_EQ(Reelfs({"scan", second}).Exit, 0);
+    CRunResult known = Reelfs({"volumes"});
+    std::string secondId;
+    for (const std::string& line : Lines(known.Out))
+        if (line.ends_with("\t" + second))
+            secondId = line.substr(0, line.find('\t'));
+    ASSERT_EQ(Reelfs({"set", first, "NextVolume=" + secondId}).Exit, 0);
+    auto extracted = Extract({"gnutar/multi-tail-1.tar", "gnutar/multi-tail-2.tar"});
+    ASSERT_EQ(extracted["tail.bin"].size(), 32256u);
+    EXPECT_EQ(Restore({first, "0/tail.bin", "--with", second}), extracted["tail.bin"]);
+    EXPECT_EQ(Restore({first, "0/tail.bin", "--offset", "30000", "--length", "2256", "--with", second}),
+              extracted["tail.bin"].substr(30000));
+    EXPECT_EQ(Restore({second, "0/after.txt"}), "after\n");
+}
 } // namespace
 
 namespace
