@@ -75,13 +75,17 @@ CStatus CTedialFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
     case State::ReadData:
     {
         System->EventSink.Post(EventSource, 0x80268, fragment.GetArchiveFileName().GetText());
+        // No MXF file is empty: a fragment without its catalogued size has nothing to bound its bytes.
+        if (fragment.FileSize == 0)
+            return CErrorGenFileSystem(Source, __LINE__, ErrorNoFile, VolumeID,
+                                       {fragment.GetArchiveFileName().ToUtf8()});
         CStatus status = MakeBlockBuffer(*this, operation);
         if (status.IsSuccess())
             status = operation.BlockBuffer->Append(&fragment.Stream);
         if (status.Failed())
             return status;
         // From the block that holds the offset, the bytes before the offset skipped: the stream gets the
-        // bytes it asks for within the file's catalogued size, as in every layout.
+        // bytes it asks for within the file's catalogued size, which the host's fragment carries.
         const std::uint64_t offset = operation.FragmentOffset();
         const std::uint64_t length = StreamRangeEnd(fragment.Stream, offset, fragment.FileSize) - offset;
         if (length == 0)

@@ -5,6 +5,7 @@
 
 extern "C" __attribute__((visibility("default"))) std::uint32_t RegisterFactory0711()
 {
-    RegisterFileSystemErrorTexts();
+    if (!RegisterFileSystemErrorTexts())
+        return ERROR_OUTOFMEMORY;
     return CPluginRegistration<CActiveCircleFileSystem>::Register();
 }

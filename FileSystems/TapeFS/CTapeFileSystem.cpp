@@ -16,7 +16,9 @@ CTapeFileSystem::CTapeFileSystem(CSystem* system, CSet<CTraceLoggable, 0>::point
                                  const CPluginTexts& texts, const char* opsSource)
     : CArchiveFileSystem(system, std::move(traceSource)), Texts(texts), OpsSource(opsSource), System(system)
 {
-    RegisterFileSystemErrorTexts();
+    // The texts only word messages: without memory for them the numbers still format, and the next file
+    // system or registration hands them in again.
+    static_cast<void>(RegisterFileSystemErrorTexts());
 }
 
 std::uint32_t CTapeFileSystem::PostNotice600(std::uint64_t value)

@@ -44,8 +44,12 @@ constexpr ErrorText Texts[] = {
 };
 } // namespace
 
-void RegisterFileSystemErrorTexts()
+bool RegisterFileSystemErrorTexts()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { RegisterErrorTexts(Texts); });
+    static std::mutex lock;
+    static bool registered = false;
+    std::lock_guard guard(lock);
+    if (!registered)
+        registered = RegisterErrorTexts(Texts);
+    return registered;
 }

@@ -45,5 +45,6 @@ constexpr std::uint32_t ErrorMarkMisplaced = 0xC000377E; // the volume's closing
 
 // Hands the host the texts of the numbers above, once per module (later calls return at once). Every tape
 // file system calls it when constructed, and every plug-in when it registers its factory; code that raises
-// the numbers without a file system calls it itself before it wants their texts. Thread-safe.
-void RegisterFileSystemErrorTexts();
+// the numbers without a file system calls it itself before it wants their texts. Thread-safe. False when
+// memory ran out; a later call tries again.
+bool RegisterFileSystemErrorTexts();

@@ -1,6 +1,7 @@
 // The scan of generic TAR tapes: each GetNextItem operation reads one entry (a pax or GNU long-name
 // extension, then the member's header) and hands it back as a file, a directory or the end of an archive.
-// Only headers are read; data blocks are passed over by position. For a file the scan records its
+// Only headers are read (and, for data that would end where the volume's closing mark may stand, that
+// block); data blocks are passed over by position. For a file the scan records its
 // extents in the catalogue, cut where the volume ends, so that a restore can find them and follow the
 // file onto the next volume.
 #include "FileSystems/TapeFS/FileSystemErrors.h"
@@ -76,7 +77,7 @@ private:
     // The data blocks of an entry whose header ends at the scan position that lie on this volume: all
     // of them, or those up to the volume's closing mark when the data run past the volume. `closingMark`:
     // the mark that closes the volume takes its last physical block (false only where the drive found
-    // data there: an image cut short).
+    // data there: an image cut short, or one that ends at its end-of-medium word with no mark).
     struct DataSpan
     {
         std::uint64_t Blocks;

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <new>
 #include <shared_mutex>
 #include <unordered_map>
 
@@ -21,13 +22,21 @@ RegisteredTexts& Registered()
 }
 } // namespace
 
-void RegisterErrorTexts(std::span<const ErrorText> texts)
+bool RegisterErrorTexts(std::span<const ErrorText> texts)
 {
     RegisteredTexts& registered = Registered();
     std::unique_lock lock(registered.Lock);
-    for (const ErrorText& entry : texts)
-        if (entry.Text)
-            registered.Texts.try_emplace(entry.Code, entry.Text);
+    try
+    {
+        for (const ErrorText& entry : texts)
+            if (entry.Text)
+                registered.Texts.try_emplace(entry.Code, entry.Text);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    return true;
 }
 
 std::string HostErrorText(std::uint32_t code)

@@ -1,6 +1,6 @@
 // The host's error numbers (0xC000xxxx) with their message texts, and the texts that the modules above
-// the host hand it for the numbers they raise themselves. A text may hold the parameters of the error as
-// %1 and %2. Numbers without a text still format, as "host error 0xC000xxxx".
+// the host hand it for the numbers they raise themselves. A text holds the error's parameters as %1 to %9.
+// A number without a text still formats, as "0xC000xxxx: host error" and its parameters.
 #pragma once
 
 #include <cstdint>
@@ -55,8 +55,9 @@ struct ErrorText
 // Hands the host the texts of a module's own numbers; the texts are copied, so they outlive the module.
 // The first text a number is given stays: the host's own texts are never replaced, and a number handed in
 // again, with the same text or another, keeps the one it has. So handing in a table twice changes nothing.
-// Thread-safe, as is HostErrorText.
-void RegisterErrorTexts(std::span<const ErrorText> texts);
+// Thread-safe, as is HostErrorText. False when memory ran out; the texts taken by then stay, and handing
+// the table in again completes it.
+[[nodiscard]] bool RegisterErrorTexts(std::span<const ErrorText> texts);
 
 // The message text for a host error number, with %1/%2 where its parameters go: the host's own, else one
 // a module handed in; empty when unknown.

@@ -118,4 +118,13 @@ TEST_F(TedialRestore, nothing_is_read_before_the_block_size_is_known)
     EXPECT_EQ(status.GetInternalErrorCode(), 0xC0003718u) << status.ToString();
     EXPECT_TRUE(restored.empty());
 }
+
+TEST_F(TedialRestore, a_fragment_without_its_catalogued_size_reads_nothing)
+{
+    // The fixture hands an uncatalogued path no size (and block 0, the label's).
+    Bytes restored{1};
+    CStatus status = RestoreRange(Volume, "0/none.mxf", 0, 10, restored);
+    EXPECT_EQ(status.GetInternalErrorCode(), 0xC0000813u) << status.ToString();
+    EXPECT_TRUE(restored.empty());
+}
 } // namespace

@@ -359,7 +359,7 @@ TEST(GetName, decodes_by_version_pax_path_and_long_name)
 TEST(GetName, refuses_a_name_longer_than_a_name_may_be_and_says_where_it_came_from)
 {
     // No file system runs here to hand the host the texts of the numbers the header code raises.
-    RegisterFileSystemErrorTexts();
+    ASSERT_TRUE(RegisterFileSystemErrorTexts());
     CGenericTarFile pax;
     const std::string record = "70012 path=" + std::string(70000, 'p') + "\n";
     ASSERT_EQ(record.size(), 70012u);
@@ -431,7 +431,7 @@ TEST(LongName, is_read_up_to_its_nul_and_bounded_before_allocation)
 
 TEST(GetSize, takes_pax_size_base_256_or_octal)
 {
-    RegisterFileSystemErrorTexts();
+    ASSERT_TRUE(RegisterFileSystemErrorTexts());
     CGenericTarFile octal;
     octal.Header[0] = UstarBlock("f", "00000001750");
     CGenericTarFile base256;

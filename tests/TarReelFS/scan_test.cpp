@@ -311,29 +311,31 @@ TEST_F(GenericTarScan, a_member_longer_than_the_tape_stops_at_its_closing_mark)
 
 TEST_F(GenericTarScan, a_member_whose_data_would_end_in_the_closing_marks_block_runs_on_to_the_next_volume)
 {
-    // Two records of 20 blocks, then the closing mark in the third: the member's header at block 0 and
-    // its data from block 1 up to the mark, as a multi-volume writer leaves a volume whose last member
-    // goes on with less than a record, or more, on the next one.
+    // Forty blocks in records of the block size, then the closing mark: the member's header at block 0
+    // and its data from block 1 up to the mark, as a multi-volume writer leaves a volume whose last
+    // member goes on with less than a record, or more, on the next one.
     const std::uint64_t sizes[] = {39 * 512 + 1, 50 * 512, 59 * 512, 59 * 512 + 100, 100 * 512};
-    for (const std::uint64_t size : sizes)
-    {
-        SCOPED_TRACE(size);
-        char octal[16];
-        std::snprintf(octal, sizeof octal, "%011llo", static_cast<unsigned long long>(size));
-        // A name of its own, so that the tapes are not taken for copies of one volume.
-        std::string archive = tartest::Entry(tartest::UstarBlock("tail-" + std::to_string(size), octal));
-        archive.resize(40 * 512, 'd');
-        CVolumePointer volume = Mount({Bytes(archive.begin(), archive.end())});
-        ASSERT_TRUE(Recognise(volume).IsSuccess());
-        CStatus status = Scan(volume);
-        ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-        const auto records = Files(volume);
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].Size, size);
-        const MarksAndExtents found = CataloguedMarksAndExtents(volume);
-        EXPECT_EQ(found.Syncs, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{40, 10240}}));
-        EXPECT_EQ(found.ExtentBlocks, std::vector<std::uint64_t>{39});
-    }
+    for (const std::uint32_t block : {10240u, 512u})
+        for (const std::uint64_t size : sizes)
+        {
+            SCOPED_TRACE(std::to_string(block) + " " + std::to_string(size));
+            char octal[16];
+            std::snprintf(octal, sizeof octal, "%011llo", static_cast<unsigned long long>(size));
+            // A name of its own, so that the tapes are not taken for copies of one volume.
+            const std::string name = "tail-" + std::to_string(block) + "-" + std::to_string(size);
+            std::string archive = tartest::Entry(tartest::UstarBlock(name, octal));
+            archive.resize(40 * 512, 'd');
+            CVolumePointer volume = Mount({Bytes(archive.begin(), archive.end())}, block);
+            ASSERT_TRUE(Recognise(volume).IsSuccess());
+            CStatus status = Scan(volume);
+            ASSERT_TRUE(status.IsSuccess()) << status.ToString();
+            const auto records = Files(volume);
+            ASSERT_EQ(records.size(), 1u);
+            EXPECT_EQ(records[0].Size, size);
+            const MarksAndExtents found = CataloguedMarksAndExtents(volume);
+            EXPECT_EQ(found.Syncs, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{40, block}}));
+            EXPECT_EQ(found.ExtentBlocks, std::vector<std::uint64_t>{39});
+        }
 }
 
 TEST_F(GenericTarScan, the_first_item_stores_the_tape_signature_so_a_second_reading_keeps_the_number)

@@ -67,9 +67,9 @@ TEST(ErrorTexts, a_module_adds_the_texts_of_its_own_numbers_and_a_number_keeps_i
     EXPECT_EQ(CErrorGenMessage("x", 1, Own, {"p"}).ToString(), "0xC000FF01: host error p");
     constexpr ErrorText first[] = {{Own, "first %1"}, {HostErrorDrive, "not the drive's %1"}};
     constexpr ErrorText second[] = {{Own, "second %1"}, {Later, "later %1"}};
-    RegisterErrorTexts(first);
-    RegisterErrorTexts(first);
-    RegisterErrorTexts(second);
+    ASSERT_TRUE(RegisterErrorTexts(first));
+    ASSERT_TRUE(RegisterErrorTexts(first));
+    ASSERT_TRUE(RegisterErrorTexts(second));
     const struct
     {
         std::uint32_t Code;
