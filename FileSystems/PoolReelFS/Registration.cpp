@@ -1,11 +1,8 @@
-// The plug-in's only export: the host gets the texts of the plug-in's error numbers, then its factory.
+// The plug-in's only export.
 #include "FileSystems/PoolReelFS/CActiveCircleFileSystem.h"
-#include "FileSystems/TapeFS/FileSystemErrors.h"
-#include "frame/PluginRegistration.h"
+#include "FileSystems/TapeFS/TapePluginRegistration.h"
 
 extern "C" __attribute__((visibility("default"))) std::uint32_t RegisterFactory0711()
 {
-    if (!RegisterFileSystemErrorTexts())
-        return ERROR_OUTOFMEMORY;
-    return CPluginRegistration<CActiveCircleFileSystem>::Register();
+    return RegisterTapePlugin<CActiveCircleFileSystem>();
 }

@@ -1,11 +1,8 @@
-// The plug-in's only export: the host gets the texts of the plug-in's error numbers, then its factory.
-#include "FileSystems/TapeFS/FileSystemErrors.h"
+// The plug-in's only export.
+#include "FileSystems/TapeFS/TapePluginRegistration.h"
 #include "FileSystems/TarReelFS/CGenericTarFileSystem.h"
-#include "frame/PluginRegistration.h"
 
 extern "C" __attribute__((visibility("default"))) std::uint32_t RegisterFactory0711()
 {
-    if (!RegisterFileSystemErrorTexts())
-        return ERROR_OUTOFMEMORY;
-    return CPluginRegistration<CGenericTarFileSystem>::Register();
+    return RegisterTapePlugin<CGenericTarFileSystem>();
 }
