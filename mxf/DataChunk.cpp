@@ -1,5 +1,7 @@
 #include "mxf/DataChunk.h"
 
+#include "mxf/MemoryBudget.h"
+
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -35,6 +37,12 @@ void DataChunk::Resize(std::uint64_t size)
     if (DataSize)
         std::memcpy(buffer.get(), Buffer.get(), DataSize);
     Buffer = std::move(buffer);
+    if (MemoryBudget* budget = MemoryBudget::Current())
+    {
+        budget->Take(allocation + HeapBlockOverhead);
+        if (AllocatedSize)
+            budget->GiveBack(AllocatedSize + HeapBlockOverhead);
+    }
     AllocatedSize = allocation;
     DataSize = size;
 }

@@ -6,11 +6,11 @@
 #include "mxf/Diagnostics.h"
 #include "mxf/Kinds.h"
 #include "mxf/Labels.h"
+#include "mxf/MemoryBudget.h"
 
 #include <atomic>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
 namespace mxf
 {
@@ -42,34 +42,41 @@ MDTypePtr UnknownType()
     return FindOnce(found, "UnknownType");
 }
 
-// Objects whose last holder let go while another object of this thread is being freed: the outermost
-// release frees them one after the other, so a release never nests. The list lives on the outermost
-// release's stack; the thread-local is a plain pointer to it, which needs no constructor or destructor
-// (a plug-in loaded at run time gets no dynamic TLS block for it).
-[[gnu::tls_model("initial-exec")]] thread_local std::vector<MDObjectPtr>* Waiting = nullptr;
+// Objects whose last holder is an object being freed on this thread, linked through their NextToFree:
+// the outermost release frees them one after the other, so that a release never nests, however long a
+// chain or deep a tree, and never allocates, so that it also runs while a failed allocation unwinds.
+// Plain pointers, which need no constructor or destructor (a plug-in loaded at run time gets no dynamic
+// TLS block for them).
+[[gnu::tls_model("initial-exec")]] thread_local MDObject* ToFree = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local bool Freeing = false;
 
 } // namespace
 
 MDObject::~MDObject()
 {
-    std::vector<MDObjectPtr> own;
-    std::vector<MDObjectPtr>& waiting = Waiting ? *Waiting : own;
-    if (StrongLink)
-        waiting.push_back(StrongLink);
-    StrongLink = nullptr;
-    for (const Child& child : ChildEntries)
-        if (child.second)
-            waiting.push_back(child.second);
+    HandOver(StrongLink);
+    for (Child& child : ChildEntries)
+        HandOver(child.second);
     ChildEntries.clear();
-    if (&waiting != &own)
+    if (Freeing)
         return;
-    Waiting = &own;
-    while (!own.empty())
+    Freeing = true;
+    while (MDObject* next = ToFree)
     {
-        MDObjectPtr next = own.back();
-        own.pop_back();
+        ToFree = next->NextToFree;
+        next->Release();
     }
-    Waiting = nullptr;
+    Freeing = false;
+}
+
+// A reference this object held that is not the last is dropped; the last waits its turn to be freed.
+void MDObject::HandOver(MDObjectPtr& held)
+{
+    MDObject* target = held.Detach();
+    if (!target || target->ReleaseUnlessLast())
+        return;
+    target->NextToFree = ToFree;
+    ToFree = target;
 }
 
 MDObject::MDObject(const MDOTypePtr& classType)
@@ -211,8 +218,11 @@ void MDObject::ResetPosition()
     Parent = nullptr;
 }
 
+// Every constructor ends here, once its name is set: what the object holds is counted as made.
 void MDObject::InitFromType()
 {
+    const std::uint64_t nameBytes = Name.capacity() > std::string().capacity() ? Name.capacity() + 1 : 0;
+    MemoryBudget::TakeFromCurrent(sizeof(MDObject) + HeapBlockOverhead + nameBytes);
     MDType* type = ValueType ? ValueType.GetPtr() : ClassType ? ClassType->ValueType.GetPtr() : nullptr;
     if (type)
         Traits = type->Traits;

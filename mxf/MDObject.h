@@ -98,7 +98,7 @@ public:
     void RemoveChild(const MDOTypePtr& childClass);
     void ClearChildren() { ChildEntries.clear(); }
     // Room for count children, so that appending that many moves no entry.
-    void ReserveChildren(std::size_t count) { ChildEntries.reserve(count); }
+    void ReserveChildren(std::size_t count);
 
     MDObjectPtr FindChildByName(const std::string& name) const;
     MDObjectPtr FindChildByUL(const UL& label) const;
@@ -185,6 +185,7 @@ public:
     MDObjectPtr StrongLink;          // the same object, held only by strong references
 
 private:
+    static void HandOver(MDObjectPtr& held);
     void InitFromUL();
     void InitFromType();
     void SetUpClassValue(MDOType* classType);
@@ -208,6 +209,7 @@ private:
     std::uint64_t EncodeItems(DataChunk& buffer, const PrimerPtr& primer) const;
 
     ChildList ChildEntries;
+    MDObject* NextToFree = nullptr; // the next object waiting to be freed on the thread that frees this one
 };
 
 class MDObjectList : public RefCount<MDObjectList>, public std::list<MDObjectPtr>

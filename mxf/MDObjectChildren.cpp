@@ -4,6 +4,7 @@
 
 #include "mxf/Diagnostics.h"
 #include "mxf/Hex.h"
+#include "mxf/MemoryBudget.h"
 #include "mxf/SetReading.h"
 
 #include <iterator>
@@ -13,8 +14,18 @@ namespace mxf
 
 void MDObject::AppendChild(const MDObjectPtr& child)
 {
+    const std::size_t room = ChildEntries.capacity();
     ChildEntries.emplace_back(UL(child->ObjectUL), child);
     child->Parent = this;
+    // The entry's room, and the child's weak pointer as this object registers it.
+    MemoryBudget::TakeFromCurrent((ChildEntries.capacity() - room) * sizeof(Child) + NodeCost);
+}
+
+void MDObject::ReserveChildren(std::size_t count)
+{
+    const std::size_t room = ChildEntries.capacity();
+    ChildEntries.reserve(count);
+    MemoryBudget::TakeFromCurrent((ChildEntries.capacity() - room) * sizeof(Child));
 }
 
 MDObjectPtr MDObject::AddChild(const MDOTypePtr& childClass)
@@ -127,7 +138,7 @@ void MDObject::SetItemCount(int count)
     if (ChildEntries.size() < wanted)
     {
         const MDTypePtr elementType = ValueType->EffectiveBase();
-        ChildEntries.reserve(wanted);
+        ReserveChildren(wanted);
         while (ChildEntries.size() < wanted)
             AppendChild(MDObjectPtr(new MDObject(elementType.GetPtr())));
     }

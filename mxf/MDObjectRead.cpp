@@ -8,6 +8,7 @@
 #include "mxf/Hex.h"
 #include "mxf/Kinds.h"
 #include "mxf/Labels.h"
+#include "mxf/MemoryBudget.h"
 #include "mxf/SetReading.h"
 
 #include <algorithm>
@@ -245,7 +246,8 @@ std::uint64_t MDObject::ReadSet(const std::uint8_t* buffer, std::uint64_t size, 
     const int lenFormat = ClassType->LenFormat;
     DataChunk key;
     std::uint64_t used = 0;
-    while (used < size)
+    // Past the thread's memory budget the rest is not read: the reader refuses the metadata.
+    while (used < size && !MemoryBudget::CurrentSpent())
     {
         const std::uint64_t itemStart = used;
         std::uint32_t tag = 0;
@@ -401,7 +403,7 @@ std::uint64_t MDObject::ReadElements(const std::uint8_t* buffer, std::uint64_t s
     auto nextClass = oldStyle ? oldStyle->begin() : std::list<MDOTypePtr>::const_iterator();
     std::uint64_t used = 0;
     std::uint32_t read = 0;
-    while (used < size || (counted && read < count))
+    while ((used < size || (counted && read < count)) && !MemoryBudget::CurrentSpent())
     {
         MDObjectPtr element;
         if (oldStyle)

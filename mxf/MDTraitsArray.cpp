@@ -4,6 +4,7 @@
 #include "mxf/Hex.h"
 #include "mxf/Kinds.h"
 #include "mxf/MDObject.h"
+#include "mxf/MemoryBudget.h"
 #include "mxf/TextChars.h"
 
 #include <algorithm>
@@ -192,7 +193,8 @@ std::uint64_t MDTraits_BasicArray::ReadValue(MDObject& object, const std::uint8_
         room = std::min(room, fixed);
     object.ReserveChildren(static_cast<std::size_t>(room));
     std::uint64_t read = 0;
-    while (open || items > 0)
+    // Past the thread's memory budget the rest is not read: the reader refuses the metadata.
+    while ((open || items > 0) && !MemoryBudget::CurrentSpent())
     {
         MDObjectPtr element(new MDObject(elementType.GetPtr()));
         object.AppendChild(element);

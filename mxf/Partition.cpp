@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace mxf
 {
@@ -48,6 +49,7 @@ struct MetadataCursor
     std::uint64_t Consumed;
     std::uint64_t Remaining;
     MXFFile& File;
+    bool ForeignKeySeen = false;
 
     const std::uint8_t* Here() const { return Bytes + Consumed; }
     void Skip(std::uint64_t count)
@@ -96,6 +98,12 @@ ULPtr ReadItemKey(MetadataCursor& at, std::map<Identifier<16>, ULPtr>& keys)
                         at.File.Name.c_str());
         return nullptr;
     }
+    // Every item of header metadata is keyed by an SMPTE label. Bytes that are not (the zeros that pad a
+    // file cut short in its last tape block, say) are still read as items, but the metadata are damaged,
+    // which is said once.
+    if (!HasSMPTEPrefix(at.Here()) && !std::exchange(at.ForeignKeySeen, true))
+        DiagnosticError("Header metadata item at 0x%s has no SMPTE key: %s\n",
+                        HexText64(at.Start + at.Consumed, 8).c_str(), UL(at.Here()).GetString().c_str());
     ULPtr& key = keys[Identifier<16>(at.Here())];
     if (!key)
         key = new UL(at.Here());
@@ -207,8 +215,20 @@ std::uint64_t Partition::ReadMetadata(const MXFFilePtr& file, std::uint64_t size
     std::uint64_t fill = 0;
     if (!SkipLeadingFill(file, start, fill))
         return 0;
-    const DataChunkPtr buffer = ReadMetadataBytes(*file, start, size);
-    return fill + ReadMetadataItems(file, buffer->Data(), start, size);
+    MemoryBudget own(MaxHeaderMetadataMemory);
+    const MemoryBudget::Scope budget(own);
+    const std::uint64_t read = [&]
+    {
+        const DataChunkPtr buffer = ReadMetadataBytes(*file, start, size);
+        return ReadMetadataItems(file, buffer->Data(), start, size);
+    }();
+    if (budget.Budget().Spent())
+    {
+        ClearMetadata();
+        MetadataRefused = true;
+        return 0;
+    }
+    return fill + read;
 }
 
 bool Partition::SkipLeadingFill(const MXFFilePtr& file, std::uint64_t& start, std::uint64_t& fill)
@@ -238,7 +258,7 @@ std::uint64_t Partition::ReadMetadataItems(const MXFFilePtr& file, const std::ui
 {
     MetadataCursor at{bytes, start, 0, size, *file};
     std::map<Identifier<16>, ULPtr> keys;
-    while (at.Remaining > 0)
+    while (at.Remaining > 0 && !MemoryBudget::CurrentSpent())
     {
         const std::uint64_t keyAt = at.Consumed;
         const ULPtr key = ReadItemKey(at, keys);
@@ -298,6 +318,8 @@ void Partition::Add(const MDObjectPtr& object, bool atFront, Path& path)
     if (std::find(path.begin(), path.end(), object.GetPtr()) != path.end())
         return;
     path.push_back(object.GetPtr());
+    // Its entries in Objects, TopLevelObjects and the index of the latter.
+    MemoryBudget::TakeFromCurrent(3 * NodeCost);
     if (!atFront)
         Objects.push_back(object);
     bool owned = false;
@@ -319,7 +341,8 @@ void Partition::Add(const MDObjectPtr& object, bool atFront, Path& path)
                 continue;
             }
             const Identifier<16> id = UUIDOf(*child);
-            TargetsByUUID.emplace(id, object);
+            if (TargetsByUUID.emplace(id, object).second)
+                MemoryBudget::TakeFromCurrent(NodeCost + sizeof(id));
             const auto [first, last] = UnmatchedRefs.equal_range(id);
             for (auto waiting = first; waiting != last;)
             {
@@ -419,7 +442,10 @@ void Partition::LinkChildReferences(const MDObjectPtr& object)
         const Identifier<16> id = UUIDOf(*child);
         const auto target = TargetsByUUID.find(id);
         if (target == TargetsByUUID.end())
+        {
             UnmatchedRefs.emplace(id, child);
+            MemoryBudget::TakeFromCurrent(NodeCost + sizeof(id));
+        }
         else if (Link(child, target->second) && kind == RefKinds::Strong)
             RemoveTopLevel(target->second.GetPtr());
     }

@@ -9,6 +9,7 @@
 #include "mxf/Identifier.h"
 #include "mxf/MDObject.h"
 #include "mxf/MXFFile.h"
+#include "mxf/MemoryBudget.h"
 #include "mxf/ObjectInterface.h"
 #include "mxf/PartitionPtr.h"
 #include "mxf/Primer.h"
@@ -44,7 +45,14 @@ public:
     // some 400 bytes for each set and each item of it). Set once, before reading starts, by a process that
     // means to read more.
     static inline std::uint64_t MaxHeaderMetadataSize = 32 << 20;
-    // Set by a ReadMetadata that refused the header metadata as damaged (too large to be real).
+    // What reading one partition's header metadata may make its objects hold, by the count of
+    // MemoryBudget; past it the metadata are taken for damage. Real files need some tens of megabytes at
+    // most; a hostile one of a few megabytes of one-byte items would need gigabytes. Set like the limit
+    // above. A reader that gives the thread a budget of its own (one that also counts what it makes of
+    // the objects) is held to that one instead.
+    static inline std::uint64_t MaxHeaderMetadataMemory = 512 << 20;
+    // Set by a ReadMetadata that refused the header metadata as damaged (too large to be real, or too
+    // costly to hold).
     bool MetadataRefused = false;
 
     PrimerPtr HeaderPrimer;

@@ -66,6 +66,16 @@ public:
         }
         DeleteOwner();
     }
+    // Drops one count unless it is the last; true when it dropped it. The last holder keeps its count, so
+    // that it can free the object where that suits it (a release that must not nest or allocate).
+    bool ReleaseUnlessLast()
+    {
+        std::lock_guard guard(Lock);
+        if (Count <= 1)
+            return false;
+        --Count;
+        return true;
+    }
     T* OwnerObject() override { return static_cast<T*>(this); }
     IRefCount<T>* CounterObject() override { return this; }
     void RegisterParentPtr(ParentPtr<T>* weak) override
@@ -185,6 +195,8 @@ public:
     }
 
     T* GetPtr() const { return Target.load(std::memory_order_acquire); }
+    // Empties the pointer without releasing: the count it held is the caller's to release.
+    T* Detach() { return Target.exchange(nullptr, std::memory_order_acq_rel); }
     T* operator->() const { return GetPtr(); }
     T& operator*() const { return *GetPtr(); }
     explicit operator bool() const { return GetPtr() != nullptr; }
@@ -216,6 +228,8 @@ public:
     }
 
     void Assign(T* target) override { Retarget(target); }
+    // A weak pointer holds no count to hand over.
+    T* Detach() = delete;
 
 private:
     void Retarget(T* target)
@@ -227,9 +241,14 @@ private:
             old = this->GetPtr();
             if (old)
                 missing = !SmartPtr<T>::Counter(old)->RemoveWeak(this);
-            this->Target.store(target, std::memory_order_release);
+            // Registered before it points there: a registration that finds no memory leaves the pointer
+            // empty, never pointing at a target that does not know it.
+            this->Target.store(nullptr, std::memory_order_release);
             if (target)
+            {
                 SmartPtr<T>::Counter(target)->AddWeak(this);
+                this->Target.store(target, std::memory_order_release);
+            }
         }
         if (missing)
             RefCount<T>::ReportMissingWeak(this, old);

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <new>
+#include <string>
 #include <thread>
 
 namespace
@@ -42,6 +44,7 @@ namespace mxf
 
 void DiagnosticNote(const char*, ...) {}
 
+// Reports also come from destructors, and while a failed allocation unwinds: keeping one never throws.
 void DiagnosticError(const char* format, ...)
 {
     std::lock_guard lock(CaptureLock);
@@ -54,11 +57,19 @@ void DiagnosticError(const char* format, ...)
     std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
     // The parser's reports run over several lines ("... at line 3:\nmismatched tag\n").
-    for (const char* c = text; *c; ++c)
-        if (*c != '\n')
-            found->second += *c;
-        else if (c[1] != '\0' && c[1] != '\n')
-            found->second += ' ';
+    std::string& kept = found->second;
+    try
+    {
+        for (const char* c = text; *c; ++c)
+            if (*c != '\n')
+                kept += *c;
+            else if (c[1] != '\0' && c[1] != '\n')
+                kept += ' ';
+    }
+    catch (const std::bad_alloc&)
+    {
+        // What fitted is kept; the memory that ran out is reported by whoever asked for it.
+    }
 }
 
 } // namespace mxf

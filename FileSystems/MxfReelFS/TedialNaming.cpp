@@ -8,6 +8,7 @@
 #include "mxf/DictionaryLoad.h"
 #include "mxf/Kinds.h"
 #include "mxf/Labels.h"
+#include "mxf/MemoryBudget.h"
 #include "mxf/Partition.h"
 #include "mxf/SymbolSpace.h"
 #include "pagelist/CFileListInternal.h"
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -79,6 +81,28 @@ CStatus Checked(HRESULT result, int line)
     return FAILED(result) ? CStatus(CErrorHRESULT(Source, line, result)) : CStatus::Success();
 }
 
+// The memory budget of the file being named, as the XML libraries take from it: one budget holds the
+// library's objects, the document made of them and the transform.
+class CXmlBudget final : public IXMLMemoryBudget
+{
+public:
+    explicit CXmlBudget(mxf::MemoryBudget& budget) : Budget(budget) {}
+    bool Take(std::size_t bytes) override { return Budget.Take(bytes); }
+    void GiveBack(std::size_t bytes) override { Budget.GiveBack(bytes); }
+
+private:
+    mxf::MemoryBudget& Budget;
+};
+
+// Metadata that need more memory than the thread's budget gives are damage, not a file to name.
+CStatus WithinBudget(int line)
+{
+    const mxf::MemoryBudget* budget = mxf::MemoryBudget::Current();
+    if (!budget || !budget->Spent())
+        return CStatus::Success();
+    return CErrorGenMessage(Source, line, ErrorMetadataTooCostly, {std::to_string(budget->GetLimit())});
+}
+
 CStatus SetAttribute(IXMLDOMDocument& document, IXMLDOMElement& element, const char16_t* name,
                      const std::string& value)
 {
@@ -98,6 +122,8 @@ CStatus AppendObject(const mxf::MDObjectPtr& object, IXMLDOMDocument& document, 
                      std::vector<const mxf::MDObject*>& path)
 {
     const mxf::MDObject& o = *object;
+    if (CStatus status = WithinBudget(__LINE__); status.Failed())
+        return status;
     if (path.size() >= MaxNesting)
         return CErrorGenMessage(Source, __LINE__, ErrorMetadataTooDeep, {std::to_string(MaxNesting)});
     if (std::find(path.begin(), path.end(), &o) != path.end())
@@ -218,20 +244,49 @@ std::string Shown(const WString& name)
     return name.size() > Most ? text + "..." : text;
 }
 
+// Why the stylesheet's output did not load. An output without any element (a file without a Preface)
+// names nothing: the defaults stand, with a note. Elements that make no document (two Prefaces give two
+// results) come of damaged metadata.
+CStatus Unloaded(IXMLDOMDocument& document, const WString& output, const std::string& position,
+                 CNamingNote& note)
+{
+    // Past the declaration, comments and processing instructions, the first markup that begins with a
+    // name is an element.
+    bool element = false;
+    for (std::size_t at = output.find(u'<'); at != WString::npos && !element; at = output.find(u'<', at + 1))
+        element = at + 1 < output.size() && output[at + 1] != u'?' && output[at + 1] != u'!';
+    if (!element)
+    {
+        note.Text = "MXF file at block " + position + ": the stylesheet made no name of its header metadata";
+        return CStatus::Success();
+    }
+    WString reason;
+    document.get_parseReason(&reason);
+    std::string why;
+    WideToMultiByte(CP_UTF8, reason, why);
+    return CErrorGenMessage(Source, __LINE__, ErrorFileUnnamed,
+                            {position, "what the stylesheet made of its header metadata is no XML document: " +
+                                           why});
+}
+
 // The name and date that the stylesheet makes of the metadata document, which it replaces.
 CStatus NameFromMetadata(CMXFOnTapeFile& view, IXMLDOMDocument& document, IXMLDOMDocument& stylesheet,
                          const std::string& position, CNamingNote& note)
 {
     WString output;
-    VARIANT_BOOL loaded = VARIANT_FALSE;
     CStatus status = Checked(document.transformNode(&stylesheet, &output), __LINE__);
-    if (status.IsSuccess())
-        status = Checked(document.loadXML(output, &loaded), __LINE__);
-    // What the stylesheet gave is no document (a file without a Preface): the defaults stand.
-    if (status.IsSuccess() && loaded == VARIANT_FALSE)
-        note.Text = "MXF file at block " + position + ": the stylesheet made no name of its header metadata";
-    if (status.Failed() || loaded == VARIANT_FALSE)
+    if (status.Failed())
+    {
+        // A transform stopped for the memory it took says so.
+        const CStatus budget = WithinBudget(__LINE__);
+        return budget.Failed() ? budget : status;
+    }
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    status = Checked(document.loadXML(output, &loaded), __LINE__);
+    if (status.Failed())
         return status;
+    if (loaded == VARIANT_FALSE)
+        return Unloaded(document, output, position, note);
 
     WString name;
     status = ResultText(document, u"Attributes/FileName", view.GetVolume(), position, name);
@@ -306,10 +361,33 @@ void SetDefaults(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::uint64_t b
     view.SetFileLength(blocks * view.GetBlockSize());
 }
 
+// Reads the partition's header metadata. Damage fails: anything the library reports while reading
+// them (a file cut short, a length past the bytes, an item that is no KLV), a header partition that holds
+// none, and metadata that need more memory than the budget holds.
+CStatus ReadHeaderMetadata(mxf::Partition& partition, const std::string& position)
+{
+    CDiagnosticCapture reports;
+    const std::uint64_t read = partition.ReadMetadata();
+    if (CStatus status = WithinBudget(__LINE__); status.Failed())
+        return status;
+    if (const std::string why = reports.FirstError(); !why.empty())
+        return CErrorGenMessage(Source, __LINE__, ErrorFileUnnamed, {position, why});
+    if (read == 0)
+        return CErrorGenMessage(Source, __LINE__, ErrorFileUnnamed,
+                                {position, "its header partition holds no header metadata"});
+    return CStatus::Success();
+}
+
 // ReadTapeFileInfo past the defaults.
 CStatus NameFile(CMXFOnTapeFile& view, const std::string& position, IXMLDOMDocument& stylesheet,
                  bool measureSize, CNamingNote& note)
 {
+    // Whatever shape the metadata take, what the file's reading, document and transform hold is bounded.
+    mxf::MemoryBudget budget(mxf::Partition::MaxHeaderMetadataMemory);
+    const mxf::MemoryBudget::Scope library(budget);
+    CXmlBudget documentBudget(library.Budget());
+    const CXMLMemoryBudgetScope documents(documentBudget);
+
     view.Seek(0);
     const mxf::PartitionPtr partition = view.ReadPartition();
     if (!partition.GetPtr())
@@ -328,19 +406,10 @@ CStatus NameFile(CMXFOnTapeFile& view, const std::string& position, IXMLDOMDocum
     if (status.IsSuccess())
         status = AppendMetadataXml(partition->Object, *document, *root);
     if (status.IsSuccess())
-    {
-        // A partition without metadata reads none and says nothing; metadata that cannot be read is
-        // reported by the library.
-        CDiagnosticCapture reports;
-        if (partition->ReadMetadata() != 0)
-        {
-            for (const mxf::MDObjectPtr& object : partition->TopLevelObjects)
-                if ((status = AppendMetadataXml(object, *document, *root)).Failed())
-                    break;
-        }
-        else if (const std::string why = reports.FirstError(); !why.empty())
-            status = CErrorGenMessage(Source, __LINE__, ErrorFileUnnamed, {position, why});
-    }
+        status = ReadHeaderMetadata(*partition, position);
+    for (auto object = partition->TopLevelObjects.begin();
+         status.IsSuccess() && object != partition->TopLevelObjects.end(); ++object)
+        status = AppendMetadataXml(*object, *document, *root);
     if (status.IsSuccess())
         status = Checked(document->appendChild(root.get(), nullptr), __LINE__);
     root.Reset();
@@ -438,7 +507,17 @@ CStatus ReadTapeFileInfo(CMXFOnTapeFile& view, std::uint64_t firstBlock, std::ui
     SetDefaults(view, firstBlock, blocks);
     note = {};
     const std::string position = std::to_string(firstBlock);
-    CStatus status = NameFile(view, position, *stylesheet, measureSize, note);
+    CStatus status;
+    try
+    {
+        status = NameFile(view, position, *stylesheet, measureSize, note);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // What the file's reading held is freed by now: the file is damaged, not the process.
+        status = CErrorGenMessage(Source, __LINE__, ErrorFileUnnamed,
+                                  {position, "memory ran out while its header metadata were read and named"});
+    }
     if (status.IsSuccess())
         return status;
     // A file whose metadata cannot be read or named is catalogued as one without metadata.

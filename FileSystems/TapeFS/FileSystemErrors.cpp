@@ -34,6 +34,9 @@ constexpr ErrorText Texts[] = {
     {ErrorMetadataTooDeep, "the header metadata nests deeper than %1 levels"},
     {ErrorMetadataLoop, "the strong references of %1 lead back to a set that holds them"},
     {ErrorFileUnnamed, "MXF file at block %1: %2"},
+    {ErrorMetadataTooCostly,
+     "the header metadata need more than %1 bytes of memory to hold, more than real ones do; refused as "
+     "damaged"},
     {ErrorSettingUnloaded,
      "the \"%1\" setting (section MXFREELFS) names \"%2\", which does not load: %3. Correct "
      "the file, or remove the setting to use the built-in %4"},

@@ -38,6 +38,7 @@ constexpr std::uint32_t ErrorMetadataTooDeep = 0xC0003730;
 constexpr std::uint32_t ErrorMetadataLoop = 0xC0003731;    // strong references that lead back to their holder
 constexpr std::uint32_t ErrorFileUnnamed = 0xC0003732;     // any other failure to name the file at a block
 constexpr std::uint32_t ErrorSettingUnloaded = 0xC0003733; // a configured dictionary or stylesheet
+constexpr std::uint32_t ErrorMetadataTooCostly = 0xC0003734; // header metadata past their memory budget
 constexpr std::uint32_t ErrorArchiveEndNotZero = 0xC0003778;
 constexpr std::uint32_t ErrorExtentTooLong = 0xC000377C;
 constexpr std::uint32_t ErrorUnknownStandard = 0xC000377D;

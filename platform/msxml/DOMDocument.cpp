@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,11 @@ struct DocumentState
     {
         if (Compiled)
             xsltFreeStylesheet(Compiled);
-        // The loose nodes are picked out before anything is freed: freeing one frees those under it.
-        std::vector<xmlNodePtr> loose;
-        for (xmlNodePtr node : Made)
-            if (!node->parent)
-                loose.push_back(node);
-        for (xmlNodePtr node : loose)
+        // The loose nodes are picked out before anything is freed: freeing one frees those under it. They
+        // are gathered in place, since a destructor must not ask for memory.
+        const auto loose =
+            std::partition(Made.begin(), Made.end(), [](xmlNodePtr node) { return !node->parent; });
+        for (xmlNodePtr node : std::span(Made.begin(), loose))
             node->type == XML_ATTRIBUTE_NODE ? xmlFreeProp(reinterpret_cast<xmlAttrPtr>(node))
                                              : xmlFreeNode(node);
         for (xmlDocPtr doc : Retired)

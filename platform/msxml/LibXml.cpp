@@ -3,6 +3,8 @@
 // step needs few operations and little depth, and only its memory shows it running away.
 #include "msxml/LibXml.h"
 
+#include "msxml/MsXml.h"
+
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 #include <libxslt/security.h>
@@ -31,12 +33,17 @@ struct Budget
     xsltTransformContextPtr Context = nullptr;
 };
 [[gnu::tls_model("initial-exec")]] thread_local Budget CurrentBudget;
+// The caller's count of what the thread's documents take, when it keeps one.
+[[gnu::tls_model("initial-exec")]] thread_local IXMLMemoryBudget* CallerBudget = nullptr;
 
 constexpr std::size_t HardMemoryLimit = 8 * TransformMemoryLimit;
 
-bool Take(std::size_t size)
+// `blocks` is 1 for a new block, whose header costs too, and 0 for a block that grows.
+bool Take(std::size_t size, std::size_t blocks)
 {
     Budget& budget = CurrentBudget;
+    if (CallerBudget && !CallerBudget->Take(size + blocks * Header) && budget.Context)
+        budget.Context->state = XSLT_STATE_STOPPED;
     if (!budget.Active)
         return true;
     if (size > HardMemoryLimit - std::min(budget.Held, HardMemoryLimit))
@@ -47,8 +54,10 @@ bool Take(std::size_t size)
     return true;
 }
 
-void GiveBack(std::size_t size)
+void GiveBack(std::size_t size, std::size_t blocks)
 {
+    if (CallerBudget)
+        CallerBudget->GiveBack(size + blocks * Header);
     // A block made before the transform began may be freed during it.
     if (CurrentBudget.Active)
         CurrentBudget.Held -= std::min(size, CurrentBudget.Held);
@@ -56,12 +65,12 @@ void GiveBack(std::size_t size)
 
 void* Allocate(std::size_t size)
 {
-    if (size > SIZE_MAX - Header || !Take(size))
+    if (size > SIZE_MAX - Header || !Take(size, 1))
         return nullptr;
     auto* block = static_cast<unsigned char*>(std::malloc(size + Header));
     if (!block)
     {
-        GiveBack(size);
+        GiveBack(size, 1);
         return nullptr;
     }
     std::memcpy(block, &size, sizeof size);
@@ -75,7 +84,7 @@ void Free(void* memory)
     auto* block = static_cast<unsigned char*>(memory) - Header;
     std::size_t size = 0;
     std::memcpy(&size, block, sizeof size);
-    GiveBack(size);
+    GiveBack(size, 1);
     std::free(block);
 }
 
@@ -86,17 +95,17 @@ void* Reallocate(void* memory, std::size_t size)
     auto* block = static_cast<unsigned char*>(memory) - Header;
     std::size_t old = 0;
     std::memcpy(&old, block, sizeof old);
-    if (size > SIZE_MAX - Header || (size > old && !Take(size - old)))
+    if (size > SIZE_MAX - Header || (size > old && !Take(size - old, 0)))
         return nullptr;
     auto* moved = static_cast<unsigned char*>(std::realloc(block, size + Header));
     if (!moved)
     {
         if (size > old)
-            GiveBack(size - old);
+            GiveBack(size - old, 0);
         return nullptr;
     }
     if (size < old)
-        GiveBack(old - size);
+        GiveBack(old - size, 0);
     std::memcpy(moved, &size, sizeof size);
     return moved + Header;
 }
@@ -206,3 +215,13 @@ bool Transform(xsltStylesheetPtr stylesheet, xmlDocPtr document, std::string& ou
     return saved == 0;
 }
 } // namespace msxml
+
+CXMLMemoryBudgetScope::CXMLMemoryBudgetScope(IXMLMemoryBudget& budget) : Outer(msxml::CallerBudget)
+{
+    msxml::CallerBudget = &budget;
+}
+
+CXMLMemoryBudgetScope::~CXMLMemoryBudgetScope()
+{
+    msxml::CallerBudget = Outer;
+}

@@ -8,6 +8,7 @@
 
 #include "win/WideString.h"
 
+#include <cstddef>
 #include <cstdint>
 
 using HRESULT = std::int32_t;
@@ -106,6 +107,34 @@ public:
 
 // A new, empty document (the DOMDocument class), counted once for the caller.
 HRESULT CreateDOMDocument(IXMLDOMDocument** out);
+
+// A count of the memory that the documents and transforms of one thread take, kept by the caller: a
+// reader that builds a document from data it does not trust holds it to a budget of its own. Allocations
+// never fail for it; once it says it is spent, a running transform is stopped, and the caller stops
+// building at its next step.
+class IXMLMemoryBudget
+{
+public:
+    // False once the budget is spent.
+    virtual bool Take(std::size_t bytes) = 0;
+    virtual void GiveBack(std::size_t bytes) = 0;
+
+protected:
+    ~IXMLMemoryBudget() = default;
+};
+
+// Charges what the XML libraries allocate and free on the calling thread to the budget while it lives.
+class CXMLMemoryBudgetScope
+{
+public:
+    explicit CXMLMemoryBudgetScope(IXMLMemoryBudget& budget);
+    ~CXMLMemoryBudgetScope();
+    CXMLMemoryBudgetScope(const CXMLMemoryBudgetScope&) = delete;
+    CXMLMemoryBudgetScope& operator=(const CXMLMemoryBudgetScope&) = delete;
+
+private:
+    IXMLMemoryBudget* Outer;
+};
 
 // Holds one reference of a DOM object and releases it when it goes.
 template <class T> class CComPtr

@@ -1,3 +1,4 @@
+#include "HeaderEdits.h"
 #include "TedialTape.h"
 
 #include "FileSystems/MxfReelFS/CTedialGetOperationContext.h"
@@ -61,8 +62,6 @@ std::size_t ItemValue(const Bytes& file, const std::vector<std::uint8_t>& key, s
     return 0;
 }
 
-const std::vector<std::uint8_t> PrefaceKey{0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                           0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x2f, 0x00};
 class TedialScan : public TedialTape
 {
 protected:
@@ -161,28 +160,109 @@ TEST_F(TedialScan, each_file_is_named_and_dated_from_its_header_metadata)
 
 TEST_F(TedialScan, a_file_without_a_preface_keeps_the_name_of_its_first_block)
 {
-    // A file that is not MXF gives the stylesheet no Preface; one cut inside its header metadata still
-    // names itself from the sets before the cut.
+    // A file that is not MXF gives the stylesheet no Preface, nor does one whose only set is not one.
     const Bytes tedial = tdtest::MxfFile();
     const Bytes text(5000, 'x');
+    const Bytes prefaceless = tdtest::WithSets(tedial, {}, tdtest::PrefaceKey);
     CStatus status;
     const std::uint64_t textStart = 2 + WholeBlocks(tedial, 4096) / 4096 + 1;
+    const std::uint64_t prefacelessStart = textStart + 2 + 1;
     System.EventSink.Take();
-    CVolumePointer volume = ScanTedial({tedial, text, Fixture("cut_header.mxf")}, 4096, status);
+    CVolumePointer volume = ScanTedial({tedial, text, prefaceless}, 4096, status);
     ASSERT_TRUE(status.IsSuccess()) << status.ToString();
-    // Why the file keeps its default name is told, as information.
+    // Why the files keep their default names is told, as information.
     EXPECT_EQ(Posted(CEvent::Information),
-              std::vector<std::string>{"MXF file at block " + std::to_string(textStart) +
-                                       ": it begins with no partition pack"});
+              (std::vector<std::string>{"MXF file at block " + std::to_string(textStart) +
+                                            ": it begins with no partition pack",
+                                        "MXF file at block " + std::to_string(prefacelessStart) +
+                                            ": the stylesheet made no name of its header metadata"}));
     const auto files = Files(volume);
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].Path, "0/0000000" + std::to_string(textStart) + ".dat");
     EXPECT_EQ(files[0].Position, textStart);
     EXPECT_EQ(files[0].FileTime, 0u);
     EXPECT_EQ(files[0].Size, 2 * 4096u);
-    EXPECT_EQ(files[1].Path, "0/{adab4424-2f25-4dc7-9206-000d00000000}.mxf");
-    EXPECT_EQ(files[1].FileTime, Op1aTime);
+    EXPECT_EQ(files[1].Path, "0/0000000" + std::to_string(prefacelessStart) + ".dat");
     EXPECT_EQ(files[2].Path, TedialName);
+}
+
+TEST_F(TedialScan, damaged_header_metadata_fail_the_file_with_the_reason_and_the_scan_goes_on)
+{
+    const Bytes sound = tdtest::MxfFile();
+    const auto cut = [&](std::size_t size) { return Bytes(sound.begin(), sound.begin() + size); };
+    // The leading fill after the partition pack (at 124, with a 4-byte BER length) claims 16 MiB.
+    Bytes overfilled = sound;
+    ASSERT_EQ(overfilled.at(124 + 16), 0x83);
+    std::fill_n(overfilled.begin() + 124 + 17, 3, 0xff);
+    struct Case
+    {
+        const char* Name;
+        Bytes File;
+        std::uint32_t Block;
+        std::string Reason;
+    } cases[] = {
+        // Cut short in its last block: a tape block of 64 KiB pads it with zeros.
+        {"cut in the partition pack", cut(40), 65536, "its header partition holds no header metadata"},
+        {"cut in the primer", cut(1000), 65536, "has no SMPTE key"},
+        {"cut after the primer", cut(2339), 65536, "has no SMPTE key"},
+        {"cut in the primer, 512-byte blocks", cut(1000), 512, "but only 0x"},
+        {"cut inside the sets", Fixture("cut_header.mxf"), 4096, "but only 0x"},
+        {"a fill past the end", overfilled, 65536, "but only 0x00000000 could be read"},
+        {"two Prefaces", tdtest::WithSets(sound, {tdtest::OtherPreface(sound)}), 65536,
+         "what the stylesheet made of its header metadata is no XML document"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        System.EventSink.Take();
+        const auto files = ScannedFiles({c.File, sound}, c.Block);
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(files[0].Path, "0/00000002.dat");
+        EXPECT_EQ(files[0].FileTime, 0u);
+        EXPECT_EQ(files[0].Size, WholeBlocks(c.File, c.Block));
+        EXPECT_EQ(files[1].Path, TedialName);
+        const std::vector<std::string> reported = Posted(CEvent::Error);
+        ASSERT_EQ(reported.size(), 1u);
+        EXPECT_EQ(reported[0].find("0xC0003732: MXF file at block 2: "), 0u) << reported[0];
+        EXPECT_NE(reported[0].find(c.Reason), std::string::npos) << reported[0];
+    }
+}
+
+TEST_F(TedialScan, header_metadata_that_would_take_more_memory_than_real_ones_are_refused_as_damaged)
+{
+    // Shapes whose every item or unit becomes an object and an element. Held to a budget that a sound
+    // file keeps well within, each of some hundreds of kilobytes passes it.
+    const Bytes sound = tdtest::MxfFile();
+    struct Case
+    {
+        const char* Name;
+        tdtest::Shape Shape;
+    } cases[] = {
+        {"batches of one-byte items", tdtest::Shape::Batches},
+        {"UTF-16 strings", tdtest::Shape::Strings},
+        {"sets with instance UIDs", tdtest::Shape::InstanceUIDs},
+        {"empty sets", tdtest::Shape::Empty},
+    };
+    const std::uint64_t limit = mxf::Partition::MaxHeaderMetadataMemory;
+    mxf::Partition::MaxHeaderMetadataMemory = 16 << 20;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        System.EventSink.Take();
+        const auto files = ScannedFiles(
+            {sound, tdtest::WithSets(sound, tdtest::HostileSets(c.Shape, 800 << 10)), sound}, 65536);
+        ASSERT_EQ(files.size(), 3u);
+        EXPECT_EQ(files[0].Path, "0/00000004.dat");
+        EXPECT_EQ(files[1].Path, TedialName);
+        EXPECT_EQ(files[2].Path, TedialName);
+        const std::vector<std::string> reported = Posted(CEvent::Error);
+        ASSERT_EQ(reported.size(), 1u);
+        EXPECT_EQ(reported[0].find("0xC0003732: MXF file at block 4: 0xC0003734: the header metadata need "
+                                   "more than 16777216 bytes of memory to hold"),
+                  0u)
+            << reported[0];
+    }
+    mxf::Partition::MaxHeaderMetadataMemory = limit;
 }
 
 TEST_F(TedialScan, a_file_the_stylesheet_cannot_name_keeps_its_default_name_and_the_scan_goes_on)
@@ -288,10 +368,8 @@ TEST_F(TedialScan, a_name_that_is_no_clean_path_gives_the_file_its_default_name_
 TEST_F(TedialScan, metadata_strings_with_characters_xml_cannot_carry_still_name_the_file)
 {
     // The Identification's ProductName begins with 0x0001, ESC and NUL.
-    const std::vector<std::uint8_t> identification{0x06, 0x0e, 0x2b, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                                   0x0d, 0x01, 0x01, 0x01, 0x01, 0x01, 0x30, 0x00};
     Bytes file = tdtest::MxfFile();
-    const std::size_t name = ItemValue(file, identification, 0x3c02);
+    const std::size_t name = ItemValue(file, tdtest::IdentificationKey, 0x3c02);
     const std::uint8_t odd[] = {0x00, 0x01, 0x00, 0x1b, 0x00, 0x00};
     std::copy(std::begin(odd), std::end(odd), file.begin() + static_cast<std::ptrdiff_t>(name));
     UseStylesheet(Head +
@@ -331,7 +409,7 @@ TEST_F(TedialScan, a_measurement_that_would_reach_past_the_file_keeps_its_whole_
 TEST_F(TedialScan, a_last_modified_date_of_all_zeros_is_no_date)
 {
     Bytes file = tdtest::MxfFile();
-    const std::size_t date = ItemValue(file, PrefaceKey, 0x3b02);
+    const std::size_t date = ItemValue(file, tdtest::PrefaceKey, 0x3b02);
     std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(date), 8, 0);
     const auto files = ScannedFiles({file}, 65536);
     ASSERT_EQ(files.size(), 1u);
@@ -399,7 +477,8 @@ TEST_F(TedialScan, strong_references_that_lead_back_or_nest_too_deep_fail_the_na
 TEST_F(TedialScan, a_scan_that_starts_at_a_file_loads_its_stylesheet_and_records_the_date_at_offset_36)
 {
     Bytes undated = tdtest::MxfFile();
-    std::fill_n(undated.begin() + static_cast<std::ptrdiff_t>(ItemValue(undated, PrefaceKey, 0x3b02)), 8, 0);
+    std::fill_n(undated.begin() + static_cast<std::ptrdiff_t>(ItemValue(undated, tdtest::PrefaceKey, 0x3b02)),
+                8, 0);
     CStatus status;
     CVolumePointer volume = ScanTedial({tdtest::MxfFile(), undated}, 65536, status);
     ASSERT_TRUE(status.IsSuccess()) << status.ToString();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace
 {
 CComPtr<IXMLDOMDocument> Loaded(const char16_t* text)
@@ -225,3 +228,62 @@ TEST_F(DomOwnership, a_node_made_before_a_load_goes_into_the_tree_of_the_next_lo
     EXPECT_EQ(Text(*second), u"two");
 }
 } // namespace
+
+namespace
+{
+// A caller's count of what the XML libraries hold, spent past its limit.
+class CountedBudget final : public IXMLMemoryBudget
+{
+public:
+    explicit CountedBudget(std::size_t limit) : Limit(limit) {}
+    bool Take(std::size_t bytes) override
+    {
+        Held += bytes;
+        Peak = std::max(Peak, Held);
+        return Held <= Limit;
+    }
+    void GiveBack(std::size_t bytes) override { Held -= bytes; }
+
+    std::size_t Limit;
+    std::size_t Held = 0;
+    std::size_t Peak = 0;
+};
+} // namespace
+
+TEST(Dom, what_documents_take_is_charged_to_the_callers_budget_and_a_spent_budget_stops_a_transform)
+{
+    // The libraries' own state of the thread is made by its first parse.
+    CComPtr<IXMLDOMDocument> outside = Loaded(u"<Partition/>");
+    CountedBudget budget(SIZE_MAX);
+    {
+        const CXMLMemoryBudgetScope scope(budget);
+        CComPtr<IXMLDOMDocument> document = Loaded(u"<Partition><Preface value=\"v\"/></Partition>");
+        EXPECT_GT(budget.Held, 100u);
+        document.Reset();
+        // Every block is given back with what it took.
+        EXPECT_EQ(budget.Held, 0u);
+    }
+    CComPtr<IXMLDOMDocument> later = Loaded(u"<Partition/>");
+    EXPECT_EQ(budget.Held, 0u);
+
+    // A transform that builds a large result: an element for each pair of the document's fifty.
+    WString fifty = u"<Partition>";
+    for (int i = 0; i < 50; ++i)
+        fifty += u"<a/>";
+    CComPtr<IXMLDOMDocument> document = Loaded((fifty + u"</Partition>").c_str());
+    CComPtr<IXMLDOMDocument> stylesheet =
+        Loaded(uR"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:template match="/"><r><xsl:for-each select="//a"><xsl:for-each select="//a"><x value="pair"/>
+  </xsl:for-each></xsl:for-each></r></xsl:template></xsl:stylesheet>)");
+    WString output;
+    CountedBudget roomy(SIZE_MAX);
+    {
+        const CXMLMemoryBudgetScope scope(roomy);
+        ASSERT_EQ(document->transformNode(stylesheet.get(), &output), S_OK);
+    }
+    EXPECT_GT(roomy.Peak, std::size_t{64} << 10);
+    CountedBudget tight(roomy.Peak / 4);
+    const CXMLMemoryBudgetScope scope(tight);
+    EXPECT_TRUE(FAILED(document->transformNode(stylesheet.get(), &output)));
+    EXPECT_TRUE(output.empty());
+}

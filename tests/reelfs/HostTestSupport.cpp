@@ -55,7 +55,8 @@ CRunResult HostTest::Reelfs(std::vector<std::string> args)
     return {exit, out.str(), err.str()};
 }
 
-CRunResult HostTest::Program(const std::vector<std::string>& args, const std::string& out)
+CRunResult HostTest::Program(const std::vector<std::string>& args, const std::string& out,
+                             std::size_t addressSpaceKiB)
 {
     auto quoted = [](const std::string& text)
     {
@@ -67,6 +68,8 @@ CRunResult HostTest::Program(const std::vector<std::string>& args, const std::st
     const std::string outPath = out.empty() ? (Folder / "program.out").string() : out;
     const std::string errPath = (Folder / "program.err").string();
     std::string command = quoted(REELFS_PROGRAM) + " --home " + quoted(Home);
+    if (addressSpaceKiB)
+        command = "ulimit -v " + std::to_string(addressSpaceKiB) + " && exec " + command;
     for (const std::string& arg : args)
         command += " " + quoted(arg);
     command += " >" + quoted(outPath) + " 2>" + quoted(errPath);

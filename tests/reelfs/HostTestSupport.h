@@ -34,8 +34,10 @@ protected:
     // Runs reelfs with --home set to the test's home folder, catching what it writes.
     CRunResult Reelfs(std::vector<std::string> args);
     // The same through the program, for what writes to the descriptors themselves: standard output
-    // goes to `out` (a file in the test folder when empty, and then caught).
-    CRunResult Program(const std::vector<std::string>& args, const std::string& out = "");
+    // goes to `out` (a file in the test folder when empty, and then caught). A limit (KiB) bounds the
+    // program's address space.
+    CRunResult Program(const std::vector<std::string>& args, const std::string& out = "",
+                       std::size_t addressSpaceKiB = 0);
 
     TempFolder Temp{"reelfs-host-"};
     std::filesystem::path Folder = Temp.Path();

@@ -1,6 +1,7 @@
 // Tedial tapes through the reelfs command line: a label and MXF files that ffmpeg wrote, each between
 // marks, are scanned, listed under the names and dates their header metadata gives and restored byte for
 // byte, whichever way the image ends.
+#include "HeaderEdits.h"
 #include "HostTestSupport.h"
 
 #include "frame/CCatalogueItem.h"
@@ -482,6 +483,43 @@ TEST_F(TedialTapeCommands, a_dictionary_or_stylesheet_that_does_not_load_is_name
         EXPECT_NE(scan.Err.find(named), std::string::npos) << scan.Err;
         EXPECT_NE(scan.Err.find(c.Reason, scan.Err.find(named)), std::string::npos) << scan.Err;
         EXPECT_NE(scan.Err.find("or remove the setting to use the built-in "), std::string::npos) << scan.Err;
+    }
+}
+
+TEST_F(TedialTapeCommands, memory_that_runs_out_while_a_file_is_named_costs_that_file_alone)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory needs more address space than the limits leave";
+#endif
+    // Between two sound files, header metadata that take some hundreds of megabytes to hold, under
+    // limits that let memory run out at many points of their reading.
+    const std::string fixture = ReadFile(Fixture("ffmpeg/tedial.mxf"));
+    const tdtest::Bytes sound(fixture.begin(), fixture.end());
+    const std::pair<tdtest::Shape, std::size_t> shapes[] = {{tdtest::Shape::InstanceUIDs, 2 << 20},
+                                                            {tdtest::Shape::Batches, 1 << 20}};
+    for (const auto& [shape, size] : shapes)
+    {
+        const tdtest::Bytes hostile = tdtest::WithSets(sound, tdtest::HostileSets(shape, size));
+        const std::string file = (Folder / "hostile.mxf").string();
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(hostile.data()),
+                   static_cast<std::streamsize>(hostile.size()));
+        const std::string tape = (Folder / "hostile.tap").string();
+        ASSERT_EQ(Reelfs({"mktape", "-b", "65536", "-o", tape, (Folder / "label").string(),
+                          Fixture("ffmpeg/tedial.mxf").string(), file, Fixture("ffmpeg/tedial.mxf").string()})
+                      .Exit,
+                  0);
+        for (std::size_t limit = 72 << 10; limit <= 120 << 10; limit += 24 << 10)
+        {
+            SCOPED_TRACE(std::to_string(limit) + " KiB, " + std::to_string(static_cast<int>(shape)));
+            const CRunResult scan = Program({"scan", tape}, "", limit);
+            EXPECT_EQ(scan.Exit, 1) << scan.Err;
+            EXPECT_NE(scan.Err.find("reelfs: 0xC0003732: MXF file at block 4: "), std::string::npos)
+                << scan.Err;
+            const CRunResult ls = Reelfs({"ls", tape});
+            EXPECT_EQ(Lines(ls.Out).size(), 3u) << ls.Out;
+            EXPECT_EQ(std::count(ls.Out.begin(), ls.Out.end(), '{'), 2) << ls.Out;
+        }
     }
 }
 } // namespace
