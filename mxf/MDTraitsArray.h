@@ -43,7 +43,8 @@ public:
     void SetString(MDObject& object, const std::string& text) const override;
 };
 
-// UTF-16 text, one code unit per element, shown as UTF-8 up to the first 0 unit.
+// UTF-16 text, one code unit per element, shown as UTF-8 up to the first 0 unit; a surrogate without its
+// partner shows as U+FFFD. Set from UTF-8, whose bytes that are no character are stored as U+FFFD.
 class MDTraits_UTF16String : public MDTraits_BasicStringArray
 {
 public:

@@ -235,17 +235,8 @@ std::string MDTraits_UTF16::GetString(const MDObject& object) const
 
 void MDTraits_UTF16::SetString(MDObject& object, const std::string& text) const
 {
-    std::uint32_t b[3] = {};
-    for (std::size_t i = 0; i < 3 && i < text.size(); ++i)
-        b[i] = static_cast<unsigned char>(text[i]);
-    std::uint32_t unit = 0xfffd;
-    if (b[0] < 0x80)
-        unit = b[0];
-    else if ((b[0] & 0xe0) == 0xc0)
-        unit = (b[0] & 0x1f) << 6 | (b[1] & 0x3f);
-    else if ((b[0] & 0xf0) == 0xe0)
-        unit = (b[0] & 0x0f) << 12 | (b[1] & 0x3f) << 6 | (b[2] & 0x3f);
-    SetUInt(object, unit);
+    const std::uint32_t code = text.empty() ? 0 : DecodeUTF8(text, 0).Code;
+    SetUInt(object, code < 0x10000 ? code : ReplacementCharacter);
 }
 
 void MDTraits_Int64::SetInt(MDObject& object, std::int32_t value) const

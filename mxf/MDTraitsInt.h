@@ -93,9 +93,10 @@ class MDTraits_UTF16 : public MDTraits_UInt16
 public:
     using MDTraits::GetString;
     std::string Name() const override { return "mxf::MDTraits_UTF16"; }
-    // The code unit in UTF-8 (a surrogate by itself in three bytes); 0 is the empty text.
+    // The code unit in UTF-8 (a surrogate, half of no character, as U+FFFD); 0 is the empty text.
     std::string GetString(const MDObject& object) const override;
-    // The first character of UTF-8 text, 0xFFFD when its first byte starts none.
+    // The first character of UTF-8 text; U+FFFD when the text does not begin with a whole character or
+    // it lies beyond the basic plane.
     void SetString(MDObject& object, const std::string& text) const override;
 };
 

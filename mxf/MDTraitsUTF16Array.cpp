@@ -29,20 +29,20 @@ void StoreUnit(MDObject& element, std::uint32_t unit)
         traits->SetUInt(*element.ValueHolder, unit);
 }
 
-// Adds the text of the unit at index (and of its partner after a high surrogate) and returns the index of
-// the unit after them.
+// Adds the text of the unit at index, with its partner when it is a high surrogate followed by a low one,
+// and returns the index of the unit after them. A surrogate without its partner gives U+FFFD and the unit
+// after it is read for itself.
 std::size_t AppendUnit(std::string& text, const MDObject::ChildList& units, std::size_t index)
 {
     const std::uint32_t unit = UnitOf(*units[index].second);
-    if (!IsHighSurrogate(unit))
-    {
-        AppendUTF8(text, unit);
-        return index + 1;
-    }
-    // A high surrogate at the end stands for nothing.
-    if (index + 1 < units.size())
-        AppendUTF8Pair(text, unit, UnitOf(*units[index + 1].second));
-    return index + 2;
+    if (IsHighSurrogate(unit) && index + 1 < units.size())
+        if (const std::uint32_t low = UnitOf(*units[index + 1].second); IsLowSurrogate(low))
+        {
+            AppendUTF8Pair(text, unit, low);
+            return index + 2;
+        }
+    AppendUTF8(text, unit);
+    return index + 1;
 }
 
 } // namespace
@@ -60,44 +60,21 @@ void MDTraits_UTF16String::SetString(MDObject& object, const std::string& text) 
 {
     object.SetItemCount(static_cast<int>(text.size()));
     const MDObject::ChildList& units = object.Children();
-    const auto byte = [&](std::size_t at)
-    { return static_cast<std::uint32_t>(static_cast<unsigned char>(text[at])); };
-    std::size_t at = 0;
     std::size_t stored = 0;
-    while (at < text.size() && stored < units.size())
+    for (std::size_t at = 0; at < text.size() && stored < units.size();)
     {
-        const std::uint32_t b1 = byte(at);
-        const std::size_t left = text.size() - at;
-        std::uint32_t unit = 0xfffd;
-        std::size_t width = 1;
-        if (b1 < 0x80)
-            unit = b1;
-        else if ((b1 & 0xe0) == 0xc0 && left >= 2)
-        {
-            unit = (b1 & 0x1f) << 6 | (byte(at + 1) & 0x3f);
-            width = 2;
-        }
-        else if ((b1 & 0xf0) == 0xe0 && left >= 3)
-        {
-            unit = (b1 & 0x0f) << 12 | (byte(at + 1) & 0x3f) << 6 | (byte(at + 2) & 0x3f);
-            width = 3;
-        }
-        else if ((b1 & 0xf0) == 0xf0 && left >= 4)
-        {
-            const std::uint32_t b2 = byte(at + 1);
-            const std::uint32_t b3 = byte(at + 2);
-            const std::uint32_t plane = (b1 & 0x07) << 2 | ((b2 >> 4) & 3);
-            unit = 0xd800 | ((plane - 1) & 0x0f) << 6 | (b2 & 0x0f) << 2 | ((b3 >> 4) & 3);
-            width = 4;
-            if (stored + 1 < units.size())
-            {
-                StoreUnit(*units[stored].second, unit);
-                unit = 0xdc00 | (b3 & 0x0f) << 6 | (byte(at + 3) & 0x3f);
-                ++stored;
-            }
-        }
-        StoreUnit(*units[stored++].second, unit);
+        const auto [code, width] = DecodeUTF8(text, at);
         at += width;
+        if (code < 0x10000)
+        {
+            StoreUnit(*units[stored++].second, code);
+            continue;
+        }
+        // A character beyond the basic plane takes two units or, where only one is left, none.
+        if (stored + 1 == units.size())
+            break;
+        StoreUnit(*units[stored++].second, 0xd800 | (code - 0x10000) >> 10);
+        StoreUnit(*units[stored++].second, 0xdc00 | (code & 0x3ff));
     }
     object.SetItemCount(static_cast<int>(stored));
 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 CMXFOnTapeFile::CMXFOnTapeFile(CArchiveFileSystemOperation* operation, std::uint32_t blockSize,
                                CBlockBuffer* blockBuffer)
@@ -62,41 +63,71 @@ std::uint64_t CMXFOnTapeFile::CacheLimit() const
 
 void CMXFOnTapeFile::MakeRoom()
 {
-    while (Cache.size() >= CacheLimit())
+    while (Cache.size() >= CacheLimit() && !UseOrder.empty())
     {
-        auto oldest = LastUse.end();
-        for (auto entry = LastUse.begin(); entry != LastUse.end(); ++entry)
-            if (entry->first != 0 && (oldest == LastUse.end() || entry->second < oldest->second))
-                oldest = entry;
-        if (oldest == LastUse.end())
-            return;
-        Cache.erase(oldest->first);
-        LastUse.erase(oldest);
+        Cache.erase(UseOrder.front());
+        UseOrder.pop_front();
     }
 }
 
-std::uint8_t* CMXFOnTapeFile::CacheBlock(std::uint64_t index)
+void CMXFOnTapeFile::Forget(std::uint64_t index)
 {
-    if (auto found = Cache.find(index); found != Cache.end())
-    {
-        LastUse[index] = ++Uses;
-        return found->second.get();
-    }
+    const auto found = Cache.find(index);
+    if (found == Cache.end())
+        return;
+    if (index != 0)
+        UseOrder.erase(found->second.Use);
+    Cache.erase(found);
+}
+
+std::uint8_t* CMXFOnTapeFile::Cached(std::uint64_t index)
+{
+    const auto found = Cache.find(index);
+    if (found == Cache.end())
+        return nullptr;
+    if (index != 0)
+        UseOrder.splice(UseOrder.end(), UseOrder, found->second.Use);
+    return found->second.Buffer.get();
+}
+
+std::uint8_t* CMXFOnTapeFile::NewBlock(std::uint64_t index)
+{
     MakeRoom();
     if (AllocationFault::ShouldFail())
         return nullptr;
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[BlockSize]);
     if (!buffer)
         return nullptr;
-    LastUse[index] = ++Uses;
-    return Cache.emplace(index, std::move(buffer)).first->second.get();
+    // The block's place in the order is made first and moved in once the entry stands, so that memory
+    // running out on the way leaves no half-made entry.
+    try
+    {
+        std::list<std::uint64_t> use;
+        if (index != 0)
+            use.push_back(index);
+        const auto entry =
+            Cache.emplace(index, CachedBlock{std::move(buffer), index != 0 ? use.begin() : UseOrder.end()})
+                .first;
+        UseOrder.splice(UseOrder.end(), use);
+        return entry->second.Buffer.get();
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
 }
 
-bool CMXFOnTapeFile::FillBlock(std::uint64_t index)
+std::uint8_t* CMXFOnTapeFile::CacheBlock(std::uint64_t index)
 {
-    std::uint8_t* buffer = CacheBlock(index);
+    std::uint8_t* buffer = Cached(index);
+    return buffer ? buffer : NewBlock(index);
+}
+
+std::uint8_t* CMXFOnTapeFile::FillBlock(std::uint64_t index)
+{
+    std::uint8_t* buffer = NewBlock(index);
     if (!buffer)
-        return false;
+        return nullptr;
     BlockBuffer->Clear();
     CStatus status = BlockBuffer->Append(buffer, BlockSize, nullptr);
     if (status.IsSuccess())
@@ -105,12 +136,11 @@ bool CMXFOnTapeFile::FillBlock(std::uint64_t index)
                                            FirstBlock + index, 0, BlockSize, BlockBuffer, 0, false, nullptr)
                      .AwaitCompletion();
     if (status.IsSuccess())
-        return true;
+        return buffer;
     // A later read asks the drive again; the drive's status goes no further than this short read.
     status.NotPropagated();
-    Cache.erase(index);
-    LastUse.erase(index);
-    return false;
+    Forget(index);
+    return nullptr;
 }
 
 std::int64_t CMXFOnTapeFile::ReadBytes(std::uint8_t* destination, std::uint64_t size)
@@ -121,9 +151,11 @@ std::int64_t CMXFOnTapeFile::ReadBytes(std::uint8_t* destination, std::uint64_t 
         const std::uint64_t index = Position / BlockSize;
         const std::uint64_t offset = Position % BlockSize;
         const std::uint64_t n = std::min<std::uint64_t>(size, BlockSize - offset);
-        if (!Cache.contains(index) && !FillBlock(index))
+        const std::uint8_t* buffer = Cached(index);
+        if (!buffer)
+            buffer = FillBlock(index);
+        if (!buffer)
             return -1;
-        const std::uint8_t* buffer = CacheBlock(index);
         std::memcpy(destination, buffer + offset, n);
         Position += n;
         destination += n;

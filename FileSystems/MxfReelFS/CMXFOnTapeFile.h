@@ -2,7 +2,8 @@
 // MXF file. Reads are served from a cache of whole tape blocks; a block not yet cached is read from the
 // drive at once, for the operation the view was made for, and waited for. The cache holds block 0 and the
 // blocks used last, up to a few mebibytes, so that a length a damaged file claims costs no memory beyond
-// that. Nothing is ever written to tape.
+// that; the block to let go is found at once, whatever the number of blocks cached. Nothing is ever
+// written to tape.
 // The view owns its cache; the operation, its volume and its block buffer are the host's. Used by the one
 // thread that runs its operation's step; it takes no lock.
 #pragma once
@@ -11,6 +12,7 @@
 #include "vnservice/CFileName.h"
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 
@@ -39,7 +41,8 @@ public:
     int Flush() override { return 0; }
 
     // The cache's buffer of block `index` (relative to the first block), made when there is none; null
-    // when memory runs out. The owner points its first drive read at block 0.
+    // when memory runs out. Counts as a use of the block. The owner points its first drive read at
+    // block 0.
     std::uint8_t* CacheBlock(std::uint64_t index);
     // Copies size bytes from the position on; the bytes copied, or -1 when a block could not be read.
     std::int64_t ReadBytes(std::uint8_t* destination, std::uint64_t size);
@@ -67,23 +70,37 @@ public:
     static constexpr std::uint64_t CacheBytes = 8 << 20;
 
 private:
+    // A cached block and its place in UseOrder (none for block 0, which is never let go).
+    struct CachedBlock
+    {
+        std::unique_ptr<std::uint8_t[]> Buffer;
+        std::list<std::uint64_t>::iterator Use;
+    };
+
     std::uint64_t CacheLimit() const;
-    // Reads block `index` from the drive into a new cache entry; false, with no entry left, on failure.
-    bool FillBlock(std::uint64_t index);
-    // Frees the least recently used block but block 0 while the cache is full.
+    // The buffer of block `index` when it is cached, which then counts as used; else null.
+    std::uint8_t* Cached(std::uint64_t index);
+    // A new entry for block `index`, the most recently used, after making room; null, with no entry
+    // made, when memory runs out.
+    std::uint8_t* NewBlock(std::uint64_t index);
+    // Reads block `index` from the drive into a new cache entry and gives its buffer; null, with no
+    // entry left, on failure.
+    std::uint8_t* FillBlock(std::uint64_t index);
+    // Frees the least recently used blocks but block 0 while the cache is full.
     void MakeRoom();
+    // Frees the entry of block `index`.
+    void Forget(std::uint64_t index);
 
     CArchiveFileSystemOperation* Operation;
     CVolume* Volume;
     std::uint64_t FirstBlock = NoBlock;
     std::uint32_t BlockSize;
     CBlockBuffer* BlockBuffer;
-    std::map<std::uint64_t, std::unique_ptr<std::uint8_t[]>> Cache;
+    std::map<std::uint64_t, CachedBlock> Cache;
     CFileName FileName;
     std::uint64_t FileLength = 0;
     std::uint64_t LastModified = 0;
     std::uint64_t Position = 0;
-    // When each cached block was last used, by a count of uses.
-    std::map<std::uint64_t, std::uint64_t> LastUse;
-    std::uint64_t Uses = 0;
+    // The cached blocks but block 0, the least recently used first.
+    std::list<std::uint64_t> UseOrder;
 };

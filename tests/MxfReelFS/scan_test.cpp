@@ -365,19 +365,43 @@ TEST_F(TedialScan, a_name_that_is_no_clean_path_gives_the_file_its_default_name_
     EXPECT_EQ(Posted(CEvent::Warning), std::vector<std::string>{});
 }
 
-TEST_F(TedialScan, metadata_strings_with_characters_xml_cannot_carry_still_name_the_file)
+TEST_F(TedialScan, metadata_strings_name_the_file_with_a_replacement_for_what_is_no_character_of_a_name)
 {
-    // The Identification's ProductName begins with 0x0001, ESC and NUL.
-    Bytes file = tdtest::MxfFile();
-    const std::size_t name = ItemValue(file, tdtest::IdentificationKey, 0x3c02);
-    const std::uint8_t odd[] = {0x00, 0x01, 0x00, 0x1b, 0x00, 0x00};
-    std::copy(std::begin(odd), std::end(odd), file.begin() + static_cast<std::ptrdiff_t>(name));
+    // The Identification's ProductName, of 11 units, is made to hold the case's units and a closing 0;
+    // the stylesheet names the file by it.
+    const std::string R = "\xef\xbf\xbd"; // U+FFFD
+    const std::string smile = "\xf0\x9f\x98\x80";
+    const struct
+    {
+        std::vector<std::uint16_t> Units;
+        std::string Name;
+    } cases[] = {
+        {{0x0001, 0x001b}, R + R}, // characters XML cannot carry
+        {{0xd800, 'A', 'B'}, R + "AB"}, {{'A', 0xdc00, 'B'}, "A" + R + "B"},
+        {{'A', 0xd800}, "A" + R},       {{0xd800, 0xd83d, 0xde00, 'A'}, R + smile + "A"},
+        {{0xde00, 0xd83d}, R + R},      {{0xd83d, 0xde00}, smile},
+    };
     UseStylesheet(Head +
                   R"(<FileName><xsl:value-of select="//Identification/ProductName/@value"/>.mxf</FileName>)" +
                   "<LastModifiedDate/>" + Tail);
-    const auto files = ScannedFiles({file}, 65536);
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].Path.rfind("0/\xef\xbf\xbd\xef\xbf\xbd", 0), 0u) << files[0].Path;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        Bytes file = tdtest::MxfFile();
+        std::size_t at = ItemValue(file, tdtest::IdentificationKey, 0x3c02);
+        for (const std::uint16_t unit : c.Units)
+        {
+            file.at(at++) = static_cast<std::uint8_t>(unit >> 8);
+            file.at(at++) = static_cast<std::uint8_t>(unit);
+        }
+        file.at(at++) = 0;
+        file.at(at) = 0;
+        System.EventSink.Take();
+        const auto files = ScannedFiles({file}, 65536);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(files[0].Path, "0/" + c.Name + ".mxf");
+        EXPECT_EQ(Posted(CEvent::Warning), std::vector<std::string>{});
+    }
 }
 
 TEST_F(TedialScan, a_measurement_that_would_reach_past_the_file_keeps_its_whole_blocks)

@@ -12,6 +12,17 @@ namespace
 {
 constexpr std::uint32_t Block = 512;
 constexpr std::uint64_t FileStart = 2; // after the label and its mark
+// The blocks the cache holds at most.
+constexpr std::uint64_t Limit = CMXFOnTapeFile::CacheBytes / Block;
+
+// A file of whole blocks whose bytes differ from block to block.
+Bytes Patterned(std::uint64_t blocks)
+{
+    Bytes file(blocks * Block);
+    for (std::size_t i = 0; i < file.size(); ++i)
+        file[i] = static_cast<std::uint8_t>(i * 7 + i / Block);
+    return file;
+}
 
 class TapeView : public TedialTape
 {
@@ -92,23 +103,57 @@ TEST_F(TapeView, reads_are_cut_at_the_size_once_it_is_known_and_not_before)
 
 TEST_F(TapeView, a_long_read_keeps_block_0_and_a_bounded_number_of_blocks)
 {
-    const std::uint64_t limit = CMXFOnTapeFile::CacheBytes / Block;
-    Bytes file((limit + 50) * Block);
-    for (std::size_t i = 0; i < file.size(); ++i)
-        file[i] = static_cast<std::uint8_t>(i * 7 + i / Block);
+    const Bytes file = Patterned(Limit + 50);
     Open(file);
     const mxf::DataChunkPtr all = View->Read(file.size());
     ASSERT_EQ(all->Size(), file.size());
     EXPECT_TRUE(std::equal(file.begin(), file.end(), all->Data()));
-    EXPECT_EQ(View->CachedBlocks(), limit);
+    EXPECT_EQ(View->CachedBlocks(), Limit);
     EXPECT_TRUE(View->IsCached(0));
-    EXPECT_TRUE(View->IsCached(limit + 49));
+    EXPECT_TRUE(View->IsCached(Limit + 49));
 
     // A block let go is read again from the drive when it is needed again.
     View->Seek(Block);
     Bytes got(Block);
     ASSERT_EQ(View->Read(got.data(), got.size()), Block);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), file.begin() + Block));
-    EXPECT_EQ(View->CachedBlocks(), limit);
+    EXPECT_EQ(View->CachedBlocks(), Limit);
+}
+
+TEST_F(TapeView, the_block_used_longest_ago_is_let_go_first)
+{
+    const Bytes file = Patterned(Limit + 2);
+    Open(file);
+    Bytes got(Block);
+    const auto reads = [&](std::uint64_t index)
+    {
+        View->Seek(index * Block);
+        return View->Read(got.data(), got.size()) == Block &&
+               std::equal(got.begin(), got.end(), file.begin() + static_cast<std::ptrdiff_t>(index * Block));
+    };
+    for (std::uint64_t index = 0; index < Limit; ++index)
+        ASSERT_TRUE(reads(index)) << index;
+    // Block 1 is used again, so block 2 is now the one used longest ago.
+    ASSERT_TRUE(reads(1));
+    // The closing mark after the file makes room like any block, then leaves no entry behind.
+    View->Seek((Limit + 2) * Block);
+    EXPECT_EQ(View->ReadBytes(got.data(), 1), -1);
+    EXPECT_EQ(View->CachedBlocks(), Limit - 1);
+    ASSERT_TRUE(reads(Limit));
+    ASSERT_TRUE(reads(Limit + 1));
+    EXPECT_EQ(View->CachedBlocks(), Limit);
+    const struct
+    {
+        std::uint64_t Index;
+        bool Cached;
+    } expected[] = {{0, true}, {1, true},     {2, false},       {3, false},
+                    {4, true}, {Limit, true}, {Limit + 1, true}};
+    for (const auto& e : expected)
+        EXPECT_EQ(View->IsCached(e.Index), e.Cached) << e.Index;
+    // A block let go comes back from the drive and takes the place of the next oldest.
+    ASSERT_TRUE(reads(2));
+    EXPECT_FALSE(View->IsCached(4));
+    EXPECT_TRUE(View->IsCached(5));
+    EXPECT_EQ(View->CachedBlocks(), Limit);
 }
 } // namespace

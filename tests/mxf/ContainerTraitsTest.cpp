@@ -144,6 +144,7 @@ TEST(ContainerTraitsTest, array_text_sets_elements_by_position_and_grows_only_ar
 
 TEST(ContainerTraitsTest, utf16_text_is_set_from_utf8_with_surrogate_pairs_and_a_replacement_for_stray_bytes)
 {
+    const std::string R = "\xef\xbf\xbd"; // U+FFFD
     struct Case
     {
         std::string Text;
@@ -155,6 +156,13 @@ TEST(ContainerTraitsTest, utf16_text_is_set_from_utf8_with_surrogate_pairs_and_a
         {"\xc3\xa9\xe2\x82\xac", "00e9 20ac", "\xc3\xa9\xe2\x82\xac"},
         {"a\xf0\x9f\x98\x80z", "0061 d83d de00 007a", "a\xf0\x9f\x98\x80z"},
         {"A\x80z", "0041 fffd 007a", "A\xef\xbf\xbdz"},
+        // Bytes that are no UTF-8 give U+FFFD, as far as they go, and the text after them stays.
+        {std::string("\xe2") + "AB", "fffd 0041 0042", R + "AB"},
+        {std::string("\xe2\x82") + "A", "fffd 0041", R + "A"},
+        {"a\xf0\x9f\x98", "0061 fffd", "a" + R},
+        {"\xc0\xaf", "fffd fffd", R + R},                                       // an overlong slash
+        {"\xed\xa0\x80", "fffd fffd fffd", R + R + R},                          // a surrogate
+        {"\xf4\x90\x80\x80z", "fffd fffd fffd fffd 007a", R + R + R + R + "z"}, // past U+10FFFF
         {"", "", ""},
     };
     for (const Case& c : cases)
@@ -178,6 +186,34 @@ TEST(ContainerTraitsTest, utf16_text_is_set_from_utf8_with_surrogate_pairs_and_a
     EXPECT_EQ(texts->GetString(""), "\"a\"");
     EXPECT_EQ(mxftest::Errors(),
               std::vector<std::string>{"MDTraits_StringArray::SetString() not supported!\n"});
+}
+
+TEST(ContainerTraitsTest, a_surrogate_without_its_partner_shows_as_a_replacement_and_the_units_around_it_stay)
+{
+    const std::string R = "\xef\xbf\xbd"; // U+FFFD
+    const std::string smile = "\xf0\x9f\x98\x80";
+    struct Case
+    {
+        mxf::MDTypePtr Type;
+        const char* Units;
+        std::string Shown;
+    };
+    const Case cases[] = {
+        {D().Text16, "d800 0041 0042", R + "AB"},
+        {D().Text16, "0041 dc00 0042", "A" + R + "B"},
+        {D().Text16, "0041 d800", "A" + R},
+        {D().Text16, "0041 d800 0000 0042", "A" + R},
+        {D().Text16, "d800 d83d de00 0041", R + smile + "A"},
+        {D().Text16, "de00 d83d", R + R},
+        {D().Text16, "d83d de00", smile},
+        {D().Texts, "0061 d800 0000 0062 0000", "\"a" + R + "\", \"b\""},
+        {D().Char16, "dc00", R},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Units);
+        EXPECT_EQ(Read(c.Type, Bytes(c.Units))->GetString("none"), c.Shown);
+    }
 }
 
 TEST(ContainerTraitsTest, compounds_show_and_take_their_members_and_rationals_and_time_stamps_their_own_forms)

@@ -332,9 +332,10 @@ TEST(ScalarTraits, characters_are_one_byte_of_iso7_or_one_utf16_unit_shown_in_ut
         {&UTF16, "A", "00 41", "A"},
         {&UTF16, "\xc3\xa9", "00 e9", "\xc3\xa9"},
         {&UTF16, "\xe2\x82\xac", "20 ac", "\xe2\x82\xac"},
-        {&UTF16, "\xed\xa0\x80", "d8 00", "\xed\xa0\x80"}, // a surrogate stands alone
+        {&UTF16, "\xed\xa0\x80", "ff fd", "\xef\xbf\xbd"}, // a surrogate is no character
         {&UTF16, "\xff", "ff fd", "\xef\xbf\xbd"},
-        {&UTF16, "\xc3", "00 c0", "\xc3\x80"}, // a missing byte counts as 0
+        {&UTF16, "\xc3", "ff fd", "\xef\xbf\xbd"},             // cut short
+        {&UTF16, "\xf0\x9f\x98\x80", "ff fd", "\xef\xbf\xbd"}, // beyond the basic plane
         {&UTF16, "", "00 00", ""},
     };
     for (const Case& c : cases)
