@@ -1,15 +1,20 @@
 // Commands started at once on one home, as separate reelfs processes: scans of a batch of tapes on a
 // home that does not exist yet (or is an empty folder) each catalogue their tape as a scan alone does,
 // under one time zone, the one of the command that made the home; on the home they made, listings and
-// restores run beside scans, and a scan killed on the way costs the others nothing.
+// restores run beside scans, and a scan killed on the way costs the others nothing. Settings changed at
+// once, of several volumes or of one, are all kept.
 #include "HostTestSupport.h"
 
 #include "../TarFile/TarTestSupport.h"
+
+#include "vnservice/CDatabase.h"
+#include "vnservice/CPersistanceEngine.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -190,5 +195,43 @@ TEST_F(SideBySideTest, scans_started_at_once_on_a_new_home_each_catalogue_their_
         EXPECT_EQ(Lines(Program({"ls", Big}).Out).size(), BigFiles);
     }
     EXPECT_GT(Killed, 0) << "no kill came before the big tape's catalogue was stored";
+}
+TEST_F(SideBySideTest, settings_changed_at_once_are_all_kept)
+{
+    // The home of the serial scans; each volume's identity by its image.
+    std::map<std::string, std::string> identities;
+    for (const std::string& line : Lines(Program({"volumes"}).Out))
+        identities[line.substr(line.rfind('\t') + 1)] = line.substr(0, line.find('\t'));
+    ASSERT_EQ(identities.size(), static_cast<std::size_t>(Tapes));
+    const std::string standards[] = {"GNU", "Posix"};
+    for (int round = 0; round < 3; ++round)
+    {
+        SCOPED_TRACE("round " + std::to_string(round));
+        // Every volume is given the next volume of this round, and the first also another standard.
+        const std::string next = identities[Images[round]];
+        std::vector<Child> sets;
+        for (const std::string& image : Images)
+            sets.push_back(Start(Home, {"set", image, "NextVolume=" + next}));
+        sets.push_back(Start(Home, {"set", Images[0], "Standard=" + standards[round % 2]}));
+        for (const Child& set : sets)
+            EXPECT_EQ(Wait(set), 0) << ReadFile(set.Err);
+
+        CDatabase database;
+        ASSERT_TRUE(database.Open(Home + "/reelfs.db").IsSuccess());
+        for (const std::string& image : Images)
+        {
+            WString kept;
+            EXPECT_TRUE(CPersistanceEngine::CNode(database, identities[image])
+                            .ReadString(u"NextVolume", kept)
+                            .IsSuccess())
+                << image;
+            EXPECT_EQ(WideParameter(kept), next) << image;
+        }
+        WString standard;
+        EXPECT_TRUE(CPersistanceEngine::CNode(database, identities[Images[0]])
+                        .ReadString(u"Standard", standard)
+                        .IsSuccess());
+        EXPECT_EQ(WideParameter(standard), standards[round % 2]);
+    }
 }
 } // namespace

@@ -311,6 +311,11 @@ CStatus CHost::SaveSettings()
         return status;
     for (auto& [id, fileSystem] : FileSystems)
     {
+        // Only a volume mounted here can have other settings than those it loaded when the host opened;
+        // writing back another's would undo what a command beside this one stored since.
+        CSet<CVolume, 1>::pointer volume = System.Volumes.Find(id);
+        if (!volume || !volume->IsAccessible())
+            continue;
         CPersistanceEngine::CNode node(System.Database, id.ToString());
         status = node.Clear();
         if (status.IsSuccess())

@@ -32,20 +32,11 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
 
     CHost host;
     CSet<CVolume, 1>::pointer volume;
-    if (int exit = OpenHost(options, host))
+    // Recognition gives the tape the first volume number that no other tape's catalogue holds: a scan
+    // started beside this one looks only once this one's catalogue is stored, and takes another number.
+    if (int exit = OpenHostAndMountForChange(options, host, operands[0], volume))
         return exit;
-    // Recognition gives the tape the first volume number that no other tape's catalogue holds: the
-    // write lock is taken before it looks, so that a scan started beside this one looks only after
-    // this one's catalogue is stored, and takes another number.
     CDatabase& database = host.System.Database;
-    CStatus status = database.Begin();
-    if (status.IsSuccess())
-        status = MountImage(host, operands[0], volume);
-    if (status.Failed())
-    {
-        database.Rollback();
-        return Failure(status);
-    }
 
     ProgressLine line;
     CScanDriver::ProgressFunction progress;
@@ -63,7 +54,7 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
                 });
         };
     CScanSummary summary;
-    status = CScanDriver::Run(host, volume, summary, progress);
+    CStatus status = CScanDriver::Run(host, volume, summary, progress);
     if (CStatus stored = database.Commit(); stored.Failed())
     {
         database.Rollback();
