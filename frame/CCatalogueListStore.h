@@ -19,6 +19,9 @@ class CCatalogueListStore : public CCatalogueStore
 public:
     explicit CCatalogueListStore(CDatabase& database) : Database(database) {}
 
+    // Makes the table the catalogues are kept in, when the database has none.
+    CStatus Prepare() { return CFileListInternal::Prepare(Database); }
+
     CStatus Open(CVolume& volume, bool create, CFileListInternal*& catalogue) override
     {
         std::uint32_t error = CCatalogueList::Open(Database, volume.GetID().ToString(), create, catalogue);

@@ -8,6 +8,7 @@
 // Entry points for the host's volume code:
 //   std::uint32_t CFileList<T, H, N, A>::Open(CDatabase& db, const std::string& key, bool create,
 //                                              CFileListInternal*& out)     opens a volume's catalogue
+//   static CStatus CFileListInternal::Prepare(CDatabase& db)         makes the catalogues' table
 //   static std::uint32_t CFileListInternal::Exists(CDatabase& db, const std::string& key, bool& exists)
 //   static std::uint32_t CFileListInternal::Drop(CDatabase& db, const std::string& key)
 //   std::uint32_t CFileListInternal::Commit()    at the host's save points (joins an open transaction)
@@ -21,6 +22,7 @@
 #include "pagelist/CFileListIndex.h"
 #include "pagelist/CFileListOffset.h"
 #include "pagelist/CFileListPage.h"
+#include "vnservice/CStatus.h"
 #include "win/Allocation.h"
 #include "win/CriticalSection.h"
 #include "win/WinError.h"
@@ -100,6 +102,9 @@ public:
     // Commits what is pending (a failure is dropped) and closes.
     virtual ~CFileListInternal();
 
+    // Makes the table the catalogues are kept in, when the database has none. A host makes it with the
+    // rest of its home's tables; the calls below make it too, for a database that holds catalogues alone.
+    static CStatus Prepare(CDatabase& db);
     static std::uint32_t Exists(CDatabase& db, const std::string& key, bool& exists);
     // Removes the catalogue stored under `key`, header and pages; one that does not exist is no fault. A
     // list open on it must be closed first, or its next commit stores its pages again.

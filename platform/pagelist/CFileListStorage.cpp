@@ -15,12 +15,17 @@ constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS catalogue_pages("
                                "data BLOB NOT NULL, PRIMARY KEY(catalogue, page))";
 } // namespace
 
+CStatus CFileListInternal::Prepare(CDatabase& db)
+{
+    return db.Execute(Schema);
+}
+
 std::uint32_t CFileListInternal::Exists(CDatabase& db, const std::string& key, bool& exists)
 {
     CSingleLock dbLock(db.Lock(), true);
     exists = false;
     CDatabase::CStatement query;
-    if (db.Execute(Schema).Failed() ||
+    if (Prepare(db).Failed() ||
         db.Prepare("SELECT 1 FROM catalogue_pages WHERE catalogue = ? AND page = 0", query).Failed())
         return ERROR_READ_FAULT;
     query.Bind(1, key);
@@ -32,7 +37,7 @@ std::uint32_t CFileListInternal::Drop(CDatabase& db, const std::string& key)
 {
     CSingleLock dbLock(db.Lock(), true);
     CDatabase::CStatement remove;
-    if (db.Execute(Schema).Failed() ||
+    if (Prepare(db).Failed() ||
         db.Prepare("DELETE FROM catalogue_pages WHERE catalogue = ?", remove).Failed())
         return ERROR_WRITE_FAULT;
     remove.Bind(1, key);
@@ -47,7 +52,7 @@ std::uint32_t CFileListInternal::Open(CDatabase& db, const std::string& key, boo
         CSingleLock lock(&ListLock, true);
         if (Opened)
             return ERROR_ALREADY_EXISTS;
-        if (db.Execute(Schema).Failed())
+        if (Prepare(db).Failed())
             return ERROR_READ_FAULT;
         bool found = false;
         if (std::uint32_t error = LoadPages(db, key, found))

@@ -3,6 +3,7 @@
 #include "vnservice/ErrorGenerators.h"
 #include "vnservice/HostErrors.h"
 
+#include <chrono>
 #include <sqlite3.h>
 #include <utility>
 
@@ -110,8 +111,12 @@ CStatus CDatabase::Failure(int line, std::string_view what) const
 {
     std::string text(what);
     if (Handle)
-        text += std::string(": ") + sqlite3_errmsg(Handle);
-    return CErrorGenMessage("Database", line, HostErrorDatabase, {text + " (" + Path + ")"});
+        text += (text.empty() ? "" : ": ") + std::string(sqlite3_errmsg(Handle));
+    text += " (" + Path + ")";
+    // Busy after the whole timeout: another process kept its write lock all that time.
+    if (Handle && (sqlite3_errcode(Handle) & 0xFF) == SQLITE_BUSY)
+        text += ": another command holds it";
+    return CErrorGenMessage("Database", line, HostErrorDatabase, {text});
 }
 
 CStatus CDatabase::Open(const std::string& path)
@@ -127,27 +132,50 @@ CStatus CDatabase::Open(const std::string& path)
         Handle = nullptr;
         return failure;
     }
-    sqlite3_busy_timeout(Handle, 10000);
+    sqlite3_busy_timeout(Handle, BusyTimeout);
     // Catalogue pages are rows of up to 64 KiB: a new database gets pages of 32 KiB, which take such a
     // row in two overflow pages instead of a chain of sixteen and waste little room (a database keeps the
     // page size it was made with). Write-ahead logging keeps a committed state whole when a process dies
     // in the middle of a write.
-    CStatus status = Execute("PRAGMA page_size=32768; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
-                             "PRAGMA foreign_keys=ON;");
+    CStatus status = Execute("PRAGMA page_size=32768");
+    if (status.IsSuccess())
+        status = SwitchToWriteAheadLog();
+    if (status.IsSuccess())
+        status = Execute("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
     return status;
+}
+
+CStatus CDatabase::SwitchToWriteAheadLog()
+{
+    // The switch reads the file's header and then writes it, outside any transaction. Where another
+    // process makes the same new file, the write finds it locked and fails at once instead of waiting, so
+    // it is tried again for as long as the busy timeout lasts.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(BusyTimeout);
+    for (;;)
+    {
+        const int rc = sqlite3_exec(Handle, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return CStatus::Success();
+        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline)
+            return Failure(__LINE__, "");
+        sqlite3_sleep(5);
+    }
+}
+
+void CDatabase::SetBusyTimeout(int milliseconds)
+{
+    CSingleLock lock(&Mutex, true);
+    BusyTimeout = milliseconds;
+    if (Handle)
+        sqlite3_busy_timeout(Handle, BusyTimeout);
 }
 
 CStatus CDatabase::Execute(std::string_view sql)
 {
     CSingleLock lock(&Mutex, true);
     std::string text(sql);
-    char* message = nullptr;
-    if (sqlite3_exec(Handle, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
-    {
-        std::string what = message ? message : "execute";
-        sqlite3_free(message);
-        return CErrorGenMessage("Database", __LINE__, HostErrorDatabase, {what + " (" + Path + ")"});
-    }
+    if (sqlite3_exec(Handle, text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Failure(__LINE__, "");
     return CStatus::Success();
 }
 

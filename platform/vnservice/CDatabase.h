@@ -1,6 +1,8 @@
 // The host's state database: one SQLite file in the host's home folder holding volume sets, volumes,
 // file-system settings and every catalogue. One connection serves the process; Lock() hands out the
-// connection's recursive lock, which callers hold across a statement's steps or a transaction.
+// connection's recursive lock, which callers hold across a statement's steps or a transaction. Other
+// processes share the file: a statement or transaction that finds it locked waits for up to the busy
+// timeout, and then fails saying that another command holds it.
 #pragma once
 
 #include "vnservice/CStatus.h"
@@ -62,8 +64,8 @@ public:
     CStatus Execute(std::string_view sql);
     CStatus Prepare(std::string_view sql, CStatement& out);
 
-    // Nested transactions: the outermost Begin starts one and its Commit makes everything durable;
-    // inner levels are save points. Rollback undoes the innermost level.
+    // Nested transactions: the outermost Begin starts one, with the write lock taken at once, and its
+    // Commit makes everything durable; inner levels are save points. Rollback undoes the innermost level.
     CStatus Begin();
     CStatus Commit();
     CStatus Rollback();
@@ -74,13 +76,18 @@ public:
 
     // Test seam: the next `skip` commits succeed and the one after fails.
     void FailCommitAfter(int skip) { CommitFault = skip; }
+    // Test seam: how long a statement waits for a lock that another process holds.
+    void SetBusyTimeout(int milliseconds);
 
     CStatus Failure(int line, std::string_view what) const;
 
 private:
+    CStatus SwitchToWriteAheadLog();
+
     sqlite3* Handle = nullptr;
     std::string Path;
     int Depth = 0;
     int CommitFault = -1;
+    int BusyTimeout = 10000;
     CCriticalSection Mutex;
 };

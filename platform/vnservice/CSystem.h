@@ -22,8 +22,11 @@ class CSystem
 {
 public:
     // Opens (creating when needed) the home folder, its database and its configuration. The system's
-    // identity is made once, at the first start, and kept in the database.
-    CStatus Open(const std::string& homeFolder);
+    // identity is made once, at the first start, and kept in the database. The database's tables, their
+    // upgrades, the identity and what `prepareHome` makes or reads (the host program's own tables and
+    // first settings) are settled in one transaction that holds the write lock from its start: commands
+    // started at once on a new home wait for the first, and then find the home it made, whole.
+    CStatus Open(const std::string& homeFolder, const std::function<CStatus()>& prepareHome = {});
 
     // The folder named by REELFS_HOME, else ~/.local/share/reelfs.
     static std::string DefaultHomeFolder();
@@ -46,6 +49,9 @@ public:
     CCatalogueStore* Catalogues = nullptr;
 
 private:
+    // The system's tables and its identity, made or read inside the home's first transaction.
+    CStatus PrepareTables();
+
     CSystemID ID;
     std::string HomeFolder;
     std::function<CStatus()> StateSaver;

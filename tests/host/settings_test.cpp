@@ -1,4 +1,5 @@
 #include "vnservice/CConfiguration.h"
+#include "vnservice/CDatabase.h"
 #include "vnservice/CPersistanceEngine.h"
 #include "vnservice/CSystem.h"
 #include "vnservice/HostErrors.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -31,6 +33,28 @@ TEST_F(TempHome, system_identity_is_made_once_and_kept)
     CSystem again;
     ASSERT_TRUE(again.Open(Home.string()).IsSuccess());
     EXPECT_EQ(again.GetID().GetValue(), first);
+}
+
+TEST_F(TempHome, a_home_whose_database_another_command_holds_fails_when_the_wait_runs_out)
+{
+    CDatabase holder;
+    const std::string path = (Home / "reelfs.db").string();
+    std::filesystem::create_directories(Home);
+    ASSERT_TRUE(holder.Open(path).IsSuccess());
+    ASSERT_TRUE(holder.Begin().IsSuccess());
+
+    CSystem waiting;
+    waiting.Database.SetBusyTimeout(200);
+    const auto start = std::chrono::steady_clock::now();
+    CStatus status = waiting.Open(Home.string());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_EQ(status.GetInternalErrorCode(), HostErrorDatabase);
+    EXPECT_NE(status.ToString().find("(" + path + "): another command holds it"), std::string::npos)
+        << status.ToString();
+
+    ASSERT_TRUE(holder.Rollback().IsSuccess());
+    CSystem after;
+    EXPECT_TRUE(after.Open(Home.string()).IsSuccess());
 }
 
 TEST_F(TempHome, settings_survive_a_restart_and_bad_numbers_are_refused)

@@ -60,11 +60,17 @@ CHost::~CHost()
 
 CStatus CHost::Open(const std::string& homeFolder)
 {
-    CStatus status = System.Open(homeFolder);
-    if (status.IsSuccess())
-        status = SettleHomeTimeZone(System.Database, TimeZone);
-    if (status.IsSuccess())
-        status = Registry.Prepare();
+    // The host's tables and the home's time zone are settled with the system's, in its first transaction.
+    CStatus status = System.Open(homeFolder,
+                                 [this]
+                                 {
+                                     CStatus prepared = Store.Prepare();
+                                     if (prepared.IsSuccess())
+                                         prepared = Registry.Prepare();
+                                     if (prepared.IsSuccess())
+                                         prepared = SettleHomeTimeZone(System.Database, TimeZone);
+                                     return prepared;
+                                 });
     if (status.Failed())
         return status;
     System.Catalogues = &Store;
@@ -305,6 +311,11 @@ CStatus CHost::SaveSettings()
         return status;
     for (auto& [id, fileSystem] : FileSystems)
     {
+        // Only a volume mounted here can have other settings than those it loaded when the host opened;
+        // writing back another's would undo what a command beside this one stored since.
+        CSet<CVolume, 1>::pointer volume = System.Volumes.Find(id);
+        if (!volume || !volume->IsAccessible())
+            continue;
         CPersistanceEngine::CNode node(System.Database, id.ToString());
         status = node.Clear();
         if (status.IsSuccess())

@@ -64,8 +64,9 @@ public:
     // its open catalogue holds (kept as it was when the catalogue is closed) and its image.
     CStatus RecordVolume(CVolume& volume);
 
-    // The state saver: writes each file system's settings afresh into the node of its volume, in one
-    // transaction, so that a setting the file system no longer has is not read back later.
+    // The state saver: writes the settings of each mounted volume's file system afresh into the node of
+    // its volume, in one transaction, so that a setting the file system no longer has is not read back
+    // later. The volumes only known keep what the database holds for them.
     CStatus SaveSettings();
 
     // Changes a property of the volume's file system, or else a setting, which the file system checks

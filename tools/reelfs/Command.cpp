@@ -250,6 +250,22 @@ int OpenHostAndMount(const GlobalOptions& options, CHost& host, const std::strin
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 
+int OpenHostAndMountForChange(const GlobalOptions& options, CHost& host, const std::string& image,
+                              CSet<CVolume, 1>::pointer& volume)
+{
+    if (int exit = OpenHost(options, host))
+        return exit;
+    CStatus status = host.System.Database.Begin();
+    if (status.IsSuccess())
+        status = MountImage(host, image, volume);
+    if (status.Failed())
+    {
+        host.System.Database.Rollback();
+        return Failure(status);
+    }
+    return ExitSuccess;
+}
+
 CStatus MountImage(CHost& host, const std::string& image, CSet<CVolume, 1>::pointer& volume)
 {
     CStatus status = host.Mount(image, volume);

@@ -79,6 +79,12 @@ int OpenHost(const GlobalOptions& options, CHost& host);
 // OpenHost, then MountImage.
 int OpenHostAndMount(const GlobalOptions& options, CHost& host, const std::string& image,
                      CSet<CVolume, 1>::pointer& volume);
+// OpenHost, then MountImage in a transaction of the home database that holds the write lock from before
+// the mount, for a command that writes what depends on what the mount read (the volume number that
+// recognition settles on, the settings the volume's file system loads): commands beside it read those only
+// once it has committed. The caller commits; a failure rolls it back.
+int OpenHostAndMountForChange(const GlobalOptions& options, CHost& host, const std::string& image,
+                              CSet<CVolume, 1>::pointer& volume);
 // Mounts the image in the host, warning on standard error when the image is cut short.
 CStatus MountImage(CHost& host, const std::string& image, CSet<CVolume, 1>::pointer& volume);
 

@@ -12,6 +12,7 @@
 class CDatabase;
 
 // Reads the home's zone, recording the one the process runs under when the home has none yet, and makes it
-// the process's (TZ). `zone` receives it as TZ takes it: a zone name such as Europe/Berlin, a rule such as
-// EST5, or empty for UTC.
+// the process's (TZ). Called in the transaction that makes the home, so that commands started at once on
+// a new home all run under the zone of the one that made it. `zone` receives it as TZ takes it: a zone name
+// such as Europe/Berlin, a rule such as EST5, or empty for UTC.
 CStatus SettleHomeTimeZone(CDatabase& database, std::string& zone);

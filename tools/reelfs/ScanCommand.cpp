@@ -32,8 +32,11 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
 
     CHost host;
     CSet<CVolume, 1>::pointer volume;
-    if (int exit = OpenHostAndMount(options, host, operands[0], volume))
+    // Recognition gives the tape the first volume number that no other tape's catalogue holds: a scan
+    // started beside this one looks only once this one's catalogue is stored, and takes another number.
+    if (int exit = OpenHostAndMountForChange(options, host, operands[0], volume))
         return exit;
+    CDatabase& database = host.System.Database;
 
     ProgressLine line;
     CScanDriver::ProgressFunction progress;
@@ -52,6 +55,12 @@ int RunScan(const GlobalOptions& options, std::span<const std::string> args)
         };
     CScanSummary summary;
     CStatus status = CScanDriver::Run(host, volume, summary, progress);
+    if (CStatus stored = database.Commit(); stored.Failed())
+    {
+        database.Rollback();
+        status = stored;
+        summary.ReplacedImage.clear();
+    }
     ClearStatusLine();
     if (!summary.ReplacedImage.empty())
         std::cerr << "reelfs: volume " << summary.Volume.ToString()

@@ -21,10 +21,16 @@ int RunSet(const GlobalOptions& options, std::span<const std::string> args)
 
     CHost host;
     CSet<CVolume, 1>::pointer volume;
-    if (int exit = OpenHostAndMount(options, host, operands[0], volume))
+    // The file system saves all its settings, those it loaded at the mount and the one changed: a command
+    // beside this one that changes the volume's settings loads them once this one has committed.
+    if (int exit = OpenHostAndMountForChange(options, host, operands[0], volume))
         return exit;
     CStatus status =
         host.ChangeSetting(*volume, operands[1].substr(0, equals), operands[1].substr(equals + 1));
+    if (status.IsSuccess())
+        status = host.System.Database.Commit();
+    if (status.Failed())
+        host.System.Database.Rollback();
     return status.Failed() ? Failure(status) : ExitSuccess;
 }
 } // namespace
