@@ -78,12 +78,6 @@ bool ScanPaxTime(std::string_view text, std::int64_t& seconds)
     return true;
 }
 
-// A text field read up to its first NUL, all of it when it holds none.
-std::string_view FieldText(const char* field, std::size_t width)
-{
-    return std::string_view(field, width).substr(0, std::string_view(field, width).find('\0'));
-}
-
 template <std::size_t N> void CopyText(char (&field)[N], std::string_view text)
 {
     std::memcpy(field, text.data(), std::min(N, text.size()));
@@ -258,6 +252,11 @@ CStatus CTarFile::AllocatePaxData()
     PaxData = std::move(buffer);
     PaxCapacity = static_cast<std::uint32_t>(capacity);
     return CStatus::Success();
+}
+
+std::string_view CTarFile::FieldText(const char* field, std::size_t width)
+{
+    return std::string_view(field, width).substr(0, std::string_view(field, width).find('\0'));
 }
 
 CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const

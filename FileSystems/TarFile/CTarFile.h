@@ -156,6 +156,8 @@ protected:
     template <class Value, class Scan>
     bool ReadPaxNumber(const CVolumeID& volume, std::string_view key, Scan scan, std::uint32_t code,
                        Value& value, CStatus& status) const;
+    // A text field read up to its first NUL, all of it when it holds none.
+    static std::string_view FieldText(const char* field, std::size_t width);
     // Fails with ErrorNameTooLong, naming where the name comes from, when it is longer than MaxNameBytes.
     static CStatus CheckNameLength(const char* origin, std::size_t bytes);
     // The current time in seconds since 1970, UTC.
