@@ -261,10 +261,20 @@ std::string_view CTarFile::FieldText(const char* field, std::size_t width)
 
 CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
 {
+    return ReadName(codePage, true, name);
+}
+
+CStatus CTarFile::GetPlainName(unsigned codePage, CFileName& name) const
+{
+    return ReadName(codePage, false, name);
+}
+
+CStatus CTarFile::ReadName(unsigned codePage, bool sparseName, CFileName& name) const
+{
     name.Empty();
     if (PaxData)
     {
-        std::string_view path = FindPaxRecord("GNU.sparse.name");
+        std::string_view path = sparseName ? FindPaxRecord("GNU.sparse.name") : std::string_view();
         if (path.empty())
             path = FindPaxRecord("path");
         if (!path.empty())

@@ -5,7 +5,14 @@
 
 #include "../TarFile/TarTestSupport.h"
 
+#include "frame/CCatArchive.h"
+#include "frame/CCatExtent.h"
+#include "frame/CFileListPointer.h"
+#include "pagelist/CFileListInternal.h"
+#include "win/CodePage.h"
+
 #include <ctime>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <set>
@@ -320,6 +327,116 @@ TEST_F(TarTapeCommands, sparse_members_of_every_gnu_form_restore_expanded_in_bot
                             << name << " " << offset << "+" << length;
                     }
             }
+        }
+    }
+}
+
+// A catalogue made by a reader that took sparse members for plain files, as catalogues made before this
+// host read them are: a file of the member's condensed data, named as the member's header names it ('S'
+// headers and pax form 0.0 by the file's own name, forms 0.1 and 1.0 by a stand-in name). Its restore
+// fails, whole and in part, naming both sizes, and writes nothing; a scan of the tape mends it.
+TEST_F(TarTapeCommands,
+       a_sparse_file_catalogued_as_a_plain_file_fails_its_restore_until_the_tape_is_scanned_again)
+{
+    // Gives the catalogue of `tape` a record as such a reader makes it: `older`, of `size` bytes, at the
+    // member's position and with its extents. The record of the file's own name stays, or takes the size.
+    auto catalogueAsPlainFile =
+        [&](const std::string& tape, const std::string& path, const std::string& older, std::uint64_t size)
+    {
+        CHost host;
+        ASSERT_TRUE(host.Open(Home).IsSuccess());
+        CSet<CVolume, 1>::pointer volume;
+        ASSERT_TRUE(host.Mount(tape, volume).IsSuccess());
+        ASSERT_TRUE(volume->OpenCatalogue(false, false).IsSuccess());
+        CFileListInternal& catalogue = *volume->Catalogue;
+        std::deque<CCatArchive> archives;
+        std::deque<CCatExtent> extents;
+        CFileName wide;
+        wide.FromMultiByte(CP_UTF8, older);
+        for (auto at = catalogue.begin(1), end = catalogue.end(1); at != end; ++at)
+        {
+            CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+            if (WideParameter(handle.Get()->GetKeyPath()) != path)
+                continue;
+            if (handle.Get()->GetObjectType(false) == KindExtent && older != path)
+            {
+                const auto& extent = static_cast<const CCatExtent&>(*handle.Get());
+                extents.emplace_back(extent.Position, wide.GetText(), extent.BlockCount, extent.SegmentIndex,
+                                     extent.OrderKey1, extent.OrderKey2);
+            }
+            if (handle.Get()->GetObjectType(false) != KindArchive)
+                continue;
+            auto& archive = static_cast<CCatArchive&>(*handle.Get());
+            if (older == path)
+            {
+                archive.FileSize = size;
+                handle.SetDirty();
+            }
+            else
+                archives.emplace_back(archive.Position, wide.GetText(), size, archive.GetFileTime(),
+                                      archive.SegmentIndex, archive.OrderKey1, archive.OrderKey2);
+        }
+        ASSERT_TRUE(host.System.Database.Begin().IsSuccess());
+        for (CCatArchive& archive : archives)
+            ASSERT_EQ(catalogue.Append(archive), 0u);
+        for (CCatExtent& extent : extents)
+            ASSERT_EQ(catalogue.Append(extent), 0u);
+        ASSERT_TRUE(host.Store.Commit(&catalogue).IsSuccess());
+        ASSERT_TRUE(host.System.Database.Commit().IsSuccess());
+    };
+    const struct
+    {
+        const char* Form;
+        const char* Name;
+        const char* Older; // as the older reader named it
+        std::uint64_t Condensed;
+        std::uint64_t Expanded;
+    } cases[] = {
+        {"sparse-gnu", "many-holes.bin", "many-holes.bin", 15360, 245760},
+        {"sparse-pax01", "mid-hole.bin", "./GNUSparseFile.8897/mid-hole.bin", 2048, 31744},
+    };
+    for (const auto& c : cases)
+    {
+        const std::string archive = std::string("gnutar/") + c.Form + ".tar";
+        const std::string label = (Folder / "label").string();
+        std::ofstream(label, std::ios::binary)
+            << "ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm\r\npool-7\r\nolder-" << c.Form;
+        const std::string pool = (Folder / (std::string(c.Form) + "-older-pool.tap")).string();
+        ASSERT_EQ(Reelfs({"mktape", "-o", pool, label, tartest::FixturePath(archive)}).Exit, 0);
+        const std::string expanded = Extract({archive}).at(c.Name);
+        ASSERT_EQ(expanded.size(), c.Expanded);
+        for (const std::string& tape : {FixtureTape(std::string(c.Form) + "-older", archive), pool})
+        {
+            SCOPED_TRACE(tape + " " + c.Older);
+            ASSERT_EQ(Reelfs({"scan", tape}).Exit, 0);
+            const std::string path = std::string("0/") + c.Older;
+            catalogueAsPlainFile(tape, std::string("0/") + c.Name, path, c.Condensed);
+            const std::vector<std::string> listed = Lines(Reelfs({"ls", tape}).Out);
+            EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                                    [&](const std::string& line) {
+                                        return line.starts_with(std::to_string(c.Condensed) + "\t") &&
+                                               line.ends_with("\t" + path);
+                                    }));
+            const std::string out = (Folder / "older").string();
+            const std::string message = std::string("0xC0002720: the catalogue gives the sparse file \"") +
+                                        c.Older + "\" " + std::to_string(c.Condensed) +
+                                        " bytes, but its map on tape expands it to " +
+                                        std::to_string(c.Expanded) +
+                                        " bytes: the catalogue was made by a reader that took it for a plain "
+                                        "file; scan the tape again";
+            for (const std::vector<std::string>& range :
+                 {std::vector<std::string>{},
+                  std::vector<std::string>{"--offset", "100", "--length", "1000"}})
+            {
+                std::vector<std::string> args = {"restore", tape, path, "-o", out};
+                args.insert(args.end(), range.begin(), range.end());
+                CRunResult restored = Reelfs(args);
+                EXPECT_EQ(restored.Exit, 1);
+                EXPECT_NE(restored.Err.find(message), std::string::npos) << restored.Err;
+                EXPECT_FALSE(std::filesystem::exists(out));
+            }
+            ASSERT_EQ(Reelfs({"scan", tape}).Exit, 0);
+            EXPECT_EQ(Restore({tape, std::string("0/") + c.Name}), expanded);
         }
     }
 }
