@@ -128,13 +128,19 @@ TEST_F(TarTapeCommands, ls_lists_what_the_peers_list_and_restore_gives_what_tar_
 TEST_F(TarTapeCommands, an_active_circle_tape_of_several_archives_lists_and_restores_like_them)
 {
     // The label block, then each archive closed by a mark; members of one name are versions, the later
-    // archive's the newest.
+    // archive's the newest. The older short.txt says HELLO, so that each version shows by its bytes.
     const std::string label = (Folder / "label").string();
     std::ofstream(label, std::ios::binary)
         << "ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm\r\npool-7\r\nVOL001";
+    std::string older = tartest::ReadFile(tartest::FixturePath("gnutar/ustar.tar"));
+    const std::size_t hello = older.find("hello");
+    ASSERT_NE(hello, std::string::npos);
+    older.replace(hello, 5, "HELLO");
+    const std::string olderArchive = (Folder / "ustar-older.tar").string();
+    std::ofstream(olderArchive, std::ios::binary) << older;
     const std::string tape = (Folder / "pool.tap").string();
-    CRunResult made = Reelfs({"mktape", "-o", tape, label, tartest::FixturePath("gnutar/ustar.tar"),
-                              tartest::FixturePath("bsdtar/pax.tar")});
+    CRunResult made =
+        Reelfs({"mktape", "-o", tape, label, olderArchive, tartest::FixturePath("bsdtar/pax.tar")});
     ASSERT_EQ(made.Exit, 0) << made.Err;
     CRunResult scanned = Reelfs({"scan", tape});
     ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
@@ -144,13 +150,13 @@ TEST_F(TarTapeCommands, an_active_circle_tape_of_several_archives_lists_and_rest
     CheckListingAndRestores(tape, {"gnutar/ustar", "bsdtar/pax"});
     // Each version restores by where it starts, in the 512-byte units that ls -l shows, and only there.
     const std::string out = (Folder / "restored").string();
-    for (const char* at : {"40", "80"})
+    for (auto [at, bytes] : {std::pair{"40", "HELLO"}, {"80", "hello"}})
     {
         SCOPED_TRACE(at);
         std::filesystem::remove(out);
         CRunResult restored = Reelfs({"restore", tape, "0/short.txt", "--at", at, "-o", out});
         ASSERT_EQ(restored.Exit, 0) << restored.Err;
-        EXPECT_EQ(ReadFile(out), "hello");
+        EXPECT_EQ(ReadFile(out), bytes);
     }
     CRunResult between = Reelfs({"restore", tape, "0/short.txt", "--at", "41"});
     EXPECT_EQ(between.Exit, 1);
