@@ -44,14 +44,16 @@ public:
     CStatus ReadHeader();
     // States 1 and 2: verifies the header and, when it carries pax records, reads them with the member's
     // ustar block first (`pending`, to come back in state 2). Once all is read, the header must name
-    // `expected` ("0/" and the member's name); `size` is then the member's size and ReadBlock the
-    // position of its first data block.
+    // `expected` ("0/" and the member's name, or a sparse member's stand-in name, as readers that take it
+    // for a plain file catalogue it); `size` is then the member's size and ReadBlock the position of its
+    // first data block.
     CStatus Check(const CFileName& expected, const CFileName& archiveName, bool& pending,
                   std::uint64_t& size);
 
-    // With the header checked: when it is that of a sparse member of `size` bytes of data, the restore
-    // of its expanded file begins (`sparse` set), its bytes [first, last) for the destination.
-    CStatus BeginSparse(const CFileName& archiveName, std::uint64_t size, bool& sparse);
+    // With the header checked: when it is that of a sparse member of `size` bytes of data, catalogued as a
+    // file of `cataloguedBytes`, the restore of its expanded file begins (`sparse` set).
+    CStatus BeginSparse(const CFileName& archiveName, std::uint64_t size, std::uint64_t cataloguedBytes,
+                        bool& sparse);
     // Readies the user fragment's file for `size` bytes, dated as the scan catalogued the member.
     CStatus PrepareFile(CFragmentFile& file, std::uint64_t size);
 
@@ -104,11 +106,22 @@ CStatus CHeaderCheck::Check(const CFileName& expected, const CFileName& archiveN
         return status;
     const CFileName found(u"0/" + member.GetText());
     if (found.Compare(expected) != 0)
-        return CErrorGenFileSystem(Source, __LINE__, ErrorWrongMember, FileSystem.VolumeID,
-                                   {found.ToUtf8(), archiveName.ToUtf8()});
+    {
+        // A sparse member catalogued under its stand-in name, as readers that take it for a plain file
+        // catalogue it, is the file asked for: the sparse restore tells whether the record has its size.
+        CFileName plain;
+        const bool sparseByPlainName = tar.GetSparseForm() != CTarFile::SparseForm::None &&
+                                       tar.GetPlainName(CP_OEMCP, plain).IsSuccess() &&
+                                       CFileName(u"0/" + plain.GetText()).Compare(expected) == 0;
+        if (!sparseByPlainName)
+            return CErrorGenFileSystem(Source, __LINE__, ErrorWrongMember, FileSystem.VolumeID,
+                                       {found.ToUtf8(), archiveName.ToUtf8()});
+    }
     return tar.GetSize(FileSystem.VolumeID, size);
 }
-CStatus CHeaderCheck::BeginSparse(const CFileName& archiveName, std::uint64_t size, bool& sparse)
+
+CStatus CHeaderCheck::BeginSparse(const CFileName& archiveName, std::uint64_t size,
+                                  std::uint64_t cataloguedBytes, bool& sparse)
 {
     sparse = Operation.TarFile->GetSparseForm() != CTarFile::SparseForm::None;
     if (!sparse)
@@ -118,7 +131,7 @@ CStatus CHeaderCheck::BeginSparse(const CFileName& archiveName, std::uint64_t si
     std::vector<CSparseRestore::DataRun> runs{
         {Operation.ReadBlock, CTarFile::BlocksFor(size), Operation.Volume}};
     return Operation.Sparse->Begin(FileSystem.VolumeID, archiveName.ToUtf8(), *Operation.TarFile, size,
-                                   Operation.ReadBlock, std::move(runs), true);
+                                   cataloguedBytes, Operation.ReadBlock, std::move(runs), true);
 }
 
 CStatus CHeaderCheck::PrepareFile(CFragmentFile& file, std::uint64_t size)
@@ -154,7 +167,8 @@ CStatus CActiveCircleFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)
         if (status.Failed() || pending)
             return status;
         bool sparse = false;
-        if (status = step.BeginSparse(file.GetArchiveFileName(true), size, sparse); status.Failed())
+        if (status = step.BeginSparse(file.GetArchiveFileName(true), size, file.Size, sparse);
+            status.Failed())
             return status;
         if (!sparse)
         {
@@ -207,7 +221,8 @@ CStatus CActiveCircleFileSystem::ReadFragment(CArchiveFileSystemOperation* base)
         if (status.Failed() || pending)
             return status;
         bool sparse = false;
-        if (status = step.BeginSparse(fragment.GetArchiveFileName(), size, sparse); status.Failed())
+        if (status = step.BeginSparse(fragment.GetArchiveFileName(), size, fragment.FileSize, sparse);
+            status.Failed())
             return status;
         if (sparse)
         {

@@ -22,6 +22,9 @@ constexpr ErrorText Texts[] = {
     {ErrorPaxTime, "the pax mtime %1 is not a time"},
     {ErrorNameTooLong, "the member's %1 of %2 bytes is longer than the %3 bytes a name may have"},
     {ErrorSparseMap, "the sparse file \"%1\" cannot be expanded: %2"},
+    {ErrorSparseRecordStale,
+     "the catalogue gives the sparse file \"%1\" %2 bytes, but its map on tape expands it to %3 bytes: the "
+     "catalogue was made by a reader that took it for a plain file; scan the tape again"},
     {ErrorNotLabelled, "no file mark after the label on %1"},
     {ErrorMalformedLabel, "the Active Circle label is malformed"},
     {ErrorLabelledArchiveEndNotZero, "the second end-of-archive block before %1 is not zero"},

@@ -22,8 +22,9 @@ constexpr std::uint32_t ErrorPaxSize = 0xC000271A;
 constexpr std::uint32_t ErrorNumberTooLarge = 0xC000271B; // a base-256 number that needs more than 64 bits
 constexpr std::uint32_t ErrorImpossibleSize = 0xC000271C; // a member size no volume's positions can hold
 constexpr std::uint32_t ErrorPaxTime = 0xC000271D;
-constexpr std::uint32_t ErrorNameTooLong = 0xC000271E; // a name longer than a member's name may be
-constexpr std::uint32_t ErrorSparseMap = 0xC000271F;   // a sparse member that cannot be expanded
+constexpr std::uint32_t ErrorNameTooLong = 0xC000271E;       // a name longer than a member's name may be
+constexpr std::uint32_t ErrorSparseMap = 0xC000271F;         // a sparse member that cannot be expanded
+constexpr std::uint32_t ErrorSparseRecordStale = 0xC0002720; // catalogued at a size its map does not give
 constexpr std::uint32_t ErrorNotLabelled =
     0xC00036B0; // no label block and mark where a labelled tape has them
 constexpr std::uint32_t ErrorMalformedLabel = 0xC00036B1;

@@ -127,3 +127,21 @@ CStatus CGenericTarFile::AllocateLongName(const CVolumeID& volume, std::uint64_t
     LongNameLength = length;
     return CStatus::Success();
 }
+
+bool CGenericTarFile::ReadContinuationOffset(const TarHeaderBlock& block, std::uint64_t& offset)
+{
+    return ScanGnuNumber(block.Prefix + 24, 12, offset);
+}
+
+bool CGenericTarFile::OpensMember(const TarHeaderBlock& continuation, const TarHeaderBlock& next)
+{
+    if (VerifyHeader(next) != 0 || next.Typeflag == 'M')
+        return false;
+    if (next.Typeflag == 'L')
+        return std::memchr(continuation.Name, '\0', sizeof continuation.Name) == nullptr;
+    std::uint64_t size = 0;
+    std::uint64_t nextSize = 0;
+    return FieldText(continuation.Name, sizeof continuation.Name) == FieldText(next.Name, sizeof next.Name) &&
+           ScanGnuNumber(continuation.Size, sizeof continuation.Size, size) &&
+           ScanGnuNumber(next.Size, sizeof next.Size, nextSize) && size == nextSize;
+}

@@ -30,6 +30,16 @@ public:
     // MaxExtensionBytes it is refused as a corrupt header at `position`.
     CStatus GetExtensionLength(const CVolumeID& volume, std::uint64_t position, std::uint32_t& length) const;
 
+    // The offset in the member's file at which the data of the GNU continuation ('M') entry whose header
+    // is `block` begin: its offset field, the 12 bytes at 369 that a POSIX header keeps in its prefix.
+    // False when the field holds no number.
+    static bool ReadContinuationOffset(const TarHeaderBlock& block, std::uint64_t& offset);
+    // Whether `next`, the block after a GNU continuation header of offset 0, is the header of the member
+    // the continuation names, and not that member's data. GNU writers open a volume with such a header
+    // also when the volume before ended right after a member: the next member's own header follows, or
+    // the 'L' entry of the long name that the continuation's full name field was cut from.
+    static bool OpensMember(const TarHeaderBlock& continuation, const TarHeaderBlock& next);
+
     // Header blocks a GNU writer uses for a name of `nameUnits` UTF-16 units: the member's header, plus
     // for a name past 100 units the 'L' header and the blocks of the name with its NUL.
     static constexpr std::uint64_t CountGnuHeaderBlocks(std::size_t nameUnits)

@@ -78,12 +78,6 @@ bool ScanPaxTime(std::string_view text, std::int64_t& seconds)
     return true;
 }
 
-// A text field read up to its first NUL, all of it when it holds none.
-std::string_view FieldText(const char* field, std::size_t width)
-{
-    return std::string_view(field, width).substr(0, std::string_view(field, width).find('\0'));
-}
-
 template <std::size_t N> void CopyText(char (&field)[N], std::string_view text)
 {
     std::memcpy(field, text.data(), std::min(N, text.size()));
@@ -260,12 +254,27 @@ CStatus CTarFile::AllocatePaxData()
     return CStatus::Success();
 }
 
+std::string_view CTarFile::FieldText(const char* field, std::size_t width)
+{
+    return std::string_view(field, width).substr(0, std::string_view(field, width).find('\0'));
+}
+
 CStatus CTarFile::GetName(unsigned codePage, CFileName& name) const
+{
+    return ReadName(codePage, true, name);
+}
+
+CStatus CTarFile::GetPlainName(unsigned codePage, CFileName& name) const
+{
+    return ReadName(codePage, false, name);
+}
+
+CStatus CTarFile::ReadName(unsigned codePage, bool sparseName, CFileName& name) const
 {
     name.Empty();
     if (PaxData)
     {
-        std::string_view path = FindPaxRecord("GNU.sparse.name");
+        std::string_view path = sparseName ? FindPaxRecord("GNU.sparse.name") : std::string_view();
         if (path.empty())
             path = FindPaxRecord("path");
         if (!path.empty())

@@ -44,6 +44,9 @@ public:
     // stand-in), the "path" record, else the ustar prefix and name, decoded with `codePage` when the
     // header is POSIX ("00" version), else with the OEM code page.
     virtual CStatus GetName(unsigned codePage, CFileName& name) const;
+    // The name a reader that knows no sparse members gives the member: as CTarFile::GetName, the pax
+    // "GNU.sparse.name" record passed over, so a sparse member's stand-in name where it has one.
+    CStatus GetPlainName(unsigned codePage, CFileName& name) const;
     // The member's size in bytes: the pax "size" record, else the ustar block's size field.
     virtual CStatus GetSize(const CVolumeID& volume, std::uint64_t& size) const;
     // Devmajor and devminor of the first block read as one octal number (in practice devmajor).
@@ -156,6 +159,10 @@ protected:
     template <class Value, class Scan>
     bool ReadPaxNumber(const CVolumeID& volume, std::string_view key, Scan scan, std::uint32_t code,
                        Value& value, CStatus& status) const;
+    // GetName, or GetPlainName when not `sparseName`.
+    CStatus ReadName(unsigned codePage, bool sparseName, CFileName& name) const;
+    // A text field read up to its first NUL, all of it when it holds none.
+    static std::string_view FieldText(const char* field, std::size_t width);
     // Fails with ErrorNameTooLong, naming where the name comes from, when it is longer than MaxNameBytes.
     static CStatus CheckNameLength(const char* origin, std::size_t bytes);
     // The current time in seconds since 1970, UTC.

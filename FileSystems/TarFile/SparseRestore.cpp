@@ -26,14 +26,27 @@ CStatus CSparseRestore::Failure(int line, const char* what) const
     return CErrorGenFileSystem(Source, line, ErrorSparseMap, *VolumeID, {Name, what});
 }
 
+CStatus CSparseRestore::MapComplete()
+{
+    if (!Map.Fits(MemberBytes))
+        return Failure(__LINE__, "its map runs past the member's data");
+    if (Map.FileSize != CataloguedBytes)
+        return CErrorGenFileSystem(
+            Source, __LINE__, ErrorSparseRecordStale, *VolumeID,
+            {Name, FormatParameter("%I64u", CataloguedBytes), FormatParameter("%I64u", Map.FileSize)});
+    Now = Phase::Expand;
+    return CStatus::Success();
+}
+
 CStatus CSparseRestore::Begin(const CVolumeID& volume, const std::string& name, const CTarFile& tar,
-                              std::uint64_t memberBytes, std::uint64_t nextHeaderBlock,
-                              std::vector<DataRun> runs, bool runsFollowHeader)
+                              std::uint64_t memberBytes, std::uint64_t cataloguedBytes,
+                              std::uint64_t nextHeaderBlock, std::vector<DataRun> runs, bool runsFollowHeader)
 {
     RunsFollowHeader = runsFollowHeader;
     VolumeID = &volume;
     Name = name;
     MemberBytes = memberBytes;
+    CataloguedBytes = cataloguedBytes;
     NextHeaderBlock = nextHeaderBlock;
     Runs = std::move(runs);
     if (!AllocationFault::ShouldFail())
@@ -49,8 +62,8 @@ CStatus CSparseRestore::Begin(const CVolumeID& volume, const std::string& name, 
         Now = Phase::Extensions;
     else if (form == CTarFile::SparseForm::PaxData)
         Now = Phase::DataMap;
-    else if (!Map.Fits(MemberBytes))
-        return Failure(__LINE__, "its map runs past the member's data");
+    else
+        return MapComplete();
     return CStatus::Success();
 }
 
@@ -91,10 +104,7 @@ CStatus CSparseRestore::Step(CTapeOperation& operation, std::uint32_t next)
             {
                 if (RunsFollowHeader && !Runs.empty())
                     Runs.front().Start = NextHeaderBlock;
-                if (!Map.Fits(MemberBytes))
-                    return Failure(__LINE__, "its map runs past the member's data");
-                Now = Phase::Expand;
-                return CStatus::Success();
+                return MapComplete();
             }
         }
         return ReadExtensionBlock(operation, next);
@@ -108,10 +118,7 @@ CStatus CSparseRestore::Step(CTapeOperation& operation, std::uint32_t next)
             {
             case CSparseMap::TextResult::Done:
                 MapText = {};
-                if (!Map.Fits(MemberBytes))
-                    return Failure(__LINE__, "its map runs past the member's data");
-                Now = Phase::Expand;
-                return CStatus::Success();
+                return MapComplete();
             case CSparseMap::TextResult::Bad:
                 return Failure(__LINE__, "its map does not read");
             case CSparseMap::TextResult::More:

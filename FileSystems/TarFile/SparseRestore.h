@@ -38,16 +38,18 @@ public:
     };
 
     // Takes over the map of a sparse member whose headers `tar` holds, `memberBytes` of data on tape in
-    // `runs`; `nextHeaderBlock` is the block after the member's header, where old GNU extension blocks
-    // lie. When `runsFollowHeader`, the first run was taken to start there and starts after the
-    // extension blocks once they are read. Fails with ErrorSparseMap, naming `name`, for a form or map that
-    // cannot be expanded.
+    // `runs`, catalogued as a file of `cataloguedBytes`; `nextHeaderBlock` is the block after the member's
+    // header, where old GNU extension blocks lie. When `runsFollowHeader`, the first run was taken to
+    // start there and starts after the extension blocks once they are read. Fails with ErrorSparseMap,
+    // naming `name`, for a form or map that cannot be expanded.
     CStatus Begin(const CVolumeID& volume, const std::string& name, const CTarFile& tar,
-                  std::uint64_t memberBytes, std::uint64_t nextHeaderBlock, std::vector<DataRun> runs,
-                  bool runsFollowHeader);
+                  std::uint64_t memberBytes, std::uint64_t cataloguedBytes, std::uint64_t nextHeaderBlock,
+                  std::vector<DataRun> runs, bool runsFollowHeader);
     // Reads what the map still needs from tape: each call after the read the call before started, in
     // state `next`, until MapRead. The destination is readied only then, so that a map that cannot be
-    // expanded fails the restore before the destination or an early caller hears of it.
+    // expanded fails the restore before the destination or an early caller hears of it, and so does a
+    // map that expands the file to another size than its catalogue record gives (ErrorSparseRecordStale):
+    // a record made by a reader that took the member for a plain file of its condensed data.
     CStatus ReadMap(CTapeOperation& operation, std::uint32_t next);
     bool MapRead() const { return Now == Phase::Expand; }
     // With the map read: gives the whole file to `file`, each byte at its offset, or the bytes that `stream`
@@ -72,6 +74,8 @@ private:
     };
 
     CStatus Failure(int line, const char* what) const;
+    // The map is whole: it must fit the member's data and expand to the catalogued size.
+    CStatus MapComplete();
     CStatus ReadExtensionBlock(CTapeOperation& operation, std::uint32_t next);
     // Starts a read of the member's data from `offset` on, up to `bytes` of them within one run and the
     // bounce buffer; Pending counts the bytes it brings.
@@ -85,6 +89,7 @@ private:
     Phase Now = Phase::Expand;
     CSparseMap Map;
     std::uint64_t MemberBytes = 0;
+    std::uint64_t CataloguedBytes = 0;
     std::vector<DataRun> Runs;
     std::uint64_t NextHeaderBlock = 0;
     bool RunsFollowHeader = false;

@@ -95,11 +95,17 @@ CStatus CTarScanStep::SpaceOverMark(std::uint32_t next)
     return CStatus::Success();
 }
 
+CStatus CTarScanStep::ReadBlockAfterZero()
+{
+    // The block buffer still targets the header's first block.
+    return ReadInto(CTarFile::BlockBytes, 1, Next.ZeroBlockRead);
+}
+
 CStatus CTarScanStep::HeaderRead()
 {
     CTarFile& tar = Tar();
     if (IsZeroBlock(tar.Header[0]))
-        return ReadInto(CTarFile::BlockBytes, 1, Next.ZeroBlockRead);
+        return ZeroBlockFound();
     if (CStatus status = tar.GetPaxDataLength(FileSystem.VolumeID, Context.ItemStart); status.Failed())
         return status;
     if (tar.PaxLength == 0)

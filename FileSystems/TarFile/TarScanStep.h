@@ -58,6 +58,9 @@ protected:
     virtual CStatus CheckData(const CFileName& name, std::uint64_t size);
     // A file item is filled: pass over its data on tape and complete.
     virtual CStatus FileFound(const CFileName& name, std::uint64_t size, const CGenericTarFragment& fragment);
+    // A zero block has been read where a header was due: the block after it is read, which ends the
+    // archive when it is zero too. A layout may look at what stands there first.
+    virtual CStatus ZeroBlockFound() { return ReadBlockAfterZero(); }
     // The failure for a block after a zero block that is not zero too.
     virtual CStatus ArchiveEndNotZero() const = 0;
 
@@ -69,6 +72,8 @@ protected:
     // Reads `bytes` into the block buffer at the scan position, which moves on by `advance` blocks.
     CStatus ReadInto(std::uint64_t bytes, std::uint64_t advance, std::uint32_t next);
     CStatus SpaceOverMark(std::uint32_t next);
+    // Reads the block at the scan position, after a zero block, into the header's first block.
+    CStatus ReadBlockAfterZero();
     // A header block has been read: a zero block, a pax header whose records follow, or the entry.
     CStatus HeaderRead();
     // Reads the records of the pax header in Header[0] and the block after them into Header[1].

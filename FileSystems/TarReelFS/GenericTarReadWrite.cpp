@@ -254,8 +254,8 @@ CStatus CGenericTarFileSystem::LocateAndReadHeaders(CGenericTarFileSystemOperati
     for (const TapeExtent& extent : operation.Extents)
         runs.push_back({extent.Start, extent.BlockCount, extent.Volume});
     operation.Sparse = std::make_unique<CSparseRestore>();
-    return operation.Sparse->Begin(VolumeID, archiveName.ToUtf8(), tar, dataBytes, operation.ReadBlock,
-                                   std::move(runs), false);
+    return operation.Sparse->Begin(VolumeID, archiveName.ToUtf8(), tar, dataBytes, operation.ByteCount,
+                                   operation.ReadBlock, std::move(runs), false);
 }
 
 CStatus CGenericTarFileSystem::ReadUserFile(CArchiveFileSystemOperation* base)

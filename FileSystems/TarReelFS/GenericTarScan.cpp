@@ -1,7 +1,7 @@
 // The scan of generic TAR tapes: each GetNextItem operation reads one entry (a pax or GNU long-name
 // extension, then the member's header) and hands it back as a file, a directory or the end of an archive.
-// Only headers are read (and, for data that would end where the volume's closing mark may stand, that
-// block); data blocks are passed over by position. For a file the scan records its
+// Only headers are read (and whether a file mark stands where the volume's closing mark may, or after a
+// zero block); data blocks are passed over by position. For a file the scan records its
 // extents in the catalogue, cut where the volume ends, so that a restore can find them and follow the
 // file onto the next volume.
 #include "FileSystems/TapeFS/FileSystemErrors.h"
@@ -23,6 +23,7 @@
 #include "win/CodePage.h"
 
 #include <algorithm>
+#include <string>
 
 namespace
 {
@@ -40,7 +41,13 @@ enum State : std::uint32_t
     VolumeMarkPassed = 7,
     SparseExtensionRead = 8,
     LastBlockRead = 9,
+    ClosingBlockRead = 10,
+    BlockAfterZeroRead = 11,
+    ContinuationFollowerRead = 12,
 };
+
+// Posted, with the text below, when a zero block and then a file mark end an archive.
+constexpr std::uint32_t EventLoneZeroBlock = 0x40080267;
 
 // The states in which the shared TAR steps go on.
 constexpr CTarScanStep::States SharedStates = {State::HeaderRead, State::PaxRead, State::ZeroBlockRead,
@@ -65,14 +72,30 @@ private:
     CStatus EntryUnreadable(const CStatus& failure) override { return Finish(failure); }
     CStatus FileFound(const CFileName& name, std::uint64_t size,
                       const CGenericTarFragment& fragment) override;
+    CStatus ZeroBlockFound() override;
     CStatus ArchiveEndNotZero() const override;
 
     CStatus StartItem();
+    // Where the mark that closes the volume stands when a member's data run on onto the next volume, or
+    // when the volume ends right after a member: one physical block before the last written block.
+    std::uint64_t ClosingMarkBlock() const;
+    // A header was due where the closing mark may stand: the mark ends the volume's archive (a
+    // multi-volume writer goes on on the next volume); data there (an image cut short) are read as the
+    // header.
+    CStatus ClosingBlockRead();
+    // A mark after a zero block ends the archive, as GNU tar takes it (a multi-volume writer leaves the
+    // second zero block to the next volume, or none at all); a block there is read as the second one.
+    CStatus BlockAfterZeroRead();
     CStatus StoreSignature();
     CStatus ReadLongName();
     CStatus PassLongLink();
     CStatus VolumeMarkPassed();
     CStatus HandleContinuation(const CFileName& name);
+    // The block after a continuation of offset 0 has been read: the header of the member it names, which
+    // begins on this volume and is read from that header on, or the member's first data.
+    CStatus ContinuationFollowerRead();
+    // Records the data of the continuation whose header is the first block, of the member `name`.
+    CStatus RecordContinuation(const CFileName& name);
 
     // The data blocks of an entry whose header ends at the scan position that lie on this volume: all
     // of them, or those up to the volume's closing mark when the data run past the volume. `closingMark`:
@@ -110,6 +133,12 @@ CStatus GenericTarScanStep::RunState(std::uint32_t state)
         return VolumeMarkPassed();
     case State::LastBlockRead:
         return LastBlockRead();
+    case State::ClosingBlockRead:
+        return ClosingBlockRead();
+    case State::BlockAfterZeroRead:
+        return BlockAfterZeroRead();
+    case State::ContinuationFollowerRead:
+        return ContinuationFollowerRead();
     default:
         return FileSystem.UnknownState(state, __LINE__);
     }
@@ -122,7 +151,47 @@ CStatus GenericTarScanStep::StartItem()
     LayoutOperation.TarFile.reset(NewNoThrow<CGenericTarFile>());
     if (!LayoutOperation.TarFile)
         return CErrorGenMemory(Source, __LINE__, sizeof(CGenericTarFile));
-    return ReadHeader(Context.ScanPosition == 0 ? State::FirstHeader : State::HeaderRead);
+    if (Context.ScanPosition == 0)
+        return ReadHeader(State::FirstHeader);
+    if (Context.ScanPosition == ClosingMarkBlock())
+    {
+        Context.ItemStart = Context.ScanPosition;
+        ReadMark(Context.ScanPosition, State::ClosingBlockRead);
+        return CStatus::Success();
+    }
+    return ReadHeader(State::HeaderRead);
+}
+
+std::uint64_t GenericTarScanStep::ClosingMarkBlock() const
+{
+    const std::uint64_t lastWritten = Medium->LastWrittenBlock;
+    return lastWritten - std::min(lastWritten, Medium->AdjustToPhysicalBlockBoundary(1, true));
+}
+
+CStatus GenericTarScanStep::ClosingBlockRead()
+{
+    if (Medium->AtFileMark == 1)
+        return SpaceOverMark(State::ArchiveMarkPassed);
+    return ReadHeader(State::HeaderRead);
+}
+
+CStatus GenericTarScanStep::ZeroBlockFound()
+{
+    ReadMark(Context.ScanPosition, State::BlockAfterZeroRead);
+    return CStatus::Success();
+}
+
+CStatus GenericTarScanStep::BlockAfterZeroRead()
+{
+    if (Medium->AtFileMark != 1)
+        return ReadBlockAfterZero();
+    WString text;
+    MultiByteToWide(CP_UTF8,
+                    "the archive ends in a lone zero block at " + std::to_string(Context.ScanPosition - 1) +
+                        ", followed by the file mark",
+                    text);
+    FileSystem.System->EventSink.Post(FileSystem.EventSource, EventLoneZeroBlock, text);
+    return SpaceOverMark(State::ArchiveMarkPassed);
 }
 
 CStatus GenericTarScanStep::StoreSignature()
@@ -219,8 +288,42 @@ CStatus GenericTarScanStep::HandleEntry()
 
 CStatus GenericTarScanStep::HandleContinuation(const CFileName& name)
 {
-    // The rest of a file begun on the previous volume; the locator looks for it under these keys.
+    // The rest of a file begun on the previous volume; the locator looks for it under these keys. One that
+    // starts at the file's first byte may stand before the member's own header: the block after it tells,
+    // unless the volume's closing mark may stand there.
     SetStandard(2);
+    CGenericTarFile& tar = *LayoutOperation.TarFile;
+    std::uint64_t offset = 0;
+    if (!CGenericTarFile::ReadContinuationOffset(tar.Header[0], offset) || offset != 0 ||
+        Context.ScanPosition >= ClosingMarkBlock())
+        return RecordContinuation(name);
+    Operation.BlockBuffer->Clear();
+    if (CStatus status = Operation.BlockBuffer->Append(&tar.Header[1], CTarFile::BlockBytes, nullptr);
+        status.Failed())
+        return Finish(status);
+    return ReadInto(CTarFile::BlockBytes, 0, State::ContinuationFollowerRead);
+}
+
+CStatus GenericTarScanStep::ContinuationFollowerRead()
+{
+    CGenericTarFile& tar = *LayoutOperation.TarFile;
+    if (!CGenericTarFile::OpensMember(tar.Header[0], tar.Header[1]))
+    {
+        tar.Header[1] = {};
+        CFileName name;
+        if (CStatus status = tar.GetName(CP_OEMCP, name); status.Failed())
+            return Finish(status);
+        return RecordContinuation(name);
+    }
+    // The continuation is passed over: the item is the member, from its own header on.
+    tar.Header[0] = tar.Header[1];
+    tar.Header[1] = {};
+    Context.ItemStart = Context.ScanPosition++;
+    return HeaderRead();
+}
+
+CStatus GenericTarScanStep::RecordContinuation(const CFileName& name)
+{
     std::uint64_t size = 0;
     if (CStatus status = LayoutOperation.TarFile->GetSize(FileSystem.VolumeID, size); status.Failed())
         return Finish(status);
@@ -245,8 +348,7 @@ GenericTarScanStep::DataSpan GenericTarScanStep::DataOnVolume(std::uint64_t bloc
         return {blocks, false};
     // The data stops one physical block before the last written block, where the mark that closes the
     // volume lies. A header that already stands in that last block leaves no data here.
-    const std::uint64_t dataEnd =
-        std::max(Context.ScanPosition, lastWritten - std::min(lastWritten, physical));
+    const std::uint64_t dataEnd = std::max(Context.ScanPosition, ClosingMarkBlock());
     return {std::min(dataEnd - Context.ScanPosition, blocks), true};
 }
 
@@ -257,8 +359,7 @@ CStatus GenericTarScanStep::RecordData(const TarDataEntry& entry)
     if (span.RunsPastVolume && !DataOnVolume(blocks, false).RunsPastVolume)
     {
         LayoutOperation.PendingEntry = entry;
-        const std::uint64_t physical = Medium->AdjustToPhysicalBlockBoundary(1, true);
-        ReadMark(Medium->LastWrittenBlock - physical, State::LastBlockRead);
+        ReadMark(ClosingMarkBlock(), State::LastBlockRead);
         return CStatus::Success();
     }
     return RecordSpan(entry, span);

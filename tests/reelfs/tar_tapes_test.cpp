@@ -5,7 +5,14 @@
 
 #include "../TarFile/TarTestSupport.h"
 
+#include "frame/CCatArchive.h"
+#include "frame/CCatExtent.h"
+#include "frame/CFileListPointer.h"
+#include "pagelist/CFileListInternal.h"
+#include "win/CodePage.h"
+
 #include <ctime>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <set>
@@ -121,13 +128,19 @@ TEST_F(TarTapeCommands, ls_lists_what_the_peers_list_and_restore_gives_what_tar_
 TEST_F(TarTapeCommands, an_active_circle_tape_of_several_archives_lists_and_restores_like_them)
 {
     // The label block, then each archive closed by a mark; members of one name are versions, the later
-    // archive's the newest.
+    // archive's the newest. The older short.txt says HELLO, so that each version shows by its bytes.
     const std::string label = (Folder / "label").string();
     std::ofstream(label, std::ios::binary)
         << "ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm\r\npool-7\r\nVOL001";
+    std::string older = tartest::ReadFile(tartest::FixturePath("gnutar/ustar.tar"));
+    const std::size_t hello = older.find("hello");
+    ASSERT_NE(hello, std::string::npos);
+    older.replace(hello, 5, "HELLO");
+    const std::string olderArchive = (Folder / "ustar-older.tar").string();
+    std::ofstream(olderArchive, std::ios::binary) << older;
     const std::string tape = (Folder / "pool.tap").string();
-    CRunResult made = Reelfs({"mktape", "-o", tape, label, tartest::FixturePath("gnutar/ustar.tar"),
-                              tartest::FixturePath("bsdtar/pax.tar")});
+    CRunResult made =
+        Reelfs({"mktape", "-o", tape, label, olderArchive, tartest::FixturePath("bsdtar/pax.tar")});
     ASSERT_EQ(made.Exit, 0) << made.Err;
     CRunResult scanned = Reelfs({"scan", tape});
     ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
@@ -137,13 +150,13 @@ TEST_F(TarTapeCommands, an_active_circle_tape_of_several_archives_lists_and_rest
     CheckListingAndRestores(tape, {"gnutar/ustar", "bsdtar/pax"});
     // Each version restores by where it starts, in the 512-byte units that ls -l shows, and only there.
     const std::string out = (Folder / "restored").string();
-    for (const char* at : {"40", "80"})
+    for (auto [at, bytes] : {std::pair{"40", "HELLO"}, {"80", "hello"}})
     {
         SCOPED_TRACE(at);
         std::filesystem::remove(out);
         CRunResult restored = Reelfs({"restore", tape, "0/short.txt", "--at", at, "-o", out});
         ASSERT_EQ(restored.Exit, 0) << restored.Err;
-        EXPECT_EQ(ReadFile(out), "hello");
+        EXPECT_EQ(ReadFile(out), bytes);
     }
     CRunResult between = Reelfs({"restore", tape, "0/short.txt", "--at", "41"});
     EXPECT_EQ(between.Exit, 1);
@@ -239,6 +252,45 @@ TEST_F(TarTapeCommands, a_file_that_goes_on_with_less_than_a_record_on_the_next_
               extracted["tail.bin"].substr(30000));
     EXPECT_EQ(Restore({second, "0/after.txt"}), "after\n");
 }
+
+// GNU tar sets whose first volume ends right after big.bin, or in the first of the two zero blocks that
+// end the archive: the first volume's scan ends at its mark with no file to go on (saying so under -v
+// for the lone zero block), and each file restores as tar -xM extracts it. A second volume of zero
+// blocks alone is of no known layout; no restore needs it.
+TEST_F(TarTapeCommands, a_volume_that_ends_after_a_member_or_in_a_lone_zero_block_scans_whole)
+{
+    const struct
+    {
+        const char* Set;
+        const char* Said; // under -v
+        int SecondScan;
+    } cases[] = {
+        {"multi-exact", "", 0},
+        {"multi-lone-zero",
+         "event 0x40080267: the archive ends in a lone zero block at 59, followed by the file mark\n", 1},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Set);
+        const std::string set = std::string("gnutar/") + c.Set;
+        const std::string first = FixtureTape(std::string(c.Set) + "1", set + "-1.tar");
+        const std::string second = FixtureTape(std::string(c.Set) + "2", set + "-2.tar");
+        CRunResult scanned = Reelfs({"-v", "scan", first});
+        ASSERT_EQ(scanned.Exit, 0) << scanned.Err;
+        EXPECT_EQ(scanned.Out.find("continues"), std::string::npos) << scanned.Out;
+        EXPECT_NE(scanned.Err.find(c.Said), std::string::npos) << scanned.Err;
+        CRunResult next = Reelfs({"scan", second});
+        EXPECT_EQ(next.Exit, c.SecondScan) << next.Err;
+        std::vector<std::string> with;
+        if (next.Exit == 0)
+            with = {"--with", second};
+        auto extracted = Extract({set + "-1.tar", set + "-2.tar"});
+        std::vector<std::string> big = {first, "0/big.bin"};
+        big.insert(big.end(), with.begin(), with.end());
+        EXPECT_EQ(Restore(big), extracted["big.bin"]);
+        EXPECT_EQ(Restore({next.Exit == 0 ? second : first, "0/after.txt"}), "after\n");
+    }
+}
 } // namespace
 
 namespace
@@ -281,6 +333,116 @@ TEST_F(TarTapeCommands, sparse_members_of_every_gnu_form_restore_expanded_in_bot
                             << name << " " << offset << "+" << length;
                     }
             }
+        }
+    }
+}
+
+// A catalogue made by a reader that took sparse members for plain files, as catalogues made before this
+// host read them are: a file of the member's condensed data, named as the member's header names it ('S'
+// headers and pax form 0.0 by the file's own name, forms 0.1 and 1.0 by a stand-in name). Its restore
+// fails, whole and in part, naming both sizes, and writes nothing; a scan of the tape mends it.
+TEST_F(TarTapeCommands,
+       a_sparse_file_catalogued_as_a_plain_file_fails_its_restore_until_the_tape_is_scanned_again)
+{
+    // Gives the catalogue of `tape` a record as such a reader makes it: `older`, of `size` bytes, at the
+    // member's position and with its extents. The record of the file's own name stays, or takes the size.
+    auto catalogueAsPlainFile =
+        [&](const std::string& tape, const std::string& path, const std::string& older, std::uint64_t size)
+    {
+        CHost host;
+        ASSERT_TRUE(host.Open(Home).IsSuccess());
+        CSet<CVolume, 1>::pointer volume;
+        ASSERT_TRUE(host.Mount(tape, volume).IsSuccess());
+        ASSERT_TRUE(volume->OpenCatalogue(false, false).IsSuccess());
+        CFileListInternal& catalogue = *volume->Catalogue;
+        std::deque<CCatArchive> archives;
+        std::deque<CCatExtent> extents;
+        CFileName wide;
+        wide.FromMultiByte(CP_UTF8, older);
+        for (auto at = catalogue.begin(1), end = catalogue.end(1); at != end; ++at)
+        {
+            CFileListPointer<CCatalogueItem> handle = GetPointer<CCatalogueItem>(at);
+            if (WideParameter(handle.Get()->GetKeyPath()) != path)
+                continue;
+            if (handle.Get()->GetObjectType(false) == KindExtent && older != path)
+            {
+                const auto& extent = static_cast<const CCatExtent&>(*handle.Get());
+                extents.emplace_back(extent.Position, wide.GetText(), extent.BlockCount, extent.SegmentIndex,
+                                     extent.OrderKey1, extent.OrderKey2);
+            }
+            if (handle.Get()->GetObjectType(false) != KindArchive)
+                continue;
+            auto& archive = static_cast<CCatArchive&>(*handle.Get());
+            if (older == path)
+            {
+                archive.FileSize = size;
+                handle.SetDirty();
+            }
+            else
+                archives.emplace_back(archive.Position, wide.GetText(), size, archive.GetFileTime(),
+                                      archive.SegmentIndex, archive.OrderKey1, archive.OrderKey2);
+        }
+        ASSERT_TRUE(host.System.Database.Begin().IsSuccess());
+        for (CCatArchive& archive : archives)
+            ASSERT_EQ(catalogue.Append(archive), 0u);
+        for (CCatExtent& extent : extents)
+            ASSERT_EQ(catalogue.Append(extent), 0u);
+        ASSERT_TRUE(host.Store.Commit(&catalogue).IsSuccess());
+        ASSERT_TRUE(host.System.Database.Commit().IsSuccess());
+    };
+    const struct
+    {
+        const char* Form;
+        const char* Name;
+        const char* Older; // as the older reader named it
+        std::uint64_t Condensed;
+        std::uint64_t Expanded;
+    } cases[] = {
+        {"sparse-gnu", "many-holes.bin", "many-holes.bin", 15360, 245760},
+        {"sparse-pax01", "mid-hole.bin", "./GNUSparseFile.8897/mid-hole.bin", 2048, 31744},
+    };
+    for (const auto& c : cases)
+    {
+        const std::string archive = std::string("gnutar/") + c.Form + ".tar";
+        const std::string label = (Folder / "label").string();
+        std::ofstream(label, std::ios::binary)
+            << "ActiveCircle 3.2 Apr 15, 2021 01 : 00 : 00 pm\r\npool-7\r\nolder-" << c.Form;
+        const std::string pool = (Folder / (std::string(c.Form) + "-older-pool.tap")).string();
+        ASSERT_EQ(Reelfs({"mktape", "-o", pool, label, tartest::FixturePath(archive)}).Exit, 0);
+        const std::string expanded = Extract({archive}).at(c.Name);
+        ASSERT_EQ(expanded.size(), c.Expanded);
+        for (const std::string& tape : {FixtureTape(std::string(c.Form) + "-older", archive), pool})
+        {
+            SCOPED_TRACE(tape + " " + c.Older);
+            ASSERT_EQ(Reelfs({"scan", tape}).Exit, 0);
+            const std::string path = std::string("0/") + c.Older;
+            catalogueAsPlainFile(tape, std::string("0/") + c.Name, path, c.Condensed);
+            const std::vector<std::string> listed = Lines(Reelfs({"ls", tape}).Out);
+            EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                                    [&](const std::string& line) {
+                                        return line.starts_with(std::to_string(c.Condensed) + "\t") &&
+                                               line.ends_with("\t" + path);
+                                    }));
+            const std::string out = (Folder / "older").string();
+            const std::string message = std::string("0xC0002720: the catalogue gives the sparse file \"") +
+                                        c.Older + "\" " + std::to_string(c.Condensed) +
+                                        " bytes, but its map on tape expands it to " +
+                                        std::to_string(c.Expanded) +
+                                        " bytes: the catalogue was made by a reader that took it for a plain "
+                                        "file; scan the tape again";
+            for (const std::vector<std::string>& range :
+                 {std::vector<std::string>{},
+                  std::vector<std::string>{"--offset", "100", "--length", "1000"}})
+            {
+                std::vector<std::string> args = {"restore", tape, path, "-o", out};
+                args.insert(args.end(), range.begin(), range.end());
+                CRunResult restored = Reelfs(args);
+                EXPECT_EQ(restored.Exit, 1);
+                EXPECT_NE(restored.Err.find(message), std::string::npos) << restored.Err;
+                EXPECT_FALSE(std::filesystem::exists(out));
+            }
+            ASSERT_EQ(Reelfs({"scan", tape}).Exit, 0);
+            EXPECT_EQ(Restore({tape, std::string("0/") + c.Name}), expanded);
         }
     }
 }
